@@ -1,0 +1,48 @@
+#include "batch/conversions.hpp"
+
+#include "d2r/d2r.hpp"
+#include "text/output_names.hpp"
+
+namespace torvane {
+
+std::string_view DestinationExtension(Conversion conversion) {
+    switch (conversion) {
+        case Conversion::kMSD2d2r: return ".d2r";
+        case Conversion::kMSD2ddr: return ".ddr";
+        case Conversion::kd2r2MSD:
+        case Conversion::kddr2MSD: break;
+    }
+    return ".MSD";
+}
+
+std::filesystem::path DestinationFor(Conversion conversion, const std::filesystem::path& source,
+                                     const std::filesystem::path& folder) {
+    const auto name = ReplaceExtension(source.filename(), DestinationExtension(conversion));
+    if (folder.empty()) {
+        return ReplaceExtension(source, DestinationExtension(conversion));
+    }
+    return JoinFolder(folder, name);
+}
+
+std::vector<std::filesystem::path> RunConversion(Conversion conversion,
+                                                 const std::filesystem::path& source,
+                                                 const std::filesystem::path& destination,
+                                                 std::string_view caption, const DdrOptions& options,
+                                                 ErrorList& errors, Storage& storage) {
+    switch (conversion) {
+        case Conversion::kMSD2d2r:
+            ConvertMSD2d2r(source, destination, caption, errors, storage);
+            break;
+        case Conversion::kd2r2MSD:
+            Convertd2r2MSD(source, destination, caption, errors, storage);
+            break;
+        case Conversion::kMSD2ddr:
+            return ConvertMSD2ddr(source, destination, caption, options, errors, storage);
+        case Conversion::kddr2MSD:
+            Convertddr2MSD(source, destination, caption, errors, storage);
+            break;
+    }
+    return {destination};
+}
+
+}  // namespace torvane

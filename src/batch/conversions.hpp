@@ -1,0 +1,34 @@
+#pragma once
+// The four conversions as the window and the command line run them: the
+// destination name of each source, and one call per source.
+
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+#include "ddr/ddr.hpp"
+#include "text/error_list.hpp"
+#include "text/line_io.hpp"
+
+namespace torvane {
+
+// Numbered as the buttons' tags.
+enum class Conversion : int { kMSD2d2r = 1, kd2r2MSD = 2, kMSD2ddr = 3, kddr2MSD = 4 };
+
+// ".d2r", ".MSD" or ".ddr".
+[[nodiscard]] std::string_view DestinationExtension(Conversion conversion);
+
+// The destination of `source`: its file name with the extension replaced,
+// inside `folder`, or beside the source when `folder` is empty.
+[[nodiscard]] std::filesystem::path DestinationFor(Conversion conversion,
+                                                   const std::filesystem::path& source,
+                                                   const std::filesystem::path& folder = {});
+
+// Runs one conversion and returns the files it wrote. Throws ConversionError.
+std::vector<std::filesystem::path> RunConversion(Conversion conversion,
+                                                 const std::filesystem::path& source,
+                                                 const std::filesystem::path& destination,
+                                                 std::string_view caption, const DdrOptions& options,
+                                                 ErrorList& errors, Storage& storage = DiskStorage());
+
+}  // namespace torvane

@@ -1,0 +1,74 @@
+#include "msd/chart_section.hpp"
+
+namespace torvane {
+namespace {
+
+// Removes every occurrence of `what` in one scan.
+std::string RemoveAll(std::string_view text, std::string_view what) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t from = 0;
+    for (std::size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, from)) {
+        out.append(text.substr(from, at - from));
+        from = at + what.size();
+    }
+    out.append(text.substr(from));
+    return out;
+}
+
+bool StartsChart(std::string_view line) {
+    const auto head = line.substr(0, 7);
+    return head == "#SINGLE" || head == "#DOUBLE" || head == "#COUPLE";
+}
+
+}  // namespace
+
+std::size_t CountLeadingZeros(std::string_view text) {
+    const auto end = text.find_first_not_of('0');
+    return end == std::string_view::npos ? text.size() : end;
+}
+
+std::size_t FindReferenceLeadIn(LineSource& source) {
+    std::string line;
+    bool found = false;
+    while (source.ReadLine(line)) {
+        if (StartsChart(line)) {
+            found = true;
+            break;
+        }
+    }
+    if (!found) return 0;
+    std::string joined = line;
+    if (!EndsWithSemicolon(line)) {
+        // A first chart cut off by the end of the file is measured as far as it goes.
+        (void)AppendChartLines(source, joined);
+    }
+    // The removals run one after another, as a later one may match text that
+    // an earlier one has joined up.
+    for (std::string_view tag : {"#SINGLE:", "#DOUBLE:", "#COUPLE:", "BASIC:", "ANOTHER:", "MANIAC:"}) {
+        joined = RemoveAll(joined, tag);
+    }
+    const auto colon = joined.find(':');
+    const std::string_view rest =
+        colon == std::string::npos ? std::string_view(joined) : std::string_view(joined).substr(colon + 1);
+    return CountLeadingZeros(rest);
+}
+
+bool AppendChartLines(LineSource& source, std::string& data) {
+    std::string line;
+    while (source.ReadLine(line)) {
+        data.append(line);
+        if (EndsWithSemicolon(line)) return true;
+    }
+    return false;
+}
+
+std::string_view ChartLabel(std::string_view chart_line) {
+    std::size_t colons = 0;
+    for (std::size_t i = 0; i < chart_line.size(); ++i) {
+        if (chart_line[i] == ':' && ++colons == 3) return chart_line.substr(0, i + 1);
+    }
+    return chart_line;
+}
+
+}  // namespace torvane

@@ -1,0 +1,45 @@
+#pragma once
+// What both MSD readers share: tags, the reference lead-in, and the reading of
+// a chart section's continuation lines.
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "text/line_io.hpp"
+
+namespace torvane {
+
+// Chart tags in the order the readers try them.
+inline constexpr std::array<std::string_view, 3> kChartTags = {"#SINGLE:", "#COUPLE:", "#DOUBLE:"};
+// Difficulty words in the order the readers try them.
+inline constexpr std::array<std::string_view, 3> kDifficulties = {"BASIC:", "ANOTHER:", "MANIAC:"};
+
+[[nodiscard]] constexpr bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+[[nodiscard]] constexpr bool EndsWithSemicolon(std::string_view line) {
+    return !line.empty() && line.back() == ';';
+}
+
+// The number of "0" characters that begin `text`.
+[[nodiscard]] std::size_t CountLeadingZeros(std::string_view text);
+
+// The reference lead-in: the number of "0" characters that begin the step
+// data of the first chart section, read from the source's current position
+// (0 when there is none). Reads at most to the end of that section.
+[[nodiscard]] std::size_t FindReferenceLeadIn(LineSource& source);
+
+// Appends the lines that follow to `data`, with nothing between them, up to
+// and including the first line whose last character is ";". Returns false
+// when the source ends before such a line.
+[[nodiscard]] bool AppendChartLines(LineSource& source, std::string& data);
+
+// How an error line names a chart: its line up to and including the colon
+// after the level ("#SINGLE:BASIC:5:"), or the whole line when it has fewer
+// fields.
+[[nodiscard]] std::string_view ChartLabel(std::string_view chart_line);
+
+}  // namespace torvane

@@ -1,0 +1,37 @@
+#pragma once
+// The fixed Japanese texts that go into chart files and error lines, as code
+// page 932 bytes. They are converted from UTF-8 once, on first use.
+
+#include <string>
+#include <string_view>
+
+namespace torvane {
+
+// Where the program is published; the third line of every file's banner.
+inline constexpr std::string_view kPublicationAddress = "https://torvane.org/";
+
+// The window's caption, which every converted file names in its banner.
+inline constexpr std::string_view kCaption = "Torvane Ver.4.2";
+
+struct FixedTexts {
+    // Error messages; each begins with the full-width colon.
+    std::string bad_step_length;       // ：変換不能な脚符長さです
+    std::string bad_command;           // ：変換不能なコマンドです
+    std::string bad_step_group;        // ：変換不能な脚符情報です
+    std::string triplet_mismatch;      // ：プレイヤー間で３連符が不一致です
+    std::string bad_panels;            // ：変換不可能な脚符情報です
+    std::string bad_option;            // ：指定不可能なオプションです
+    std::string step_length_mismatch;  // ：脚符長さが不整合です
+    std::string bad_ddr_slot;          // ：変換不可能な脚符です
+    std::string unterminated_chart;    // ：譜面データが「;」で終わっていません
+    std::string unknown_difficulty;    // ：変換不可能な難易度です
+
+    // Banner pieces.
+    std::string made_by_prefix;  // このファイルは
+    std::string made_by_suffix;  // （ＭＩＲＶＯ作）により作成されました。
+    std::string publication;     // 公開ページ：
+};
+
+[[nodiscard]] const FixedTexts& Texts();
+
+}  // namespace torvane

@@ -1,0 +1,66 @@
+#pragma once
+// Reading and writing chart files line by line.
+//
+// A line ends at CR LF, LF or a lone CR; a last line without an end is still a
+// line; every other byte is data. Every written line is ended by CR LF.
+//
+// Destinations are written safely: into a temporary file beside the
+// destination that is renamed over it only by Commit(). A sink destroyed
+// without Commit() removes its temporary file and leaves the destination as
+// it was, so no failure leaves a half-written file in place of a good one.
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace torvane {
+
+class LineSource {
+public:
+    virtual ~LineSource() = default;
+    // Reads the next line without its line end; false at the end of the source.
+    [[nodiscard]] virtual bool ReadLine(std::string& line) = 0;
+    // Starts again from the first line.
+    virtual void Rewind() = 0;
+};
+
+class LineSink {
+public:
+    virtual ~LineSink() = default;
+    // Writes `line` followed by CR LF.
+    virtual void WriteLine(std::string_view line) = 0;
+    // Makes the written lines the destination's content.
+    virtual void Commit() = 0;
+};
+
+// Where converters read their sources and write their destinations: the disk,
+// or memory for tests and fuzzing. Converters do the same either way.
+class Storage {
+public:
+    virtual ~Storage() = default;
+    [[nodiscard]] virtual std::unique_ptr<LineSource> OpenSource(const std::filesystem::path& source) = 0;
+    // Refuses (ConversionError) a destination that is the source file itself.
+    [[nodiscard]] virtual std::unique_ptr<LineSink> CreateDestination(
+        const std::filesystem::path& destination, const std::filesystem::path& source) = 0;
+};
+
+// Files on disk. Errors are ConversionError with the path and the reason.
+[[nodiscard]] Storage& DiskStorage();
+
+// Whole files held in memory, by path; a committed destination replaces the
+// entry of its path.
+class MemoryStorage : public Storage {
+public:
+    std::map<std::filesystem::path, std::string> files;
+
+    [[nodiscard]] std::unique_ptr<LineSource> OpenSource(const std::filesystem::path& source) override;
+    [[nodiscard]] std::unique_ptr<LineSink> CreateDestination(const std::filesystem::path& destination,
+                                                              const std::filesystem::path& source) override;
+};
+
+// A line source over bytes in memory (the bytes must outlive it).
+[[nodiscard]] std::unique_ptr<LineSource> MakeMemorySource(std::string_view bytes);
+
+}  // namespace torvane

@@ -1,0 +1,30 @@
+#pragma once
+// Shift-JIS (code page 932) helpers. Chart text stays bytes everywhere; these
+// convert only what crosses into or out of the engine: fixed Japanese texts,
+// file-system names for error lines, and error lines shown on a terminal.
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace torvane {
+
+// The first byte of a double-byte character. Its second byte may look like
+// "\", "(", "[", "A" and other ASCII characters, so scanners that give ASCII
+// bytes a meaning must step over it as a whole.
+[[nodiscard]] constexpr bool IsSjisLeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+// UTF-8 to code page 932; a character that has no code page 932 form, or a
+// byte that is not UTF-8, becomes "?".
+[[nodiscard]] std::string Utf8ToCp932(std::string_view utf8);
+
+// Code page 932 to UTF-8; a byte sequence that is not code page 932 becomes "?".
+[[nodiscard]] std::string Cp932ToUtf8(std::string_view cp932);
+
+// The source's name as an error line shows it: what path::filename() gives,
+// in code page 932.
+[[nodiscard]] std::string FileNameForErrorLine(const std::filesystem::path& source);
+
+}  // namespace torvane

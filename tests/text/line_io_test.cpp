@@ -1,0 +1,155 @@
+#include "text/line_io.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "test_support.hpp"
+#include "text/conversion_error.hpp"
+
+namespace torvane {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+std::vector<std::string> AllLines(LineSource& source) {
+    std::vector<std::string> lines;
+    std::string line;
+    while (source.ReadLine(line)) lines.push_back(line);
+    return lines;
+}
+
+struct SplitCase {
+    std::string bytes;
+    std::vector<std::string> lines;
+};
+
+const std::vector<SplitCase> kSplitCases = {
+    {"", {}},
+    {"a", {"a"}},
+    {"a\r\nb\r\n", {"a", "b"}},
+    {"a\nb\n", {"a", "b"}},
+    {"a\rb\r", {"a", "b"}},
+    {"a\r\n\r\nb", {"a", "", "b"}},
+    {"\r\n", {""}},
+    {"a\r\rb", {"a", "", "b"}},
+    {"a\n\rb", {"a", "", "b"}},
+    {std::string("x\0y\r\n", 5), {std::string("x\0y", 3)}},
+    {"\x82\xa0\x5c\r\n", {"\x82\xa0\x5c"}},
+};
+
+TEST(LineSource, MemorySplitsAtEveryKindOfLineEnd) {
+    for (const auto& c : kSplitCases) {
+        auto source = MakeMemorySource(c.bytes);
+        EXPECT_EQ(AllLines(*source), c.lines) << testing::PrintToString(c.bytes);
+    }
+}
+
+TEST(LineSource, FileSplitsLikeMemory) {
+    TempDir dir;
+    for (const auto& c : kSplitCases) {
+        WriteFile(dir / "in.txt", c.bytes);
+        auto source = DiskStorage().OpenSource(dir / "in.txt");
+        EXPECT_EQ(AllLines(*source), c.lines) << testing::PrintToString(c.bytes);
+    }
+}
+
+TEST(LineSource, FileKeepsCrLfSplitAcrossItsReadBuffer) {
+    // Put the CR LF pair across the 64 KiB chunk boundary, and a lone CR on it.
+    TempDir dir;
+    for (std::size_t first : {65535u, 65536u, 65534u}) {
+        std::string bytes(first, 'x');
+        bytes += "\r\nyy\r";
+        bytes += std::string(70000, 'z');
+        WriteFile(dir / "in.txt", bytes);
+        auto source = DiskStorage().OpenSource(dir / "in.txt");
+        const auto lines = AllLines(*source);
+        ASSERT_EQ(lines.size(), 3u) << first;
+        EXPECT_EQ(lines[0].size(), first);
+        EXPECT_EQ(lines[1], "yy");
+        EXPECT_EQ(lines[2].size(), 70000u);
+    }
+}
+
+TEST(LineSource, RewindReadsTheSameLinesAgain) {
+    TempDir dir;
+    WriteFile(dir / "in.txt", "one\r\ntwo\rthree");
+    auto source = DiskStorage().OpenSource(dir / "in.txt");
+    const auto first = AllLines(*source);
+    source->Rewind();
+    EXPECT_EQ(AllLines(*source), first);
+    EXPECT_EQ(first, (std::vector<std::string>{"one", "two", "three"}));
+}
+
+TEST(LineSource, MissingFileIsAConversionError) {
+    TempDir dir;
+    EXPECT_THROW((void)DiskStorage().OpenSource(dir / "none.msd"), ConversionError);
+    EXPECT_THROW((void)DiskStorage().OpenSource(dir.path()), ConversionError);
+}
+
+TEST(LineSink, CommitWritesCrLfLinesAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    auto out = DiskStorage().CreateDestination(dir / "out.txt", dir / "in.txt");
+    out->WriteLine("a");
+    out->WriteLine("");
+    out->WriteLine(std::string(100000, 'b'));
+    out->Commit();
+    EXPECT_EQ(ReadFile(dir / "out.txt"), "a\r\n\r\n" + std::string(100000, 'b') + "\r\n");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.txt"});
+}
+
+TEST(LineSink, WithoutCommitTheOldDestinationStaysAndTheTemporaryFileGoes) {
+    TempDir dir;
+    WriteFile(dir / "out.txt", "good\r\n");
+    {
+        auto out = DiskStorage().CreateDestination(dir / "out.txt", dir / "in.txt");
+        out->WriteLine("half");
+    }
+    EXPECT_EQ(ReadFile(dir / "out.txt"), "good\r\n");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.txt"});
+}
+
+TEST(LineSink, RefusesToReplaceItsOwnSource) {
+    TempDir dir;
+    WriteFile(dir / "song.MSD", "keep\r\n");
+    EXPECT_THROW((void)DiskStorage().CreateDestination(dir / "song.MSD", dir / "song.MSD"), ConversionError);
+    EXPECT_THROW((void)DiskStorage().CreateDestination(dir / "song.MSD", dir / "." / "song.MSD"), ConversionError);
+    EXPECT_EQ(ReadFile(dir / "song.MSD"), "keep\r\n");
+}
+
+TEST(LineSink, KeepsTheModeOfTheFileItReplaces) {
+    TempDir dir;
+    WriteFile(dir / "out.txt", "old");
+    ::chmod((dir / "out.txt").c_str(), 0640);
+    auto out = DiskStorage().CreateDestination(dir / "out.txt", {});
+    out->WriteLine("new");
+    out->Commit();
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "out.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST(LineSink, UnwritableFolderIsAConversionError) {
+    TempDir dir;
+    EXPECT_THROW((void)DiskStorage().CreateDestination(dir / "missing" / "out.txt", {}), ConversionError);
+}
+
+TEST(MemoryStorage, CommittedDestinationBecomesAReadableFile) {
+    MemoryStorage storage;
+    storage.files["in"] = "x\r\ny";
+    auto out = storage.CreateDestination("out", "in");
+    out->WriteLine("1");
+    EXPECT_FALSE(storage.files.contains("out"));
+    out->Commit();
+    EXPECT_EQ(storage.files["out"], "1\r\n");
+    auto source = storage.OpenSource("in");
+    EXPECT_EQ(AllLines(*source), (std::vector<std::string>{"x", "y"}));
+    EXPECT_THROW((void)storage.OpenSource("nothing"), ConversionError);
+}
+
+}  // namespace
+}  // namespace torvane

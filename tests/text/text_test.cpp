@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "test_support.hpp"
+#include "text/conversion_error.hpp"
+#include "text/error_list.hpp"
+#include "text/fixed_texts.hpp"
+#include "text/numbers.hpp"
+#include "text/output_names.hpp"
+#include "text/sjis.hpp"
+
+namespace torvane {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+
+TEST(FixedTexts, AreCodePage932Bytes) {
+    // "：" is 81 46 in code page 932; "変換" is 95 CF 8A B7.
+    EXPECT_EQ(Texts().bad_step_length.substr(0, 6), "\x81\x46\x95\xcf\x8a\xb7");
+    EXPECT_EQ(Texts().made_by_suffix.substr(0, 2), "\x81\x69");  // "（"
+    EXPECT_EQ(Texts().unterminated_chart.front(), '\x81');
+    for (const std::string* message :
+         {&Texts().bad_step_length, &Texts().bad_command, &Texts().bad_step_group, &Texts().triplet_mismatch,
+          &Texts().bad_panels, &Texts().bad_option, &Texts().step_length_mismatch, &Texts().bad_ddr_slot,
+          &Texts().unterminated_chart, &Texts().unknown_difficulty}) {
+        EXPECT_EQ(message->substr(0, 2), "\x81\x46") << "messages begin with the full-width colon";
+        EXPECT_EQ(message->find('?'), std::string::npos) << "every character has a code page 932 form";
+    }
+}
+
+TEST(Sjis, ConvertsBothWaysAndMarksWhatHasNoForm) {
+    EXPECT_EQ(Utf8ToCp932("曲.msd"), "\x8b\xc8.msd");
+    EXPECT_EQ(Cp932ToUtf8("\x8b\xc8.msd"), "曲.msd");
+    EXPECT_EQ(Utf8ToCp932("a😀b"), "a?b");
+    EXPECT_EQ(Utf8ToCp932("a\xff" "b"), "a?b");
+    EXPECT_EQ(Cp932ToUtf8("a\x81"), "a?");
+    EXPECT_EQ(FileNameForErrorLine("/charts/曲/song.msd"), "song.msd");
+    EXPECT_EQ(FileNameForErrorLine("/charts/曲.msd"), "\x8b\xc8.msd");
+}
+
+TEST(ErrorList, JoinsNameMessageAndTextAndSavesCrLfLines) {
+    ErrorList errors;
+    errors.Add("song.msd", Texts().bad_step_length, "(12345)");
+    errors.Add("b.d2r", Texts().bad_option);
+    ASSERT_EQ(errors.Size(), 2u);
+    EXPECT_EQ(errors.Lines()[0], "song.msd" + Texts().bad_step_length + "(12345)");
+    EXPECT_EQ(errors.Lines()[1], "b.d2r" + Texts().bad_option);
+    TempDir dir;
+    errors.SaveTo(dir / "ErrLog.txt");
+    EXPECT_EQ(ReadFile(dir / "ErrLog.txt"), errors.Lines()[0] + "\r\n" + errors.Lines()[1] + "\r\n");
+    errors.Clear();
+    EXPECT_TRUE(errors.Empty());
+}
+
+TEST(ReadDecimal, ReadsTrimmedDecimalNumbers) {
+    struct Case {
+        const char* text;
+        double value;
+    };
+    for (const Case& c : {Case{"150", 150}, Case{" 128.55\t", 128.55}, Case{"-0.05", -0.05}, Case{"+3", 3},
+                          Case{"1e3", 1000}, Case{"\x01 12.9 \x7f", 12.9}, Case{".5", 0.5}}) {
+        EXPECT_DOUBLE_EQ(ReadDecimal(c.text, "a.msd", "#BPM:"), c.value) << c.text;
+    }
+}
+
+TEST(ReadDecimal, RejectsWhatIsNotAFiniteNumberNamingFileKeyAndText) {
+    for (const char* text : {"", " ", "abc", "1,5", "12a", "inf", "nan", "1e999", "--1", "+-1"}) {
+        EXPECT_THROW((void)ReadDecimal(text, "a.msd", "#BPM:"), ConversionError) << text;
+    }
+    try {
+        (void)ReadDecimal("fast", "/x/song.msd", "#BPM:");
+        FAIL();
+    } catch (const ConversionError& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find("song.msd"), std::string::npos);
+        EXPECT_NE(message.find("#BPM:"), std::string::npos);
+        EXPECT_NE(message.find("fast"), std::string::npos);
+    }
+}
+
+TEST(ReadWholeNumber, ReadsSignedIntegersOnly) {
+    EXPECT_EQ(ReadWholeNumber(" -40 ", "a", "DELAY="), -40);
+    EXPECT_EQ(ReadWholeNumber("+4", "a", "START="), 4);
+    for (const char* text : {"", "1.5", "x", "99999999999999999999"}) {
+        EXPECT_THROW((void)ReadWholeNumber(text, "a", "DELAY="), ConversionError) << text;
+    }
+}
+
+TEST(FormatGeneral, WritesAtMostSevenSignificantDigits) {
+    EXPECT_EQ(FormatGeneral(150), "150");
+    EXPECT_EQ(FormatGeneral(128.5), "128.5");
+    EXPECT_EQ(FormatGeneral(1285.0 / 10), "128.5");
+    EXPECT_EQ(FormatGeneral(123.45678), "123.4568");
+    EXPECT_EQ(FormatGeneral(-0.0), "0");
+    EXPECT_EQ(FormatGeneral(0.1), "0.1");
+}
+
+TEST(ReplaceExtension, ReplacesFromTheLastDotOfTheFileName) {
+    EXPECT_EQ(ReplaceExtension("song.msd", ".d2r"), "song.d2r");
+    EXPECT_EQ(ReplaceExtension("a.b.msd", ".MSD"), "a.b.MSD");
+    EXPECT_EQ(ReplaceExtension("song", ".ddr"), "song.ddr");
+    EXPECT_EQ(ReplaceExtension("/x.y/song", ".ddr"), "/x.y/song.ddr");
+    EXPECT_EQ(ReplaceExtension("/x/song.msd", ".d2r"), "/x/song.d2r");
+    EXPECT_EQ(JoinFolder("/charts", "a.d2r"), "/charts/a.d2r");
+    EXPECT_EQ(JoinFolder("/charts/", "a.d2r"), "/charts/a.d2r");
+    EXPECT_EQ(JoinFolder("/", "a.d2r"), "/a.d2r");
+}
+
+}  // namespace
+}  // namespace torvane
