@@ -1,0 +1,113 @@
+#include "msd/decoder.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "test_support.hpp"
+#include "text/fixed_texts.hpp"
+
+namespace torvane {
+namespace {
+
+struct DecodeCase {
+    std::string input;
+    std::string expanded;
+};
+
+// The worked examples and the notations of every group size.
+const std::vector<DecodeCase> kExpansions = {
+    {"", ""},
+    {"12", "10002000"},
+    {"0(34)", "000030004000"},
+    {"(123)4", "T1234000"},
+    {"(1)", "10000000"},
+    {"(1234)", "10203040"},
+    {"(12345678)", "12345678"},
+    {"1 2;x", "10002000;"},
+    {"1234:5678;", "1000200030004000:5000600070008000;"},
+    {"0a2", "00002000"},
+    {"ab", ""},
+    {"AB", "A000B000"},
+    {"(1a3)", "T1a3"},
+    {"1a3", "10003000"},
+    {"5", "5000"},
+    {")]}1", "1000"},
+    {"((1)", "(0001000"},  // a group ends at its first ")"; inside it nothing is checked
+    {"12345678", "10002000300040005000600070008000"},
+    {"(123)(456)(789)(AB0)", "T123T456T789TAB0"},
+};
+
+TEST(DecodeMSDSteps, ExpandsEveryNotationToCells) {
+    for (const auto& c : kExpansions) {
+        ErrorList errors;
+        EXPECT_EQ(DecodeMSDSteps(c.input, "song.msd", errors), c.expanded) << c.input;
+        EXPECT_TRUE(errors.Empty()) << c.input;
+    }
+}
+
+struct ReportCase {
+    std::string input;
+    std::string expanded;
+    std::vector<std::string> errors;  // message and offending text, after the file name
+};
+
+TEST(DecodeMSDSteps, ReportsAndRepairsGroupsItCannotConvert) {
+    const FixedTexts& t = Texts();
+    const std::vector<ReportCase> cases = {
+        {"(12345)", "00000000", {t.bad_step_length + "(12345)"}},
+        {"()", "00000000", {t.bad_step_length + "()"}},
+        {"(12345)[9]{C}", "00000000" + std::string(16, '0'),
+         {t.bad_step_length + "(12345)", t.bad_step_group + "[9]", t.bad_command + "{C}"}},
+        {"1{xy}2", "10002000", {t.bad_command + "{xy}"}},
+        {"(1234567)(123456789)", std::string(16, '0'),
+         {t.bad_step_length + "(1234567)", t.bad_step_length + "(123456789)"}},
+        {"[]", std::string(16, '0'), {t.bad_step_group + "[]"}},
+        // An opening without its closing partner takes the rest of the text.
+        {"12(34", "10002000", {t.bad_step_length + "(34"}},
+        {"1[2", "1000", {t.bad_step_group + "[2"}},
+        {"1{2;", "1000", {t.bad_command + "{2;"}},
+        {"(", "", {t.bad_step_length + "("}},
+    };
+    for (const auto& c : cases) {
+        ErrorList errors;
+        EXPECT_EQ(DecodeMSDSteps(c.input, "song.msd", errors), c.expanded) << c.input;
+        std::vector<std::string> expected;
+        for (const auto& e : c.errors) expected.push_back("song.msd" + e);
+        EXPECT_EQ(errors.Lines(), expected) << c.input;
+    }
+}
+
+TEST(DecodeMSDSteps, DropsDoubleByteCharactersWholeOutsideGroups) {
+    // The second bytes 0x28 "(", 0x5B "[", 0x41 "A" and 0x31 "1" are not
+    // possible trail bytes for all of these, so use real characters whose
+    // trail bytes are ASCII letters and brackets.
+    ErrorList errors;
+    const std::string text = test::J("ソ") + "1" + "\x83\x41" + "2" + "\x81\x5b" + "3" + "\x95\x7b" + "4";
+    EXPECT_EQ(DecodeMSDSteps(text, "a.msd", errors), "1000200030004000");
+    EXPECT_TRUE(errors.Empty());
+    // A lead byte at the very end is dropped alone.
+    EXPECT_EQ(DecodeMSDSteps("1\x83", "a.msd", errors), "1000");
+    // Inside a group bytes are taken as they stand.
+    EXPECT_EQ(DecodeMSDSteps("(\x83\x41" "1)", "a.msd", errors), "T\x83\x41" "1");
+}
+
+TEST(DecodeMSDSteps, MeasuresOfPlainAndTripletBeatsHaveTheirLengths) {
+    ErrorList errors;
+    EXPECT_EQ(DecodeMSDSteps("40404040", "a", errors).size(), 32u);
+    EXPECT_EQ(DecodeMSDSteps("(400)(400)(400)(400)", "a", errors).size(), 16u);
+}
+
+TEST(DecodeMSDSteps, ManyUnclosedGroupsStayLinear) {
+    // Each "(" would search the rest of the text again if the search were not
+    // shared; a megabyte of them must still decode at once.
+    ErrorList errors;
+    const std::string text = "1" + std::string(1 << 20, '[') + "]";
+    const std::string out = DecodeMSDSteps(text, "a", errors);
+    EXPECT_EQ(out, "1000" + std::string(16, '0'));
+    EXPECT_EQ(errors.Size(), 1u);
+}
+
+}  // namespace
+}  // namespace torvane
