@@ -185,11 +185,8 @@ double PeakMiB(const char* self, const ConversionInfo& c, const fs::path& source
     pid_t pid = 0;
     if (posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, argv.data(), environ) != 0) return -1;
     int status = 0;
-    waitpid(pid, &status, 0);
     rusage usage{};
-    // The children's figure is the largest of all waited children; each
-    // measurement's file is larger than the ones before, so it is this one's.
-    getrusage(RUSAGE_CHILDREN, &usage);
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
