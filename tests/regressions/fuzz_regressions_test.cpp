@@ -52,7 +52,9 @@ void RunInput(const std::string& target, const std::string& bytes) {
     try {
         (void)RunConversion(conversion, "in.src", destination, kCaption, options, errors, storage);
     } catch (const ConversionError&) {
-        if (conversion != Conversion::kMSD2ddr) EXPECT_EQ(storage.files.size(), 1u);
+        if (conversion != Conversion::kMSD2ddr) {
+            EXPECT_EQ(storage.files.size(), 1u);
+        }
     }
 }
 
