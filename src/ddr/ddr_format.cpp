@@ -1,0 +1,41 @@
+// What both ddr conversions share: file names and step lines.
+#include <string>
+
+#include "ddr/ddr_steps.hpp"
+#include "text/output_names.hpp"
+#include "text/sjis.hpp"
+
+namespace torvane {
+
+std::filesystem::path DdrChartFileName(const std::filesystem::path& destination, char style, char difficulty) {
+    const char suffix[] = {'_', style, difficulty, '.', 'd', 'd', 'r'};
+    return ReplaceExtension(destination, std::string_view(suffix, sizeof suffix));
+}
+
+std::string FormatDdrStepLine(char pad_mark, long long measure, std::string_view slots) {
+    std::string number = std::to_string(measure);
+    std::string line;
+    line.reserve(number.size() + slots.size() + 5);
+    line += pad_mark;
+    if (number.size() < 3) line.append(3 - number.size(), '0');
+    line.append(number).append(":").append(slots);
+    return line;
+}
+
+std::size_t SjisCharacterSize(std::string_view text, std::size_t at) {
+    if (at + 1 >= text.size() || !IsSjisLeadByte(static_cast<unsigned char>(text[at]))) return 1;
+    const auto trail = static_cast<unsigned char>(text[at + 1]);
+    return trail >= 0x40 && trail <= 0xFC && trail != 0x7F ? 2 : 1;
+}
+
+int DdrMeasureNumber(std::string_view line) {
+    if (line.size() < 4 || (line[0] != '#' && line[0] != '$')) return 0;
+    int number = 0;
+    for (std::size_t i = 1; i <= 3; ++i) {
+        if (line[i] < '0' || line[i] > '9') return 0;
+        number = number * 10 + (line[i] - '0');
+    }
+    return number;
+}
+
+}  // namespace torvane

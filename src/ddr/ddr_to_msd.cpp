@@ -1,0 +1,191 @@
+// ddr to MSD: the charts of one ddr file as one MSD file.
+#include <algorithm>
+#include <array>
+
+#include "ddr/ddr_steps.hpp"
+#include "msd/chart_section.hpp"
+#include "msd/encoder.hpp"
+#include "msd/header.hpp"
+#include "msd/writer.hpp"
+#include "text/fixed_texts.hpp"
+#include "text/sjis.hpp"
+
+namespace torvane {
+namespace {
+
+constexpr std::string_view kEmptyMeasure = "00000000";
+// Two measures and a quarter, the default of the MSD-to-ddr deletion.
+constexpr std::size_t kLeadIn = 18;
+
+constexpr std::array<std::string_view, 5> kFixedHeaderTags = {"#FILE:;", "#ARTIST:;", "#MSD:;", "#BPM:120.0;",
+                                                              "#GAP:0;"};
+
+// The MSD step character of a ddr slot; 0 when it has none.
+char MSDStepCharacter(char slot) {
+    switch (slot) {
+        case '0': return '0';
+        case '1': return '4';
+        case '2': return '2';
+        case '3': return '1';
+        case '4': return '8';
+        case '5': return '7';
+        case '6': return 'A';
+        case '8': return '6';
+        case '9': return 'B';
+        case 'a':
+        case 'A': return '3';
+        case 'c':
+        case 'C': return '9';
+        default: return 0;
+    }
+}
+
+// Characters that would end the chart, split its sides or open a group when
+// MSD reads them.
+bool IsMSDNotation(char c) {
+    switch (c) {
+        case ':':
+        case ';':
+        case '(':
+        case ')':
+        case '[':
+        case ']':
+        case '{':
+        case '}': return true;
+        default: return false;
+    }
+}
+
+void WriteChart(LineSink& out, const std::vector<std::string>& block, std::string_view style,
+                std::string_view difficulty) {
+    for (const std::string_view tag : kFixedHeaderTags) out.WriteLine(tag);
+    std::string chart_line(style);
+    chart_line.append(":").append(difficulty).append(":1:");
+    out.WriteLine(chart_line);
+
+    // The smallest and largest measure numbers, so that a pad whose lines
+    // come late in the block still starts at its own first measure.
+    int first = DdrMeasureNumber(block.front());
+    int last = first;
+    for (const auto& line : block) {
+        const int measure = DdrMeasureNumber(line);
+        first = std::min(first, measure);
+        last = std::max(last, measure);
+    }
+    const int pads = style == "#SINGLE" ? 1 : 2;
+    for (int pad = 0; pad < pads; ++pad) {
+        std::string text = EncodeMSDStepsFully(BuildDdrPadText(block, pad == 0 ? '#' : '$', first, last));
+        text += pad == 0 && pads == 2 ? ':' : ';';
+        WriteZeroLine(out, kLeadIn);
+        out.WriteLine(text);
+    }
+}
+
+}  // namespace
+
+void DdrToMSDCodes(std::string& line, std::string_view file_name, ErrorList& errors) {
+    const FixedTexts& texts = Texts();
+    for (std::size_t i = 5; i < line.size(); ++i) {
+        const char code = MSDStepCharacter(line[i]);
+        if (code != 0) {
+            line[i] = code;
+            continue;
+        }
+        const std::size_t size = SjisCharacterSize(line, i);
+        errors.Add(file_name, texts.bad_ddr_slot, std::string_view(line).substr(i, size));
+        if (size == 1 && IsMSDNotation(line[i])) line[i] = '0';
+        i += size - 1;
+    }
+}
+
+std::string DdrMeasureText(std::string_view line) {
+    const std::string_view slots = line.size() > 5 ? line.substr(5) : std::string_view();
+    auto groups = [slots](std::size_t size) {
+        std::string text;
+        text.reserve(4 * (size + 2));
+        for (std::size_t beat = 0; beat < 4; ++beat) {
+            text.append("(").append(slots.substr(beat * size, size)).append(")");
+        }
+        return text;
+    };
+    switch (line.size()) {
+        case 6:
+        case 7:
+        case 8:
+        case 9: {
+            // Slots that the line lacks are rests, so that the measure still
+            // lasts four beats and the pad's later steps keep their time.
+            std::string text;
+            for (std::size_t beat = 0; beat < 4; ++beat) {
+                text += beat < slots.size() ? slots[beat] : '0';
+                text += '0';
+            }
+            return text;
+        }
+        case 13: return std::string(slots);
+        case 17: return groups(3);
+        case 21: return groups(4);
+        case 37: return groups(8);
+        default: return std::string(kEmptyMeasure);
+    }
+}
+
+std::string BuildDdrPadText(const std::vector<std::string>& block, char pad_mark, int first, int last) {
+    std::string text;
+    long long expected = first;
+    bool has_line = false;
+    for (const auto& line : block) {
+        if (line.empty() || line.front() != pad_mark) continue;
+        has_line = true;
+        const int measure = DdrMeasureNumber(line);
+        for (; measure > expected; ++expected) text.append(kEmptyMeasure);
+        text.append(DdrMeasureText(line));
+        // A line out of order follows the one before it.
+        expected = std::max<long long>(expected, measure) + 1;
+    }
+    if (!has_line) return {};
+    for (; expected <= last; ++expected) text.append(kEmptyMeasure);
+    return text;
+}
+
+void Convertddr2MSD(const std::filesystem::path& source, const std::filesystem::path& destination,
+                    std::string_view caption, ErrorList& errors, Storage& storage) {
+    const std::string file_name = FileNameForErrorLine(source);
+    auto input = storage.OpenSource(source);
+    auto out = storage.CreateDestination(destination, source);
+    WriteMsdBanner(*out, caption);
+
+    std::string style = "#SINGLE";
+    std::string difficulty;
+    std::vector<std::string> block;
+    std::string line;
+    while (input->ReadLine(line)) {
+        if (StartsWith(line, "#title ")) {
+            std::string title;
+            TranslateHeaderLine("#TITLE:", 7, line, 0, title);
+            out->WriteLine(title);
+        } else if (StartsWith(line, "#basic")) {
+            difficulty = "BASIC";
+        } else if (StartsWith(line, "#another")) {
+            difficulty = "ANOTHER";
+        } else if (StartsWith(line, "#maniac")) {
+            difficulty = "MANIAC";
+        } else if (StartsWith(line, "#double")) {
+            style = "#DOUBLE";
+        } else if (StartsWith(line, "#twoplay")) {
+            style = "#COUPLE";
+        } else if (DdrMeasureNumber(line) != 0) {
+            // The block runs to the first line that is no step line; that
+            // line ends the chart and is read as nothing else.
+            block.clear();
+            do {
+                DdrToMSDCodes(line, file_name, errors);
+                block.push_back(std::move(line));
+            } while (input->ReadLine(line) && DdrMeasureNumber(line) != 0);
+            WriteChart(*out, block, style, difficulty);
+        }
+    }
+    out->Commit();
+}
+
+}  // namespace torvane

@@ -1,0 +1,398 @@
+// MSD to ddr: one ddr file per chart of an MSD file.
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "ddr/ddr_steps.hpp"
+#include "msd/chart_section.hpp"
+#include "msd/decoder.hpp"
+#include "msd/header.hpp"
+#include "text/fixed_texts.hpp"
+#include "text/numbers.hpp"
+#include "text/sjis.hpp"
+
+namespace torvane {
+namespace {
+
+struct HeaderTag {
+    std::string_view tag;
+    std::string_view key;
+};
+
+constexpr std::array<HeaderTag, 6> kHeaderTags = {{
+    {"#FILE:", "#comment FILE "},
+    {"#TITLE:", "#title "},
+    {"#ARTIST:", "#comment ARTIST "},
+    {"#MSD:", "#comment MSD:"},
+    {"#BPM:", "#comment BPM "},
+    {"#GAP:", "#comment GAP "},
+}};
+
+constexpr std::array<std::string_view, 3> kDifficultyDirectives = {"#basic", "#another", "#maniac"};
+constexpr std::array<char, 3> kDifficultyLetters = {'b', 'a', 'm'};
+
+// A whole double-byte character when the level starts with one, so that the
+// level comment never ends in half a character.
+std::string_view LevelCharacter(std::string_view level_field) {
+    if (level_field.empty() || level_field.front() == ':') return {};
+    return level_field.substr(0, SjisCharacterSize(level_field, 0));
+}
+
+std::string Zeros(long long count) {
+    return count > 0 ? std::string(static_cast<std::size_t>(count), '0') : std::string();
+}
+
+std::string WithLeadIn(long long count, std::string_view pad) {
+    std::string out = Zeros(count);
+    out.append(pad);
+    return out;
+}
+
+// Takes the "0" characters off the front of `pad`; returns how many.
+long long StripLeadIn(std::string& pad) {
+    const std::size_t count = CountLeadingZeros(pad);
+    pad = pad.substr(count);
+    return static_cast<long long>(count);
+}
+
+// The pad still to be cut into measures: a few characters rewritten by a
+// triplet spread, then the untouched rest of the pad. Measures are taken off
+// the front by moving a view, so that a long pad is never shifted.
+class PadCursor {
+public:
+    explicit PadCursor(std::string_view pad) : rest_(pad) {}
+
+    [[nodiscard]] bool Empty() const { return pending_.empty() && rest_.empty(); }
+
+    // The first `count` characters, fewer at the end of the pad.
+    [[nodiscard]] std::string Front(std::size_t count) const {
+        std::string out = pending_.substr(0, count);
+        if (out.size() < count) out.append(rest_.substr(0, count - out.size()));
+        return out;
+    }
+
+    void Drop(std::size_t count) {
+        const std::size_t from_pending = std::min(count, pending_.size());
+        pending_.erase(0, from_pending);
+        rest_.remove_prefix(std::min(count - from_pending, rest_.size()));
+    }
+
+    // The first `count` characters become `text`.
+    void ReplaceFront(std::size_t count, std::string text) {
+        Drop(count);
+        text.append(pending_);
+        pending_ = std::move(text);
+    }
+
+private:
+    std::string pending_;
+    std::string_view rest_;
+};
+
+constexpr std::size_t kMeasureCells = 32;
+constexpr std::size_t kBeatCells = 8;
+constexpr std::size_t kTripletBeat = 4;  // "T" and its three steps
+// A triplet spread looks at triplets that start within the first 32 cells
+// and at their three steps, so 35 characters of the pad can take part.
+constexpr std::size_t kSpreadWindow = 40;
+
+enum class MeasureKind { kPlain, kMixed, kTriplet };
+
+// `w` is the first 32 characters of the pad. A measure with triplet beats
+// whose other beats hold only a step on the beat fits 12 slots; any finer step
+// beside a triplet makes it mixed.
+MeasureKind ClassifyMeasure(std::string_view w) {
+    if (w.find('T') == std::string_view::npos) return MeasureKind::kPlain;
+    std::size_t at = 0;
+    for (int beat = 0; beat < 4 && at < w.size(); ++beat) {
+        if (w[at] == 'T') {
+            at += kTripletBeat;
+            continue;
+        }
+        for (std::size_t k = 1; k < kBeatCells && at + k < w.size(); ++k) {
+            if (w[at + k] != '0') return MeasureKind::kMixed;
+        }
+        at += kBeatCells;
+    }
+    return MeasureKind::kTriplet;
+}
+
+// Puts the three steps of every triplet that starts within the first 32 cells
+// on the beat's slots 1, 4 and 7 (x00y00z0). The scan never looks at what it
+// wrote, so a "T" among the steps is a step, not another triplet.
+std::string SpreadTriplets(std::string_view window) {
+    std::string out;
+    out.reserve(window.size() + kMeasureCells);
+    std::size_t i = 0;
+    while (i < window.size()) {
+        if (window[i] == 'T' && out.size() < kMeasureCells) {
+            for (std::size_t k = 1; k <= 3; ++k) {
+                out += i + k < window.size() ? window[i + k] : '0';
+                out.append(k < 3 ? "00" : "0");
+            }
+            i += kTripletBeat;
+        } else {
+            out += window[i];
+            ++i;
+        }
+    }
+    return out;
+}
+
+// Twelve slots: three per beat, a triplet beat's steps or an on-beat step and
+// two rests.
+std::string TakeTripletMeasure(PadCursor& pad) {
+    std::string slots;
+    slots.reserve(12);
+    for (int beat = 0; beat < 4; ++beat) {
+        const std::string head = pad.Front(kTripletBeat);
+        if (!head.empty() && head.front() == 'T') {
+            for (std::size_t k = 1; k <= 3; ++k) slots += k < head.size() ? head[k] : '0';
+            pad.Drop(kTripletBeat);
+        } else {
+            slots += head.empty() ? '0' : head.front();
+            slots.append("00");
+            pad.Drop(kBeatCells);
+        }
+    }
+    return slots;
+}
+
+void AddMeasure(PadCursor& pad, char pad_mark, long long measure, std::vector<std::string>& line_buffer) {
+    std::string w = pad.Front(kMeasureCells);
+    std::string slots;
+    switch (ClassifyMeasure(w)) {
+        case MeasureKind::kMixed: {
+            const std::string window = pad.Front(kSpreadWindow);
+            pad.ReplaceFront(window.size(), SpreadTriplets(window));
+            w = pad.Front(kMeasureCells);
+            pad.Drop(kMeasureCells);
+            slots = CompactDdrMeasure(w);
+            break;
+        }
+        case MeasureKind::kPlain:
+            pad.Drop(kMeasureCells);
+            slots = CompactDdrMeasure(w);
+            break;
+        case MeasureKind::kTriplet:
+            slots = TakeTripletMeasure(pad);
+            break;
+    }
+    if (!IsAllZero(slots)) line_buffer.push_back(FormatDdrStepLine(pad_mark, measure, slots));
+}
+
+}  // namespace
+
+DdrOptions ClampDdrOptions(const DdrOptions& options) {
+    DdrOptions clamped;
+    clamped.mode = std::clamp(options.mode, static_cast<int>(DdrOptions::kDeleteLeadIn),
+                              static_cast<int>(DdrOptions::kAsItIs));
+    clamped.delete_count = std::clamp(options.delete_count, 0, 150);
+    clamped.measure = std::clamp(options.measure, 1, 10);
+    clamped.half_beat = std::clamp(options.half_beat, 2, 9);
+    return clamped;
+}
+
+std::vector<std::string> DdrBanner(std::string_view caption) {
+    const FixedTexts& texts = Texts();
+    std::string made_by = "#comment ";
+    made_by.append(texts.made_by_prefix).append(caption).append(texts.made_by_suffix);
+    std::string publication = "#comment ";
+    publication.append(texts.publication).append(kPublicationAddress);
+    return {"#comment", std::move(made_by), std::move(publication), "#comment"};
+}
+
+bool AddDdrHeaderLine(std::string_view line, std::vector<std::string>& header_block) {
+    for (const HeaderTag& tag : kHeaderTags) {
+        if (StartsWith(line, tag.tag)) {
+            std::string result;
+            TranslateHeaderLine(tag.key, tag.tag.size(), line, 1, result);
+            header_block.push_back(std::move(result));
+            return true;
+        }
+    }
+    return false;
+}
+
+char DdrStyleLetter(std::string_view line) {
+    constexpr std::array<char, 3> kLetters = {'s', 'c', 'd'};  // in the order of kChartTags
+    for (std::size_t i = 0; i < kChartTags.size(); ++i) {
+        if (StartsWith(line, kChartTags[i])) return kLetters[i];
+    }
+    return 0;
+}
+
+DdrChart BeginDdrChart(char style, std::string_view rest, const std::vector<std::string>& header_block,
+                       LineSource& source) {
+    DdrChart chart;
+    chart.style = style;
+    for (std::size_t i = 0; i < kDifficulties.size(); ++i) {
+        if (!StartsWith(rest, kDifficulties[i])) continue;
+        chart.difficulty = kDifficultyLetters[i];
+        rest.remove_prefix(kDifficulties[i].size());
+        chart.opening = header_block;
+        if (!chart.opening.empty()) {
+            // The block ends without the blank of an empty last value.
+            chart.opening.back() = std::string(TrimBlanksAndControls(chart.opening.back()));
+        }
+        if (style == 'd') chart.opening.emplace_back("#double");
+        if (style == 'c') chart.opening.emplace_back("#twoplay");
+        chart.opening.emplace_back(kDifficultyDirectives[i]);
+        chart.opening.push_back(std::string("#comment LEVEL ").append(LevelCharacter(rest)));
+        break;
+    }
+    const auto colon = rest.find(':');
+    std::string text(colon == std::string_view::npos ? rest : rest.substr(colon + 1));
+    if (!EndsWithSemicolon(text)) chart.terminated = AppendChartLines(source, text);
+    chart.lead_in = CountLeadingZeros(text);
+    chart.text = text.substr(chart.lead_in);
+    return chart;
+}
+
+DdrPads SplitDdrPads(std::string_view chart_text, std::size_t reference_lead_in) {
+    auto without_semicolon = [](std::string_view pad) {
+        if (EndsWithSemicolon(pad)) pad.remove_suffix(1);
+        return pad;
+    };
+    DdrPads pads;
+    const auto colon = chart_text.find(':');
+    if (colon != std::string_view::npos) {
+        pads.first = without_semicolon(chart_text.substr(0, colon));
+        pads.second = without_semicolon(chart_text.substr(colon + 1));
+    } else {
+        const std::string_view first = without_semicolon(chart_text);
+        pads.second.assign(first.size() + reference_lead_in, '0');
+        // Taken off a second time as for a two-pad chart: "12;;" is the pad "12".
+        pads.first = without_semicolon(first);
+    }
+    return pads;
+}
+
+void ApplyDdrLeadIn(DdrPads& pads, std::size_t lead_in, std::size_t reference_lead_in, const DdrOptions& options) {
+    const auto z = static_cast<long long>(lead_in);
+    const auto l0 = static_cast<long long>(reference_lead_in);
+    switch (options.mode) {
+        case DdrOptions::kDeleteLeadIn: {
+            const long long z2 = StripLeadIn(pads.second);
+            const long long first = z - options.delete_count;
+            // The second pad keeps its place against the first chart of the
+            // file, not against this chart's first pad.
+            const long long second = first + z2 - l0;
+            if (first >= 0 && second >= 0) {
+                pads.first = WithLeadIn(first, pads.first);
+                pads.second = WithLeadIn(second, pads.second);
+            }
+            break;
+        }
+        case DdrOptions::kFirstStepAt: {
+            const long long x = (options.measure - 1) * 8LL + (options.half_beat - 2);
+            pads.first = WithLeadIn(x + z - l0, pads.first);
+            const long long z2 = StripLeadIn(pads.second);
+            pads.second = WithLeadIn(x + z2 - l0, pads.second);
+            break;
+        }
+        default:
+            pads.first = WithLeadIn(z, pads.first);
+            break;
+    }
+}
+
+std::string ToDdrPanelCodes(std::string_view expanded) {
+    static constexpr auto kCodes = [] {
+        std::array<char, 256> codes{};
+        for (std::size_t c = 0; c < codes.size(); ++c) codes[c] = static_cast<char>(c);
+        codes['1'] = '3';
+        codes['3'] = 'a';
+        codes['4'] = '1';
+        codes['6'] = '8';
+        codes['7'] = '5';
+        codes['8'] = '4';
+        codes['9'] = 'c';
+        codes['A'] = codes['a'] = '6';
+        codes['B'] = codes['b'] = '9';
+        return codes;
+    }();
+    std::string out(expanded);
+    for (char& c : out) c = kCodes[static_cast<unsigned char>(c)];
+    return out;
+}
+
+std::string CompactDdrMeasure(std::string_view measure) {
+    std::string slots(measure.substr(0, kMeasureCells));
+    slots.resize(kMeasureCells, '0');
+    while (slots.size() > 4) {
+        for (std::size_t i = 1; i < slots.size(); i += 2) {
+            if (slots[i] != '0') return slots;
+        }
+        std::string half;
+        half.reserve(slots.size() / 2);
+        for (std::size_t i = 0; i < slots.size(); i += 2) half += slots[i];
+        slots = std::move(half);
+    }
+    return slots;
+}
+
+bool IsAllZero(std::string_view text) { return text.find_first_not_of('0') == std::string_view::npos; }
+
+void BuildDdrStepLines(std::string_view first_pad, std::string_view second_pad,
+                       std::vector<std::string>& line_buffer) {
+    const std::string first_codes = ToDdrPanelCodes(first_pad);
+    const std::string second_codes = ToDdrPanelCodes(second_pad);
+    PadCursor first(first_codes);
+    PadCursor second(second_codes);
+    // Both pads to their ends: a pad whose triplets make it shorter in cells
+    // can still hold more measures than the other.
+    for (long long measure = 1; !first.Empty() || !second.Empty(); ++measure) {
+        AddMeasure(first, '#', measure, line_buffer);
+        AddMeasure(second, '$', measure, line_buffer);
+    }
+}
+
+std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& source,
+                                                  const std::filesystem::path& destination,
+                                                  std::string_view caption, const DdrOptions& options,
+                                                  ErrorList& errors, Storage& storage) {
+    const DdrOptions in_range = ClampDdrOptions(options);
+    const std::string file_name = FileNameForErrorLine(source);
+    const FixedTexts& texts = Texts();
+    auto input = storage.OpenSource(source);
+    const std::size_t reference_lead_in = FindReferenceLeadIn(*input);
+    input->Rewind();
+
+    std::vector<std::filesystem::path> written;
+    std::vector<std::string> header_block = DdrBanner(caption);
+    std::vector<std::string> line_buffer;
+    std::string line;
+    while (input->ReadLine(line)) {
+        if (AddDdrHeaderLine(line, header_block)) continue;
+        const char style = DdrStyleLetter(line);
+        if (style == 0) continue;
+        const std::string chart_line = line;
+        DdrChart chart = BeginDdrChart(style, std::string_view(chart_line).substr(kChartTags[0].size()),
+                                       header_block, *input);
+        if (chart.difficulty == 0) errors.Add(file_name, texts.unknown_difficulty, ChartLabel(chart_line));
+        if (!chart.terminated) errors.Add(file_name, texts.unterminated_chart, ChartLabel(chart_line));
+        if (chart.difficulty == 0) continue;
+
+        const auto file = DdrChartFileName(destination, chart.style, chart.difficulty);
+        auto out = storage.CreateDestination(file, source);
+        for (const auto& opening : chart.opening) out->WriteLine(opening);
+
+        DdrPads pads = SplitDdrPads(chart.text, reference_lead_in);
+        chart.text = std::string();
+        ApplyDdrLeadIn(pads, chart.lead_in, reference_lead_in, in_range);
+        const std::string first = DecodeMSDSteps(pads.first, file_name, errors);
+        const std::string second = DecodeMSDSteps(pads.second, file_name, errors);
+        pads = DdrPads();
+        line_buffer.clear();
+        BuildDdrStepLines(first, second, line_buffer);
+        for (const auto& step_line : line_buffer) out->WriteLine(step_line);
+        out->Commit();
+        // A later chart of the same style and difficulty replaces the file;
+        // it is listed once.
+        if (std::find(written.begin(), written.end(), file) == written.end()) written.push_back(file);
+    }
+    return written;
+}
+
+}  // namespace torvane
