@@ -1,0 +1,181 @@
+#pragma once
+// The named steps of the two d2r conversions, each callable on its own so that
+// tests can pin every rule. Not part of the engine's public interface.
+
+#include <cstddef>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "text/error_list.hpp"
+#include "text/line_io.hpp"
+
+namespace torvane {
+
+// ---------------------------------------------------------------------------
+// The d2r format
+
+// Every chart section of a d2r file begins with this line.
+inline constexpr std::string_view kD2rSeparator = "*----------------------";
+// A step line of one 32nd-note unit on which neither pad is stepped on.
+inline constexpr std::string_view kD2rRestUnit = "8.:    :    :";
+
+// The four banner lines of a d2r file, naming `caption`.
+void WriteD2rBanner(LineSink& out, std::string_view caption);
+
+// The pad field of an MSD step character: four columns, "L", "D", "U", "R" or
+// a blank each. Any character that names no panel gives four blanks.
+[[nodiscard]] std::string_view PadField(char step);
+
+// ---------------------------------------------------------------------------
+// MSD to d2r
+
+// Lead-in counts and shifted gaps beyond these are refused as out of range:
+// a lead-in becomes a run of rest lines, so an absurd one would ask for
+// gigabytes. 65536 8th notes are 8192 measures, hours of silence.
+inline constexpr long long kMaxLeadIn = 65536;
+// Gaps and tempos whose whole part no longer fits a double exactly.
+inline constexpr double kMaxWholeDouble = 9007199254740992.0;  // 2^53
+
+struct GapRuleResult {
+    long long delay = 0;    // the "DELAY=" value
+    int start = 4;          // the "START=" value, 1 to 4
+    long long lead_in = 0;  // the new lead-in L
+};
+
+// The gap rule for one "#GAP:" line: shifts `gap` toward -150 .. 150 in steps
+// of 64 while moving the lead-in by 2 8th notes per step, then trades whole
+// measures of lead-in for START. The loops are evaluated in closed form, so a
+// huge gap costs no time; `gap` must lie within +-kMaxWholeDouble.
+[[nodiscard]] GapRuleResult ApplyD2rGapRule(long long lead_in, double gap);
+
+// Opens the section of one chart line (which begins with a chart tag): closes
+// an open section, writes the separator, "PLAYER=", "MODE=" and "LEVEL=" and
+// "MUSICSTART". Returns what is left of the line: the start of the chart data.
+[[nodiscard]] std::string BeginD2rSection(std::string_view chart_line, bool& section_open, LineSink& out);
+
+struct D2rPadTexts {
+    std::string pad1;
+    std::string pad2;
+};
+
+// Splits chart data (its `chart_lead_in` leading "0" characters already
+// removed) into the two pads' MSD texts, each with its lead-in moved by
+// `lead_in` - `reference_lead_in`.
+[[nodiscard]] D2rPadTexts BuildD2rPadTexts(std::string_view chart_data, long long chart_lead_in,
+                                           long long lead_in, long long reference_lead_in);
+
+// Aligns the other pad's expanded text with a triplet beat of this pad. The
+// other pad's unread text begins at `next`; `taken` is its character read
+// together with the "T". On success the other pad's beat "x0000000" becomes
+// "x00" and `next` points at the "x" put back; returns false (text unchanged)
+// when that beat has steps after its first cell.
+[[nodiscard]] bool AlignPadToTriplet(std::string& other, std::size_t& next, char taken);
+
+// Turns the two pads' expanded step texts (their final ";" removed) into d2r
+// step lines of one unit each, three "T:" lines per triplet beat. Each
+// triplet that the other pad cannot follow adds an error line.
+[[nodiscard]] std::vector<std::string> BuildD2rStepLines(std::string pad1, std::string pad2,
+                                                         std::string_view file_name, ErrorList& errors);
+
+// One merging pass: a rest line joins the line before it when both have the
+// same length; after a pair that cannot merge the pass skips a beat's worth of
+// lines. Builds a new list.
+[[nodiscard]] std::vector<std::string> MergeD2rStepLines(std::vector<std::string> lines);
+
+// Merging passes until one changes nothing.
+[[nodiscard]] std::vector<std::string> MergeD2rStepLinesFully(std::vector<std::string> lines);
+
+// The step lines of one chart: pad texts, decoding, building and merging.
+// `chart_data` has its `chart_lead_in` leading "0" characters removed.
+[[nodiscard]] std::vector<std::string> ConvertChartToD2rStepLines(std::string_view chart_data,
+                                                                  long long chart_lead_in, long long lead_in,
+                                                                  long long reference_lead_in,
+                                                                  std::string_view file_name, ErrorList& errors);
+
+// ---------------------------------------------------------------------------
+// d2r to MSD
+
+// The DELAY value that says that the "#GAP:" line has been written.
+inline constexpr long long kGapWritten = 999999;
+// START values beyond this many measures either way are refused as out of
+// range: a START becomes a lead-in line of 8 "0" per measure.
+inline constexpr long long kMaxStart = 65536;
+
+// A line that belongs to a step block: it begins with "4", "8", "T" or "*".
+[[nodiscard]] bool IsD2rStepBlockLine(std::string_view line);
+
+// Normalises one line of a step block into the step list: "8." and "T" lines
+// stay, "4.", "4p" and "4P" lines become an "8." line followed by 1, 3 or 7
+// rest units, and comments and lines without a length code are dropped.
+void CollectD2rStepLine(std::string_view line, std::vector<std::string>& step_list);
+
+// The MSD step character of one pad field. Decodes only when `head` is "8.:",
+// "#T:" or " T:"; otherwise gives nothing and reports nothing. A field with
+// three or more panels (or letters out of place that add up so) adds an error
+// line naming `line` and gives "0".
+[[nodiscard]] std::optional<char> DecodeD2rPanels(std::string_view field, std::string_view head,
+                                                  std::string_view line, std::string_view file_name,
+                                                  ErrorList& errors);
+
+// A step list line with a step on either pad: not both pad fields four blanks.
+[[nodiscard]] bool D2rLineBearsStep(std::string_view line);
+
+// The MSD text of one pad while it is being built from units.
+struct MsdPadText {
+    std::string text;
+    bool group_open = false;
+    int units = 0;  // step characters in the open beat group
+};
+
+// Adds one unit: opens a beat group when none is open, closes it at eight.
+void AddD2rUnit(MsdPadText& pad, char step);
+
+// Fills the open beat group with "0" and closes it.
+void CloseD2rBeat(MsdPadText& pad);
+
+// Makes room for a triplet beat: a triplet may start on a beat, or after a
+// half beat whose last three units are silent (that half beat becomes a plain
+// 8th note). Anywhere else the open beat is filled with silence and an error
+// line naming `first_line_head` is added.
+void StartD2rTriplet(MsdPadText& pad, std::string_view first_line_head, std::string_view file_name,
+                     ErrorList& errors);
+
+// Splits the lead-in off a pad: returns the compacted text of the whole beats
+// before the first step and keeps only the open part of the current beat (its
+// silent units) in `pad`, so that the first step keeps its place in the beat.
+[[nodiscard]] std::string TakeD2rLeadIn(MsdPadText& pad);
+
+struct MsdGap {
+    long long gap = 0;      // the "#GAP:" value
+    long long lead_in = 0;  // L, the first lead-in line's length
+};
+
+// The "#GAP:" value and the lead-in of the first chart: the raw lead-in
+// (`raw_length` characters, `raw_is_silent` when all "0") plus 18 and 8 per
+// measure of START above 4, raised by whole measures past 26, each measure
+// adding 256 to DELAY. Throws ConversionError when DELAY + 256 n overflows.
+[[nodiscard]] MsdGap ComputeMsdGap(bool raw_is_silent, long long raw_length, long long start, long long delay,
+                                   std::string_view delay_text, const std::filesystem::path& source);
+
+// What the d2r-to-MSD conversion carries from one chart to the next.
+struct D2rToMsdState {
+    long long start = 4;
+    long long delay = 0;
+    std::string delay_text = "0";
+    std::string style;
+    std::string mode;
+    std::string level;
+    long long first_lead_in = 0;     // L1
+    long long first_raw_length = 0;  // R1
+};
+
+// Writes one chart from its normalised step list: the "#GAP:" line before the
+// first chart, the chart line, and per pad its lead-in lines and step line.
+// Marks the step list's triplet lines while it goes.
+void WriteMsdChartFromD2r(std::vector<std::string>& step_list, D2rToMsdState& state, LineSink& out,
+                          const std::filesystem::path& source, ErrorList& errors);
+
+}  // namespace torvane

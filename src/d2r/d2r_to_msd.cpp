@@ -1,0 +1,354 @@
+// d2r to MSD: d2r keys become MSD tags, and every step block becomes one
+// chart whose pads are rebuilt on a grid of 32nd-note units and compacted.
+
+#include <string>
+#include <utility>
+
+#include "d2r/d2r.hpp"
+#include "d2r/d2r_steps.hpp"
+#include "msd/chart_section.hpp"
+#include "msd/encoder.hpp"
+#include "msd/header.hpp"
+#include "msd/writer.hpp"
+#include "text/fixed_texts.hpp"
+#include "text/numbers.hpp"
+#include "text/sjis.hpp"
+
+namespace torvane {
+namespace {
+
+// Characters `from` .. `from` + `count` - 1 of `line`, as many as it has.
+std::string_view Part(std::string_view line, std::size_t from, std::size_t count) {
+    return from >= line.size() ? std::string_view() : line.substr(from, count);
+}
+
+bool IsSilent(std::string_view text) { return text.find_first_not_of('0') == std::string_view::npos; }
+
+// The first pass: the first START value other than 0, or 4.
+long long ReadD2rStart(LineSource& input, const std::filesystem::path& source) {
+    std::string line;
+    while (input.ReadLine(line)) {
+        if (!StartsWith(line, "START")) continue;
+        const std::string_view text = Part(line, 6, std::string_view::npos);
+        const long long start = ReadWholeNumber(text, source, "START");
+        if (start == 0) continue;
+        if (start > kMaxStart || start < -kMaxStart) ThrowNumberOutOfRange(text, source, "START");
+        return start;
+    }
+    return 4;
+}
+
+// Step 6: what came before the first step becomes the "#GAP:" line (once per
+// file), the chart line (once per chart) and the pad's lead-in lines.
+void WriteD2rLeadIn(MsdPadText& pad, D2rToMsdState& state, LineSink& out, const std::filesystem::path& source) {
+    const std::string raw = TakeD2rLeadIn(pad);
+    const auto raw_length = static_cast<long long>(raw.size());
+    if (state.delay != kGapWritten) {
+        const MsdGap gap = ComputeMsdGap(IsSilent(raw), raw_length, state.start, state.delay, state.delay_text, source);
+        out.WriteLine("#GAP:" + std::to_string(gap.gap) + ";");
+        state.first_lead_in = gap.lead_in;
+        state.first_raw_length = raw_length;
+        state.delay = kGapWritten;
+    }
+    if (!state.style.empty()) {
+        out.WriteLine(state.style + ":" + state.mode + ":" + state.level + ":");
+        state.style.clear();
+    }
+    const long long zeros = state.first_lead_in + raw_length - state.first_raw_length;
+    if (zeros > 0) WriteZeroLine(out, static_cast<std::size_t>(zeros));
+    if (!IsSilent(raw)) out.WriteLine(raw);
+}
+
+// Step 8: the triplet that begins at step_list[first] and takes the two lines
+// after it, whatever they hold; lines past the end of the list are silent.
+void AddD2rTriplet(std::vector<std::string>& step_list, std::size_t first, int pad_number, MsdPadText& pad,
+                   std::string_view file_name, ErrorList& errors) {
+    StartD2rTriplet(pad, Part(step_list[first], 0, 3), file_name, errors);
+    pad.text += '(';
+    for (std::size_t at = first; at < first + 3; ++at) {
+        if (at >= step_list.size()) {
+            pad.text += '0';
+            continue;
+        }
+        std::string& line = step_list[at];
+        std::optional<char> step;
+        if (pad_number == 1) {
+            std::string head = " ";
+            head.append(Part(line, 0, 2));
+            step = DecodeD2rPanels(Part(line, 2, 4), head, line, file_name, errors);
+            line.insert(0, 1, '#');
+        } else {
+            step = DecodeD2rPanels(Part(line, 8, 4), Part(line, 0, 3), line, file_name, errors);
+            line = "&";
+        }
+        pad.text += step.value_or('0');
+    }
+    pad.text += ')';
+}
+
+class D2rToMsd {
+public:
+    D2rToMsd(const std::filesystem::path& source, ErrorList& errors, LineSource& input, LineSink& out)
+        : source_(source), file_name_(FileNameForErrorLine(source)), errors_(errors), input_(input), out_(out) {}
+
+    void Run(long long start) {
+        state_.start = start;
+        std::string line;
+        bool have_line = input_.ReadLine(line);
+        while (have_line) {
+            // Keys are tried first: "TITLE=" and "TEMPO10=" begin with "T" too.
+            if (!KeyLine(line) && IsStepBlockStart(line)) {
+                have_line = StepBlock(line);
+            } else {
+                have_line = input_.ReadLine(line);
+            }
+        }
+    }
+
+private:
+    static bool IsStepBlockStart(std::string_view line) {
+        return !line.empty() && (line[0] == '4' || line[0] == '8' || line[0] == 'T');
+    }
+
+    // Handles a comment or key line; false for any other line.
+    bool KeyLine(std::string_view line) {
+        std::string translated;
+        if (StartsWith(line, "*")) {
+            return true;
+        } else if (StartsWith(line, "TITLE=")) {
+            TranslateHeaderLine("#TITLE:", 6, line, 0, translated);
+            out_.WriteLine(translated);
+        } else if (StartsWith(line, "ARTIST=")) {
+            TranslateHeaderLine("#ARTIST:", 7, line, 0, translated);
+            out_.WriteLine(translated);
+        } else if (StartsWith(line, "MUSIC=")) {
+            TranslateHeaderLine("#FILE:", 6, line, 0, translated);
+            out_.WriteLine(translated);
+        } else if (StartsWith(line, "TEMPO10=")) {
+            const double tempo = ReadDecimal(line.substr(8), source_, "TEMPO10=") / 10;
+            out_.WriteLine("#BPM:" + FormatGeneral(tempo, 7) + ";");
+        } else if (StartsWith(line, "DELAY=")) {
+            state_.delay = ReadWholeNumber(line.substr(6), source_, "DELAY=");
+            state_.delay_text.assign(line.substr(6));
+        } else if (StartsWith(line, "LEVEL=")) {
+            TranslateHeaderLine("", 6, line, 0, state_.level);
+        } else if (StartsWith(line, "MODE=")) {
+            TranslateHeaderLine("", 5, line, 0, state_.mode);
+        } else if (StartsWith(line, "PLAYER=")) {
+            TranslateHeaderLine("#", 7, line, 0, state_.style);
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    // Collects the block that `line` begins, converts it, and leaves the line
+    // after the block's end in `line`; false when the file has ended.
+    bool StepBlock(std::string& line) {
+        step_list_.clear();
+        CollectD2rStepLine(line, step_list_);
+        bool have_line = input_.ReadLine(line);
+        while (have_line && IsD2rStepBlockLine(line)) {
+            CollectD2rStepLine(line, step_list_);
+            have_line = input_.ReadLine(line);
+        }
+        if (have_line) {
+            // The line that ends the block is consumed with it; it is worth a
+            // message unless it is the file's last or followed by an empty line.
+            std::string block_end = std::move(line);
+            have_line = input_.ReadLine(line);
+            if (have_line && !line.empty()) errors_.Add(file_name_, Texts().bad_option, block_end);
+        }
+        WriteMsdChartFromD2r(step_list_, state_, out_, source_, errors_);
+        return have_line;
+    }
+
+    const std::filesystem::path& source_;
+    std::string file_name_;
+    ErrorList& errors_;
+    LineSource& input_;
+    LineSink& out_;
+    D2rToMsdState state_;
+    std::vector<std::string> step_list_;
+};
+
+}  // namespace
+
+bool IsD2rStepBlockLine(std::string_view line) {
+    return !line.empty() && (line[0] == '4' || line[0] == '8' || line[0] == 'T' || line[0] == '*');
+}
+
+void CollectD2rStepLine(std::string_view line, std::vector<std::string>& step_list) {
+    if (StartsWith(line, "8.") || StartsWith(line, "T")) {
+        step_list.emplace_back(line);
+        return;
+    }
+    // A lone "4" has no length code and goes like any other such line.
+    if (line.size() < 2 || line[0] != '4') return;
+    int rests = 0;
+    switch (line[1]) {
+        case '.': rests = 1; break;
+        case 'p': rests = 3; break;
+        case 'P': rests = 7; break;
+        default: return;
+    }
+    std::string unit(line);
+    unit[0] = '8';
+    unit[1] = '.';
+    step_list.push_back(std::move(unit));
+    for (int i = 0; i < rests; ++i) step_list.emplace_back(kD2rRestUnit);
+}
+
+std::optional<char> DecodeD2rPanels(std::string_view field, std::string_view head, std::string_view line,
+                                    std::string_view file_name, ErrorList& errors) {
+    if (head != "8.:" && head != "#T:" && head != " T:") return std::nullopt;
+    field = field.substr(0, 4);
+    const auto position = [field](char letter) -> int {
+        const std::size_t at = field.find(letter);
+        return at == std::string_view::npos ? 0 : static_cast<int>(at) + 1;
+    };
+    // The column of each letter weighs it: in a well-formed field this is the
+    // mask L 1, D 2, U 4, R 8, and a letter out of place counts as another.
+    const int value = position('L') + position('D') + position('U') * 4 / 3 + 2 * position('R');
+    switch (value) {
+        case 0: return '0';
+        case 1: return '4';
+        case 2: return '2';
+        case 3: return '1';
+        case 4: return '8';
+        case 5: return '7';
+        case 6: return 'A';
+        case 8: return '6';
+        case 9: return 'B';
+        case 10: return '3';
+        case 12: return '9';
+        default: break;
+    }
+    errors.Add(file_name, Texts().bad_panels, line);
+    return '0';
+}
+
+bool D2rLineBearsStep(std::string_view line) {
+    // An unmarked triplet line is one character shorter in front.
+    const std::size_t pad1 = StartsWith(line, "T:") ? 2 : 3;
+    return Part(line, pad1, 4) != "    " || Part(line, pad1 + 5, 4) != "    ";
+}
+
+void AddD2rUnit(MsdPadText& pad, char step) {
+    if (!pad.group_open) {
+        pad.text += '(';
+        pad.group_open = true;
+        pad.units = 0;
+    }
+    pad.text += step;
+    if (++pad.units == 8) {
+        pad.text += ')';
+        pad.group_open = false;
+        pad.units = 0;
+    }
+}
+
+void CloseD2rBeat(MsdPadText& pad) {
+    if (!pad.group_open) return;
+    pad.text.append(static_cast<std::size_t>(8 - pad.units), '0');
+    pad.text += ')';
+    pad.group_open = false;
+    pad.units = 0;
+}
+
+void StartD2rTriplet(MsdPadText& pad, std::string_view first_line_head, std::string_view file_name,
+                     ErrorList& errors) {
+    if (!pad.group_open) return;
+    const std::string_view text = pad.text;
+    if (pad.units == 4 && text.substr(text.size() - 3) == "000") {
+        // The open half beat "(x000" is the 8th note x.
+        const char step = text[text.size() - 4];
+        pad.text.resize(text.size() - 5);
+        pad.text += step;
+        pad.group_open = false;
+        pad.units = 0;
+        return;
+    }
+    errors.Add(file_name, Texts().step_length_mismatch, first_line_head);
+    CloseD2rBeat(pad);
+}
+
+std::string TakeD2rLeadIn(MsdPadText& pad) {
+    std::string open_beat;
+    if (pad.group_open) {
+        const std::size_t at = pad.text.size() - 1 - static_cast<std::size_t>(pad.units);
+        open_beat = pad.text.substr(at);
+        pad.text.resize(at);
+    }
+    std::string raw = EncodeMSDStepsFully(std::move(pad.text));
+    pad.text = std::move(open_beat);
+    return raw;
+}
+
+MsdGap ComputeMsdGap(bool raw_is_silent, long long raw_length, long long start, long long delay,
+                     std::string_view delay_text, const std::filesystem::path& source) {
+    long long lead_in = raw_is_silent ? raw_length : 0;
+    lead_in += 18 + 8 * (start - 4);
+    // while lead_in <= 26: lead_in += 8, measures += 1
+    long long measures = 0;
+    if (lead_in <= 26) {
+        measures = (26 - lead_in) / 8 + 1;
+        lead_in += 8 * measures;
+    }
+    long long shift = 0;
+    long long gap = 0;
+    if (__builtin_mul_overflow(measures, 256LL, &shift) || __builtin_add_overflow(delay, shift, &gap)) {
+        ThrowNumberOutOfRange(delay_text, source, "DELAY=");
+    }
+    return {gap, lead_in};
+}
+
+void WriteMsdChartFromD2r(std::vector<std::string>& step_list, D2rToMsdState& state, LineSink& out,
+                          const std::filesystem::path& source, ErrorList& errors) {
+    const std::string file_name = FileNameForErrorLine(source);
+    const int pads = state.style == "#SINGLE" ? 1 : 2;
+    for (int pad_number = 1; pad_number <= pads; ++pad_number) {
+        // Triplet lines are marked "#" by the first pad and "&" by the second,
+        // so that each pad passes over the two lines a triplet took.
+        const char taken_mark = pad_number == 1 ? '#' : '&';
+        const std::size_t field_at = pad_number == 1 ? 3 : 8;
+        MsdPadText pad;
+        bool lead_in_pending = true;
+        for (std::size_t i = 0; i < step_list.size(); ++i) {
+            const std::string& line = step_list[i];
+            if (!line.empty() && line[0] == taken_mark) continue;
+            const std::optional<char> step =
+                DecodeD2rPanels(Part(line, field_at, 4), Part(line, 0, 3), line, file_name, errors);
+            if ((line.size() > 12 && line[12] == 'T') || (line.size() > 13 && line[13] == 'T')) {
+                errors.Add(file_name, Texts().bad_option, line);
+            }
+            if (lead_in_pending && D2rLineBearsStep(line)) {
+                WriteD2rLeadIn(pad, state, out, source);
+                lead_in_pending = false;
+            }
+            if (StartsWith(line, "T:") || StartsWith(line, "#T:")) {
+                AddD2rTriplet(step_list, i, pad_number, pad, file_name, errors);
+            } else {
+                // A damaged length code decodes to nothing: a silent unit.
+                AddD2rUnit(pad, step.value_or('0'));
+            }
+        }
+        CloseD2rBeat(pad);
+        std::string steps = EncodeMSDStepsFully(std::move(pad.text));
+        steps += pad_number == 1 && pads == 2 ? ':' : ';';
+        out.WriteLine(steps);
+    }
+}
+
+void Convertd2r2MSD(const std::filesystem::path& source, const std::filesystem::path& destination,
+                    std::string_view caption, ErrorList& errors, Storage& storage) {
+    auto input = storage.OpenSource(source);
+    const long long start = ReadD2rStart(*input, source);
+    input->Rewind();
+    auto out = storage.CreateDestination(destination, source);
+    WriteMsdBanner(*out, caption);
+    D2rToMsd(source, errors, *input, *out).Run(start);
+    out->Commit();
+}
+
+}  // namespace torvane
