@@ -1,0 +1,73 @@
+#include "app/dialogs.hpp"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QStringList>
+
+#include "app/option_form.hpp"
+
+namespace torvane {
+
+namespace {
+
+const QStringList& Filters() {
+    static const QStringList filters = {QStringLiteral("MSD (*.msd *.MSD)"), QStringLiteral("d2r (*.d2r *.D2R)"),
+                                        QStringLiteral("ddr (*.ddr *.DDR)")};
+    return filters;
+}
+
+// Line ends as a Qt label breaks them.
+QString ForDisplay(QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+
+void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text) {
+    QMessageBox box(icon, title, ForDisplay(text), QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+}  // namespace
+
+QString SourceFilter(int format) {
+    const auto& filters = Filters();
+    return format >= 1 && format <= filters.size() ? filters[format - 1] : filters.front();
+}
+
+std::filesystem::path PathFromQt(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+QString PathToQt(const std::filesystem::path& path) { return QFile::decodeName(QByteArray::fromStdString(path.string())); }
+
+std::vector<std::filesystem::path> QtDialogs::OpenSourceFiles(QWidget* parent, int format) {
+    QString selected = SourceFilter(format);
+    const QStringList files = QFileDialog::getOpenFileNames(parent, QString(), last_folder_,
+                                                            Filters().join(QStringLiteral(";;")), &selected);
+    std::vector<std::filesystem::path> paths;
+    paths.reserve(static_cast<std::size_t>(files.size()));
+    for (const auto& file : files) paths.push_back(PathFromQt(QFileInfo(file).absoluteFilePath()));
+    if (!files.isEmpty()) last_folder_ = QFileInfo(files.front()).absolutePath();
+    return paths;
+}
+
+std::optional<std::filesystem::path> QtDialogs::ChooseFolder(QWidget* parent, const QString& title,
+                                                             const std::filesystem::path& preselect) {
+    const QString folder = QFileDialog::getExistingDirectory(parent, title, PathToQt(preselect));
+    if (folder.isEmpty()) return std::nullopt;
+    return PathFromQt(folder);
+}
+
+void QtDialogs::ShowOptions(TOptionForm& form) { form.exec(); }
+
+void QtDialogs::ShowNotice(QWidget* parent, const QString& title, const QString& text) {
+    ShowBox(parent, QMessageBox::NoIcon, title, text);
+}
+
+void QtDialogs::ShowError(QWidget* parent, const QString& title, const QString& text) {
+    ShowBox(parent, QMessageBox::Critical, title, text);
+}
+
+void QtDialogs::ShowHelp(QWidget* parent, const QString& title, const QString& text) {
+    ShowBox(parent, QMessageBox::Information, title, text);
+}
+
+}  // namespace torvane

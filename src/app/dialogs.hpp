@@ -1,0 +1,68 @@
+#pragma once
+// The dialogs that a batch shows. The window asks them through this interface,
+// so that tests can answer them; QtDialogs shows the real ones.
+
+#include <QString>
+
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+class QWidget;
+
+namespace torvane {
+
+class TOptionForm;
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // The multi-select file-open dialog, opened on the filter of `format`
+    // (1 MSD, 2 d2r, 3 ddr). The chosen files in the dialog's order, full
+    // paths; none when the user cancels.
+    [[nodiscard]] virtual std::vector<std::filesystem::path> OpenSourceFiles(QWidget* parent, int format) = 0;
+
+    // The folder chooser with `preselect` selected; nothing when the user cancels.
+    [[nodiscard]] virtual std::optional<std::filesystem::path> ChooseFolder(
+        QWidget* parent, const QString& title, const std::filesystem::path& preselect) = 0;
+
+    // The option dialog, modal; there is no cancel.
+    virtual void ShowOptions(TOptionForm& form) = 0;
+
+    // A modal message box with one OK button and no icon.
+    virtual void ShowNotice(QWidget* parent, const QString& title, const QString& text) = 0;
+
+    // A modal error box: the batch has been ended.
+    virtual void ShowError(QWidget* parent, const QString& title, const QString& text) = 0;
+
+    // The help box of F1.
+    virtual void ShowHelp(QWidget* parent, const QString& title, const QString& text) = 0;
+};
+
+// The file dialog filters, by format code: each also matches the upper-case
+// extension, because the conversions to MSD write ".MSD" files and file
+// names are case-sensitive here.
+[[nodiscard]] QString SourceFilter(int format);
+
+// A path of the file system from a path as Qt gives it, and back.
+[[nodiscard]] std::filesystem::path PathFromQt(const QString& path);
+[[nodiscard]] QString PathToQt(const std::filesystem::path& path);
+
+class QtDialogs : public Dialogs {
+public:
+    [[nodiscard]] std::vector<std::filesystem::path> OpenSourceFiles(QWidget* parent, int format) override;
+    [[nodiscard]] std::optional<std::filesystem::path> ChooseFolder(
+        QWidget* parent, const QString& title, const std::filesystem::path& preselect) override;
+    void ShowOptions(TOptionForm& form) override;
+    void ShowNotice(QWidget* parent, const QString& title, const QString& text) override;
+    void ShowError(QWidget* parent, const QString& title, const QString& text) override;
+    void ShowHelp(QWidget* parent, const QString& title, const QString& text) override;
+
+private:
+    // The file dialog opens where the last one was confirmed, as the
+    // platform's dialog did by way of the current directory.
+    QString last_folder_;
+};
+
+}  // namespace torvane
