@@ -130,12 +130,10 @@ Request ParseArguments(int argc, char** argv, Batch& batch) {
     auto* error_log_option = app.add_option("--error-log", error_log);
     app.add_flag("-q,--quiet", batch.quiet);
     // Kept as text so that every bad value gets the same kind of message.
-    const std::vector<std::pair<CLI::Option*, std::string*>> ddr_only = {
-        {app.add_option("--lead-in", lead_in), &lead_in},
-        {app.add_option("--delete", delete_count), &delete_count},
-        {app.add_option("--measure", measure), &measure},
-        {app.add_option("--beat", beat), &beat},
-    };
+    auto* lead_in_option = app.add_option("--lead-in", lead_in);
+    auto* delete_option = app.add_option("--delete", delete_count);
+    auto* measure_option = app.add_option("--measure", measure);
+    auto* beat_option = app.add_option("--beat", beat);
 
     try {
         app.parse(argc, argv);
@@ -149,14 +147,14 @@ Request ParseArguments(int argc, char** argv, Batch& batch) {
 
     batch.conversion = ConversionNamed(conversion);
     if (batch.conversion != Conversion::kMSD2ddr) {
-        for (const auto& [option, value] : ddr_only) {
+        for (const CLI::Option* option : {lead_in_option, delete_option, measure_option, beat_option}) {
             if (option->count() > 0) throw UsageError(option->get_name() + " applies to msd2ddr only");
         }
     }
-    if (ddr_only[0].first->count() > 0) batch.ddr_options.mode = LeadInMode(lead_in);
-    if (ddr_only[1].first->count() > 0) batch.ddr_options.delete_count = WholeNumberOption("--delete", delete_count, 0, 150);
-    if (ddr_only[2].first->count() > 0) batch.ddr_options.measure = WholeNumberOption("--measure", measure, 1, 10);
-    if (ddr_only[3].first->count() > 0) batch.ddr_options.half_beat = HalfBeatOption(beat);
+    if (lead_in_option->count() > 0) batch.ddr_options.mode = LeadInMode(lead_in);
+    if (delete_option->count() > 0) batch.ddr_options.delete_count = WholeNumberOption("--delete", delete_count, 0, 150);
+    if (measure_option->count() > 0) batch.ddr_options.measure = WholeNumberOption("--measure", measure, 1, 10);
+    if (beat_option->count() > 0) batch.ddr_options.half_beat = HalfBeatOption(beat);
 
     if (batch.files.empty()) throw UsageError("no file given");
     if (error_log_option->count() > 0) {

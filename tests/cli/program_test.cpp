@@ -246,5 +246,31 @@ INSTANTIATE_TEST_SUITE_P(
                       LeadInCase{{"--lead-in", "first-step", "--measure", "10", "--beat", "4.5"},
                                  "#010:00000001"}));
 
+// The README converts the example charts; the d2r and ddr examples are what
+// the writers make of the example MSD, so converting beside the sources
+// changes nothing.
+TEST(TorvaneCliExamples, AreWhatTheWritersMakeOfTheSampleMsd) {
+    TempDir out;
+    const fs::path examples = TORVANE_EXAMPLES;
+    const Outcome d2r = RunProgram(examples, {"msd2d2r", "-o", out.path().string(), "sample.msd"});
+    EXPECT_EQ(d2r.status, 0) << d2r.err;
+    EXPECT_EQ(d2r.out, "sample.msd -> " + (out / "sample.d2r").string() + "\n");
+    const Outcome ddr = RunProgram(examples, {"msd2ddr", "-o", out.path().string(), "sample.msd"});
+    EXPECT_EQ(ddr.status, 0) << ddr.err;
+    EXPECT_EQ(out.Entries(), (std::vector<std::string>{"sample.d2r", "sample_cm.ddr", "sample_da.ddr", "sample_sb.ddr"}));
+    EXPECT_EQ(ReadFile(out / "sample.d2r"), ReadFile(examples / "sample.d2r"));
+    EXPECT_EQ(ReadFile(out / "sample_sb.ddr"), ReadFile(examples / "sample_sb.ddr"));
+}
+
+TEST(TorvaneCliExamples, ConvertBackToMsd) {
+    TempDir out;
+    const fs::path examples = TORVANE_EXAMPLES;
+    const Outcome from_ddr = RunProgram(examples, {"ddr2msd", "-o", out.path().string(), "sample_sb.ddr"});
+    EXPECT_EQ(from_ddr.status, 0) << from_ddr.err;
+    const Outcome from_d2r = RunProgram(examples, {"d2r2msd", "-o", out.path().string(), "sample.d2r"});
+    EXPECT_LE(from_d2r.status, 1) << from_d2r.err;
+    EXPECT_EQ(out.Entries(), (std::vector<std::string>{"sample.MSD", "sample_sb.MSD"}));
+}
+
 }  // namespace
 }  // namespace torvane
