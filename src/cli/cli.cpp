@@ -197,17 +197,16 @@ int RunBatch(const Batch& batch, std::ostream& out, std::ostream& err, const Con
         try {
             const auto written = convert(batch.conversion, source, DestinationFor(batch.conversion, source, batch.out_dir),
                                          batch.ddr_options, errors);
-            PrintErrorLines(errors, first_new_line, err);
             if (!batch.quiet) {
                 for (const auto& destination : written) out << file << " -> " << destination.string() << '\n';
+                out.flush();  // ahead of the file's error lines when both go to one terminal
             }
+            PrintErrorLines(errors, first_new_line, err);
         } catch (const std::exception& error) {
             PrintErrorLines(errors, first_new_line, err);
             err << kProgram << ": " << file << ": " << ReasonWithoutFile(error.what(), source) << '\n';
             failed = true;
         }
-        out.flush();
-        err.flush();
     }
     if (batch.error_log && !errors.Empty()) {
         try {
