@@ -63,15 +63,19 @@ void WriteChart(LineSink& out, const std::vector<std::string>& block, std::strin
     chart_line.append(":").append(difficulty).append(":1:");
     out.WriteLine(chart_line);
 
-    // The smallest and largest measure numbers, so that a pad whose lines
-    // come late in the block still starts at its own first measure.
-    int first = DdrMeasureNumber(block.front());
-    int last = first;
-    for (const auto& line : block) {
-        const int measure = DdrMeasureNumber(line);
-        first = std::min(first, measure);
-        last = std::max(last, measure);
+    // The block starts at the earlier of the pads' first measures, so that a
+    // pad whose lines all come after the other pad's still starts at its own
+    // first measure; it ends at the measure of its last line.
+    int first = 0;
+    for (const char pad_mark : {'#', '$'}) {
+        const auto line = std::find_if(block.begin(), block.end(), [pad_mark](const std::string& l) {
+            return !l.empty() && l.front() == pad_mark;
+        });
+        if (line == block.end()) continue;
+        const int measure = DdrMeasureNumber(*line);
+        first = first == 0 ? measure : std::min(first, measure);
     }
+    const int last = DdrMeasureNumber(block.back());
     const int pads = style == "#SINGLE" ? 1 : 2;
     for (int pad = 0; pad < pads; ++pad) {
         std::string text = EncodeMSDStepsFully(BuildDdrPadText(block, pad == 0 ? '#' : '$', first, last));

@@ -1,0 +1,8 @@
+#TITLE:Sample;
+#BPM:150;
+#GAP:-20;
+#SINGLE:BASIC:3:
+0000
+4000
+2000(8000)
+;
