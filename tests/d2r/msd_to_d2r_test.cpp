@@ -369,13 +369,13 @@ struct TempoCase {
     std::string written;
 };
 
-class Tempo : public ::testing::TestWithParam<TempoCase> {};
+class TempoOfMsd : public ::testing::TestWithParam<TempoCase> {};
 
-TEST_P(Tempo, IsTenTimesTheBpmTruncated) {
+TEST_P(TempoOfMsd, IsTenTimesTheBpmTruncated) {
     EXPECT_EQ(Body(ConvertMsd({GetParam().line})), std::vector<std::string>{GetParam().written});
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, Tempo,
+INSTANTIATE_TEST_SUITE_P(Values, TempoOfMsd,
                          ::testing::Values(TempoCase{"#BPM:150;", "TEMPO10=1500"},
                                            TempoCase{"#BPM:128.55;", "TEMPO10=1285"},
                                            TempoCase{"#BPM:-0.05;", "TEMPO10=0"},
@@ -396,9 +396,9 @@ struct BadNumberCase {
     std::string key;
 };
 
-class BadNumber : public ::testing::TestWithParam<BadNumberCase> {};
+class BadNumberInMsd : public ::testing::TestWithParam<BadNumberCase> {};
 
-TEST_P(BadNumber, EndsTheConversionAndLeavesTheDestinationAsItWas) {
+TEST_P(BadNumberInMsd, EndsTheConversionAndLeavesTheDestinationAsItWas) {
     MemoryStorage storage;
     storage.files["song.msd"] = CrLf({"#TITLE:x;", "#SINGLE:BASIC:1:48;", GetParam().line, "#SINGLE:BASIC:1:48;"});
     storage.files["song.d2r"] = "old content";
@@ -414,7 +414,7 @@ TEST_P(BadNumber, EndsTheConversionAndLeavesTheDestinationAsItWas) {
     EXPECT_EQ(storage.files.at("song.d2r"), "old content");
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, BadNumber,
+INSTANTIATE_TEST_SUITE_P(Values, BadNumberInMsd,
                          ::testing::Values(BadNumberCase{"#BPM:abc;", "#BPM:"}, BadNumberCase{"#BPM: ;", "#BPM:"},
                                            BadNumberCase{"#BPM:", "#BPM:"}, BadNumberCase{"#GAP:;", "#GAP:"},
                                            BadNumberCase{"#GAP:1,5;", "#GAP:"},

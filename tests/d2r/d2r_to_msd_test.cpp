@@ -1,0 +1,356 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "d2r/d2r.hpp"
+#include "d2r/d2r_steps.hpp"
+#include "recording_sink.hpp"
+#include "test_support.hpp"
+#include "text/conversion_error.hpp"
+#include "text/fixed_texts.hpp"
+
+namespace torvane {
+namespace {
+
+using test::CrLf;
+using test::SplitCrLf;
+
+const std::string kRest(kD2rRestUnit);
+
+// ---------------------------------------------------------------------------
+// DecodeD2rPanels
+
+struct PanelCase {
+    std::string field;
+    std::string head;
+    std::optional<char> step;
+    bool error;
+};
+
+class DecodePanels : public ::testing::TestWithParam<PanelCase> {};
+
+TEST_P(DecodePanels, GivesTheStepCharacterOfTheField) {
+    const PanelCase& c = GetParam();
+    ErrorList errors;
+    const std::string line = c.head + c.field + ":    :";
+    EXPECT_EQ(DecodeD2rPanels(c.field, c.head, line, "song.d2r", errors), c.step);
+    if (c.error) {
+        ASSERT_EQ(errors.Size(), 1u);
+        EXPECT_EQ(errors.Lines()[0], "song.d2r" + Texts().bad_panels + line);
+    } else {
+        EXPECT_TRUE(errors.Empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, DecodePanels,
+    ::testing::Values(PanelCase{"    ", "8.:", '0', false}, PanelCase{"L   ", "8.:", '4', false},
+                      PanelCase{" D  ", "8.:", '2', false}, PanelCase{"LD  ", "8.:", '1', false},
+                      PanelCase{"  U ", "8.:", '8', false}, PanelCase{"L U ", "8.:", '7', false},
+                      PanelCase{" DU ", "8.:", 'A', false}, PanelCase{"   R", "8.:", '6', false},
+                      PanelCase{"L  R", "8.:", 'B', false}, PanelCase{" D R", "8.:", '3', false},
+                      PanelCase{"  UR", "8.:", '9', false},
+                      // Letters out of place count by their column.
+                      PanelCase{"U   ", "8.:", '4', false}, PanelCase{"   L", "8.:", '8', false},
+                      PanelCase{"R   ", "8.:", '2', false}, PanelCase{"DL  ", "8.:", '1', false},
+                      // Only the first of a repeated letter counts; other letters none.
+                      PanelCase{"LL  ", "8.:", '4', false}, PanelCase{"xyz ", "8.:", '0', false},
+                      // Three or four panels: an error line and a rest.
+                      PanelCase{"LDU ", "8.:", '0', true}, PanelCase{"LD R", "8.:", '0', true},
+                      PanelCase{" DUR", "8.:", '0', true}, PanelCase{"LDUR", "8.:", '0', true},
+                      PanelCase{"L UR", "8.:", '0', true},
+                      // The three heads that decode; any other decodes nothing.
+                      PanelCase{"L   ", "#T:", '4', false}, PanelCase{"L   ", " T:", '4', false},
+                      PanelCase{"L   ", "T:L", std::nullopt, false}, PanelCase{"LDUR", "8.x", std::nullopt, false},
+                      PanelCase{"L   ", "#8.", std::nullopt, false},
+                      // A field cut short by the end of its line.
+                      PanelCase{"L", "8.:", '4', false}, PanelCase{"", "8.:", '0', false}));
+
+// ---------------------------------------------------------------------------
+// Step block normalisation
+
+struct CollectCase {
+    std::string line;
+    std::vector<std::string> list;
+};
+
+class CollectStepLine : public ::testing::TestWithParam<CollectCase> {};
+
+TEST_P(CollectStepLine, MakesOneLinePerUnit) {
+    std::vector<std::string> list;
+    CollectD2rStepLine(GetParam().line, list);
+    EXPECT_EQ(list, GetParam().list);
+}
+
+std::vector<std::string> UnitAndRests(const std::string& unit, std::size_t rests) {
+    std::vector<std::string> lines{unit};
+    lines.insert(lines.end(), rests, kRest);
+    return lines;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, CollectStepLine,
+    ::testing::Values(CollectCase{"8.:L   :    :", {"8.:L   :    :"}},
+                      CollectCase{"4.:L   :    :", UnitAndRests("8.:L   :    :", 1)},
+                      CollectCase{"4p:L   :    :", UnitAndRests("8.:L   :    :", 3)},
+                      CollectCase{"4P:L   :   R:", UnitAndRests("8.:L   :   R:", 7)},
+                      CollectCase{"T:L   :    :", {"T:L   :    :"}},
+                      // Damaged lines that begin "8." or "T" are kept for the pads to read as silence.
+                      CollectCase{"8.x", {"8.x"}}, CollectCase{"T", {"T"}}, CollectCase{"TITLE=x", {"TITLE=x"}},
+                      // Comments and lines without a length code are dropped.
+                      CollectCase{"*----------------------", {}}, CollectCase{"4", {}}, CollectCase{"4x:L   :    :", {}},
+                      CollectCase{"8", {}}, CollectCase{"8x:L   :    :", {}}, CollectCase{"8 ", {}}));
+
+struct BearsCase {
+    std::string line;
+    bool bears;
+};
+
+class BearsStep : public ::testing::TestWithParam<BearsCase> {};
+
+TEST_P(BearsStep, LooksAtBothPadsFields) { EXPECT_EQ(D2rLineBearsStep(GetParam().line), GetParam().bears); }
+
+INSTANTIATE_TEST_SUITE_P(Lines, BearsStep,
+                         ::testing::Values(BearsCase{kRest, false}, BearsCase{"8.:L   :    :", true},
+                                           BearsCase{"8.:    :   R:", true}, BearsCase{"T:    :    :", false},
+                                           BearsCase{"T:   R:    :", true}, BearsCase{"#T:    :    :", false},
+                                           BearsCase{"#T:    :L   :", true}, BearsCase{"8.x", true}));
+
+// ---------------------------------------------------------------------------
+// Building a pad's MSD text
+
+MsdPadText Units(std::string_view steps) {
+    MsdPadText pad;
+    for (char step : steps) AddD2rUnit(pad, step);
+    return pad;
+}
+
+TEST(AddD2rUnit, OpensAndClosesBeatGroupsOfEightUnits) {
+    MsdPadText pad = Units("1000000020");
+    EXPECT_EQ(pad.text, "(10000000)(20");
+    EXPECT_TRUE(pad.group_open);
+    EXPECT_EQ(pad.units, 2);
+    CloseD2rBeat(pad);
+    EXPECT_EQ(pad.text, "(10000000)(20000000)");
+    EXPECT_FALSE(pad.group_open);
+}
+
+struct TripletStartCase {
+    std::string units;
+    std::string text;
+    bool error;
+};
+
+class StartTriplet : public ::testing::TestWithParam<TripletStartCase> {};
+
+TEST_P(StartTriplet, BeginsOnABeatOrAfterASilentHalfBeat) {
+    const TripletStartCase& c = GetParam();
+    MsdPadText pad = Units(c.units);
+    ErrorList errors;
+    StartD2rTriplet(pad, "T:L", "song.d2r", errors);
+    EXPECT_EQ(pad.text, c.text);
+    EXPECT_FALSE(pad.group_open);
+    EXPECT_EQ(pad.units, 0);
+    if (c.error) {
+        ASSERT_EQ(errors.Size(), 1u);
+        EXPECT_EQ(errors.Lines()[0], "song.d2r" + Texts().step_length_mismatch + "T:L");
+    } else {
+        EXPECT_TRUE(errors.Empty());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, StartTriplet,
+                         ::testing::Values(TripletStartCase{"", "", false},
+                                           TripletStartCase{"40000000", "(40000000)", false},
+                                           TripletStartCase{"4000", "4", false},
+                                           TripletStartCase{"400000004000", "(40000000)4", false},
+                                           TripletStartCase{"40", "(40000000)", true},
+                                           TripletStartCase{"4020", "(40200000)", true},
+                                           TripletStartCase{"400000", "(40000000)", true}));
+
+struct LeadInCase {
+    std::string units;
+    std::string raw;
+    std::string kept;
+};
+
+class TakeLeadIn : public ::testing::TestWithParam<LeadInCase> {};
+
+TEST_P(TakeLeadIn, CompactsTheWholeBeatsAndKeepsTheOpenOne) {
+    MsdPadText pad = Units(GetParam().units);
+    EXPECT_EQ(TakeD2rLeadIn(pad), GetParam().raw);
+    EXPECT_EQ(pad.text, GetParam().kept);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pads, TakeLeadIn,
+                         ::testing::Values(LeadInCase{"", "", ""}, LeadInCase{"00000000", "00", ""},
+                                           LeadInCase{"0000000000000000", "0000", ""},
+                                           LeadInCase{"00000000000", "00", "(000"},
+                                           LeadInCase{"0000", "", "(0000"}));
+
+// ---------------------------------------------------------------------------
+// The gap and the first lead-in
+
+struct GapCase {
+    bool silent;
+    long long raw_length, start, delay;
+    long long gap, lead_in;
+};
+
+class MsdGapRule : public ::testing::TestWithParam<GapCase> {};
+
+TEST_P(MsdGapRule, RaisesTheLeadInByWholeMeasures) {
+    const GapCase& c = GetParam();
+    const MsdGap gap = ComputeMsdGap(c.silent, c.raw_length, c.start, c.delay, "x", "song.d2r");
+    EXPECT_EQ(gap.gap, c.gap);
+    EXPECT_EQ(gap.lead_in, c.lead_in);
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, MsdGapRule,
+                         ::testing::Values(GapCase{true, 0, 4, 0, 512, 34}, GapCase{true, 10, 4, 0, 0, 28},
+                                           GapCase{true, 0, 1, 0, 1280, 34}, GapCase{true, 2, 4, -40, 216, 28},
+                                           GapCase{true, 8, 4, 0, 256, 34}, GapCase{true, 9, 4, 0, 0, 27},
+                                           // A raw lead-in with steps counts as none.
+                                           GapCase{false, 10, 4, 0, 512, 34},
+                                           GapCase{true, 0, 65536, 5, 5, 18 + 8 * 65532},
+                                           GapCase{true, 0, -65536, 0, 256 * 65542, 34}));
+
+TEST(MsdGapRule, RefusesADelayThatOverflows) {
+    EXPECT_THROW((void)ComputeMsdGap(true, 0, 4, LLONG_MAX, "9223372036854775807", "song.d2r"), ConversionError);
+    EXPECT_EQ(ComputeMsdGap(true, 0, 4, LLONG_MIN, "x", "song.d2r").gap, LLONG_MIN + 512);
+}
+
+// ---------------------------------------------------------------------------
+// Whole conversions in memory
+
+const std::vector<std::string> kHead = {"TITLE=t", "TEMPO10=1500", "DELAY=0", "START=4"};
+
+struct Converted {
+    std::vector<std::string> lines;
+    ErrorList errors;
+};
+
+Converted ConvertD2r(const std::vector<std::string>& d2r) {
+    MemoryStorage storage;
+    storage.files["song.d2r"] = CrLf(d2r);
+    Converted result;
+    Convertd2r2MSD("song.d2r", "song.MSD", kCaption, result.errors, storage);
+    result.lines = SplitCrLf(storage.files.at("song.MSD"));
+    return result;
+}
+
+// The lines after the banner.
+std::vector<std::string> Body(const Converted& converted) {
+    return std::vector<std::string>(converted.lines.begin() + 4, converted.lines.end());
+}
+
+TEST(Convertd2r2MSD, WritesTheBannerWithTheCaptionAndOurAddress) {
+    const Converted converted = ConvertD2r({});
+    ASSERT_EQ(converted.lines.size(), 4u);
+    EXPECT_EQ(converted.lines[0], "#;");
+    EXPECT_EQ(converted.lines[1], test::J("# このファイルはTorvane Ver.4.2（ＭＩＲＶＯ作）により作成されました。;"));
+    EXPECT_EQ(converted.lines[2], test::J("# 公開ページ：") + std::string(kPublicationAddress) + ";");
+    EXPECT_EQ(converted.lines[3], "#;");
+}
+
+struct TempoCase {
+    std::string line;
+    std::string written;
+};
+
+class TempoOfD2r : public ::testing::TestWithParam<TempoCase> {};
+
+TEST_P(TempoOfD2r, IsATenthOfTheValueWithSevenDigits) {
+    EXPECT_EQ(Body(ConvertD2r({GetParam().line})), std::vector<std::string>{GetParam().written});
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, TempoOfD2r,
+                         ::testing::Values(TempoCase{"TEMPO10=1500", "#BPM:150;"},
+                                           TempoCase{"TEMPO10=1285", "#BPM:128.5;"},
+                                           TempoCase{"TEMPO10= 1285 ", "#BPM:128.5;"},
+                                           TempoCase{"TEMPO10=1", "#BPM:0.1;"},
+                                           TempoCase{"TEMPO10=-5", "#BPM:-0.5;"},
+                                           TempoCase{"TEMPO10=1234567.8", "#BPM:123456.8;"},
+                                           TempoCase{"TEMPO10=12345678.9", "#BPM:1234568;"}));
+
+TEST(Convertd2r2MSD, TakesStartFromTheFirstLineThatIsNotZero) {
+    const std::vector<std::string> chart = {"PLAYER=1", "MODE=BASIC", "LEVEL=1", "4P:L   :    :"};
+    std::vector<std::string> d2r = {"START=0"};
+    d2r.insert(d2r.end(), chart.begin(), chart.end());
+    d2r.insert(d2r.end(), {"MUSICEND", "START=1", "START=3"});
+    // START 1: L = 18 - 24 = -6, raised five times to 34.
+    EXPECT_EQ(Body(ConvertD2r(d2r))[0], "#GAP:1280;");
+}
+
+struct BadNumberCase {
+    std::vector<std::string> lines;
+    std::string key;
+};
+
+class BadNumberInD2r : public ::testing::TestWithParam<BadNumberCase> {};
+
+TEST_P(BadNumberInD2r, EndsTheConversionAndLeavesTheDestinationAsItWas) {
+    MemoryStorage storage;
+    storage.files["song.d2r"] = CrLf(GetParam().lines);
+    storage.files["song.MSD"] = "old content";
+    ErrorList errors;
+    try {
+        Convertd2r2MSD("song.d2r", "song.MSD", kCaption, errors, storage);
+        FAIL() << "no exception";
+    } catch (const ConversionError& error) {
+        const std::string message = error.what();
+        EXPECT_NE(message.find("song.d2r"), std::string::npos) << message;
+        EXPECT_NE(message.find(GetParam().key), std::string::npos) << message;
+    }
+    EXPECT_EQ(storage.files.at("song.MSD"), "old content");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, BadNumberInD2r,
+    ::testing::Values(BadNumberCase{{"TITLE=x", "TEMPO10=fast"}, "TEMPO10="}, BadNumberCase{{"TEMPO10="}, "TEMPO10="},
+                      BadNumberCase{{"DELAY=1.5"}, "DELAY="}, BadNumberCase{{"DELAY=x"}, "DELAY="},
+                      BadNumberCase{{"DELAY=99999999999999999999"}, "DELAY="},
+                      BadNumberCase{{"TITLE=x", "START=one"}, "START"}, BadNumberCase{{"START"}, "START"},
+                      // Out of range: no lead-in line of gigabytes, no overflow.
+                      BadNumberCase{{"START=65537", "PLAYER=1", "8.:L   :    :"}, "START"},
+                      BadNumberCase{{"START=-9000000000000000000", "PLAYER=1", "8.:L   :    :"}, "START"},
+                      BadNumberCase{{"DELAY=9223372036854775807", "PLAYER=1", "8.:L   :    :"}, "DELAY="}));
+
+TEST(Convertd2r2MSD, LeavesAnExistingFileUntouchedWhenItFailsOnDisk) {
+    test::TempDir folder;
+    test::WriteFile(folder / "song.d2r", CrLf({"PLAYER=1", "4P:L   :    :", "MUSICEND", "TEMPO10=x"}));
+    test::WriteFile(folder / "song.MSD", "old content");
+    ErrorList errors;
+    EXPECT_THROW(Convertd2r2MSD(folder / "song.d2r", folder / "song.MSD", kCaption, errors), ConversionError);
+    EXPECT_EQ(test::ReadFile(folder / "song.MSD"), "old content");
+    EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"song.MSD", "song.d2r"}));
+}
+
+TEST(Convertd2r2MSD, ReportsAThreePanelFieldOfATripletTwiceOnPadTwo) {
+    // Pad 2's first triplet line is decoded when it is visited and again as
+    // part of its triplet.
+    const Converted converted =
+        ConvertD2r({"PLAYER=3", "T:    :LDU :", "T:    :    :", "T:    :    :", "4P:L   :    :"});
+    ASSERT_EQ(converted.errors.Size(), 2u);
+    EXPECT_EQ(converted.errors.Lines()[0], "song.d2r" + Texts().bad_panels + "#T:    :LDU :");
+    EXPECT_EQ(converted.errors.Lines()[1], "song.d2r" + Texts().bad_panels + "#T:    :LDU :");
+}
+
+TEST(Convertd2r2MSD, ConvertsALongChartOfTripletsWithoutLosingABeat) {
+    std::vector<std::string> d2r = {"PLAYER=1", "MODE=BASIC", "LEVEL=1", "DELAY=0"};
+    for (int beat = 0; beat < 3000; ++beat) {
+        d2r.insert(d2r.end(), {"T:L   :    :", "T: D  :    :", "T:  U :    :", "4p:   R:    :", "4p:    :    :"});
+    }
+    const Converted converted = ConvertD2r(d2r);
+    ASSERT_EQ(converted.lines.size(), 4u + 4u);  // banner, gap, chart line, lead-in, steps
+    std::string expected;
+    for (int beat = 0; beat < 3000; ++beat) expected += "(428)60";
+    EXPECT_EQ(converted.lines.back(), expected + ";");
+    EXPECT_TRUE(converted.errors.Empty());
+}
+
+}  // namespace
+}  // namespace torvane
