@@ -177,10 +177,6 @@ TEST(CliHelp, HelpShowsTheInterfaceAndAnExample) {
     }
 }
 
-TEST(CliHelp, VersionNamesTheCaption) {
-    EXPECT_EQ(RunArgs({"--version"}).out, "torvane-cli Torvane Ver.4.2\n");
-}
-
 // --- Options of msd2ddr ---
 
 struct OptionCase {
@@ -222,15 +218,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- The batch ---
 
-TEST(CliBatch, ConvertsTheFilesInOrderBesideTheirSources) {
-    FakeConversions fake;
-    const Outcome outcome = RunArgs({"msd2d2r", "songs/b.msd", "a.msd", "noext"}, fake);
-    EXPECT_EQ(outcome.status, kExitConverted);
-    EXPECT_EQ(fake.sources, (std::vector<std::string>{"songs/b.msd", "a.msd", "noext"}));
-    EXPECT_EQ(outcome.out, "songs/b.msd -> songs/b.d2r\na.msd -> a.d2r\nnoext -> noext.d2r\n");
-    EXPECT_EQ(outcome.err, "");
-}
-
 TEST(CliBatch, NamesTheDestinationOfEachConversion) {
     struct Case {
         const char* conversion;
@@ -268,13 +255,6 @@ TEST(CliBatch, QuietPrintsNothingOnStandardOutputButStillTheProblems) {
     EXPECT_EQ(outcome.status, kExitFailedFile);
     EXPECT_EQ(outcome.out, "");
     EXPECT_EQ(Lines(outcome.err).size(), 2u) << outcome.err;
-}
-
-TEST(CliBatch, ErrorLinesGiveStatusOneAndAreShownInUtf8) {
-    const Outcome outcome = RunArgs({"msd2d2r", "a.msd", "warn.msd"});
-    EXPECT_EQ(outcome.status, kExitErrorLines);
-    EXPECT_EQ(outcome.err, "warn.msd：変換不能な脚符長さです(12345)\n");
-    EXPECT_EQ(outcome.out, "a.msd -> a.d2r\nwarn.msd -> warn.d2r\n");
 }
 
 TEST(CliBatch, AFileThatFailsDoesNotStopTheBatch) {
@@ -317,16 +297,6 @@ TEST(CliBatch, OptionsMayFollowTheFilesAndDashDashEndsThem) {
 }
 
 // --- The error log ---
-
-TEST(CliErrorLog, HoldsTheErrorLinesOfTheWholeBatchAsShiftJisWithCrLf) {
-    TempDir dir;
-    const auto log = dir / "errors.txt";
-    WriteFile(log, "an older, longer log that must be replaced completely\r\n");
-    const Outcome outcome = RunArgs({"msd2d2r", "--error-log", log.string(), "warn1.msd", "a.msd", "warn2.msd"});
-    EXPECT_EQ(outcome.status, kExitErrorLines);
-    const std::string message = J("：変換不能な脚符長さです");
-    EXPECT_EQ(ReadFile(log), CrLf({"warn1.msd" + message + "(12345)", "warn2.msd" + message + "(12345)"}));
-}
 
 TEST(CliErrorLog, IsNotTouchedWithoutErrorLines) {
     TempDir dir;
