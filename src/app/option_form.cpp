@@ -85,11 +85,6 @@ TOptionForm::TOptionForm(QWidget* parent)
     BitBtn1->setDefault(true);
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
 
-    setTabOrder(RadioGroup1, SpinEdit1);
-    setTabOrder(SpinEdit1, SpinEdit2);
-    setTabOrder(SpinEdit2, Edit1);
-    setTabOrder(Edit1, BitBtn1);
-
     RadioGroup1Click();
     CentreOnScreen(*this);
 }
@@ -97,8 +92,8 @@ TOptionForm::TOptionForm(QWidget* parent)
 DdrOptions TOptionForm::Options() const {
     DdrOptions options;
     const int item = ItemIndex();
-    // No item selected converts the charts as they are, as the converter does
-    // for any mode it does not know.
+    // One item is checked from the start and exclusive items cannot be
+    // unchecked; were none checked, the charts would go as they are.
     options.mode = item >= 0 && item <= 2 ? item : DdrOptions::kAsItIs;
     options.delete_count = SpinEdit1->Value();
     options.measure = SpinEdit2->Value();
