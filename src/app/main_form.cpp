@@ -154,6 +154,8 @@ void TMainForm::ReportErrors() {
         // An installed program's folder is not writable for its user.
         const auto fallback = err_log_fallback_folder_ / kErrLogName;
         try {
+            // No user data folder known: not the current directory either.
+            if (err_log_fallback_folder_.empty()) throw;
             std::filesystem::create_directories(err_log_fallback_folder_);
             ErrorList_.SaveTo(fallback);
             notice += QStringLiteral("\r\n") + PathToQt(fallback);
