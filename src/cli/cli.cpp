@@ -135,8 +135,15 @@ Request ParseArguments(int argc, char** argv, Batch& batch) {
     auto* measure_option = app.add_option("--measure", measure);
     auto* beat_option = app.add_option("--beat", beat);
 
+    // Started without even argv[0], the parser would reserve room for -1
+    // arguments and throw.
+    const char* const no_arguments[] = {kProgram.data(), nullptr};
     try {
-        app.parse(argc, argv);
+        if (argc > 0) {
+            app.parse(argc, argv);
+        } else {
+            app.parse(1, no_arguments);
+        }
     } catch (const CLI::CallForHelp&) {
         return Request::kHelp;
     } catch (const CLI::CallForVersion&) {

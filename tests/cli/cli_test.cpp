@@ -137,6 +137,14 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"msd2d2r", "-o", "no such folder", "song.msd"}, "folder 'no such folder' does not exist"},
         UsageCase{{"msd2d2r", "-o", "", "song.msd"}, "does not exist"}));
 
+TEST(CliUsage, StandsAProgramStartWithoutAnyArgument) {
+    FakeConversions fake;
+    std::ostringstream out, err;
+    char* argv[] = {nullptr};
+    EXPECT_EQ(RunCli(0, argv, out, err, std::ref(fake)), kExitUsage);
+    EXPECT_NE(err.str().find("no conversion"), std::string::npos) << err.str();
+}
+
 TEST(CliUsage, RefusesAnOutDirThatIsAFile) {
     TempDir dir;
     WriteFile(dir / "file", "x");
