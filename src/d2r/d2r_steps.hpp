@@ -170,6 +170,7 @@ struct D2rToMsdState {
     std::string level;
     long long first_lead_in = 0;     // L1
     long long first_raw_length = 0;  // R1
+    bool first_raw_silent = true;    // R1 is a run of "0" only
 };
 
 // Writes one chart from its normalised step list: the "#GAP:" line before the

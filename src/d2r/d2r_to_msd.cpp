@@ -43,20 +43,26 @@ long long ReadD2rStart(LineSource& input, const std::filesystem::path& source) {
 void WriteD2rLeadIn(MsdPadText& pad, D2rToMsdState& state, LineSink& out, const std::filesystem::path& source) {
     const std::string raw = TakeD2rLeadIn(pad);
     const auto raw_length = static_cast<long long>(raw.size());
+    const bool silent = IsSilent(raw);
     if (state.delay != kGapWritten) {
-        const MsdGap gap = ComputeMsdGap(IsSilent(raw), raw_length, state.start, state.delay, state.delay_text, source);
+        const MsdGap gap = ComputeMsdGap(silent, raw_length, state.start, state.delay, state.delay_text, source);
         out.WriteLine("#GAP:" + std::to_string(gap.gap) + ";");
         state.first_lead_in = gap.lead_in;
         state.first_raw_length = raw_length;
+        state.first_raw_silent = silent;
         state.delay = kGapWritten;
     }
     if (!state.style.empty()) {
         out.WriteLine(state.style + ":" + state.mode + ":" + state.level + ":");
         state.style.clear();
     }
-    const long long zeros = state.first_lead_in + raw_length - state.first_raw_length;
+    // Every pad starts where the first one did. A silent raw lead-in is
+    // written as part of the line of "0", one with steps on a line of its own
+    // after it, so each counts toward that line only when it is silent.
+    const long long start_of_pads = state.first_lead_in - (state.first_raw_silent ? state.first_raw_length : 0);
+    const long long zeros = start_of_pads + (silent ? raw_length : 0);
     if (zeros > 0) WriteZeroLine(out, static_cast<std::size_t>(zeros));
-    if (!IsSilent(raw)) out.WriteLine(raw);
+    if (!silent) out.WriteLine(raw);
 }
 
 // Step 8: the triplet that begins at step_list[first] and takes the two lines
