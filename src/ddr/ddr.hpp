@@ -25,7 +25,9 @@ struct DdrOptions {
 
 // Converts the MSD file `source` into one ddr file per chart, named from
 // `destination` ("song.ddr" gives "song_sb.ddr", ...). Returns the files
-// written, in order. Chart problems become lines of `errors`; throws
+// written, in order, each once (a later chart of the same style and
+// difficulty replaces a file). Options outside their ranges are brought into
+// them. Chart problems become lines of `errors`; throws
 // ConversionError when the file cannot be converted (files of charts already
 // finished stay written; the chart in hand leaves its file as it was).
 std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& source,
