@@ -25,6 +25,7 @@
 #include <iterator>
 #include <map>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -121,7 +122,10 @@ Inputs MakeUnits(const fs::path& dir) {
     torvane::RunConversion(Conversion::kMSD2ddr, dir / "unit.msd", dir / "unit.ddr", torvane::kCaption, as_it_is,
                            errors);
     const std::string ddr = ReadAll(dir / "unit_dm.ddr");
-    const auto steps = ddr.find("#001:");
+    // The step lines follow the level comment, the last line of the head.
+    const auto level = ddr.find("#comment LEVEL ");
+    const auto steps = level == std::string::npos ? level : ddr.find("\r\n", level) + 2;
+    if (steps == std::string::npos) throw std::runtime_error("the generated ddr chart has no level line");
     in.ddr_head = ddr.substr(0, steps);
     // Charts after the first are separated by a comment line.
     in.ddr_unit = ddr.substr(steps) + "#comment\r\n";
