@@ -1,0 +1,7 @@
+#SINGLE:BASIC:5:
+00
+4 8
+6;
+#COUPLE:ANOTHER:2:
+8:
+6;

@@ -1,0 +1,2 @@
+#GAP:1000;
+#SINGLE:BASIC:1:4;

@@ -1,0 +1,1 @@
+#SINGLE:EASY:3:12;

@@ -1,0 +1,4 @@
+#TITLE:Cut;
+#SINGLE:BASIC:3:
+0000
+4(12)
