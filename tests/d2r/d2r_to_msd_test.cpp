@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,8 @@ struct PanelCase {
     std::optional<char> step;
     bool error;
 };
+
+void PrintTo(const PanelCase& c, std::ostream* os) { *os << "\"" << c.head << c.field << "\""; }
 
 class DecodePanels : public ::testing::TestWithParam<PanelCase> {};
 
@@ -77,6 +80,8 @@ struct CollectCase {
     std::vector<std::string> list;
 };
 
+void PrintTo(const CollectCase& c, std::ostream* os) { *os << c.line; }
+
 class CollectStepLine : public ::testing::TestWithParam<CollectCase> {};
 
 TEST_P(CollectStepLine, MakesOneLinePerUnit) {
@@ -108,6 +113,8 @@ struct BearsCase {
     std::string line;
     bool bears;
 };
+
+void PrintTo(const BearsCase& c, std::ostream* os) { *os << c.line; }
 
 class BearsStep : public ::testing::TestWithParam<BearsCase> {};
 
@@ -144,6 +151,8 @@ struct TripletStartCase {
     bool error;
 };
 
+void PrintTo(const TripletStartCase& c, std::ostream* os) { *os << c.units; }
+
 class StartTriplet : public ::testing::TestWithParam<TripletStartCase> {};
 
 TEST_P(StartTriplet, BeginsOnABeatOrAfterASilentHalfBeat) {
@@ -177,6 +186,8 @@ struct LeadInCase {
     std::string kept;
 };
 
+void PrintTo(const LeadInCase& c, std::ostream* os) { *os << c.units; }
+
 class TakeLeadIn : public ::testing::TestWithParam<LeadInCase> {};
 
 TEST_P(TakeLeadIn, CompactsTheWholeBeatsAndKeepsTheOpenOne) {
@@ -199,6 +210,8 @@ struct GapCase {
     long long raw_length, start, delay;
     long long gap, lead_in;
 };
+
+void PrintTo(const GapCase& c, std::ostream* os) { *os << "raw " << c.raw_length << (c.silent ? " silent" : " with steps") << ", START " << c.start << ", DELAY " << c.delay; }
 
 class MsdGapRule : public ::testing::TestWithParam<GapCase> {};
 
@@ -261,6 +274,8 @@ struct TempoCase {
     std::string written;
 };
 
+void PrintTo(const TempoCase& c, std::ostream* os) { *os << c.line; }
+
 class TempoOfD2r : public ::testing::TestWithParam<TempoCase> {};
 
 TEST_P(TempoOfD2r, IsATenthOfTheValueWithSevenDigits) {
@@ -289,6 +304,8 @@ struct BadNumberCase {
     std::vector<std::string> lines;
     std::string key;
 };
+
+void PrintTo(const BadNumberCase& c, std::ostream* os) { for (const auto& line : c.lines) *os << line << " | "; }
 
 class BadNumberInD2r : public ::testing::TestWithParam<BadNumberCase> {};
 

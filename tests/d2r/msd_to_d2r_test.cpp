@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ struct GapCase {
     int start;
     long long new_lead_in;
 };
+
+void PrintTo(const GapCase& c, std::ostream* os) { *os << "lead-in " << c.lead_in << ", gap " << c.gap; }
 
 class GapRule : public ::testing::TestWithParam<GapCase> {};
 
@@ -113,6 +116,8 @@ struct SectionCase {
     std::string rest;
 };
 
+void PrintTo(const SectionCase& c, std::ostream* os) { *os << c.line; }
+
 class BeginSection : public ::testing::TestWithParam<SectionCase> {};
 
 TEST_P(BeginSection, WritesTheSectionHeadAndLeavesTheChartData) {
@@ -156,6 +161,8 @@ struct PadCase {
     std::string pad1, pad2;
 };
 
+void PrintTo(const PadCase& c, std::ostream* os) { *os << c.data; }
+
 class PadTexts : public ::testing::TestWithParam<PadCase> {};
 
 TEST_P(PadTexts, ShiftEachPadsLeadInByTheGapsChange) {
@@ -189,6 +196,8 @@ struct AlignCase {
     std::size_t next_after;
 };
 
+void PrintTo(const AlignCase& c, std::ostream* os) { *os << c.other << " from " << c.next; }
+
 class AlignTriplet : public ::testing::TestWithParam<AlignCase> {};
 
 TEST_P(AlignTriplet, FollowsATripletOnlyWithOneStepOnTheBeat) {
@@ -217,6 +226,8 @@ struct BuildCase {
     std::vector<std::string> lines;
     std::size_t mismatches;
 };
+
+void PrintTo(const BuildCase& c, std::ostream* os) { *os << c.pad1 << " / " << c.pad2; }
 
 class BuildLines : public ::testing::TestWithParam<BuildCase> {};
 
@@ -265,6 +276,8 @@ struct MergeCase {
     std::vector<std::string> in;
     std::vector<std::string> out;
 };
+
+void PrintTo(const MergeCase& c, std::ostream* os) { *os << c.name; }
 
 class MergeOnePass : public ::testing::TestWithParam<MergeCase> {};
 
@@ -369,6 +382,8 @@ struct TempoCase {
     std::string written;
 };
 
+void PrintTo(const TempoCase& c, std::ostream* os) { *os << c.line; }
+
 class TempoOfMsd : public ::testing::TestWithParam<TempoCase> {};
 
 TEST_P(TempoOfMsd, IsTenTimesTheBpmTruncated) {
@@ -395,6 +410,8 @@ struct BadNumberCase {
     std::string line;
     std::string key;
 };
+
+void PrintTo(const BadNumberCase& c, std::ostream* os) { *os << c.line; }
 
 class BadNumberInMsd : public ::testing::TestWithParam<BadNumberCase> {};
 
