@@ -38,7 +38,7 @@ long long ReadD2rStart(LineSource& input, const std::filesystem::path& source) {
     return 4;
 }
 
-// Step 6: what came before the first step becomes the "#GAP:" line (once per
+// What came before a pad's first step becomes the "#GAP:" line (once per
 // file), the chart line (once per chart) and the pad's lead-in lines.
 void WriteD2rLeadIn(MsdPadText& pad, D2rToMsdState& state, LineSink& out, const std::filesystem::path& source) {
     const std::string raw = TakeD2rLeadIn(pad);
@@ -65,7 +65,7 @@ void WriteD2rLeadIn(MsdPadText& pad, D2rToMsdState& state, LineSink& out, const 
     if (!silent) out.WriteLine(raw);
 }
 
-// Step 8: the triplet that begins at step_list[first] and takes the two lines
+// The triplet that begins at step_list[first] and takes the two lines
 // after it, whatever they hold; lines past the end of the list are silent.
 void AddD2rTriplet(std::vector<std::string>& step_list, std::size_t first, int pad_number, MsdPadText& pad,
                    std::string_view file_name, ErrorList& errors) {
