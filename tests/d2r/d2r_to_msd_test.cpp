@@ -135,16 +135,6 @@ MsdPadText Units(std::string_view steps) {
     return pad;
 }
 
-TEST(AddD2rUnit, OpensAndClosesBeatGroupsOfEightUnits) {
-    MsdPadText pad = Units("1000000020");
-    EXPECT_EQ(pad.text, "(10000000)(20");
-    EXPECT_TRUE(pad.group_open);
-    EXPECT_EQ(pad.units, 2);
-    CloseD2rBeat(pad);
-    EXPECT_EQ(pad.text, "(10000000)(20000000)");
-    EXPECT_FALSE(pad.group_open);
-}
-
 struct TripletStartCase {
     std::string units;
     std::string text;
