@@ -88,6 +88,10 @@ struct D2rPadTexts {
 // Merging passes until one changes nothing.
 [[nodiscard]] std::vector<std::string> MergeD2rStepLinesFully(std::vector<std::string> lines);
 
+// The same result as repeating MergeD2rStepLines until it changes nothing, in
+// time close to linear also for charts that need a pass for every few lines.
+[[nodiscard]] std::vector<std::string> MergeD2rStepLinesByWalking(std::vector<std::string> lines);
+
 // The step lines of one chart: pad texts, decoding, building and merging.
 // `chart_data` has its `chart_lead_in` leading "0" characters removed.
 [[nodiscard]] std::vector<std::string> ConvertChartToD2rStepLines(std::string_view chart_data,

@@ -264,12 +264,15 @@ std::vector<std::string> MergeD2rStepLines(std::vector<std::string> lines) {
 }
 
 std::vector<std::string> MergeD2rStepLinesFully(std::vector<std::string> lines) {
-    // A pass changes the list exactly when it merges, and every merge removes a line.
-    for (;;) {
+    // A pass changes the list exactly when it merges, and every merge removes
+    // a line. Most charts are done after a few whole passes, which also shrink
+    // the list; the rest is left to the walk that does not repeat itself.
+    for (int pass = 0; pass < 4; ++pass) {
         const std::size_t before = lines.size();
         lines = MergeD2rStepLines(std::move(lines));
         if (lines.size() == before) return lines;
     }
+    return MergeD2rStepLinesByWalking(std::move(lines));
 }
 
 std::vector<std::string> ConvertChartToD2rStepLines(std::string_view chart_data, long long chart_lead_in,
