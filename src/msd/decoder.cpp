@@ -7,7 +7,8 @@ namespace torvane {
 namespace {
 
 // Finds the first `closing` at or after a position that only grows, scanning
-// every byte at most once over the whole text.
+// every byte at most once over the whole text. ")" cannot be the second byte
+// of a double-byte character, so a plain byte search finds it.
 class ClosingFinder {
 public:
     ClosingFinder(std::string_view text, char closing) : text_(text), closing_(closing) {}
@@ -25,6 +26,17 @@ private:
     std::size_t at_ = 0;
     bool searched_ = false;
 };
+
+// Finds the first `closing` at or after `i` that is a character of its own:
+// "]" and "}" are also possible second bytes of double-byte characters. The
+// decoder goes on after what it finds, so each byte is scanned once.
+std::size_t FindClosingCharacter(std::string_view text, std::size_t i, char closing) {
+    while (i < text.size()) {
+        if (text[i] == closing) return i;
+        i += SjisCharacterLength(text, i);
+    }
+    return std::string_view::npos;
+}
 
 bool IsStepCharacter(char c) {
     return (c >= '0' && c <= '9') || c == 'A' || c == 'B';
@@ -69,8 +81,6 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
     std::string out;
     out.reserve(steps.size() * 4);
     ClosingFinder paren(steps, ')');
-    ClosingFinder bracket(steps, ']');
-    ClosingFinder brace(steps, '}');
 
     // A group that cannot be converted is reported as it stood; an opening
     // without its closing partner takes the rest of the text with it.
@@ -98,14 +108,14 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
                 break;
             }
             case '{': {
-                const std::size_t close = brace.From(i);
+                const std::size_t close = FindClosingCharacter(steps, i + 1, '}');
                 report(i, close, texts.bad_command);
                 if (close == std::string_view::npos) return out;
                 i = close + 1;
                 break;
             }
             case '[': {
-                const std::size_t close = bracket.From(i);
+                const std::size_t close = FindClosingCharacter(steps, i + 1, ']');
                 report(i, close, texts.bad_step_group);
                 if (close == std::string_view::npos) return out;
                 out.append(16, '0');
@@ -122,10 +132,8 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
                     out += c;
                     out.append("000");
                     ++i;
-                } else if (IsSjisLeadByte(static_cast<unsigned char>(c)) && i + 1 < n) {
-                    i += 2;  // a double-byte character, dropped whole
                 } else {
-                    ++i;
+                    i += SjisCharacterLength(steps, i);  // a double-byte character is dropped whole
                 }
                 break;
         }

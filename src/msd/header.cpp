@@ -13,7 +13,7 @@ std::string ShortcutSoundName(std::string_view value) {
     std::size_t last_dot = std::string_view::npos;
     for (std::size_t i = 0; i < value.size(); ++i) {
         const char c = value[i];
-        if (IsSjisLeadByte(static_cast<unsigned char>(c)) && i + 1 < value.size()) {
+        if (SjisCharacterLength(value, i) == 2) {
             ++i;
         } else if (c == '\\' || c == ':') {
             last_separator = i;

@@ -16,6 +16,7 @@ namespace torvane {
 namespace {
 
 constexpr std::size_t kBufferSize = 1 << 16;
+constexpr std::size_t kMaxFileNameLength = 255;
 
 [[noreturn]] void ThrowIoError(const std::filesystem::path& file, std::string_view doing, int error) {
     throw ConversionError(file.string() + ": cannot " + std::string(doing) + ": " + std::strerror(error));
@@ -173,7 +174,12 @@ class DiskLineSink final : public LineSink {
 public:
     explicit DiskLineSink(std::filesystem::path destination) : destination_(std::move(destination)) {
         const auto folder = destination_.has_parent_path() ? destination_.parent_path() : std::filesystem::path(".");
-        std::string pattern = (folder / ("." + destination_.filename().string() + ".XXXXXX")).string();
+        // The temporary file carries the destination's name, so that one left
+        // by a crash tells what it was; a name near the file system's limit
+        // would get too long, and takes a short one instead.
+        std::string temporary_name = "." + destination_.filename().string() + ".XXXXXX";
+        if (temporary_name.size() > kMaxFileNameLength) temporary_name = ".torvane.XXXXXX";
+        std::string pattern = (folder / temporary_name).string();
         fd_ = ::mkstemp(pattern.data());
         if (fd_ < 0) ThrowIoError(destination_, "create it", errno);
         temporary_ = pattern;

@@ -59,8 +59,31 @@ std::string Cp932ToUtf8(std::string_view cp932) {
     return ConvertWithReplacement("UTF-8", "CP932", cp932, "?");
 }
 
+namespace {
+
+bool IsUtf8(std::string_view text) {
+    iconv_t cd = iconv_open("UTF-8", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return true;
+    char* in = const_cast<char*>(text.data());
+    std::size_t in_left = text.size();
+    char buffer[256];
+    bool valid = true;
+    while (in_left > 0 && valid) {
+        char* out = buffer;
+        std::size_t out_left = sizeof buffer;
+        if (iconv(cd, &in, &in_left, &out, &out_left) == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            valid = false;
+        }
+    }
+    iconv_close(cd);
+    return valid;
+}
+
+}  // namespace
+
 std::string FileNameForErrorLine(const std::filesystem::path& source) {
-    return Utf8ToCp932(source.filename().string());
+    const std::string name = source.filename().string();
+    return IsUtf8(name) ? Utf8ToCp932(name) : name;
 }
 
 }  // namespace torvane

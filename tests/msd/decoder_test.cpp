@@ -93,6 +93,26 @@ TEST(DecodeMSDSteps, DropsDoubleByteCharactersWholeOutsideGroups) {
     EXPECT_EQ(DecodeMSDSteps("(\x83\x41" "1)", "a.msd", errors), "T\x83\x41" "1");
 }
 
+TEST(DecodeMSDSteps, AClosingBracketThatIsASecondByteClosesNothing) {
+    // "ゾ" is 83 5D and "マ" 83 7D: their second bytes are "]" and "}".
+    const std::string group = "[" + test::J("ゾ") + "1]";
+    const std::string command = "{" + test::J("マ") + "1}";
+    ErrorList errors;
+    EXPECT_EQ(DecodeMSDSteps(group + "2" + command + "3", "song.msd", errors), std::string(16, '0') + "20003000");
+    EXPECT_EQ(errors.Lines(), (std::vector<std::string>{"song.msd" + Texts().bad_step_group + group,
+                                                        "song.msd" + Texts().bad_command + command}));
+}
+
+TEST(DecodeMSDSteps, ALeadByteTakesOnlyAValidSecondByteWithIt) {
+    // 81 followed by "(" or "1" is no character: the "(" still opens a
+    // group and the "1" is still a step; 81 "A" is one character.
+    ErrorList errors;
+    EXPECT_EQ(DecodeMSDSteps("\x81(1234)", "a.msd", errors), "10203040");
+    EXPECT_EQ(DecodeMSDSteps("\x81" "1", "a.msd", errors), "1000");
+    EXPECT_EQ(DecodeMSDSteps("\x81" "A2", "a.msd", errors), "2000");
+    EXPECT_TRUE(errors.Empty());
+}
+
 TEST(DecodeMSDSteps, MeasuresOfPlainAndTripletBeatsHaveTheirLengths) {
     ErrorList errors;
     EXPECT_EQ(DecodeMSDSteps("40404040", "a", errors).size(), 32u);

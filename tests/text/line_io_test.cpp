@@ -133,6 +133,17 @@ TEST(LineSink, KeepsTheModeOfTheFileItReplaces) {
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
+TEST(LineSink, WritesANameNearTheFileSystemsLimit) {
+    // The temporary file's name is longer than the destination's.
+    TempDir dir;
+    const std::string name(255, 'a');
+    auto out = DiskStorage().CreateDestination(dir / name, {});
+    out->WriteLine("x");
+    out->Commit();
+    EXPECT_EQ(ReadFile(dir / name), "x\r\n");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{name});
+}
+
 TEST(LineSink, UnwritableFolderIsAConversionError) {
     TempDir dir;
     EXPECT_THROW((void)DiskStorage().CreateDestination(dir / "missing" / "out.txt", {}), ConversionError);

@@ -38,6 +38,8 @@ TEST(Sjis, ConvertsBothWaysAndMarksWhatHasNoForm) {
     EXPECT_EQ(Cp932ToUtf8("a\x81"), "a?");
     EXPECT_EQ(FileNameForErrorLine("/charts/曲/song.msd"), "song.msd");
     EXPECT_EQ(FileNameForErrorLine("/charts/曲.msd"), "\x8b\xc8.msd");
+    // A name that is not UTF-8 is taken for code page 932 already.
+    EXPECT_EQ(FileNameForErrorLine(std::filesystem::path("/charts") / "\x82\xa0.msd"), "\x82\xa0.msd");
 }
 
 TEST(ErrorList, JoinsNameMessageAndTextAndSavesCrLfLines) {
