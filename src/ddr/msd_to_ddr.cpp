@@ -1,6 +1,8 @@
 // MSD to ddr: one ddr file per chart of an MSD file.
 #include <algorithm>
 #include <array>
+#include <cstddef>
+#include <deque>
 #include <utility>
 
 #include "ddr/ddr_steps.hpp"
@@ -55,9 +57,10 @@ long long StripLeadIn(std::string& pad) {
     return static_cast<long long>(count);
 }
 
-// The pad still to be cut into measures: a few characters rewritten by a
-// triplet spread, then the untouched rest of the pad. Measures are taken off
-// the front by moving a view, so that a long pad is never shifted.
+// The pad still to be cut into measures: the characters that a triplet
+// spread wrote past its measure, then the untouched rest of the pad. Both are
+// taken from and put back at the front only, so that a long pad is never
+// shifted and a spread never rewrites the rest of it.
 class PadCursor {
 public:
     explicit PadCursor(std::string_view pad) : rest_(pad) {}
@@ -66,35 +69,39 @@ public:
 
     // The first `count` characters, fewer at the end of the pad.
     [[nodiscard]] std::string Front(std::size_t count) const {
-        std::string out = pending_.substr(0, count);
-        if (out.size() < count) out.append(rest_.substr(0, count - out.size()));
+        const std::size_t from_pending = std::min(count, pending_.size());
+        std::string out(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(from_pending));
+        out.append(rest_.substr(0, count - from_pending));
         return out;
     }
 
     void Drop(std::size_t count) {
         const std::size_t from_pending = std::min(count, pending_.size());
-        pending_.erase(0, from_pending);
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(from_pending));
         rest_.remove_prefix(std::min(count - from_pending, rest_.size()));
     }
 
-    // The first `count` characters become `text`.
-    void ReplaceFront(std::size_t count, std::string text) {
-        Drop(count);
-        text.append(pending_);
-        pending_ = std::move(text);
+    [[nodiscard]] std::string Take(std::size_t count) {
+        std::string out = Front(count);
+        Drop(out.size());
+        return out;
     }
 
+    // `text` becomes the front of the pad again.
+    void PutBack(std::string_view text) { pending_.insert(pending_.begin(), text.begin(), text.end()); }
+
 private:
-    std::string pending_;
+    std::deque<char> pending_;
     std::string_view rest_;
 };
 
 constexpr std::size_t kMeasureCells = 32;
 constexpr std::size_t kBeatCells = 8;
 constexpr std::size_t kTripletBeat = 4;  // "T" and its three steps
-// A triplet spread looks at triplets that start within the first 32 cells
-// and at their three steps, so 35 characters of the pad can take part.
-constexpr std::size_t kSpreadWindow = 40;
+// A spread takes a mark within the first 32 characters and its three steps,
+// all within the first 35, and only moves what lies past them: so 35
+// characters of the pad are all that a measure's spreads read.
+constexpr std::size_t kSpreadReach = kMeasureCells + 3;
 
 enum class MeasureKind { kPlain, kMixed, kTriplet };
 
@@ -117,26 +124,21 @@ MeasureKind ClassifyMeasure(std::string_view w) {
     return MeasureKind::kTriplet;
 }
 
-// Puts the three steps of every triplet that starts within the first 32 cells
-// on the beat's slots 1, 4 and 7 (x00y00z0). The scan never looks at what it
-// wrote, so a "T" among the steps is a step, not another triplet.
-std::string SpreadTriplets(std::string_view window) {
-    std::string out;
-    out.reserve(window.size() + kMeasureCells);
-    std::size_t i = 0;
-    while (i < window.size()) {
-        if (window[i] == 'T' && out.size() < kMeasureCells) {
-            for (std::size_t k = 1; k <= 3; ++k) {
-                out += i + k < window.size() ? window[i + k] : '0';
-                out.append(k < 3 ? "00" : "0");
-            }
-            i += kTripletBeat;
-        } else {
-            out += window[i];
-            ++i;
+// `front` is the first 35 characters of the pad (fewer at its end). As long
+// as its first 32 hold a "T", the first "T" and its three steps x, y, z become
+// x00y00z0, the steps on the beat's slots 1, 4 and 7. A "T" among the steps,
+// as "(T12)" gives, is read again as a mark and spread in turn: the loop ends
+// because every spread takes one "T" out and writes none. Characters past the
+// end of the pad are rests.
+std::string SpreadTriplets(std::string front) {
+    for (auto mark = front.find('T'); mark < kMeasureCells; mark = front.find('T', mark)) {
+        std::string spread = "00000000";
+        for (std::size_t k = 0; k < 3; ++k) {
+            if (mark + 1 + k < front.size()) spread[3 * k] = front[mark + 1 + k];
         }
+        front.replace(mark, kTripletBeat, spread);
     }
-    return out;
+    return front;
 }
 
 // Twelve slots: three per beat, a triplet beat's steps or an on-beat step and
@@ -163,10 +165,9 @@ void AddMeasure(PadCursor& pad, char pad_mark, long long measure, std::vector<st
     std::string slots;
     switch (ClassifyMeasure(w)) {
         case MeasureKind::kMixed: {
-            const std::string window = pad.Front(kSpreadWindow);
-            pad.ReplaceFront(window.size(), SpreadTriplets(window));
-            w = pad.Front(kMeasureCells);
-            pad.Drop(kMeasureCells);
+            const std::string spread = SpreadTriplets(pad.Take(kSpreadReach));
+            w = spread.substr(0, kMeasureCells);
+            if (spread.size() > kMeasureCells) pad.PutBack(std::string_view(spread).substr(kMeasureCells));
             slots = CompactDdrMeasure(w);
             break;
         }
@@ -226,20 +227,22 @@ DdrChart BeginDdrChart(char style, std::string_view rest, const std::vector<std:
                        LineSource& source) {
     DdrChart chart;
     chart.style = style;
+    // No stop at the first word found: the next word is looked for in what
+    // this one leaves, so one line can open a file per difficulty.
     for (std::size_t i = 0; i < kDifficulties.size(); ++i) {
         if (!StartsWith(rest, kDifficulties[i])) continue;
-        chart.difficulty = kDifficultyLetters[i];
         rest.remove_prefix(kDifficulties[i].size());
-        chart.opening = header_block;
-        if (!chart.opening.empty()) {
+        DdrChartFile& file = chart.files.emplace_back();
+        file.difficulty = kDifficultyLetters[i];
+        file.opening = header_block;
+        if (!file.opening.empty()) {
             // The block ends without the blank of an empty last value.
-            chart.opening.back() = std::string(TrimBlanksAndControls(chart.opening.back()));
+            file.opening.back() = std::string(TrimBlanksAndControls(file.opening.back()));
         }
-        if (style == 'd') chart.opening.emplace_back("#double");
-        if (style == 'c') chart.opening.emplace_back("#twoplay");
-        chart.opening.emplace_back(kDifficultyDirectives[i]);
-        chart.opening.push_back(std::string("#comment LEVEL ").append(LevelCharacter(rest)));
-        break;
+        if (style == 'd') file.opening.emplace_back("#double");
+        if (style == 'c') file.opening.emplace_back("#twoplay");
+        file.opening.emplace_back(kDifficultyDirectives[i]);
+        file.opening.push_back(std::string("#comment LEVEL ").append(LevelCharacter(rest)));
     }
     const auto colon = rest.find(':');
     std::string text(colon == std::string_view::npos ? rest : rest.substr(colon + 1));
@@ -360,6 +363,11 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
     input->Rewind();
 
     std::vector<std::filesystem::path> written;
+    // A later chart of the same style and difficulty replaces the file; it is
+    // listed once.
+    auto note_written = [&written](const std::filesystem::path& file) {
+        if (std::find(written.begin(), written.end(), file) == written.end()) written.push_back(file);
+    };
     std::vector<std::string> header_block = DdrBanner(caption);
     std::vector<std::string> line_buffer;
     std::string line;
@@ -370,13 +378,23 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
         const std::string chart_line = line;
         DdrChart chart = BeginDdrChart(style, std::string_view(chart_line).substr(kChartTags[0].size()),
                                        header_block, *input);
-        if (chart.difficulty == 0) errors.Add(file_name, texts.unknown_difficulty, ChartLabel(chart_line));
+        if (chart.files.empty()) errors.Add(file_name, texts.unknown_difficulty, ChartLabel(chart_line));
         if (!chart.terminated) errors.Add(file_name, texts.unterminated_chart, ChartLabel(chart_line));
-        if (chart.difficulty == 0) continue;
+        if (chart.files.empty()) continue;
 
-        const auto file = DdrChartFileName(destination, chart.style, chart.difficulty);
+        // A file opened by an earlier difficulty word of the line is complete
+        // with its opening lines; the steps go to the last one.
+        for (std::size_t i = 0; i + 1 < chart.files.size(); ++i) {
+            const auto file = DdrChartFileName(destination, chart.style, chart.files[i].difficulty);
+            auto out = storage.CreateDestination(file, source);
+            for (const auto& opening : chart.files[i].opening) out->WriteLine(opening);
+            out->Commit();
+            note_written(file);
+        }
+        const DdrChartFile& last = chart.files.back();
+        const auto file = DdrChartFileName(destination, chart.style, last.difficulty);
         auto out = storage.CreateDestination(file, source);
-        for (const auto& opening : chart.opening) out->WriteLine(opening);
+        for (const auto& opening : last.opening) out->WriteLine(opening);
 
         DdrPads pads = SplitDdrPads(chart.text, reference_lead_in);
         chart.text = std::string();
@@ -388,9 +406,7 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
         BuildDdrStepLines(first, second, line_buffer);
         for (const auto& step_line : line_buffer) out->WriteLine(step_line);
         out->Commit();
-        // A later chart of the same style and difficulty replaces the file;
-        // it is listed once.
-        if (std::find(written.begin(), written.end(), file) == written.end()) written.push_back(file);
+        note_written(file);
     }
     return written;
 }

@@ -1,0 +1,3 @@
+#TITLE:Marks;
+#SINGLE:BASIC:2:
+(1234)(T12)00;
