@@ -54,22 +54,33 @@ bool AddDdrHeaderLine(std::string_view line, std::vector<std::string>& header_bl
 // 0 for any other line.
 [[nodiscard]] char DdrStyleLetter(std::string_view line);
 
+// One chart file that a chart line opens.
+struct DdrChartFile {
+    char difficulty = 0;                // "b", "a" or "m"
+    std::vector<std::string> opening;   // the file's lines before its step lines
+};
+
 // The chart in hand, as BeginDdrChart leaves it.
 struct DdrChart {
     char style = 's';
-    char difficulty = 0;                // "b", "a" or "m"; 0 when the chart has none of them
-    std::vector<std::string> opening;   // the file's lines before its step lines
+    // One file per difficulty word found, in the order BASIC, ANOTHER,
+    // MANIAC; empty when the chart has none. Only the last one gets the step
+    // lines: the others hold their opening lines alone.
+    std::vector<DdrChartFile> files;
     std::string text;                   // the step text, lead-in removed, with its final ";"
     std::size_t lead_in = 0;            // the "0" characters removed from the front of `text`
     bool terminated = true;             // false when the source ended before a line ending in ";"
 };
 
 // Starts the chart of a chart line: `rest` is the line without its style
-// tag. Reads the chart's continuation lines from `source` up to the line
-// that ends with ";" (or the end of the source). The opening lines are the
+// tag. "BASIC:", "ANOTHER:" and "MANIAC:" are each looked for, in this order,
+// at the front of what the word before left of `rest`, and each one found is
+// taken off and opens a file ("BASIC:MANIAC:3:" opens two, the first with
+// the level comment "M"). Then `rest` loses everything up to its first ":".
+// Reads the chart's continuation lines from `source` up to the line that ends
+// with ";" (or the end of the source). The opening lines of a file are the
 // header block (its end trimmed of blanks and control characters), the style
-// and difficulty directives and the level comment; a chart without a known
-// difficulty has none.
+// and difficulty directives and the level comment.
 [[nodiscard]] DdrChart BeginDdrChart(char style, std::string_view rest,
                                      const std::vector<std::string>& header_block, LineSource& source);
 

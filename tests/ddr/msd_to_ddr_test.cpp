@@ -2,11 +2,14 @@
 // beyond the golden cases.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "ddr/ddr_steps.hpp"
+#include "msd/decoder.hpp"
 #include "test_support.hpp"
 #include "text/conversion_error.hpp"
 #include "text/fixed_texts.hpp"
@@ -113,9 +116,21 @@ Begun Begin(char style, std::string_view rest, const std::vector<std::string>& m
     return begun;
 }
 
+// The difficulty letters of the files that a chart opens, in order.
+std::string Difficulties(const DdrChart& chart) {
+    std::string letters;
+    for (const auto& file : chart.files) letters += file.difficulty;
+    return letters;
+}
+
+// The opening lines of the file that gets the steps.
+std::vector<std::string> Opening(const DdrChart& chart) {
+    return chart.files.empty() ? std::vector<std::string>() : chart.files.back().opening;
+}
+
 TEST(BeginDdrChart, ReadsTheChartTextToTheLineEndingInASemicolon) {
     const Begun b = Begin('s', "BASIC:3:", {"0000", "4000", "2000(8000)", ";", "#TITLE:after;"});
-    EXPECT_EQ(b.chart.difficulty, 'b');
+    EXPECT_EQ(Difficulties(b.chart), "b");
     EXPECT_TRUE(b.chart.terminated);
     EXPECT_EQ(b.chart.lead_in, 4u);
     EXPECT_EQ(b.chart.text, "40002000(8000);");
@@ -124,7 +139,7 @@ TEST(BeginDdrChart, ReadsTheChartTextToTheLineEndingInASemicolon) {
 
 TEST(BeginDdrChart, ReadsNothingMoreForAChartOnOneLine) {
     const Begun b = Begin('d', "MANIAC:8:0012:34;", {"next"});
-    EXPECT_EQ(b.chart.difficulty, 'm');
+    EXPECT_EQ(Difficulties(b.chart), "m");
     EXPECT_EQ(b.chart.lead_in, 2u);
     EXPECT_EQ(b.chart.text, "12:34;");
     EXPECT_EQ(b.next_line, "next");
@@ -139,12 +154,54 @@ TEST(BeginDdrChart, ReadsOnWhenTheSemicolonIsFollowedByABlank) {
 TEST(BeginDdrChart, OpensTheFileWithTheTrimmedHeaderBlockAndTheDirectives) {
     const std::vector<std::string> header = {"#comment", "#comment ARTIST ", "#comment GAP  \t"};
     const Begun b = Begin('d', "ANOTHER:10:40;", {}, header);
-    EXPECT_EQ(b.chart.opening, (std::vector<std::string>{"#comment", "#comment ARTIST ", "#comment GAP", "#double",
-                                                         "#another", "#comment LEVEL 1"}));
-    EXPECT_EQ(Begin('c', "MANIAC:7:4;", {}).chart.opening,
+    EXPECT_EQ(Opening(b.chart), (std::vector<std::string>{"#comment", "#comment ARTIST ", "#comment GAP", "#double",
+                                                          "#another", "#comment LEVEL 1"}));
+    EXPECT_EQ(Opening(Begin('c', "MANIAC:7:4;", {}).chart),
               (std::vector<std::string>{"#comment", "#twoplay", "#maniac", "#comment LEVEL 7"}));
-    EXPECT_EQ(Begin('s', "BASIC:3:4;", {}).chart.opening,
+    EXPECT_EQ(Opening(Begin('s', "BASIC:3:4;", {}).chart),
               (std::vector<std::string>{"#comment", "#basic", "#comment LEVEL 3"}));
+}
+
+TEST(BeginDdrChart, TriesEachDifficultyWordOnWhatTheWordBeforeLeft) {
+    struct Case {
+        const char* rest;
+        std::string difficulties;
+        std::vector<std::string> levels;  // the level comment of each file
+        std::string text;
+        std::size_t lead_in;
+    };
+    const Case cases[] = {
+        {"BASIC:MANIAC:3:1;", "bm", {"#comment LEVEL M", "#comment LEVEL 3"}, "1;", 0},
+        {"BASIC:ANOTHER:MANIAC:5:001;", "bam",
+         {"#comment LEVEL A", "#comment LEVEL M", "#comment LEVEL 5"}, "1;", 2},
+        {"ANOTHER:MANIAC::4;", "am", {"#comment LEVEL M", "#comment LEVEL "}, "4;", 0},
+        // BASIC is tried before ANOTHER only, MANIAC before nothing: the word
+        // left over is the level, and the cut at its ":" leaves the rest.
+        {"ANOTHER:BASIC:2:4;", "a", {"#comment LEVEL B"}, "2:4;", 0},
+        {"MANIAC:ANOTHER:1:4;", "m", {"#comment LEVEL A"}, "1:4;", 0},
+        {"BASIC:BASIC:2:4;", "b", {"#comment LEVEL B"}, "2:4;", 0},
+        {"EASY:BASIC:2:4;", "", {}, "BASIC:2:4;", 0},
+    };
+    for (const auto& c : cases) {
+        const Begun b = Begin('s', c.rest, {"next"});
+        EXPECT_EQ(Difficulties(b.chart), c.difficulties) << c.rest;
+        std::vector<std::string> levels;
+        for (const auto& file : b.chart.files) levels.push_back(file.opening.back());
+        EXPECT_EQ(levels, c.levels) << c.rest;
+        EXPECT_EQ(b.chart.text, c.text) << c.rest;
+        EXPECT_EQ(b.chart.lead_in, c.lead_in) << c.rest;
+        EXPECT_EQ(b.next_line, "next") << c.rest;
+    }
+}
+
+TEST(BeginDdrChart, GivesEveryFileOfALineTheWholeOpening) {
+    const Begun b = Begin('d', "ANOTHER:MANIAC:9:12:48;", {}, {"#comment", "#title Two  "});
+    ASSERT_EQ(b.chart.files.size(), 2u);
+    EXPECT_EQ(b.chart.files[0].opening,
+              (std::vector<std::string>{"#comment", "#title Two", "#double", "#another", "#comment LEVEL M"}));
+    EXPECT_EQ(b.chart.files[1].opening,
+              (std::vector<std::string>{"#comment", "#title Two", "#double", "#maniac", "#comment LEVEL 9"}));
+    EXPECT_EQ(b.chart.text, "12:48;");
 }
 
 TEST(BeginDdrChart, WritesTheFirstCharacterOfTheLevel) {
@@ -160,19 +217,18 @@ TEST(BeginDdrChart, WritesTheFirstCharacterOfTheLevel) {
         {"BASIC:;", "#comment LEVEL ;"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Begin('s', c.rest, {";"}).chart.opening.back(), c.level_line) << c.rest;
+        EXPECT_EQ(Opening(Begin('s', c.rest, {";"}).chart).back(), c.level_line) << c.rest;
     }
     // A full-width digit stays whole.
-    EXPECT_EQ(Begin('s', J("BASIC:５:4;"), {}).chart.opening.back(), J("#comment LEVEL ５"));
+    EXPECT_EQ(Opening(Begin('s', J("BASIC:５:4;"), {}).chart).back(), J("#comment LEVEL ５"));
 }
 
 TEST(BeginDdrChart, ReadsAChartOfUnknownDifficultyToItsEndButOpensNoFile) {
     const Begun b = Begin('s', "EASY:2:", {"4000", ";", "next"});
-    EXPECT_EQ(b.chart.difficulty, 0);
-    EXPECT_TRUE(b.chart.opening.empty());
+    EXPECT_TRUE(b.chart.files.empty());
     EXPECT_EQ(b.next_line, "next");
     // Lower case is not a difficulty either.
-    EXPECT_EQ(Begin('s', "basic:1:4;", {}).chart.difficulty, 0);
+    EXPECT_TRUE(Begin('s', "basic:1:4;", {}).chart.files.empty());
 }
 
 TEST(BeginDdrChart, StopsAtTheEndOfTheSourceAndSaysSo) {
@@ -313,10 +369,113 @@ TEST(BuildDdrStepLines, SpreadsTheTripletsOfAMixedMeasureOverThirtyTwoSlots) {
         {"a triplet that the measure's end cuts in two",
          "10002000" + Zeros(16) + "0000" + "T456" + "40000000",
          {"#001:30002000000000000000000000001005", "#002:0810000000000000"}},
-        {"a mark among a mixed triplet's steps is a step", "TT12" "00000000" "10002000" "00000000",
-         {"#001:T0030020000000003000200000000000"}},
+        // A "T" that a spread writes as a step within the first 32 characters
+        // is a mark again: no "T" reaches the line.
+        {"a mark as a mixed triplet's first step", "TT12" "00000000" "10002000" "00000000",
+         {"#001:0003020000302000"}},
+        {"a mark as the first step after 16th notes", "10203040" "TT12" "00000000", {"#001:32a1000302000000"}},
+        {"a mark as a mixed triplet's last step", "T12T" "10002000" + Zeros(16),
+         {"#001:30020000030000002000000000000000"}},
+        {"a mark as the middle step", "T1T2" "40000000" "10002000" "00000000",
+         {"#001:30000000020010000000300020000000"}},
+        // The mark on the 32nd character spreads its first step, a mark, onto
+        // that same character: it is spread again, and its steps go to the
+        // next measure.
+        {"a mark that a spread moves back into the measure", "10002000" + Zeros(23) + "TT12" "3" + Zeros(7),
+         {"#001:32000000", "#002:00000300020a00000000000000000000"}},
+        {"a mark that a spread pushes to the 33rd character waits for the next measure",
+         "10002000" "T123" + Zeros(16) + "T456" + Zeros(28),
+         {"#001:30002000300200a00000000000000000", "#002:158000000000"}},
     };
     for (const auto& c : cases) EXPECT_EQ(StepLines(c.first), c.lines) << c.what;
+}
+
+TEST(BuildDdrStepLines, MixedMeasureSpreadsEveryTripletInTheFirst32CharactersAgain) {
+    // The group (T12) holds the step "T", which the decoder passes through
+    // after the group's own mark.
+    ErrorList errors;
+    const std::string first = DecodeMSDSteps("(1234)(T12)00", "song.msd", errors);
+    ASSERT_EQ(first, "10203040TT1200000000");
+    EXPECT_EQ(StepLines(first, Zeros(first.size())), (Lines{"#001:32a1000302000000"}));
+}
+
+// One pad's lines by the mixed-measure rule as it reads, applied to the whole
+// pad: slow, but plain enough to check the step lines against.
+void LiteralPadMeasure(std::string& pad, char mark, long long measure, Lines& lines) {
+    std::string w = pad.substr(0, 32);
+    bool mixed = false;
+    bool triplet = w.find('T') != std::string::npos;
+    for (std::size_t at = 0, beat = 0; triplet && beat < 4 && at < w.size(); ++beat) {
+        if (w[at] == 'T') {
+            at += 4;
+            continue;
+        }
+        for (std::size_t k = at + 1; k < at + 8 && k < w.size(); ++k) mixed = mixed || w[k] != '0';
+        if (mixed) break;
+        at += 8;
+    }
+    std::string slots;
+    if (mixed) {
+        while (pad.substr(0, 32).find('T') != std::string::npos) {
+            const std::size_t t = pad.find('T');
+            std::string steps = pad.substr(t + 1, 3);
+            steps.resize(3, '0');
+            pad = pad.substr(0, t) + steps[0] + "00" + steps[1] + "00" + steps[2] + "0" +
+                  pad.substr(std::min(pad.size(), t + 4));
+        }
+        triplet = false;
+        w = pad.substr(0, 32);
+    }
+    if (!triplet) {
+        pad = pad.substr(w.size());
+        slots = CompactDdrMeasure(w);
+    } else {
+        for (int beat = 0; beat < 4; ++beat) {
+            if (pad.empty()) pad = "0";
+            const std::size_t take = pad[0] == 'T' ? 4 : 8;
+            std::string part = pad[0] == 'T' ? pad.substr(1, 3) : pad.substr(0, 1) + "00";
+            part.resize(3, '0');
+            slots += part;
+            pad = pad.substr(std::min(pad.size(), take));
+        }
+    }
+    if (!IsAllZero(slots)) lines.push_back(FormatDdrStepLine(mark, measure, slots));
+}
+
+Lines LiteralStepLines(std::string_view first, std::string_view second) {
+    std::string a = ToDdrPanelCodes(first);
+    std::string b = ToDdrPanelCodes(second);
+    a.resize(std::max(a.size(), b.size()), '0');
+    b.resize(a.size(), '0');
+    Lines lines;
+    for (long long measure = 1; !a.empty() || !b.empty(); ++measure) {
+        LiteralPadMeasure(a, '#', measure, lines);
+        LiteralPadMeasure(b, '$', measure, lines);
+    }
+    return lines;
+}
+
+TEST(BuildDdrStepLines, SpreadsMixedMeasuresAsTheRuleOnTheWholePadWould) {
+    // Pads thick with marks, many of them among the steps, so that spreads
+    // carry characters over several measures.
+    std::mt19937 generator(4242);
+    auto pad = [&generator](std::size_t length) {
+        static constexpr std::string_view kCharacters = "00000001248TTT";
+        std::string text;
+        for (std::size_t i = 0; i < length; ++i) {
+            text += kCharacters[std::uniform_int_distribution<std::size_t>(0, kCharacters.size() - 1)(generator)];
+        }
+        return text;
+    };
+    for (int round = 0; round < 2000; ++round) {
+        const std::string first = pad(std::uniform_int_distribution<std::size_t>(0, 160)(generator));
+        const std::string second = pad(std::uniform_int_distribution<std::size_t>(0, 160)(generator));
+        ASSERT_EQ(StepLines(first, second), LiteralStepLines(first, second)) << first << " / " << second;
+    }
+    // A long run of marks after a mixed beat: every measure spreads many of
+    // them and pushes more past its end.
+    const std::string marks = "12000000" + std::string(3000, 'T');
+    EXPECT_EQ(StepLines(marks, ""), LiteralStepLines(marks, ""));
 }
 
 TEST(BuildDdrStepLines, KeepsTheMeasuresOfASecondPadThatTripletsMakeShorter) {
@@ -436,6 +595,36 @@ TEST(ConvertMSD2ddr, ReportsAChartOfUnknownDifficultyCutOffByTheEndOfTheFile) {
     EXPECT_TRUE(ConvertInMemory(storage, {"#SINGLE:BASIC:1:4;", "#SINGLE:EASY:1:", "8"}, errors).size() == 1);
     EXPECT_EQ(errors.Lines(), (Lines{"song.msd" + Texts().unknown_difficulty + "#SINGLE:EASY:1:",
                                      "song.msd" + Texts().unterminated_chart + "#SINGLE:EASY:1:"}));
+}
+
+TEST(ConvertMSD2ddr, TriesEachDifficultyWordOnWhatTheOneBeforeLeftOfTheLine) {
+    MemoryStorage storage;
+    ErrorList errors;
+    const auto written = ConvertInMemory(storage, {"#TITLE:t;", "#SINGLE:BASIC:MANIAC:3:1;"}, errors);
+    EXPECT_EQ(written, (std::vector<fs::path>{"song_sb.ddr", "song_sm.ddr"}));
+    Lines opening = DdrBanner("Torvane Ver.4.2");
+    opening.push_back("#title t");
+    Lines basic = opening;
+    basic.insert(basic.end(), {"#basic", "#comment LEVEL M"});
+    Lines maniac = opening;
+    maniac.insert(maniac.end(), {"#maniac", "#comment LEVEL 3", "#001:3000"});
+    EXPECT_EQ(SplitCrLf(storage.files.at("song_sb.ddr")), basic);
+    EXPECT_EQ(SplitCrLf(storage.files.at("song_sm.ddr")), maniac);
+    EXPECT_TRUE(errors.Empty());
+}
+
+TEST(ConvertMSD2ddr, ListsTheFilesOfAllDifficultyWordsOnceAndReportsACutOffLineOnce) {
+    MemoryStorage storage;
+    ErrorList errors;
+    const auto written = ConvertInMemory(
+        storage, {"#DOUBLE:ANOTHER:1:4:8;", "#SINGLE:BASIC:1:2;", "#DOUBLE:ANOTHER:MANIAC:5:", "4:"}, errors);
+    EXPECT_EQ(written, (std::vector<fs::path>{"song_da.ddr", "song_sb.ddr", "song_dm.ddr"}));
+    // The later line's opening-only file replaces the first chart's.
+    EXPECT_EQ(SplitCrLf(storage.files.at("song_da.ddr")).back(), "#comment LEVEL M");
+    EXPECT_TRUE(StepLinesOf(storage.files.at("song_da.ddr")).empty());
+    EXPECT_EQ(StepLinesOf(storage.files.at("song_dm.ddr")), (Lines{"#001:1000"}));
+    // The label takes the line up to its third ":", as for any chart line.
+    EXPECT_EQ(errors.Lines(), (Lines{"song.msd" + Texts().unterminated_chart + "#DOUBLE:ANOTHER:MANIAC:"}));
 }
 
 TEST(ConvertMSD2ddr, WritesAChartCutOffRightAfterItsChartLine) {
