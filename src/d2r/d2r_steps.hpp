@@ -76,7 +76,10 @@ struct D2rPadTexts {
 
 // Turns the two pads' expanded step texts (their final ";" removed) into d2r
 // step lines of one unit each, three "T:" lines per triplet beat. Each
-// triplet that the other pad cannot follow adds an error line.
+// triplet that the other pad cannot follow adds an error line. The lines run
+// to the end of pad 1, or further, with pad 1 silent, to pad 2's last
+// character that is not "0"; a triplet under way is always finished. Pad 2's
+// trailing "0" beyond pad 1 give no lines.
 [[nodiscard]] std::vector<std::string> BuildD2rStepLines(std::string pad1, std::string pad2,
                                                          std::string_view file_name, ErrorList& errors);
 

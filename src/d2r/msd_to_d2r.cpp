@@ -216,7 +216,18 @@ std::vector<std::string> BuildD2rStepLines(std::string pad1, std::string pad2, s
     int countdown = 0;
     std::size_t i = 0;
     std::size_t j = 0;
-    while (i < pad1.size()) {
+    // Pad 2 may run longer than pad 1 (a second pad with more steps):
+    // stopping where pad 1 ends would drop those steps without a word. So the
+    // lines go on, pad 1 silent, up to pad 2's last character that is not "0",
+    // and never stop inside a triplet, since a reader takes "T:" lines three
+    // at a time. Pad 2's trailing rests give no lines: a single chart's pad 2
+    // is a run of "0" far longer than pad 1. Aligning pad 2 to a triplet moves
+    // a character only into the run of "0" after it, where the triplet itself
+    // reads it, so this end needs no update.
+    const std::size_t last_pad2_step = pad2.find_last_not_of('0');
+    const std::size_t pad2_steps_end = last_pad2_step == std::string::npos ? 0 : last_pad2_step + 1;
+    while (i < pad1.size() || j < pad2_steps_end || countdown > 0) {
+        if (i == pad1.size()) pad1 += '0';
         const char a = pad1[i++];
         const bool have_b = j < pad2.size();
         const char b = have_b ? pad2[j++] : '\0';

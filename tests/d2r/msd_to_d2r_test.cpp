@@ -4,6 +4,7 @@
 #include <cmath>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "d2r/d2r.hpp"
@@ -243,9 +244,27 @@ INSTANTIATE_TEST_SUITE_P(
     Pads, BuildLines,
     ::testing::Values(
         BuildCase{"1000", "", {"8.:LD  :    :", kRest, kRest, kRest}, 0},
-        // Pad 2 longer: its excess is dropped; shorter: blank fields.
-        BuildCase{"12", "6B9", {"8.:LD  :   R:", "8.: D  :L  R:"}, 0},
+        // Pad 2 shorter: blank fields.
         BuildCase{"12", "A", {"8.:LD  : DU :", "8.: D  :    :"}, 0},
+        // Pad 2 longer: its steps go on against a silent pad 1, up to its
+        // last step; its rests after that give no lines.
+        BuildCase{"12", "6B9", {"8.:LD  :   R:", "8.: D  :L  R:", "8.:    :  UR:"}, 0},
+        BuildCase{"1000", "2000200000002000",
+                  {"8.:LD  : D  :", kRest, kRest, kRest, "8.:    : D  :", kRest, kRest, kRest, kRest, kRest, kRest,
+                   kRest, "8.:    : D  :"},
+                  0},
+        BuildCase{"1000", std::string(400, '0'), {"8.:LD  :    :", kRest, kRest, kRest}, 0},
+        BuildCase{"12", "6B00000000", {"8.:LD  :   R:", "8.: D  :L  R:"}, 0},
+        // A triplet of pad 2 after pad 1 has ended: pad 1 is silent through it.
+        BuildCase{"1000", "0000T1236000",
+                  {"8.:LD  :    :", kRest, kRest, kRest, "T:    :LD  :", "T:    : D  :", "T:    : D R:",
+                   "8.:    :   R:"},
+                  0},
+        // Pad 2's last step early in a triplet: the triplet is finished.
+        BuildCase{"1000", "0000T200", {"8.:LD  :    :", kRest, kRest, kRest, "T:    : D  :", "T:    :    :",
+                                       "T:    :    :"}, 0},
+        // Pad 2's last step moved into its triplet beat by pad 1's triplet.
+        BuildCase{"T123", "6", {"T:LD  :   R:", "T: D  :    :", "T: D R:    :"}, 0},
         BuildCase{"T123", "60000000", {"T:LD  :   R:", "T: D  :    :", "T: D R:    :"}, 0},
         BuildCase{"60000000", "T123", {"T:   R:LD  :", "T:    : D  :", "T:    : D R:"}, 0},
         BuildCase{"T123", "T789", {"T:LD  :L U :", "T: D  :  U :", "T: D R:  UR:"}, 0},
@@ -256,7 +275,10 @@ INSTANTIATE_TEST_SUITE_P(
         // Every character that names no panel is a blank field, ";" and ":" too.
         BuildCase{"5:;x", "", {kRest, kRest, kRest, kRest}, 0},
         // The triplet countdown ends after three lines, whatever follows.
-        BuildCase{"T1231", "", {"T:LD  :    :", "T: D  :    :", "T: D R:    :", "8.:LD  :    :"}, 0}));
+        BuildCase{"T1231", "", {"T:LD  :    :", "T: D  :    :", "T: D R:    :", "8.:LD  :    :"}, 0},
+        // A triplet cut short by the end of both pads still gives three lines.
+        BuildCase{"T1", "", {"T:LD  :    :", "T:    :    :", "T:    :    :"}, 0},
+        BuildCase{"TT12", "", {"T:LD  :    :", "T: D  :    :", "T:    :    :"}, 0}));
 
 // ---------------------------------------------------------------------------
 // MergeD2rStepLines
@@ -404,6 +426,45 @@ TEST(ConvertMSD2d2r, WithoutGapKeepsEveryPadsOwnLeadIn) {
         kSep, "PLAYER=1", "MODE=BASIC", "LEVEL=1", "MUSICSTART", "4P:    :    :", "4P:    :    :", "MUSICEND", kSep,
         "PLAYER=1", "MODE=BASIC", "LEVEL=1", "MUSICSTART", "4p:    :    :", "4p:L   :    :", "MUSICEND"};
     EXPECT_EQ(body, expected);
+}
+
+// The cell (32nd note) at which each step line of a section begins, with
+// the line's pad-2 field, for the lines of length "8.", "4.", "4p" and "4P".
+std::vector<std::pair<int, std::string>> Pad2FieldsByCell(const std::vector<std::string>& body) {
+    std::vector<std::pair<int, std::string>> fields;
+    int cell = 0;
+    for (const auto& line : body) {
+        if (line.size() != 13) continue;
+        const std::string length = line.substr(0, 2);
+        const int units = length == "8." ? 1 : length == "4." ? 2 : length == "4p" ? 4 : length == "4P" ? 8 : 0;
+        if (units == 0) continue;
+        if (line.substr(8, 4) != "    ") fields.emplace_back(cell, line.substr(8, 4));
+        cell += units;
+    }
+    return fields;
+}
+
+TEST(ConvertMSD2d2r, KeepsTheStepsOfASecondPadThatRunsLongerThanTheFirst) {
+    // Pad 1 holds one 8th note, pad 2 eight of them.
+    const Converted converted = ConvertMsd({"#DOUBLE:BASIC:1:1:22222222;"});
+    const std::vector<std::pair<int, std::string>> expected = {{0, " D  "},  {4, " D  "},  {8, " D  "},
+                                                               {12, " D  "}, {16, " D  "}, {20, " D  "},
+                                                               {24, " D  "}, {28, " D  "}};
+    EXPECT_EQ(Pad2FieldsByCell(Body(converted)), expected);
+    const std::vector<std::string> body = Body(converted);
+    ASSERT_GE(body.size(), 2u);
+    EXPECT_EQ(body[body.size() - 2], "8.:    : D  :") << "no lines for pad 2's rests after its last step";
+    EXPECT_EQ(body.back(), "MUSICEND");
+    EXPECT_TRUE(converted.errors.Empty());
+}
+
+TEST(ConvertMSD2d2r, GivesNoLinesForTheRestsOfASingleChartsSecondPad) {
+    // A single chart's pad 2 is a run of "0" four times as long as pad 1.
+    const Converted converted = ConvertMsd({"#SINGLE:BASIC:1:(4444);"});
+    const std::vector<std::string> expected = {kSep,           "PLAYER=1",       "MODE=BASIC",     "LEVEL=1",
+                                               "MUSICSTART",     "4.:L   :    :", "4.:L   :    :", "4.:L   :    :",
+                                               "4.:L   :    :", "MUSICEND"};
+    EXPECT_EQ(Body(converted), expected);
 }
 
 struct BadNumberCase {

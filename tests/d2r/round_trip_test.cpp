@@ -129,6 +129,13 @@ private:
             // would lose rests when the gap rule shortens the lead-in.
             if (side[0] == '0') side[0] = kSteps[Between(0, 9)];
         }
+        if (count == 2 && Between(0, 2) == 0) {
+            // One side runs on past the other's end, with whole beats that
+            // leave its triplets where they were.
+            std::string& longer = sides[static_cast<std::size_t>(Between(0, 1))];
+            for (long long beat = Between(1, 6); beat > 0; --beat) longer += Beat(false);
+            longer += kSteps[Between(0, 9)];
+        }
         return sides;
     }
 
