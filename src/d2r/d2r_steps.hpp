@@ -121,8 +121,9 @@ void CollectD2rStepLine(std::string_view line, std::vector<std::string>& step_li
 
 // The MSD step character of one pad field. Decodes only when `head` is "8.:",
 // "#T:" or " T:"; otherwise gives nothing and reports nothing. A field with
-// three or more panels (or letters out of place that add up so) adds an error
-// line naming `line` and gives "0".
+// three or more panels (or letters out of place that add up so), or one that
+// holds a Shift-JIS double-byte character (whose second byte may look like a
+// letter), adds an error line naming `line` and gives "0".
 [[nodiscard]] std::optional<char> DecodeD2rPanels(std::string_view field, std::string_view head,
                                                   std::string_view line, std::string_view file_name,
                                                   ErrorList& errors);

@@ -24,6 +24,81 @@ std::string_view Part(std::string_view line, std::size_t from, std::size_t count
 
 bool IsSilent(std::string_view text) { return text.find_first_not_of('0') == std::string_view::npos; }
 
+// The size of the character at `at`: 2 for a double-byte character (a lead
+// byte and a valid second byte), else 1. A second byte may be "L", "T" or
+// another ASCII letter that means something in a step line.
+std::size_t CharacterSizeAt(std::string_view text, std::size_t at) {
+    if (at + 1 >= text.size() || !IsSjisLeadByte(static_cast<unsigned char>(text[at]))) return 1;
+    const auto second = static_cast<unsigned char>(text[at + 1]);
+    return (second >= 0x40 && second <= 0x7E) || (second >= 0x80 && second <= 0xFC) ? 2 : 1;
+}
+
+// Whether a double-byte character of `text`, read from its start, takes any
+// of the `count` bytes from `from` on.
+bool DoubleByteCharacterReaches(std::string_view text, std::size_t from, std::size_t count) {
+    for (std::size_t at = 0; at < text.size() && at < from + count;) {
+        const std::size_t size = CharacterSizeAt(text, at);
+        if (size == 2 && at + 2 > from) return true;
+        at += size;
+    }
+    return false;
+}
+
+// A "T" as the 13th or 14th character of a step line asks for an option
+// that cannot be converted; the second byte of a double-byte character there
+// is no "T".
+bool AsksForAnOption(std::string_view line) {
+    for (std::size_t at = 0; at < line.size() && at < 14;) {
+        const std::size_t size = CharacterSizeAt(line, at);
+        if (size == 1 && at >= 12 && line[at] == 'T') return true;
+        at += size;
+    }
+    return false;
+}
+
+// The step character of a pad field, or "0" with an error line naming
+// `line` when the field is no panel field. Only the heads "8.:", "#T:" and
+// " T:" decode.
+std::optional<char> DecodePadField(std::string_view field, bool holds_double_byte, std::string_view head,
+                                   std::string_view line, std::string_view file_name, ErrorList& errors) {
+    if (head != "8.:" && head != "#T:" && head != " T:") return std::nullopt;
+    if (!holds_double_byte) {
+        const auto position = [field](char letter) -> int {
+            const std::size_t at = field.find(letter);
+            return at == std::string_view::npos ? 0 : static_cast<int>(at) + 1;
+        };
+        // The column of each letter weighs it: in a well-formed field this is
+        // the mask L 1, D 2, U 4, R 8, and a letter out of place counts as
+        // another.
+        const int value = position('L') + position('D') + position('U') * 4 / 3 + 2 * position('R');
+        switch (value) {
+            case 0: return '0';
+            case 1: return '4';
+            case 2: return '2';
+            case 3: return '1';
+            case 4: return '8';
+            case 5: return '7';
+            case 6: return 'A';
+            case 8: return '6';
+            case 9: return 'B';
+            case 10: return '3';
+            case 12: return '9';
+            default: break;
+        }
+    }
+    errors.Add(file_name, Texts().bad_panels, line);
+    return '0';
+}
+
+// The pad field of `line` from `field_at`, decoded. The line is read from its
+// start, so that a double-byte character that begins before the field, in
+// place of its ":", does not lend the field its second byte as a letter.
+std::optional<char> DecodeD2rPanelsOfLine(std::string_view line, std::size_t field_at, std::string_view head,
+                                          std::string_view file_name, ErrorList& errors) {
+    return DecodePadField(Part(line, field_at, 4), DoubleByteCharacterReaches(line, field_at, 4), head, line,
+                          file_name, errors);
+}
+
 // The first pass: the first START value other than 0, or 4.
 long long ReadD2rStart(LineSource& input, const std::filesystem::path& source) {
     std::string line;
@@ -81,10 +156,10 @@ void AddD2rTriplet(std::vector<std::string>& step_list, std::size_t first, int p
         if (pad_number == 1) {
             std::string head = " ";
             head.append(Part(line, 0, 2));
-            step = DecodeD2rPanels(Part(line, 2, 4), head, line, file_name, errors);
+            step = DecodeD2rPanelsOfLine(line, 2, head, file_name, errors);
             line.insert(0, 1, '#');
         } else {
-            step = DecodeD2rPanels(Part(line, 8, 4), Part(line, 0, 3), line, file_name, errors);
+            step = DecodeD2rPanelsOfLine(line, 8, Part(line, 0, 3), file_name, errors);
             line = "&";
         }
         pad.text += step.value_or('0');
@@ -207,31 +282,8 @@ void CollectD2rStepLine(std::string_view line, std::vector<std::string>& step_li
 
 std::optional<char> DecodeD2rPanels(std::string_view field, std::string_view head, std::string_view line,
                                     std::string_view file_name, ErrorList& errors) {
-    if (head != "8.:" && head != "#T:" && head != " T:") return std::nullopt;
     field = field.substr(0, 4);
-    const auto position = [field](char letter) -> int {
-        const std::size_t at = field.find(letter);
-        return at == std::string_view::npos ? 0 : static_cast<int>(at) + 1;
-    };
-    // The column of each letter weighs it: in a well-formed field this is the
-    // mask L 1, D 2, U 4, R 8, and a letter out of place counts as another.
-    const int value = position('L') + position('D') + position('U') * 4 / 3 + 2 * position('R');
-    switch (value) {
-        case 0: return '0';
-        case 1: return '4';
-        case 2: return '2';
-        case 3: return '1';
-        case 4: return '8';
-        case 5: return '7';
-        case 6: return 'A';
-        case 8: return '6';
-        case 9: return 'B';
-        case 10: return '3';
-        case 12: return '9';
-        default: break;
-    }
-    errors.Add(file_name, Texts().bad_panels, line);
-    return '0';
+    return DecodePadField(field, DoubleByteCharacterReaches(field, 0, field.size()), head, line, file_name, errors);
 }
 
 bool D2rLineBearsStep(std::string_view line) {
@@ -323,11 +375,8 @@ void WriteMsdChartFromD2r(std::vector<std::string>& step_list, D2rToMsdState& st
         for (std::size_t i = 0; i < step_list.size(); ++i) {
             const std::string& line = step_list[i];
             if (!line.empty() && line[0] == taken_mark) continue;
-            const std::optional<char> step =
-                DecodeD2rPanels(Part(line, field_at, 4), Part(line, 0, 3), line, file_name, errors);
-            if ((line.size() > 12 && line[12] == 'T') || (line.size() > 13 && line[13] == 'T')) {
-                errors.Add(file_name, Texts().bad_option, line);
-            }
+            const std::optional<char> step = DecodeD2rPanelsOfLine(line, field_at, Part(line, 0, 3), file_name, errors);
+            if (AsksForAnOption(line)) errors.Add(file_name, Texts().bad_option, line);
             if (lead_in_pending && D2rLineBearsStep(line)) {
                 WriteD2rLeadIn(pad, state, out, source);
                 lead_in_pending = false;

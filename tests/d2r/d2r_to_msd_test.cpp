@@ -70,7 +70,21 @@ INSTANTIATE_TEST_SUITE_P(
                       PanelCase{"L   ", "T:L", std::nullopt, false}, PanelCase{"LDUR", "8.x", std::nullopt, false},
                       PanelCase{"L   ", "#8.", std::nullopt, false},
                       // A field cut short by the end of its line.
-                      PanelCase{"L", "8.:", '4', false}, PanelCase{"", "8.:", '0', false}));
+                      PanelCase{"L", "8.:", '4', false}, PanelCase{"", "8.:", '0', false},
+                      // A double-byte character is no panel: its second byte may be a
+                      // letter ("キ" is 0x83 0x4C, "L" in column 2).
+                      PanelCase{test::J("キ") + "  ", "8.:", '0', true},
+                      PanelCase{"  " + test::J("キ"), "8.:", '0', true},
+                      PanelCase{"L" + test::J("キ") + " ", "#T:", '0', true},
+                      PanelCase{"L\xE0\x40 ", "8.:", '0', true}, PanelCase{"L\x9F\xFC ", "8.:", '0', true},
+                      PanelCase{"L\x81\x80 ", "8.:", '0', true},
+                      // A lead byte without a valid second byte, and single-byte
+                      // katakana, are single characters.
+                      PanelCase{"L\x83 R", "8.:", 'B', false}, PanelCase{"L\x83\x7FR", "8.:", 'B', false},
+                      PanelCase{"L  \x83", "8.:", '4', false}, PanelCase{"\xB1" "D  ", "8.:", '2', false},
+                      PanelCase{"\xA0L  ", "8.:", '2', false},
+                      // A head that decodes nothing reports nothing either.
+                      PanelCase{test::J("キ") + "  ", "8.x", std::nullopt, false}));
 
 // ---------------------------------------------------------------------------
 // Step block normalisation
@@ -225,6 +239,87 @@ TEST(MsdGapRule, RefusesADelayThatOverflows) {
     EXPECT_THROW((void)ComputeMsdGap(true, 0, 4, LLONG_MAX, "9223372036854775807", "song.d2r"), ConversionError);
     EXPECT_EQ(ComputeMsdGap(true, 0, 4, LLONG_MIN, "x", "song.d2r").gap, LLONG_MIN + 512);
 }
+
+// ---------------------------------------------------------------------------
+// Writing a chart from its step list: what a double-byte character may not be
+
+struct ChartCase {
+    std::string style;
+    std::vector<std::string> step_list;
+    std::vector<std::string> errors;  // after the file name
+    std::vector<std::string> pads;    // the pads' step lines
+};
+
+// The lines that end a pad: its steps and ":" or ";".
+std::vector<std::string> PadStepLines(const std::vector<std::string>& lines) {
+    std::vector<std::string> pads;
+    for (const auto& line : lines) {
+        if (!line.empty() && line[0] != '#' && (line.back() == ':' || line.back() == ';')) pads.push_back(line);
+    }
+    return pads;
+}
+
+void PrintTo(const ChartCase& c, std::ostream* os) { *os << c.style << " " << c.step_list.front(); }
+
+class ChartFromStepList : public ::testing::TestWithParam<ChartCase> {};
+
+TEST_P(ChartFromStepList, ReadsADoubleByteCharacterAsAWhole) {
+    const ChartCase& c = GetParam();
+    std::vector<std::string> step_list = c.step_list;
+    D2rToMsdState state;
+    state.style = c.style;
+    state.mode = "BASIC";
+    state.level = "1";
+    test::RecordingSink out;
+    ErrorList errors;
+    WriteMsdChartFromD2r(step_list, state, out, "song.d2r", errors);
+    std::vector<std::string> expected_errors;
+    for (const auto& error : c.errors) expected_errors.push_back("song.d2r" + error);
+    EXPECT_EQ(errors.Lines(), expected_errors);
+    EXPECT_EQ(PadStepLines(out.lines), c.pads);
+}
+
+// "キ" and "サ" in code page 932: their second bytes are "L" and "T".
+const std::string kKi = "\x83" "L";
+const std::string kSa = "\x83" "T";
+
+std::vector<std::string> Triplet(const std::string& first) { return {first, "T:    :    :", "T:    :    :"}; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, ChartFromStepList,
+    ::testing::Values(
+        // A "T" as the 13th or 14th character asks for an option; a second
+        // byte there does not.
+        ChartCase{"#SINGLE", Triplet("T:L   :    :" + kSa), {}, {"40;"}},
+        ChartCase{"#SINGLE", Triplet("T:L   :    " + kSa), {}, {"40;"}},
+        ChartCase{"#SINGLE", {"8.:L   :    " + kSa}, {}, {"40;"}},
+        ChartCase{"#SINGLE", {"8.:L   :    :" + kSa}, {}, {"40;"}},
+        ChartCase{"#SINGLE", Triplet("T:L   :    :" + kSa + "T"), {}, {"40;"}},
+        ChartCase{"#SINGLE", Triplet("T:L   :    :T"), {Texts().bad_option + "T:L   :    :T"}, {"40;"}},
+        ChartCase{"#SINGLE", Triplet("T:L   :    :xT"), {Texts().bad_option + "T:L   :    :xT"}, {"40;"}},
+        ChartCase{"#SINGLE", {"8.:L   :    :T"}, {Texts().bad_option + "8.:L   :    :T"}, {"40;"}},
+        // 0xA0 is a character of its own.
+        ChartCase{"#SINGLE", Triplet("T:L   :    :\xA0T"), {Texts().bad_option + "T:L   :    :\xA0T"}, {"40;"}},
+        // A pad field that holds a double-byte character, or part of one
+        // that begins in front of it, is no panel field.
+        ChartCase{"#SINGLE",
+                  {"8.:" + kKi + "  :    :", "8.:L   :    :"},
+                  {Texts().bad_panels + "8.:" + kKi + "  :    :"},
+                  {"(04000000);"}},
+        ChartCase{"#DOUBLE",
+                  {"8.:LD  " + kKi + "   :"},
+                  {Texts().bad_panels + "8.:LD  " + kKi + "   :"},
+                  {"10:", "00;"}},
+        ChartCase{"#DOUBLE",
+                  {"8.:L  " + kKi + "    :"},
+                  {Texts().bad_panels + "8.:L  " + kKi + "    :"},
+                  {"00:", "00;"}},
+        ChartCase{"#SINGLE", Triplet("T:" + kKi + "  :    :"), {Texts().bad_panels + "T:" + kKi + "  :    :"}, {"00;"}},
+        // Pad 2's first triplet line is decoded twice, as any bad field there.
+        ChartCase{"#DOUBLE",
+                  Triplet("T:    :" + kKi + "  :"),
+                  {Texts().bad_panels + "#T:    :" + kKi + "  :", Texts().bad_panels + "#T:    :" + kKi + "  :"},
+                  {"00:", "00;"}}));
 
 // ---------------------------------------------------------------------------
 // Whole conversions in memory
