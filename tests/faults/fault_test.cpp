@@ -58,6 +58,17 @@ std::vector<fs::path> Destinations(const Source& s, const fs::path& folder) {
     return names;
 }
 
+// Every destination still holds the old file, and the folder holds nothing
+// but the source and them: no temporary file is left.
+void ExpectOldDestinationsAndNothingElse(const TempDir& dir, const std::string& source,
+                                         const std::vector<fs::path>& destinations) {
+    for (const auto& d : destinations) EXPECT_TRUE(ReadFile(d) == kOld) << d << " was replaced";
+    std::vector<std::string> expected = {source};
+    for (const auto& d : destinations) expected.push_back(d.filename().string());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(dir.Entries(), expected);
+}
+
 std::string WithBadNumberAfterTheFirstChart(const Source& s) {
     if (s.conversion == Conversion::kd2r2MSD) {
         // After the first section's step lines and its MUSICEND.
@@ -81,11 +92,7 @@ TEST(FailedConversion, ABadNumberAfterSomeChartsLeavesEveryOldDestinationAsItWas
         EXPECT_THROW((void)RunConversion(s.conversion, dir / s.name, DestinationFor(s.conversion, dir / s.name),
                                          kCaption, DdrOptions{}, errors),
                      ConversionError);
-        for (const auto& d : destinations) EXPECT_TRUE(ReadFile(d) == kOld) << d << " was replaced";
-        std::vector<std::string> expected = {s.name};
-        for (const auto& d : destinations) expected.push_back(d.filename().string());
-        std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(dir.Entries(), expected) << "no temporary file is left";
+        ExpectOldDestinationsAndNothingElse(dir, s.name, destinations);
     }
 }
 
@@ -166,11 +173,7 @@ TEST(FailedConversion, AWriteThatFailsAsOnAFullDiskLeavesTheOldDestination) {
                                              kCaption, DdrOptions{}, errors),
                          ConversionError);
         }
-        for (const auto& d : destinations) EXPECT_TRUE(ReadFile(d) == kOld) << d << " was replaced";
-        std::vector<std::string> expected = {s.name};
-        for (const auto& d : destinations) expected.push_back(d.filename().string());
-        std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(dir.Entries(), expected) << "no temporary file is left";
+        ExpectOldDestinationsAndNothingElse(dir, s.name, destinations);
     }
 }
 
