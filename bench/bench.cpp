@@ -94,12 +94,6 @@ std::string Repeat(const std::string& head, const std::string& unit, std::size_t
     return out;
 }
 
-// The lines of `text` from the first line that starts with `first` to the end.
-std::string From(const std::string& text, const std::string& first) {
-    const auto at = text.find("\r\n" + first);
-    return at == std::string::npos ? std::string() : text.substr(at + 2);
-}
-
 struct Inputs {
     std::string msd_unit, d2r_head, d2r_unit, ddr_head, ddr_unit;
 };

@@ -157,10 +157,12 @@ void AddD2rTriplet(std::vector<std::string>& step_list, std::size_t first, int p
             std::string head = " ";
             head.append(Part(line, 0, 2));
             step = DecodeD2rPanelsOfLine(line, 2, head, file_name, errors);
-            line.insert(0, 1, '#');
+            std::string marked = "#";
+            marked.append(line);
+            line = std::move(marked);
         } else {
             step = DecodeD2rPanelsOfLine(line, 8, Part(line, 0, 3), file_name, errors);
-            line = "&";
+            line.assign(1, '&');
         }
         pad.text += step.value_or('0');
     }

@@ -177,7 +177,8 @@ public:
         // The temporary file carries the destination's name, so that one left
         // by a crash tells what it was; a name near the file system's limit
         // would get too long, and takes a short one instead.
-        std::string temporary_name = "." + destination_.filename().string() + ".XXXXXX";
+        std::string temporary_name = ".";
+        temporary_name.append(destination_.filename().string()).append(".XXXXXX");
         if (temporary_name.size() > kMaxFileNameLength) temporary_name = ".torvane.XXXXXX";
         std::string pattern = (folder / temporary_name).string();
         fd_ = ::mkstemp(pattern.data());
