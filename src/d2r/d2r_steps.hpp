@@ -34,8 +34,9 @@ void WriteD2rBanner(LineSink& out, std::string_view caption);
 
 // Lead-in counts and shifted gaps beyond these are refused as out of range:
 // a lead-in becomes a run of rest lines, so an absurd one would ask for
-// gigabytes. 65536 8th notes are 8192 measures, hours of silence.
-inline constexpr long long kMaxLeadIn = 65536;
+// gigabytes. 4096 8th notes are 512 measures, many minutes of silence; a
+// longer one would only make a few bytes of gap into megabytes of rests.
+inline constexpr long long kMaxLeadIn = 4096;
 // Gaps and tempos whose whole part no longer fits a double exactly.
 inline constexpr double kMaxWholeDouble = 9007199254740992.0;  // 2^53
 
@@ -108,8 +109,10 @@ struct D2rPadTexts {
 // The DELAY value that says that the "#GAP:" line has been written.
 inline constexpr long long kGapWritten = 999999;
 // START values beyond this many measures either way are refused as out of
-// range: a START becomes a lead-in line of 8 "0" per measure.
-inline constexpr long long kMaxStart = 65536;
+// range: a START becomes a lead-in line of 8 "0" per measure in every chart,
+// so an absurd one would make a few bytes into megabytes (the same bound as
+// the lead-in of MSD to d2r).
+inline constexpr long long kMaxStart = kMaxLeadIn / 8;
 
 // A line that belongs to a step block: it begins with "4", "8", "T" or "*".
 [[nodiscard]] bool IsD2rStepBlockLine(std::string_view line);

@@ -232,8 +232,8 @@ INSTANTIATE_TEST_SUITE_P(Examples, MsdGapRule,
                                            GapCase{true, 8, 4, 0, 256, 34}, GapCase{true, 9, 4, 0, 0, 27},
                                            // A raw lead-in with steps counts as none.
                                            GapCase{false, 10, 4, 0, 512, 34},
-                                           GapCase{true, 0, 65536, 5, 5, 18 + 8 * 65532},
-                                           GapCase{true, 0, -65536, 0, 256 * 65542, 34}));
+                                           GapCase{true, 0, 512, 5, 5, 18 + 8 * 508},
+                                           GapCase{true, 0, -512, 0, 256 * 518, 34}));
 
 TEST(MsdGapRule, RefusesADelayThatOverflows) {
     EXPECT_THROW((void)ComputeMsdGap(true, 0, 4, LLONG_MAX, "9223372036854775807", "song.d2r"), ConversionError);
@@ -417,7 +417,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BadNumberCase{{"DELAY=99999999999999999999"}, "DELAY="},
                       BadNumberCase{{"TITLE=x", "START=one"}, "START"}, BadNumberCase{{"START"}, "START"},
                       // Out of range: no lead-in line of gigabytes, no overflow.
-                      BadNumberCase{{"START=65537", "PLAYER=1", "8.:L   :    :"}, "START"},
+                      BadNumberCase{{"START=513", "PLAYER=1", "8.:L   :    :"}, "START"},
                       BadNumberCase{{"START=-9000000000000000000", "PLAYER=1", "8.:L   :    :"}, "START"},
                       BadNumberCase{{"DELAY=9223372036854775807", "PLAYER=1", "8.:L   :    :"}, "DELAY="}));
 

@@ -505,13 +505,13 @@ INSTANTIATE_TEST_SUITE_P(Values, BadNumberInMsd,
                                            BadNumberCase{"#GAP:-3000000;", "#GAP:"}));
 
 TEST(ConvertMSD2d2r, TakesTheLongestGapWithinTheLimit) {
-    // 32777 shifts raise the lead-in from -18 to 65536 8th notes, the limit.
-    const Converted converted = ConvertMsd({"#GAP:-2097814;", "#SINGLE:BASIC:1:1;"});
+    // 2057 shifts raise the lead-in from -18 to 4096 8th notes, the limit.
+    const Converted converted = ConvertMsd({"#GAP:-131734;", "#SINGLE:BASIC:1:1;"});
     const std::vector<std::string> body = Body(converted);
     ASSERT_GE(body.size(), 2u);
     EXPECT_EQ(body[0], "DELAY=-86");
     EXPECT_EQ(body[1], "START=4");
-    EXPECT_THROW(ConvertMsd({"#GAP:-2097878;", "#SINGLE:BASIC:1:1;"}), ConversionError);
+    EXPECT_THROW(ConvertMsd({"#GAP:-131798;", "#SINGLE:BASIC:1:1;"}), ConversionError);
 }
 
 TEST(ConvertMSD2d2r, LeavesAnExistingFileUntouchedWhenItFailsOnDisk) {
