@@ -10,9 +10,6 @@
 // Usage: torvane-bench [--sizes 1,4,16,64] [--runs N]
 //        torvane-bench --peak CONVERSION SOURCE DESTINATION   (one run; prints peak KiB)
 
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -175,23 +172,35 @@ std::vector<std::string> Lines(const std::string& bytes) {
     return lines;
 }
 
-// Runs one conversion in a fresh process and returns its peak resident memory.
+// Runs one conversion in a fresh process and returns its peak resident
+// memory, as the process itself reads it (VmHWM): the figure of the exec'd
+// image alone, not of this process that spawned it.
 double PeakMiB(const char* self, const ConversionInfo& c, const fs::path& source, const fs::path& destination) {
-    const std::string src = source.string(), dst = destination.string();
-    std::vector<char*> argv = {const_cast<char*>(self), const_cast<char*>("--peak"), const_cast<char*>(c.name),
-                               const_cast<char*>(src.c_str()), const_cast<char*>(dst.c_str()), nullptr};
-    pid_t pid = 0;
-    if (posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, argv.data(), environ) != 0) return -1;
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+    std::string command = "'";
+    command.append(self).append("' --peak ").append(c.name).append(" '").append(source.string());
+    command.append("' '").append(destination.string()).append("'");
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return -1;
+    double kib = -1;
+    if (std::fscanf(pipe, "%lf", &kib) != 1) kib = -1;
+    if (::pclose(pipe) != 0) return -1;
+    return kib / 1024.0;
+}
+
+// The peak resident memory of this process in KiB.
+long PeakKiBOfThisProcess() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+    }
+    return -1;
 }
 
 int PeakMode(const std::string& name, const fs::path& source, const fs::path& destination) {
     for (const auto& c : kConversions) {
         if (name == c.name) {
             Convert(c, source, destination);
+            std::printf("%ld\n", PeakKiBOfThisProcess());
             return 0;
         }
     }
