@@ -69,6 +69,14 @@ void ExpectOldDestinationsAndNothingElse(const TempDir& dir, const std::string& 
     EXPECT_EQ(dir.Entries(), expected);
 }
 
+// Converts the source in `dir` into its usual destination, which must fail.
+void ExpectConversionToFail(const Source& s, const TempDir& dir) {
+    ErrorList errors;
+    EXPECT_THROW((void)RunConversion(s.conversion, dir / s.name, DestinationFor(s.conversion, dir / s.name), kCaption,
+                                     DdrOptions{}, errors),
+                 ConversionError);
+}
+
 std::string WithBadNumberAfterTheFirstChart(const Source& s) {
     if (s.conversion == Conversion::kd2r2MSD) {
         // After the first section's step lines and its MUSICEND.
@@ -88,10 +96,7 @@ TEST(FailedConversion, ABadNumberAfterSomeChartsLeavesEveryOldDestinationAsItWas
         WriteFile(dir / s.name, WithBadNumberAfterTheFirstChart(s));
         const auto destinations = Destinations(s, dir.path());
         for (const auto& d : destinations) WriteFile(d, kOld);
-        ErrorList errors;
-        EXPECT_THROW((void)RunConversion(s.conversion, dir / s.name, DestinationFor(s.conversion, dir / s.name),
-                                         kCaption, DdrOptions{}, errors),
-                     ConversionError);
+        ExpectConversionToFail(s, dir);
         ExpectOldDestinationsAndNothingElse(dir, s.name, destinations);
     }
 }
@@ -166,12 +171,9 @@ TEST(FailedConversion, AWriteThatFailsAsOnAFullDiskLeavesTheOldDestination) {
         WriteFile(dir / s.name, Long(s));
         const auto destinations = Destinations(s, dir.path());
         for (const auto& d : destinations) WriteFile(d, kOld);
-        ErrorList errors;
         {
             FileSizeLimit limit(16 * 1024);
-            EXPECT_THROW((void)RunConversion(s.conversion, dir / s.name, DestinationFor(s.conversion, dir / s.name),
-                                             kCaption, DdrOptions{}, errors),
-                         ConversionError);
+            ExpectConversionToFail(s, dir);
         }
         ExpectOldDestinationsAndNothingElse(dir, s.name, destinations);
     }
