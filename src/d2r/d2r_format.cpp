@@ -1,3 +1,4 @@
+#include <cstring>
 #include <string>
 
 #include "d2r/d2r_steps.hpp"
@@ -31,6 +32,78 @@ std::string_view PadField(char step) {
         case 'B': return "L  R";
         default: return "    ";
     }
+}
+
+
+D2rStepLine MakeD2rStepLine(D2rLength length, char pad1, char pad2) {
+    const auto step = [](char c) { return PadField(c) == "    " ? '0' : c; };
+    return {length, step(pad1), step(pad2)};
+}
+
+bool IsD2rRestLine(D2rStepLine line) {
+    return line.length != D2rLength::kTriplet && line.pad1 == '0' && line.pad2 == '0';
+}
+
+void AppendD2rStepLineText(D2rStepLine line, std::string& out) {
+    static constexpr std::string_view kCodes[] = {"8.:", "4.:", "4p:", "4P:", "T:"};
+    out.append(kCodes[static_cast<std::size_t>(line.length)]);
+    out.append(PadField(line.pad1)).append(":").append(PadField(line.pad2)).append(":");
+}
+
+std::string D2rStepLineText(D2rStepLine line) {
+    std::string text;
+    AppendD2rStepLineText(line, text);
+    return text;
+}
+
+void D2rStepList::Add(std::string_view head, std::string_view tail) {
+    if (head.size() + tail.size() == kD2rRestUnit.size() && head == kD2rRestUnit.substr(0, head.size()) &&
+        tail == kD2rRestUnit.substr(head.size())) {
+        entries_.push_back(kRest);
+        return;
+    }
+    entries_.push_back(text_.size());
+    const std::uint64_t length = head.size() + tail.size();
+    char length_bytes[kLengthBytes];
+    std::memcpy(length_bytes, &length, kLengthBytes);
+    text_.append(length_bytes, kLengthBytes).append(1, ' ').append(head).append(tail);
+}
+
+void D2rStepList::Clear() {
+    text_.clear();
+    entries_.clear();
+}
+
+std::string_view D2rStepList::Line(std::size_t i) const {
+    static constexpr std::string_view kRestTaken = "#8.:    :    :";
+    switch (entries_[i]) {
+        case kRest: return kD2rRestUnit;
+        case kRestTakenByPad1: return kRestTaken;
+        case kTakenByPad2: return "&";
+        default: break;
+    }
+    const std::size_t at = entries_[i];
+    std::uint64_t length = 0;
+    std::memcpy(&length, text_.data() + at, kLengthBytes);
+    const std::size_t mark = at + kLengthBytes;
+    return text_[mark] == '#' ? std::string_view(text_).substr(mark, length + 1)
+                              : std::string_view(text_).substr(mark + 1, length);
+}
+
+void D2rStepList::MarkTakenByPad1(std::size_t i) {
+    switch (entries_[i]) {
+        case kRest: entries_[i] = kRestTakenByPad1; return;
+        case kRestTakenByPad1:
+        case kTakenByPad2: return;
+        default: text_[entries_[i] + kLengthBytes] = '#';
+    }
+}
+
+std::vector<std::string> D2rStepList::Lines() const {
+    std::vector<std::string> lines;
+    lines.reserve(Size());
+    for (std::size_t i = 0; i < Size(); ++i) lines.emplace_back(Line(i));
+    return lines;
 }
 
 }  // namespace torvane

@@ -3,6 +3,7 @@
 // tests can pin every rule. Not part of the engine's public interface.
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -31,6 +32,33 @@ void WriteD2rBanner(LineSink& out, std::string_view caption);
 
 // ---------------------------------------------------------------------------
 // MSD to d2r
+
+// The length codes of step lines, in the order in which merging doubles them:
+// "8." (a 32nd note), "4.", "4p", "4P" (a quarter note), and "T" (a third of
+// a triplet beat).
+enum class D2rLength : std::uint8_t { k32nd, k16th, k8th, kQuarter, kTriplet };
+
+// One step line as the converter builds it, in three bytes: its length and
+// the MSD step character of each pad, "0" when the pad is silent there. Its
+// text is "8.:", "4.:", "4p:", "4P:" or "T:", then each pad's field and ":".
+struct D2rStepLine {
+    D2rLength length = D2rLength::k32nd;
+    char pad1 = '0';
+    char pad2 = '0';
+    bool operator==(const D2rStepLine&) const = default;
+};
+
+// The line of `length` for two MSD step characters; a character that names no
+// panel is a silent pad.
+[[nodiscard]] D2rStepLine MakeD2rStepLine(D2rLength length, char pad1, char pad2);
+
+// A line that a merge can join to the line before it: not a triplet line,
+// both pads silent.
+[[nodiscard]] bool IsD2rRestLine(D2rStepLine line);
+
+// Appends the line's text (without a line end) to `out`.
+void AppendD2rStepLineText(D2rStepLine line, std::string& out);
+[[nodiscard]] std::string D2rStepLineText(D2rStepLine line);
 
 // Lead-in counts and shifted gaps beyond these are refused as out of range:
 // a lead-in becomes a run of rest lines, so an absurd one would ask for
@@ -81,24 +109,24 @@ struct D2rPadTexts {
 // to the end of pad 1, or further, with pad 1 silent, to pad 2's last
 // character that is not "0"; a triplet under way is always finished. Pad 2's
 // trailing "0" beyond pad 1 give no lines.
-[[nodiscard]] std::vector<std::string> BuildD2rStepLines(std::string pad1, std::string pad2,
+[[nodiscard]] std::vector<D2rStepLine> BuildD2rStepLines(std::string pad1, std::string pad2,
                                                          std::string_view file_name, ErrorList& errors);
 
 // One merging pass: a rest line joins the line before it when both have the
 // same length; after a pair that cannot merge the pass skips a beat's worth of
-// lines. Builds a new list.
-[[nodiscard]] std::vector<std::string> MergeD2rStepLines(std::vector<std::string> lines);
+// lines. Works in place: the merged list is never longer than what it read.
+[[nodiscard]] std::vector<D2rStepLine> MergeD2rStepLines(std::vector<D2rStepLine> lines);
 
 // Merging passes until one changes nothing.
-[[nodiscard]] std::vector<std::string> MergeD2rStepLinesFully(std::vector<std::string> lines);
+[[nodiscard]] std::vector<D2rStepLine> MergeD2rStepLinesFully(std::vector<D2rStepLine> lines);
 
 // The same result as repeating MergeD2rStepLines until it changes nothing, in
 // time close to linear also for charts that need a pass for every few lines.
-[[nodiscard]] std::vector<std::string> MergeD2rStepLinesByWalking(std::vector<std::string> lines);
+[[nodiscard]] std::vector<D2rStepLine> MergeD2rStepLinesByWalking(std::vector<D2rStepLine> lines);
 
 // The step lines of one chart: pad texts, decoding, building and merging.
 // `chart_data` has its `chart_lead_in` leading "0" characters removed.
-[[nodiscard]] std::vector<std::string> ConvertChartToD2rStepLines(std::string_view chart_data,
+[[nodiscard]] std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string_view chart_data,
                                                                   long long chart_lead_in, long long lead_in,
                                                                   long long reference_lead_in,
                                                                   std::string_view file_name, ErrorList& errors);
@@ -117,10 +145,40 @@ inline constexpr long long kMaxStart = kMaxLeadIn / 8;
 // A line that belongs to a step block: it begins with "4", "8", "T" or "*".
 [[nodiscard]] bool IsD2rStepBlockLine(std::string_view line);
 
+// The step list of one block: a line per 32nd-note unit, as the pads read
+// them. A unit of rest costs eight bytes, any other line eight bytes and its
+// text (a long chart is mostly rests). While the pads are read, a line that
+// pad 1 takes into a triplet gets a "#" in front, and one that pad 2 takes
+// becomes "&".
+class D2rStepList {
+public:
+    // Adds the line `head` + `tail`.
+    void Add(std::string_view head, std::string_view tail = {});
+    void AddRestUnit() { entries_.push_back(kRest); }
+    void Clear();
+    [[nodiscard]] std::size_t Size() const { return entries_.size(); }
+    // The line as it reads now; valid until the next Add.
+    [[nodiscard]] std::string_view Line(std::size_t i) const;
+    void MarkTakenByPad1(std::size_t i);
+    void MarkTakenByPad2(std::size_t i) { entries_[i] = kTakenByPad2; }
+    [[nodiscard]] std::vector<std::string> Lines() const;
+
+private:
+    static constexpr std::uint64_t kRest = UINT64_MAX;
+    static constexpr std::uint64_t kRestTakenByPad1 = UINT64_MAX - 1;
+    static constexpr std::uint64_t kTakenByPad2 = UINT64_MAX - 2;
+    static constexpr std::size_t kLengthBytes = sizeof(std::uint64_t);
+
+    // Each stored line: its length (8 bytes), a mark byte (" " or "#"), its text.
+    std::string text_;
+    // Per line: a k... value above, or where its record begins in text_.
+    std::vector<std::uint64_t> entries_;
+};
+
 // Normalises one line of a step block into the step list: "8." and "T" lines
 // stay, "4.", "4p" and "4P" lines become an "8." line followed by 1, 3 or 7
 // rest units, and comments and lines without a length code are dropped.
-void CollectD2rStepLine(std::string_view line, std::vector<std::string>& step_list);
+void CollectD2rStepLine(std::string_view line, D2rStepList& step_list);
 
 // The MSD step character of one pad field. Decodes only when `head` is "8.:",
 // "#T:" or " T:"; otherwise gives nothing and reports nothing. A field with
@@ -187,7 +245,7 @@ struct D2rToMsdState {
 // Writes one chart from its normalised step list: the "#GAP:" line before the
 // first chart, the chart line, and per pad its lead-in lines and step line.
 // Marks the step list's triplet lines while it goes.
-void WriteMsdChartFromD2r(std::vector<std::string>& step_list, D2rToMsdState& state, LineSink& out,
+void WriteMsdChartFromD2r(D2rStepList& step_list, D2rToMsdState& state, LineSink& out,
                           const std::filesystem::path& source, ErrorList& errors);
 
 }  // namespace torvane

@@ -1,6 +1,7 @@
 // d2r to MSD: d2r keys become MSD tags, and every step block becomes one
 // chart whose pads are rebuilt on a grid of 32nd-note units and compacted.
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -33,9 +34,19 @@ std::size_t CharacterSizeAt(std::string_view text, std::size_t at) {
     return (second >= 0x40 && second <= 0x7E) || (second >= 0x80 && second <= 0xFC) ? 2 : 1;
 }
 
+// Whether the first `count` bytes of `text` are all ASCII: then no
+// double-byte character begins among them.
+bool AsciiUpTo(std::string_view text, std::size_t count) {
+    count = std::min(count, text.size());
+    unsigned char any = 0;
+    for (std::size_t at = 0; at < count; ++at) any |= static_cast<unsigned char>(text[at]);
+    return any < 0x80;
+}
+
 // Whether a double-byte character of `text`, read from its start, takes any
 // of the `count` bytes from `from` on.
 bool DoubleByteCharacterReaches(std::string_view text, std::size_t from, std::size_t count) {
+    if (AsciiUpTo(text, from + count)) return false;
     for (std::size_t at = 0; at < text.size() && at < from + count;) {
         const std::size_t size = CharacterSizeAt(text, at);
         if (size == 2 && at + 2 > from) return true;
@@ -48,6 +59,7 @@ bool DoubleByteCharacterReaches(std::string_view text, std::size_t from, std::si
 // that cannot be converted; the second byte of a double-byte character there
 // is no "T".
 bool AsksForAnOption(std::string_view line) {
+    if (AsciiUpTo(line, 14)) return (line.size() > 12 && line[12] == 'T') || (line.size() > 13 && line[13] == 'T');
     for (std::size_t at = 0; at < line.size() && at < 14;) {
         const std::size_t size = CharacterSizeAt(line, at);
         if (size == 1 && at >= 12 && line[at] == 'T') return true;
@@ -63,14 +75,22 @@ std::optional<char> DecodePadField(std::string_view field, bool holds_double_byt
                                    std::string_view line, std::string_view file_name, ErrorList& errors) {
     if (head != "8.:" && head != "#T:" && head != " T:") return std::nullopt;
     if (!holds_double_byte) {
-        const auto position = [field](char letter) -> int {
-            const std::size_t at = field.find(letter);
-            return at == std::string_view::npos ? 0 : static_cast<int>(at) + 1;
-        };
+        // The column (from 1) of the first of each letter, 0 when it is missing.
+        int l = 0, d = 0, u = 0, r = 0;
+        for (std::size_t at = field.size(); at-- > 0;) {
+            const int column = static_cast<int>(at) + 1;
+            switch (field[at]) {
+                case 'L': l = column; break;
+                case 'D': d = column; break;
+                case 'U': u = column; break;
+                case 'R': r = column; break;
+                default: break;
+            }
+        }
         // The column of each letter weighs it: in a well-formed field this is
         // the mask L 1, D 2, U 4, R 8, and a letter out of place counts as
         // another.
-        const int value = position('L') + position('D') + position('U') * 4 / 3 + 2 * position('R');
+        const int value = l + d + u * 4 / 3 + 2 * r;
         switch (value) {
             case 0: return '0';
             case 1: return '4';
@@ -142,27 +162,25 @@ void WriteD2rLeadIn(MsdPadText& pad, D2rToMsdState& state, LineSink& out, const 
 
 // The triplet that begins at step_list[first] and takes the two lines
 // after it, whatever they hold; lines past the end of the list are silent.
-void AddD2rTriplet(std::vector<std::string>& step_list, std::size_t first, int pad_number, MsdPadText& pad,
+void AddD2rTriplet(D2rStepList& step_list, std::size_t first, int pad_number, MsdPadText& pad,
                    std::string_view file_name, ErrorList& errors) {
-    StartD2rTriplet(pad, Part(step_list[first], 0, 3), file_name, errors);
+    StartD2rTriplet(pad, Part(step_list.Line(first), 0, 3), file_name, errors);
     pad.text += '(';
     for (std::size_t at = first; at < first + 3; ++at) {
-        if (at >= step_list.size()) {
+        if (at >= step_list.Size()) {
             pad.text += '0';
             continue;
         }
-        std::string& line = step_list[at];
+        const std::string_view line = step_list.Line(at);
         std::optional<char> step;
         if (pad_number == 1) {
             std::string head = " ";
             head.append(Part(line, 0, 2));
             step = DecodeD2rPanelsOfLine(line, 2, head, file_name, errors);
-            std::string marked = "#";
-            marked.append(line);
-            line = std::move(marked);
+            step_list.MarkTakenByPad1(at);
         } else {
             step = DecodeD2rPanelsOfLine(line, 8, Part(line, 0, 3), file_name, errors);
-            line.assign(1, '&');
+            step_list.MarkTakenByPad2(at);
         }
         pad.text += step.value_or('0');
     }
@@ -228,7 +246,7 @@ private:
     // Collects the block that `line` begins, converts it, and leaves the line
     // after the block's end in `line`; false when the file has ended.
     bool StepBlock(std::string& line) {
-        step_list_.clear();
+        step_list_.Clear();
         CollectD2rStepLine(line, step_list_);
         bool have_line = input_.ReadLine(line);
         while (have_line && IsD2rStepBlockLine(line)) {
@@ -252,7 +270,7 @@ private:
     LineSource& input_;
     LineSink& out_;
     D2rToMsdState state_;
-    std::vector<std::string> step_list_;
+    D2rStepList step_list_;
 };
 
 }  // namespace
@@ -261,9 +279,9 @@ bool IsD2rStepBlockLine(std::string_view line) {
     return !line.empty() && (line[0] == '4' || line[0] == '8' || line[0] == 'T' || line[0] == '*');
 }
 
-void CollectD2rStepLine(std::string_view line, std::vector<std::string>& step_list) {
+void CollectD2rStepLine(std::string_view line, D2rStepList& step_list) {
     if (StartsWith(line, "8.") || StartsWith(line, "T")) {
-        step_list.emplace_back(line);
+        step_list.Add(line);
         return;
     }
     // A lone "4" has no length code and goes like any other such line.
@@ -275,11 +293,8 @@ void CollectD2rStepLine(std::string_view line, std::vector<std::string>& step_li
         case 'P': rests = 7; break;
         default: return;
     }
-    std::string unit(line);
-    unit[0] = '8';
-    unit[1] = '.';
-    step_list.push_back(std::move(unit));
-    for (int i = 0; i < rests; ++i) step_list.emplace_back(kD2rRestUnit);
+    step_list.Add("8.", line.substr(2));
+    for (int i = 0; i < rests; ++i) step_list.AddRestUnit();
 }
 
 std::optional<char> DecodeD2rPanels(std::string_view field, std::string_view head, std::string_view line,
@@ -363,7 +378,7 @@ MsdGap ComputeMsdGap(bool raw_is_silent, long long raw_length, long long start, 
     return {gap, lead_in};
 }
 
-void WriteMsdChartFromD2r(std::vector<std::string>& step_list, D2rToMsdState& state, LineSink& out,
+void WriteMsdChartFromD2r(D2rStepList& step_list, D2rToMsdState& state, LineSink& out,
                           const std::filesystem::path& source, ErrorList& errors) {
     const std::string file_name = FileNameForErrorLine(source);
     const int pads = state.style == "#SINGLE" ? 1 : 2;
@@ -374,9 +389,14 @@ void WriteMsdChartFromD2r(std::vector<std::string>& step_list, D2rToMsdState& st
         const std::size_t field_at = pad_number == 1 ? 3 : 8;
         MsdPadText pad;
         bool lead_in_pending = true;
-        for (std::size_t i = 0; i < step_list.size(); ++i) {
-            const std::string& line = step_list[i];
+        for (std::size_t i = 0; i < step_list.Size(); ++i) {
+            const std::string_view line = step_list.Line(i);
             if (!line.empty() && line[0] == taken_mark) continue;
+            if (line == kD2rRestUnit) {
+                // Most units: silent on both pads, no option, not a triplet.
+                AddD2rUnit(pad, '0');
+                continue;
+            }
             const std::optional<char> step = DecodeD2rPanelsOfLine(line, field_at, Part(line, 0, 3), file_name, errors);
             if (AsksForAnOption(line)) errors.Add(file_name, Texts().bad_option, line);
             if (lead_in_pending && D2rLineBearsStep(line)) {

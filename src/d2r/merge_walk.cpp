@@ -19,29 +19,15 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <optional>
 
 #include "d2r/d2r_steps.hpp"
 
 namespace torvane {
 namespace {
 
-// The lengths that merging doubles, in order, and the triplet line's prefix.
-constexpr std::array<std::string_view, 5> kPrefixes = {"8.", "4.", "4p", "4P", "T:"};
-constexpr std::uint8_t kQuarter = 3;
-constexpr std::uint8_t kTriplet = 4;
+constexpr auto kQuarter = static_cast<std::uint8_t>(D2rLength::kQuarter);
 // As many lines of each length as fill one beat.
 constexpr std::array<std::uint32_t, 5> kBeatOfLines = {8, 4, 2, 1, 1};
-
-std::optional<std::uint8_t> KindOf(std::string_view line) {
-    const auto prefix = line.substr(0, 2);
-    for (std::size_t k = 0; k < kPrefixes.size(); ++k) {
-        if (prefix == kPrefixes[k]) return static_cast<std::uint8_t>(k);
-    }
-    return std::nullopt;
-}
-
-bool IsRest(std::string_view line) { return line.size() >= 13 && line.substr(2, 11) == ":    :    :"; }
 
 // The latest time at which each line changed, for "has any line in [a, b]
 // changed after t": a tree of maxima over the line numbers.
@@ -72,7 +58,7 @@ private:
 
 class MergeWalk {
 public:
-    explicit MergeWalk(const std::vector<std::string>& lines)
+    explicit MergeWalk(const std::vector<D2rStepLine>& lines)
         : count_(static_cast<std::uint32_t>(lines.size())),
           kind_(lines.size()),
           rest_(lines.size()),
@@ -80,8 +66,8 @@ public:
           jumps_(lines.size()),
           changes_(lines.size()) {
         for (std::uint32_t i = 0; i < count_; ++i) {
-            kind_[i] = *KindOf(lines[i]);
-            rest_[i] = IsRest(lines[i]) ? 1 : 0;
+            kind_[i] = static_cast<std::uint8_t>(lines[i].length);
+            rest_[i] = IsD2rRestLine(lines[i]) ? 1 : 0;
             next_[i] = i + 1;
         }
     }
@@ -97,14 +83,15 @@ public:
     }
 
     // The merged lines, in order.
-    [[nodiscard]] std::vector<std::string> Result(std::vector<std::string> lines) const {
-        std::vector<std::string> merged;
+    [[nodiscard]] std::vector<D2rStepLine> Result(std::vector<D2rStepLine> lines) const {
+        std::size_t kept = 0;
         for (std::uint32_t i = 0; i < count_; i = next_[i]) {
-            std::string line = std::move(lines[i]);
-            if (kind_[i] != kTriplet) line.replace(0, 2, kPrefixes[kind_[i]]);
-            merged.push_back(std::move(line));
+            D2rStepLine line = lines[i];
+            line.length = static_cast<D2rLength>(kind_[i]);
+            lines[kept++] = line;
         }
-        return merged;
+        lines.resize(kept);
+        return lines;
     }
 
 private:
@@ -183,10 +170,9 @@ private:
 
 }  // namespace
 
-std::vector<std::string> MergeD2rStepLinesByWalking(std::vector<std::string> lines) {
-    const bool known = std::all_of(lines.begin(), lines.end(), [](const std::string& l) { return KindOf(l).has_value(); });
-    if (!known || lines.size() >= UINT32_MAX) {
-        // Lines the converter never builds: plain passes.
+std::vector<D2rStepLine> MergeD2rStepLinesByWalking(std::vector<D2rStepLine> lines) {
+    if (lines.size() >= UINT32_MAX) {
+        // Beyond the walk's line numbers: plain passes.
         for (;;) {
             const std::size_t before = lines.size();
             lines = MergeD2rStepLines(std::move(lines));

@@ -27,28 +27,19 @@ std::string_view HeaderValue(std::string_view line, std::size_t tag_length) {
 
 std::string Zeros(long long count) { return count > 0 ? std::string(static_cast<std::size_t>(count), '0') : ""; }
 
-// The rest line that ends every pair a merge can join: both pads blank.
-bool IsRestLine(std::string_view line) { return line.size() >= 13 && line.substr(2, 11) == ":    :    :"; }
-
-// As many lines of this line's length as fill one beat.
-std::size_t BeatOfLines(std::string_view line) {
-    const std::string_view length = line.substr(0, 2);
-    if (length == "8.") return 8;
-    if (length == "4.") return 4;
-    if (length == "4p") return 2;
-    return 1;
+// As many lines of this length as fill one beat.
+std::size_t BeatOfLines(D2rLength length) {
+    switch (length) {
+        case D2rLength::k32nd: return 8;
+        case D2rLength::k16th: return 4;
+        case D2rLength::k8th: return 2;
+        default: return 1;
+    }
 }
 
 // Two lines of one length make one line of twice that length.
-void DoubleLength(std::string& line) {
-    const std::string_view length = std::string_view(line).substr(0, 2);
-    if (length == "8.") {
-        line[0] = '4';
-    } else if (length == "4.") {
-        line[1] = 'p';
-    } else if (length == "4p") {
-        line[1] = 'P';
-    }
+D2rLength Doubled(D2rLength length) {
+    return length < D2rLength::kQuarter ? static_cast<D2rLength>(static_cast<int>(length) + 1) : length;
 }
 
 void WriteTranslated(LineSink& out, std::string_view key, std::size_t tag_length, std::string_view line) {
@@ -97,7 +88,12 @@ struct MsdToD2r {
         if (steps.empty()) return;
         const auto lines = ConvertChartToD2rStepLines(steps, static_cast<long long>(chart_lead_in), lead_in,
                                                       reference_lead_in, file_name, errors);
-        for (const auto& step_line : lines) out.WriteLine(step_line);
+        std::string text;
+        for (const D2rStepLine step_line : lines) {
+            text.clear();
+            AppendD2rStepLineText(step_line, text);
+            out.WriteLine(text);
+        }
     }
 
     void Line(const std::string& line) {
@@ -208,11 +204,11 @@ bool AlignPadToTriplet(std::string& other, std::size_t& next, char taken) {
     return true;
 }
 
-std::vector<std::string> BuildD2rStepLines(std::string pad1, std::string pad2, std::string_view file_name,
+std::vector<D2rStepLine> BuildD2rStepLines(std::string pad1, std::string pad2, std::string_view file_name,
                                            ErrorList& errors) {
-    std::vector<std::string> lines;
+    std::vector<D2rStepLine> lines;
     lines.reserve(pad1.size());
-    std::string_view prefix = "8.:";
+    D2rLength length = D2rLength::k32nd;
     int countdown = 0;
     std::size_t i = 0;
     std::size_t j = 0;
@@ -238,43 +234,40 @@ std::vector<std::string> BuildD2rStepLines(std::string pad1, std::string pad2, s
                 errors.Add(file_name, Texts().triplet_mismatch);
             }
             countdown = 3;
-            prefix = "T:";
+            length = D2rLength::kTriplet;
             continue;
         }
-        std::string line;
-        line.reserve(13);
-        line.append(prefix).append(PadField(a)).append(":").append(have_b ? PadField(b) : PadField('\0')).append(":");
-        lines.push_back(std::move(line));
-        if (countdown > 0 && --countdown == 0) prefix = "8.:";
+        lines.push_back(MakeD2rStepLine(length, a, b));
+        if (countdown > 0 && --countdown == 0) length = D2rLength::k32nd;
     }
     return lines;
 }
 
-std::vector<std::string> MergeD2rStepLines(std::vector<std::string> lines) {
-    // The list being merged is always `merged` followed by lines[next..]:
-    // the pass never looks back, so the lines it has passed are final.
-    std::vector<std::string> merged;
-    merged.reserve(lines.size());
+std::vector<D2rStepLine> MergeD2rStepLines(std::vector<D2rStepLine> lines) {
+    // The list being merged is always lines[..kept) followed by lines[next..):
+    // the pass never looks back, so the lines it has passed are final, and it
+    // never writes ahead of what it reads.
     const std::size_t count = lines.size();
+    std::size_t kept = 0;
     std::size_t next = 0;
     while (next + 1 < count) {
-        std::string& line = lines[next];
-        const std::string_view length = std::string_view(line).substr(0, 2);
-        if (IsRestLine(lines[next + 1]) && length == std::string_view(lines[next + 1]).substr(0, 2) &&
-            length != "4P") {
-            DoubleLength(line);
-            merged.push_back(std::move(line));
+        D2rStepLine line = lines[next];
+        const D2rStepLine after = lines[next + 1];
+        if (IsD2rRestLine(after) && line.length == after.length && line.length != D2rLength::kQuarter) {
+            line.length = Doubled(line.length);
+            lines[kept++] = line;
             next += 2;
         } else {
-            const std::size_t end = std::min(count, next + BeatOfLines(line));
-            while (next < end) merged.push_back(std::move(lines[next++]));
+            const std::size_t end = std::min(count, next + BeatOfLines(line.length));
+            while (next < end) lines[kept++] = lines[next++];
         }
     }
-    while (next < count) merged.push_back(std::move(lines[next++]));
-    return merged;
+    while (next < count) lines[kept++] = lines[next++];
+    lines.resize(kept);
+    return lines;
 }
 
-std::vector<std::string> MergeD2rStepLinesFully(std::vector<std::string> lines) {
+std::vector<D2rStepLine> MergeD2rStepLinesFully(std::vector<D2rStepLine> lines) {
     // A pass changes the list exactly when it merges, and every merge removes
     // a line. Most charts are done after a few whole passes, which also shrink
     // the list; the rest is left to the walk that does not repeat itself.
@@ -286,7 +279,7 @@ std::vector<std::string> MergeD2rStepLinesFully(std::vector<std::string> lines) 
     return MergeD2rStepLinesByWalking(std::move(lines));
 }
 
-std::vector<std::string> ConvertChartToD2rStepLines(std::string_view chart_data, long long chart_lead_in,
+std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string_view chart_data, long long chart_lead_in,
                                                     long long lead_in, long long reference_lead_in,
                                                     std::string_view file_name, ErrorList& errors) {
     D2rPadTexts pads = BuildD2rPadTexts(chart_data, chart_lead_in, lead_in, reference_lead_in);

@@ -99,9 +99,9 @@ void PrintTo(const CollectCase& c, std::ostream* os) { *os << c.line; }
 class CollectStepLine : public ::testing::TestWithParam<CollectCase> {};
 
 TEST_P(CollectStepLine, MakesOneLinePerUnit) {
-    std::vector<std::string> list;
+    D2rStepList list;
     CollectD2rStepLine(GetParam().line, list);
-    EXPECT_EQ(list, GetParam().list);
+    EXPECT_EQ(list.Lines(), GetParam().list);
 }
 
 std::vector<std::string> UnitAndRests(const std::string& unit, std::size_t rests) {
@@ -265,7 +265,8 @@ class ChartFromStepList : public ::testing::TestWithParam<ChartCase> {};
 
 TEST_P(ChartFromStepList, ReadsADoubleByteCharacterAsAWhole) {
     const ChartCase& c = GetParam();
-    std::vector<std::string> step_list = c.step_list;
+    D2rStepList step_list;
+    for (const auto& line : c.step_list) step_list.Add(line);
     D2rToMsdState state;
     state.style = c.style;
     state.mode = "BASIC";
