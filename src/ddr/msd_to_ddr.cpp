@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <deque>
 #include <utility>
 
 #include "ddr/ddr_steps.hpp"
@@ -60,38 +59,36 @@ long long StripLeadIn(std::string& pad) {
 // The pad still to be cut into measures: the characters that a triplet
 // spread wrote past its measure, then the untouched rest of the pad. Both are
 // taken from and put back at the front only, so that a long pad is never
-// shifted and a spread never rewrites the rest of it.
+// shifted and a spread never rewrites the rest of it. What a spread puts back
+// is at most a few characters, so `pending_` stays short.
 class PadCursor {
 public:
     explicit PadCursor(std::string_view pad) : rest_(pad) {}
 
     [[nodiscard]] bool Empty() const { return pending_.empty() && rest_.empty(); }
 
-    // The first `count` characters, fewer at the end of the pad.
-    [[nodiscard]] std::string Front(std::size_t count) const {
+    // The first `count` characters, fewer at the end of the pad. The view
+    // lives until the next call; `scratch` holds it when pending characters
+    // come first.
+    [[nodiscard]] std::string_view Front(std::size_t count, std::string& scratch) const {
+        if (pending_.empty()) return rest_.substr(0, count);
         const std::size_t from_pending = std::min(count, pending_.size());
-        std::string out(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(from_pending));
-        out.append(rest_.substr(0, count - from_pending));
-        return out;
+        scratch.assign(pending_, 0, from_pending);
+        scratch.append(rest_.substr(0, count - from_pending));
+        return scratch;
     }
 
     void Drop(std::size_t count) {
         const std::size_t from_pending = std::min(count, pending_.size());
-        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(from_pending));
+        pending_.erase(0, from_pending);
         rest_.remove_prefix(std::min(count - from_pending, rest_.size()));
     }
 
-    [[nodiscard]] std::string Take(std::size_t count) {
-        std::string out = Front(count);
-        Drop(out.size());
-        return out;
-    }
-
     // `text` becomes the front of the pad again.
-    void PutBack(std::string_view text) { pending_.insert(pending_.begin(), text.begin(), text.end()); }
+    void PutBack(std::string_view text) { pending_.insert(0, text); }
 
 private:
-    std::deque<char> pending_;
+    std::string pending_;
     std::string_view rest_;
 };
 
@@ -141,45 +138,68 @@ std::string SpreadTriplets(std::string front) {
     return front;
 }
 
+// The slots of a measure of 32 cells (rests past the end of `measure`): the
+// cells halved while every other one is a rest, down to 4. Returns how many
+// of `slots` are used.
+std::size_t CompactMeasureInto(std::string_view measure, std::array<char, kMeasureCells>& slots) {
+    const std::size_t given = std::min(measure.size(), kMeasureCells);
+    std::copy_n(measure.begin(), given, slots.begin());
+    std::fill(slots.begin() + static_cast<std::ptrdiff_t>(given), slots.end(), '0');
+    std::size_t size = kMeasureCells;
+    while (size > 4) {
+        for (std::size_t i = 1; i < size; i += 2) {
+            if (slots[i] != '0') return size;
+        }
+        for (std::size_t i = 0; i < size / 2; ++i) slots[i] = slots[2 * i];
+        size /= 2;
+    }
+    return size;
+}
+
 // Twelve slots: three per beat, a triplet beat's steps or an on-beat step and
 // two rests.
-std::string TakeTripletMeasure(PadCursor& pad) {
-    std::string slots;
-    slots.reserve(12);
+std::size_t TakeTripletMeasure(PadCursor& pad, std::string& scratch, std::array<char, kMeasureCells>& slots) {
+    std::size_t size = 0;
     for (int beat = 0; beat < 4; ++beat) {
-        const std::string head = pad.Front(kTripletBeat);
+        const std::string_view head = pad.Front(kTripletBeat, scratch);
         if (!head.empty() && head.front() == 'T') {
-            for (std::size_t k = 1; k <= 3; ++k) slots += k < head.size() ? head[k] : '0';
+            for (std::size_t k = 1; k <= 3; ++k) slots[size++] = k < head.size() ? head[k] : '0';
             pad.Drop(kTripletBeat);
         } else {
-            slots += head.empty() ? '0' : head.front();
-            slots.append("00");
+            slots[size++] = head.empty() ? '0' : head.front();
+            slots[size++] = '0';
+            slots[size++] = '0';
             pad.Drop(kBeatCells);
         }
     }
-    return slots;
+    return size;
 }
 
-void AddMeasure(PadCursor& pad, char pad_mark, long long measure, std::vector<std::string>& line_buffer) {
-    std::string w = pad.Front(kMeasureCells);
-    std::string slots;
+// Cuts the next measure off `pad` and adds its step line, unless it is silent.
+void AddMeasure(PadCursor& pad, char pad_mark, long long measure, std::string& scratch,
+                std::vector<std::string>& line_buffer) {
+    std::array<char, kMeasureCells> slots{};
+    std::size_t size = 0;
+    const std::string_view w = pad.Front(kMeasureCells, scratch);
     switch (ClassifyMeasure(w)) {
         case MeasureKind::kMixed: {
-            const std::string spread = SpreadTriplets(pad.Take(kSpreadReach));
-            w = spread.substr(0, kMeasureCells);
+            std::string front(pad.Front(kSpreadReach, scratch));
+            pad.Drop(front.size());
+            const std::string spread = SpreadTriplets(std::move(front));
             if (spread.size() > kMeasureCells) pad.PutBack(std::string_view(spread).substr(kMeasureCells));
-            slots = CompactDdrMeasure(w);
+            size = CompactMeasureInto(std::string_view(spread).substr(0, kMeasureCells), slots);
             break;
         }
         case MeasureKind::kPlain:
+            size = CompactMeasureInto(w, slots);
             pad.Drop(kMeasureCells);
-            slots = CompactDdrMeasure(w);
             break;
         case MeasureKind::kTriplet:
-            slots = TakeTripletMeasure(pad);
+            size = TakeTripletMeasure(pad, scratch, slots);
             break;
     }
-    if (!IsAllZero(slots)) line_buffer.push_back(FormatDdrStepLine(pad_mark, measure, slots));
+    const std::string_view text(slots.data(), size);
+    if (!IsAllZero(text)) line_buffer.push_back(FormatDdrStepLine(pad_mark, measure, text));
 }
 
 }  // namespace
@@ -321,18 +341,8 @@ std::string ToDdrPanelCodes(std::string_view expanded) {
 }
 
 std::string CompactDdrMeasure(std::string_view measure) {
-    std::string slots(measure.substr(0, kMeasureCells));
-    slots.resize(kMeasureCells, '0');
-    while (slots.size() > 4) {
-        for (std::size_t i = 1; i < slots.size(); i += 2) {
-            if (slots[i] != '0') return slots;
-        }
-        std::string half;
-        half.reserve(slots.size() / 2);
-        for (std::size_t i = 0; i < slots.size(); i += 2) half += slots[i];
-        slots = std::move(half);
-    }
-    return slots;
+    std::array<char, kMeasureCells> slots{};
+    return std::string(slots.data(), CompactMeasureInto(measure, slots));
 }
 
 bool IsAllZero(std::string_view text) { return text.find_first_not_of('0') == std::string_view::npos; }
@@ -343,11 +353,12 @@ void BuildDdrStepLines(std::string_view first_pad, std::string_view second_pad,
     const std::string second_codes = ToDdrPanelCodes(second_pad);
     PadCursor first(first_codes);
     PadCursor second(second_codes);
+    std::string scratch;
     // Both pads to their ends: a pad whose triplets make it shorter in cells
     // can still hold more measures than the other.
     for (long long measure = 1; !first.Empty() || !second.Empty(); ++measure) {
-        AddMeasure(first, '#', measure, line_buffer);
-        AddMeasure(second, '$', measure, line_buffer);
+        AddMeasure(first, '#', measure, scratch, line_buffer);
+        AddMeasure(second, '$', measure, scratch, line_buffer);
     }
 }
 
