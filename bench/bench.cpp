@@ -5,10 +5,13 @@
 // conversion's time to its I/O floor: reading the same input line by line and
 // writing the same output bytes, with no conversion, in the same run. Times
 // are medians of repeated runs after a warm-up run. The growth factor from 16
-// to 64 MB shows whether time grows linearly (4.0).
+// to 64 MB shows whether time grows linearly (4.0). A last table gives the
+// peak memory for files of one large chart, against the chart's size.
 //
 // Usage: torvane-bench [--sizes 1,4,16,64] [--runs N]
 //        torvane-bench --peak CONVERSION SOURCE DESTINATION   (one run; prints peak KiB)
+//        torvane-bench --write-inputs FOLDER [--sizes ...]      (writes the generated sources, for profiling)
+//        --no-chart-memory leaves out the table of peak memory against one chart's size
 
 #include <unistd.h>
 
@@ -27,6 +30,7 @@
 #include <vector>
 
 #include "batch/conversions.hpp"
+#include "msd/decoder.hpp"
 #include "text/conversion_error.hpp"
 #include "text/fixed_texts.hpp"
 #include "text/line_io.hpp"
@@ -146,20 +150,36 @@ std::vector<fs::path> Convert(const ConversionInfo& c, const fs::path& source, c
 }
 
 // Reads the source line by line and writes the given output lines, as a
-// conversion would, but with nothing in between.
+// conversion would, but with nothing in between: `commits` files in all,
+// taking the outputs in turn, each safely (temporary file, sync, rename).
 void IoFloor(const fs::path& source, const std::vector<std::pair<fs::path, std::vector<std::string>>>& outputs,
-             const fs::path& scratch) {
+             std::size_t commits, const fs::path& scratch) {
     auto in = torvane::DiskStorage().OpenSource(source);
     std::string line;
     std::size_t count = 0;
     while (in->ReadLine(line)) ++count;
-    std::size_t i = 0;
-    for (const auto& [name, lines] : outputs) {
-        auto out = torvane::DiskStorage().CreateDestination(scratch / ("floor" + std::to_string(i++)), source);
+    for (std::size_t i = 0; i < commits && !outputs.empty(); ++i) {
+        const auto& lines = outputs[i % outputs.size()].second;
+        auto out = torvane::DiskStorage().CreateDestination(
+            scratch / ("floor" + std::to_string(i % outputs.size())), source);
         for (const auto& l : lines) out->WriteLine(l);
         out->Commit();
     }
     if (count == 0) std::abort();
+}
+
+// How many files a conversion of `input` commits. MSD to ddr writes a file for
+// every chart as soon as the chart is complete, and a later chart of the same
+// style and difficulty writes that file again; the generated sources repeat
+// one chart, so the conversion writes one file again and again. The floor
+// writes what the conversion writes. The other conversions write one file.
+std::size_t Commits(Conversion conversion, const std::string& input, std::size_t outputs) {
+    if (conversion != Conversion::kMSD2ddr) return outputs;
+    std::size_t charts = 0;
+    for (const char* tag : {"\n#SINGLE:", "\n#DOUBLE:", "\n#COUPLE:"}) {
+        for (auto at = input.find(tag); at != std::string::npos; at = input.find(tag, at + 1)) ++charts;
+    }
+    return std::max(charts, outputs);
 }
 
 std::vector<std::string> Lines(const std::string& bytes) {
@@ -207,14 +227,66 @@ int PeakMode(const std::string& name, const fs::path& source, const fs::path& de
     return 2;
 }
 
+// Peak memory against the size of one chart: a file of a single double chart
+// of 25,000 and of 200,000 measures. The chart's expanded text is both pads
+// written out at one character per 32nd-note cell, as the converters decode
+// them. The growth of the peak between the two, per byte of growth of the
+// expanded text, is what a conversion holds per byte of a chart. ddr charts
+// are left out: their measure numbers end at 999.
+void ChartMemory(const char* self, const fs::path& dir) {
+    constexpr int kMeasures[] = {25000, 200000};
+    std::printf("\npeak memory for a file of one chart (expanded: both pads at one character per 32nd note):\n");
+    std::printf("%-8s %9s %9s %12s %9s\n", "convert", "measures", "input MB", "expanded MB", "peak MB");
+    std::map<std::string, std::map<int, double>> peaks;
+    std::map<int, double> expanded;
+    for (const int measures : kMeasures) {
+        std::string sides[2];
+        for (int m = 0; m < measures; ++m) {
+            sides[0].append(kFirstSide[m % 6]);
+            sides[1].append(kSecondSide[m % 6]);
+        }
+        torvane::ErrorList errors;
+        expanded[measures] =
+            static_cast<double>(torvane::DecodeMSDSteps("0000000000000000" + sides[0], "bench", errors).size() +
+                                torvane::DecodeMSDSteps("0000000000000000" + sides[1], "bench", errors).size()) /
+            kMiB;
+        const fs::path msd = dir / ("chart-" + std::to_string(measures) + ".msd");
+        const fs::path d2r = dir / ("chart-" + std::to_string(measures) + ".d2r");
+        WriteAll(msd, kMsdHeader + MsdChart(measures));
+        Convert(kConversions[0], msd, d2r);
+        for (const auto& c : kConversions) {
+            if (c.conversion == Conversion::kddr2MSD) continue;
+            const fs::path& source = c.conversion == Conversion::kd2r2MSD ? d2r : msd;
+            const fs::path destination = dir / (std::string("chart-out-") + c.name +
+                                                std::string(torvane::DestinationExtension(c.conversion)));
+            const double peak = PeakMiB(self, c, source, destination);
+            peaks[c.name][measures] = peak;
+            std::printf("%-8s %9d %9.1f %12.1f %9.1f\n", c.name, measures,
+                        static_cast<double>(fs::file_size(source)) / kMiB, expanded[measures], peak);
+            std::fflush(stdout);
+        }
+    }
+    std::printf("\nmemory per byte of expanded text (growth from %d to %d measures):\n", kMeasures[0], kMeasures[1]);
+    for (const auto& c : kConversions) {
+        if (c.conversion == Conversion::kddr2MSD) continue;
+        std::printf("  %-8s %.2f\n", c.name,
+                    (peaks[c.name][kMeasures[1]] - peaks[c.name][kMeasures[0]]) /
+                        (expanded[kMeasures[1]] - expanded[kMeasures[0]]));
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<int> sizes = {1, 4, 16, 64};
     int runs = 5;
+    fs::path inputs_folder;
+    bool no_chart_memory = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--peak" && i + 3 < argc) return PeakMode(argv[i + 1], argv[i + 2], argv[i + 3]);
+        if (arg == "--write-inputs" && i + 1 < argc) inputs_folder = argv[++i];
+        if (arg == "--no-chart-memory") no_chart_memory = true;
         if (arg == "--runs" && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
         if (arg == "--sizes" && i + 1 < argc) {
             sizes.clear();
@@ -239,10 +311,13 @@ int main(int argc, char** argv) {
                 const fs::path source = dir / (std::string("in-") + c.name + "-" + std::to_string(mb) + c.source_extension);
                 const fs::path destination = dir / (std::string("out-") + c.name + "-" + std::to_string(mb) +
                                                     std::string(torvane::DestinationExtension(c.conversion)));
+                if (!inputs_folder.empty()) {
+                    fs::create_directories(inputs_folder);
+                    WriteAll(inputs_folder / source.filename(), input);
+                    continue;
+                }
                 WriteAll(source, input);
                 const double input_mib = static_cast<double>(input.size()) / kMiB;
-                input.clear();
-                input.shrink_to_fit();
 
                 const int n = mb >= 64 ? std::max(1, runs / 2) : runs;
                 const double t = MedianSeconds(n, [&] { Convert(c, source, destination); });
@@ -250,7 +325,10 @@ int main(int argc, char** argv) {
                 for (const auto& written : Convert(c, source, destination)) {
                     outputs.emplace_back(written, Lines(ReadAll(written)));
                 }
-                const double floor = MedianSeconds(n, [&] { IoFloor(source, outputs, dir); });
+                const std::size_t commits = Commits(c.conversion, input, outputs.size());
+                input.clear();
+                input.shrink_to_fit();
+                const double floor = MedianSeconds(n, [&] { IoFloor(source, outputs, commits, dir); });
                 outputs.clear();
                 const double peak = PeakMiB(argv[0], c, source, destination);
                 times[c.name][mb] = t / input_mib;
@@ -267,6 +345,7 @@ int main(int argc, char** argv) {
                 std::printf("  %-8s %.2f\n", c.name, 4.0 * times[c.name][64] / times[c.name][16]);
             }
         }
+        if (inputs_folder.empty() && !no_chart_memory) ChartMemory(argv[0], dir);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "torvane-bench: %s\n", e.what());
         fs::remove_all(dir);

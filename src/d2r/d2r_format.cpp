@@ -1,4 +1,5 @@
 #include <cstring>
+#include <stdexcept>
 #include <string>
 
 #include "d2r/d2r_steps.hpp"
@@ -62,10 +63,15 @@ void D2rStepList::Add(std::string_view head, std::string_view tail) {
         entries_.push_back(kRest);
         return;
     }
-    entries_.push_back(text_.size());
-    const std::uint64_t length = head.size() + tail.size();
+    const std::size_t length = head.size() + tail.size();
+    // Records begin below kTakenByPad2, and their lengths fit four bytes.
+    if (length > kTakenByPad2 - kLengthBytes - 1 || text_.size() > kTakenByPad2 - kLengthBytes - 1 - length) {
+        throw std::length_error("a step block of more than 4 GB");
+    }
+    entries_.push_back(static_cast<std::uint32_t>(text_.size()));
+    const auto length32 = static_cast<std::uint32_t>(length);
     char length_bytes[kLengthBytes];
-    std::memcpy(length_bytes, &length, kLengthBytes);
+    std::memcpy(length_bytes, &length32, kLengthBytes);
     text_.append(length_bytes, kLengthBytes).append(1, ' ').append(head).append(tail);
 }
 
@@ -83,7 +89,7 @@ std::string_view D2rStepList::Line(std::size_t i) const {
         default: break;
     }
     const std::size_t at = entries_[i];
-    std::uint64_t length = 0;
+    std::uint32_t length = 0;
     std::memcpy(&length, text_.data() + at, kLengthBytes);
     const std::size_t mark = at + kLengthBytes;
     return text_[mark] == '#' ? std::string_view(text_).substr(mark, length + 1)

@@ -146,13 +146,14 @@ inline constexpr long long kMaxStart = kMaxLeadIn / 8;
 [[nodiscard]] bool IsD2rStepBlockLine(std::string_view line);
 
 // The step list of one block: a line per 32nd-note unit, as the pads read
-// them. A unit of rest costs eight bytes, any other line eight bytes and its
-// text (a long chart is mostly rests). While the pads are read, a line that
-// pad 1 takes into a triplet gets a "#" in front, and one that pad 2 takes
-// becomes "&".
+// them. A unit of rest costs four bytes, any other line four bytes and its
+// text with a five-byte head (a long chart is mostly rests). While the pads
+// are read, a line that pad 1 takes into a triplet gets a "#" in front, and
+// one that pad 2 takes becomes "&".
 class D2rStepList {
 public:
-    // Adds the line `head` + `tail`.
+    // Adds the line `head` + `tail`. Throws std::length_error when the block's
+    // stored text would pass 4 GB.
     void Add(std::string_view head, std::string_view tail = {});
     void AddRestUnit() { entries_.push_back(kRest); }
     void Clear();
@@ -164,15 +165,15 @@ public:
     [[nodiscard]] std::vector<std::string> Lines() const;
 
 private:
-    static constexpr std::uint64_t kRest = UINT64_MAX;
-    static constexpr std::uint64_t kRestTakenByPad1 = UINT64_MAX - 1;
-    static constexpr std::uint64_t kTakenByPad2 = UINT64_MAX - 2;
-    static constexpr std::size_t kLengthBytes = sizeof(std::uint64_t);
+    static constexpr std::uint32_t kRest = UINT32_MAX;
+    static constexpr std::uint32_t kRestTakenByPad1 = UINT32_MAX - 1;
+    static constexpr std::uint32_t kTakenByPad2 = UINT32_MAX - 2;
+    static constexpr std::size_t kLengthBytes = sizeof(std::uint32_t);
 
-    // Each stored line: its length (8 bytes), a mark byte (" " or "#"), its text.
+    // Each stored line: its length (4 bytes), a mark byte (" " or "#"), its text.
     std::string text_;
     // Per line: a k... value above, or where its record begins in text_.
-    std::vector<std::uint64_t> entries_;
+    std::vector<std::uint32_t> entries_;
 };
 
 // Normalises one line of a step block into the step list: "8." and "T" lines

@@ -1,4 +1,6 @@
 // What both ddr conversions share: file names and step lines.
+#include <charconv>
+#include <iterator>
 #include <string>
 
 #include "ddr/ddr_steps.hpp"
@@ -13,13 +15,18 @@ std::filesystem::path DdrChartFileName(const std::filesystem::path& destination,
 }
 
 std::string FormatDdrStepLine(char pad_mark, long long measure, std::string_view slots) {
-    std::string number = std::to_string(measure);
     std::string line;
-    line.reserve(number.size() + slots.size() + 5);
-    line += pad_mark;
-    if (number.size() < 3) line.append(3 - number.size(), '0');
-    line.append(number).append(":").append(slots);
+    FormatDdrStepLineInto(pad_mark, measure, slots, line);
     return line;
+}
+
+void FormatDdrStepLineInto(char pad_mark, long long measure, std::string_view slots, std::string& line) {
+    char digits[24];
+    const auto [end, error] = std::to_chars(std::begin(digits), std::end(digits), measure);
+    const auto size = static_cast<std::size_t>(end - digits);
+    line.assign(1, pad_mark);
+    if (size < 3) line.append(3 - size, '0');
+    line.append(digits, size).append(":").append(slots);
 }
 
 std::size_t SjisCharacterSize(std::string_view text, std::size_t at) {

@@ -26,6 +26,8 @@ namespace torvane {
 // A step line: the pad mark "#" or "$", the measure number with at least
 // three digits, ":" and the slots.
 [[nodiscard]] std::string FormatDdrStepLine(char pad_mark, long long measure, std::string_view slots);
+// The same line, written over `line`.
+void FormatDdrStepLineInto(char pad_mark, long long measure, std::string_view slots, std::string& line);
 
 // 2 when `text` holds a whole double-byte character at `at`, else 1: a
 // message or a comment never takes half a character.
@@ -103,6 +105,7 @@ void ApplyDdrLeadIn(DdrPads& pads, std::size_t lead_in, std::size_t reference_le
 // Expanded step text to ddr panel codes, one character for one; a character
 // without a code ("5", the triplet mark "T", ...) stays as it is.
 [[nodiscard]] std::string ToDdrPanelCodes(std::string_view expanded);
+void ToDdrPanelCodesInPlace(std::string& expanded);
 
 // One measure of up to 32 cells (missing cells are rests) in the coarsest of
 // 32, 16, 8 and 4 slots that loses no step.
@@ -111,11 +114,10 @@ void ApplyDdrLeadIn(DdrPads& pads, std::size_t lead_in, std::size_t reference_le
 // True when `text` holds nothing but "0" (an empty text included).
 [[nodiscard]] bool IsAllZero(std::string_view text);
 
-// Appends to `line_buffer` the step lines of both pads of a chart, given as
-// expanded step text, measure by measure from measure 1; a measure without a
-// step in a pad has no line for it.
-void BuildDdrStepLines(std::string_view first_pad, std::string_view second_pad,
-                       std::vector<std::string>& line_buffer);
+// Writes the step lines of both pads of a chart, given as expanded step text,
+// measure by measure from measure 1; a measure without a step in a pad has no
+// line for it. The pads are turned into panel codes where they are.
+void BuildDdrStepLines(std::string first_pad, std::string second_pad, LineSink& out);
 
 // ---------------------------------------------------------------------------
 // ddr to MSD

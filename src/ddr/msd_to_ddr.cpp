@@ -176,8 +176,8 @@ std::size_t TakeTripletMeasure(PadCursor& pad, std::string& scratch, std::array<
 }
 
 // Cuts the next measure off `pad` and adds its step line, unless it is silent.
-void AddMeasure(PadCursor& pad, char pad_mark, long long measure, std::string& scratch,
-                std::vector<std::string>& line_buffer) {
+void AddMeasure(PadCursor& pad, char pad_mark, long long measure, std::string& scratch, std::string& line,
+                LineSink& out) {
     std::array<char, kMeasureCells> slots{};
     std::size_t size = 0;
     const std::string_view w = pad.Front(kMeasureCells, scratch);
@@ -199,7 +199,9 @@ void AddMeasure(PadCursor& pad, char pad_mark, long long measure, std::string& s
             break;
     }
     const std::string_view text(slots.data(), size);
-    if (!IsAllZero(text)) line_buffer.push_back(FormatDdrStepLine(pad_mark, measure, text));
+    if (IsAllZero(text)) return;
+    FormatDdrStepLineInto(pad_mark, measure, text, line);
+    out.WriteLine(line);
 }
 
 }  // namespace
@@ -321,6 +323,12 @@ void ApplyDdrLeadIn(DdrPads& pads, std::size_t lead_in, std::size_t reference_le
 }
 
 std::string ToDdrPanelCodes(std::string_view expanded) {
+    std::string out(expanded);
+    ToDdrPanelCodesInPlace(out);
+    return out;
+}
+
+void ToDdrPanelCodesInPlace(std::string& expanded) {
     static constexpr auto kCodes = [] {
         std::array<char, 256> codes{};
         for (std::size_t c = 0; c < codes.size(); ++c) codes[c] = static_cast<char>(c);
@@ -335,9 +343,7 @@ std::string ToDdrPanelCodes(std::string_view expanded) {
         codes['B'] = codes['b'] = '9';
         return codes;
     }();
-    std::string out(expanded);
-    for (char& c : out) c = kCodes[static_cast<unsigned char>(c)];
-    return out;
+    for (char& c : expanded) c = kCodes[static_cast<unsigned char>(c)];
 }
 
 std::string CompactDdrMeasure(std::string_view measure) {
@@ -347,18 +353,18 @@ std::string CompactDdrMeasure(std::string_view measure) {
 
 bool IsAllZero(std::string_view text) { return text.find_first_not_of('0') == std::string_view::npos; }
 
-void BuildDdrStepLines(std::string_view first_pad, std::string_view second_pad,
-                       std::vector<std::string>& line_buffer) {
-    const std::string first_codes = ToDdrPanelCodes(first_pad);
-    const std::string second_codes = ToDdrPanelCodes(second_pad);
-    PadCursor first(first_codes);
-    PadCursor second(second_codes);
+void BuildDdrStepLines(std::string first_pad, std::string second_pad, LineSink& out) {
+    ToDdrPanelCodesInPlace(first_pad);
+    ToDdrPanelCodesInPlace(second_pad);
+    PadCursor first(first_pad);
+    PadCursor second(second_pad);
     std::string scratch;
+    std::string line;
     // Both pads to their ends: a pad whose triplets make it shorter in cells
     // can still hold more measures than the other.
     for (long long measure = 1; !first.Empty() || !second.Empty(); ++measure) {
-        AddMeasure(first, '#', measure, scratch, line_buffer);
-        AddMeasure(second, '$', measure, scratch, line_buffer);
+        AddMeasure(first, '#', measure, scratch, line, out);
+        AddMeasure(second, '$', measure, scratch, line, out);
     }
 }
 
@@ -380,7 +386,6 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
         if (std::find(written.begin(), written.end(), file) == written.end()) written.push_back(file);
     };
     std::vector<std::string> header_block = DdrBanner(caption);
-    std::vector<std::string> line_buffer;
     std::string line;
     while (input->ReadLine(line)) {
         if (AddDdrHeaderLine(line, header_block)) continue;
@@ -410,12 +415,10 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
         DdrPads pads = SplitDdrPads(chart.text, reference_lead_in);
         chart.text = std::string();
         ApplyDdrLeadIn(pads, chart.lead_in, reference_lead_in, in_range);
-        const std::string first = DecodeMSDSteps(pads.first, file_name, errors);
-        const std::string second = DecodeMSDSteps(pads.second, file_name, errors);
+        std::string first = DecodeMSDSteps(pads.first, file_name, errors);
+        std::string second = DecodeMSDSteps(pads.second, file_name, errors);
         pads = DdrPads();
-        line_buffer.clear();
-        BuildDdrStepLines(first, second, line_buffer);
-        for (const auto& step_line : line_buffer) out->WriteLine(step_line);
+        BuildDdrStepLines(std::move(first), std::move(second), *out);
         out->Commit();
         note_written(file);
     }

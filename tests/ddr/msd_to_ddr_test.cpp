@@ -10,6 +10,7 @@
 
 #include "ddr/ddr_steps.hpp"
 #include "msd/decoder.hpp"
+#include "recording_sink.hpp"
 #include "test_support.hpp"
 #include "text/conversion_error.hpp"
 #include "text/fixed_texts.hpp"
@@ -305,9 +306,9 @@ TEST(ApplyDdrLeadIn, ShiftsBothPadsAsTheModeSays) {
 }
 
 std::vector<std::string> StepLines(std::string_view first, std::string_view second = {}) {
-    std::vector<std::string> lines;
-    BuildDdrStepLines(first, second, lines);
-    return lines;
+    test::RecordingSink out;
+    BuildDdrStepLines(std::string(first), std::string(second), out);
+    return out.lines;
 }
 
 using Lines = std::vector<std::string>;
