@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -19,42 +20,20 @@ void WriteD2rBanner(LineSink& out, std::string_view caption) {
     out.WriteLine("*");
 }
 
-std::string_view PadField(char step) {
-    switch (step) {
-        case '1': return "LD  ";
-        case '2': return " D  ";
-        case '3': return " D R";
-        case '4': return "L   ";
-        case '6': return "   R";
-        case '7': return "L U ";
-        case '8': return "  U ";
-        case '9': return "  UR";
-        case 'A': return " DU ";
-        case 'B': return "L  R";
-        default: return "    ";
-    }
-}
-
-
-D2rStepLine MakeD2rStepLine(D2rLength length, char pad1, char pad2) {
-    const auto step = [](char c) { return PadField(c) == "    " ? '0' : c; };
-    return {length, step(pad1), step(pad2)};
-}
-
-bool IsD2rRestLine(D2rStepLine line) {
-    return line.length != D2rLength::kTriplet && line.pad1 == '0' && line.pad2 == '0';
-}
-
-void AppendD2rStepLineText(D2rStepLine line, std::string& out) {
+std::string_view FormatD2rStepLine(D2rStepLine line, std::array<char, kD2rStepLineSize>& buffer) {
     static constexpr std::string_view kCodes[] = {"8.:", "4.:", "4p:", "4P:", "T:"};
-    out.append(kCodes[static_cast<std::size_t>(line.length)]);
-    out.append(PadField(line.pad1)).append(":").append(PadField(line.pad2)).append(":");
+    const std::string_view code = kCodes[static_cast<std::size_t>(line.length)];
+    char* at = std::copy(code.begin(), code.end(), buffer.begin());
+    at = std::copy_n(kD2rPadFields[static_cast<unsigned char>(line.pad1)].begin(), 4, at);
+    *at++ = ':';
+    at = std::copy_n(kD2rPadFields[static_cast<unsigned char>(line.pad2)].begin(), 4, at);
+    *at++ = ':';
+    return {buffer.data(), static_cast<std::size_t>(at - buffer.data())};
 }
 
 std::string D2rStepLineText(D2rStepLine line) {
-    std::string text;
-    AppendD2rStepLineText(line, text);
-    return text;
+    std::array<char, kD2rStepLineSize> buffer{};
+    return std::string(FormatD2rStepLine(line, buffer));
 }
 
 void D2rStepList::Add(std::string_view head, std::string_view tail) {

@@ -2,6 +2,7 @@
 // The named steps of the two d2r conversions, each callable on its own so that
 // tests can pin every rule. Not part of the engine's public interface.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -26,9 +27,30 @@ inline constexpr std::string_view kD2rRestUnit = "8.:    :    :";
 // The four banner lines of a d2r file, naming `caption`.
 void WriteD2rBanner(LineSink& out, std::string_view caption);
 
-// The pad field of an MSD step character: four columns, "L", "D", "U", "R" or
-// a blank each. Any character that names no panel gives four blanks.
-[[nodiscard]] std::string_view PadField(char step);
+// The pad field of each MSD step character: four columns, "L", "D", "U", "R"
+// or a blank each. Any character that names no panel gives four blanks.
+inline constexpr auto kD2rPadFields = [] {
+    std::array<std::array<char, 4>, 256> fields{};
+    for (auto& field : fields) field = {' ', ' ', ' ', ' '};
+    const auto set = [&fields](char step, std::string_view columns) {
+        for (std::size_t i = 0; i < 4; ++i) fields[static_cast<unsigned char>(step)][i] = columns[i];
+    };
+    set('1', "LD  ");
+    set('2', " D  ");
+    set('3', " D R");
+    set('4', "L   ");
+    set('6', "   R");
+    set('7', "L U ");
+    set('8', "  U ");
+    set('9', "  UR");
+    set('A', " DU ");
+    set('B', "L  R");
+    return fields;
+}();
+
+[[nodiscard]] inline std::string_view PadField(char step) {
+    return {kD2rPadFields[static_cast<unsigned char>(step)].data(), 4};
+}
 
 // ---------------------------------------------------------------------------
 // MSD to d2r
@@ -50,14 +72,22 @@ struct D2rStepLine {
 
 // The line of `length` for two MSD step characters; a character that names no
 // panel is a silent pad.
-[[nodiscard]] D2rStepLine MakeD2rStepLine(D2rLength length, char pad1, char pad2);
+[[nodiscard]] inline D2rStepLine MakeD2rStepLine(D2rLength length, char pad1, char pad2) {
+    const auto step = [](char c) { return PadField(c) == "    " ? '0' : c; };
+    return {length, step(pad1), step(pad2)};
+}
 
 // A line that a merge can join to the line before it: not a triplet line,
 // both pads silent.
-[[nodiscard]] bool IsD2rRestLine(D2rStepLine line);
+[[nodiscard]] inline bool IsD2rRestLine(D2rStepLine line) {
+    return line.length != D2rLength::kTriplet && line.pad1 == '0' && line.pad2 == '0';
+}
 
-// Appends the line's text (without a line end) to `out`.
-void AppendD2rStepLineText(D2rStepLine line, std::string& out);
+// The longest step line text: "8.:" and two fields each followed by ":".
+inline constexpr std::size_t kD2rStepLineSize = 13;
+
+// Writes the line's text (without a line end) into `buffer` and returns it.
+std::string_view FormatD2rStepLine(D2rStepLine line, std::array<char, kD2rStepLineSize>& buffer);
 [[nodiscard]] std::string D2rStepLineText(D2rStepLine line);
 
 // Lead-in counts and shifted gaps beyond these are refused as out of range:
@@ -158,6 +188,12 @@ public:
     void AddRestUnit() { entries_.push_back(kRest); }
     void Clear();
     [[nodiscard]] std::size_t Size() const { return entries_.size(); }
+    // How many units of rest, never taken into a triplet, follow from `i` on.
+    [[nodiscard]] std::size_t RestsAt(std::size_t i) const {
+        std::size_t end = i;
+        while (end < entries_.size() && entries_[end] == kRest) ++end;
+        return end - i;
+    }
     // The line as it reads now; valid until the next Add.
     [[nodiscard]] std::string_view Line(std::size_t i) const;
     void MarkTakenByPad1(std::size_t i);
@@ -202,6 +238,9 @@ struct MsdPadText {
 
 // Adds one unit: opens a beat group when none is open, closes it at eight.
 void AddD2rUnit(MsdPadText& pad, char step);
+
+// Adds `count` silent units, as AddD2rUnit would one by one.
+void AddD2rRests(MsdPadText& pad, std::size_t count);
 
 // Fills the open beat group with "0" and closes it.
 void CloseD2rBeat(MsdPadText& pad);

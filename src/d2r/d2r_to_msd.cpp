@@ -73,7 +73,9 @@ bool AsksForAnOption(std::string_view line) {
 // " T:" decode.
 std::optional<char> DecodePadField(std::string_view field, bool holds_double_byte, std::string_view head,
                                    std::string_view line, std::string_view file_name, ErrorList& errors) {
-    if (head != "8.:" && head != "#T:" && head != " T:") return std::nullopt;
+    const bool decodes = head.size() == 3 && head[2] == ':' &&
+                         ((head[0] == '8' && head[1] == '.') || ((head[0] == '#' || head[0] == ' ') && head[1] == 'T'));
+    if (!decodes) return std::nullopt;
     if (!holds_double_byte) {
         // The column (from 1) of the first of each letter, 0 when it is missing.
         int l = 0, d = 0, u = 0, r = 0;
@@ -323,6 +325,25 @@ void AddD2rUnit(MsdPadText& pad, char step) {
     }
 }
 
+void AddD2rRests(MsdPadText& pad, std::size_t count) {
+    while (count > 0) {
+        if (!pad.group_open) {
+            pad.text += '(';
+            pad.group_open = true;
+            pad.units = 0;
+        }
+        const std::size_t take = std::min(count, static_cast<std::size_t>(8 - pad.units));
+        pad.text.append(take, '0');
+        pad.units += static_cast<int>(take);
+        count -= take;
+        if (pad.units == 8) {
+            pad.text += ')';
+            pad.group_open = false;
+            pad.units = 0;
+        }
+    }
+}
+
 void CloseD2rBeat(MsdPadText& pad) {
     if (!pad.group_open) return;
     pad.text.append(static_cast<std::size_t>(8 - pad.units), '0');
@@ -390,13 +411,14 @@ void WriteMsdChartFromD2r(D2rStepList& step_list, D2rToMsdState& state, LineSink
         MsdPadText pad;
         bool lead_in_pending = true;
         for (std::size_t i = 0; i < step_list.Size(); ++i) {
-            const std::string_view line = step_list.Line(i);
-            if (!line.empty() && line[0] == taken_mark) continue;
-            if (line == kD2rRestUnit) {
+            if (const std::size_t rests = step_list.RestsAt(i); rests > 0) {
                 // Most units: silent on both pads, no option, not a triplet.
-                AddD2rUnit(pad, '0');
+                AddD2rRests(pad, rests);
+                i += rests - 1;
                 continue;
             }
+            const std::string_view line = step_list.Line(i);
+            if (!line.empty() && line[0] == taken_mark) continue;
             const std::optional<char> step = DecodeD2rPanelsOfLine(line, field_at, Part(line, 0, 3), file_name, errors);
             if (AsksForAnOption(line)) errors.Add(file_name, Texts().bad_option, line);
             if (lead_in_pending && D2rLineBearsStep(line)) {

@@ -88,12 +88,8 @@ struct MsdToD2r {
         if (steps.empty()) return;
         const auto lines = ConvertChartToD2rStepLines(steps, static_cast<long long>(chart_lead_in), lead_in,
                                                       reference_lead_in, file_name, errors);
-        std::string text;
-        for (const D2rStepLine step_line : lines) {
-            text.clear();
-            AppendD2rStepLineText(step_line, text);
-            out.WriteLine(text);
-        }
+        std::array<char, kD2rStepLineSize> text{};
+        for (const D2rStepLine step_line : lines) out.WriteLine(FormatD2rStepLine(step_line, text));
     }
 
     void Line(const std::string& line) {

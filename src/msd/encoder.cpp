@@ -12,7 +12,15 @@ std::string EncodeMSDSteps(std::string_view steps) {
     bool no_more_closing = false;
     std::size_t i = 0;
     while (i < n) {
-        if (steps[i] == '(' && !no_more_closing) {
+        if (steps[i] != '(' || no_more_closing) {
+            // Everything up to the next group is copied as it stands.
+            std::size_t next = no_more_closing ? n : steps.find('(', i + 1);
+            if (next == std::string_view::npos) next = n;
+            out.append(steps.substr(i, next - i));
+            i = next;
+            continue;
+        }
+        {
             if (close < i || i == 0) close = steps.find(')', i);
             if (close == std::string_view::npos) {
                 no_more_closing = true;
