@@ -47,32 +47,20 @@ void D2rStepList::Add(std::string_view head, std::string_view tail) {
     if (length > kTakenByPad2 - kLengthBytes - 1 || text_.size() > kTakenByPad2 - kLengthBytes - 1 - length) {
         throw std::length_error("a step block of more than 4 GB");
     }
-    entries_.push_back(static_cast<std::uint32_t>(text_.size()));
+    const std::size_t at = text_.size();
+    entries_.push_back(static_cast<std::uint32_t>(at));
     const auto length32 = static_cast<std::uint32_t>(length);
-    char length_bytes[kLengthBytes];
-    std::memcpy(length_bytes, &length32, kLengthBytes);
-    text_.append(length_bytes, kLengthBytes).append(1, ' ').append(head).append(tail);
+    text_.resize(at + kLengthBytes + 1 + length);
+    char* record = text_.data() + at;
+    std::memcpy(record, &length32, kLengthBytes);
+    record[kLengthBytes] = ' ';
+    std::memcpy(record + kLengthBytes + 1, head.data(), head.size());
+    std::memcpy(record + kLengthBytes + 1 + head.size(), tail.data(), tail.size());
 }
 
 void D2rStepList::Clear() {
     text_.clear();
     entries_.clear();
-}
-
-std::string_view D2rStepList::Line(std::size_t i) const {
-    static constexpr std::string_view kRestTaken = "#8.:    :    :";
-    switch (entries_[i]) {
-        case kRest: return kD2rRestUnit;
-        case kRestTakenByPad1: return kRestTaken;
-        case kTakenByPad2: return "&";
-        default: break;
-    }
-    const std::size_t at = entries_[i];
-    std::uint32_t length = 0;
-    std::memcpy(&length, text_.data() + at, kLengthBytes);
-    const std::size_t mark = at + kLengthBytes;
-    return text_[mark] == '#' ? std::string_view(text_).substr(mark, length + 1)
-                              : std::string_view(text_).substr(mark + 1, length);
 }
 
 void D2rStepList::MarkTakenByPad1(std::size_t i) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -195,7 +196,20 @@ public:
         return end - i;
     }
     // The line as it reads now; valid until the next Add.
-    [[nodiscard]] std::string_view Line(std::size_t i) const;
+    [[nodiscard]] std::string_view Line(std::size_t i) const {
+        switch (entries_[i]) {
+            case kRest: return kD2rRestUnit;
+            case kRestTakenByPad1: return "#8.:    :    :";
+            case kTakenByPad2: return "&";
+            default: break;
+        }
+        const std::size_t at = entries_[i];
+        std::uint32_t length = 0;
+        std::memcpy(&length, text_.data() + at, kLengthBytes);
+        const std::size_t mark = at + kLengthBytes;
+        return text_[mark] == '#' ? std::string_view(text_).substr(mark, length + 1)
+                                  : std::string_view(text_).substr(mark + 1, length);
+    }
     void MarkTakenByPad1(std::size_t i);
     void MarkTakenByPad2(std::size_t i) { entries_[i] = kTakenByPad2; }
     [[nodiscard]] std::vector<std::string> Lines() const;
@@ -229,14 +243,17 @@ void CollectD2rStepLine(std::string_view line, D2rStepList& step_list);
 // A step list line with a step on either pad: not both pad fields four blanks.
 [[nodiscard]] bool D2rLineBearsStep(std::string_view line);
 
-// The MSD text of one pad while it is being built from units.
+// The MSD text of one pad while it is being built from units. A beat group
+// is compacted as it closes (compacting a group depends on nothing around
+// it), so that "(40000000)" is kept as "40".
 struct MsdPadText {
     std::string text;
     bool group_open = false;
     int units = 0;  // step characters in the open beat group
 };
 
-// Adds one unit: opens a beat group when none is open, closes it at eight.
+// Adds one unit: opens a beat group when none is open, closes and compacts it
+// at eight.
 void AddD2rUnit(MsdPadText& pad, char step);
 
 // Adds `count` silent units, as AddD2rUnit would one by one.

@@ -2,6 +2,9 @@
 // chart whose pads are rebuilt on a grid of 32nd-note units and compacted.
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -38,9 +41,15 @@ std::size_t CharacterSizeAt(std::string_view text, std::size_t at) {
 // double-byte character begins among them.
 bool AsciiUpTo(std::string_view text, std::size_t count) {
     count = std::min(count, text.size());
-    unsigned char any = 0;
-    for (std::size_t at = 0; at < count; ++at) any |= static_cast<unsigned char>(text[at]);
-    return any < 0x80;
+    std::size_t at = 0;
+    std::uint64_t any = 0;
+    for (; at + 8 <= count; at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, text.data() + at, 8);
+        any |= word;
+    }
+    for (; at < count; ++at) any |= static_cast<unsigned char>(text[at]);
+    return (any & 0x8080808080808080ULL) == 0;
 }
 
 // Whether a double-byte character of `text`, read from its start, takes any
@@ -77,35 +86,35 @@ std::optional<char> DecodePadField(std::string_view field, bool holds_double_byt
                          ((head[0] == '8' && head[1] == '.') || ((head[0] == '#' || head[0] == ' ') && head[1] == 'T'));
     if (!decodes) return std::nullopt;
     if (!holds_double_byte) {
-        // The column (from 1) of the first of each letter, 0 when it is missing.
-        int l = 0, d = 0, u = 0, r = 0;
-        for (std::size_t at = field.size(); at-- > 0;) {
-            const int column = static_cast<int>(at) + 1;
-            switch (field[at]) {
-                case 'L': l = column; break;
-                case 'D': d = column; break;
-                case 'U': u = column; break;
-                case 'R': r = column; break;
-                default: break;
+        // The column of each letter weighs it: in a well-formed field (each
+        // column blank or its own letter) this is the mask L 1, D 2, U 4, R 8,
+        // and a letter out of place counts as another.
+        int value = 0;
+        const bool well_formed = field.size() == 4 && (field[0] == ' ' || field[0] == 'L') &&
+                                 (field[1] == ' ' || field[1] == 'D') && (field[2] == ' ' || field[2] == 'U') &&
+                                 (field[3] == ' ' || field[3] == 'R');
+        if (well_formed) {
+            value = (field[0] == 'L' ? 1 : 0) | (field[1] == 'D' ? 2 : 0) | (field[2] == 'U' ? 4 : 0) |
+                    (field[3] == 'R' ? 8 : 0);
+        } else {
+            // The column (from 1) of the first of each letter, 0 when it is missing.
+            int l = 0, d = 0, u = 0, r = 0;
+            for (std::size_t at = field.size(); at-- > 0;) {
+                const int column = static_cast<int>(at) + 1;
+                switch (field[at]) {
+                    case 'L': l = column; break;
+                    case 'D': d = column; break;
+                    case 'U': u = column; break;
+                    case 'R': r = column; break;
+                    default: break;
+                }
             }
+            value = l + d + u * 4 / 3 + 2 * r;
         }
-        // The column of each letter weighs it: in a well-formed field this is
-        // the mask L 1, D 2, U 4, R 8, and a letter out of place counts as
-        // another.
-        const int value = l + d + u * 4 / 3 + 2 * r;
-        switch (value) {
-            case 0: return '0';
-            case 1: return '4';
-            case 2: return '2';
-            case 3: return '1';
-            case 4: return '8';
-            case 5: return '7';
-            case 6: return 'A';
-            case 8: return '6';
-            case 9: return 'B';
-            case 10: return '3';
-            case 12: return '9';
-            default: break;
+        // Three or more panels have no step character.
+        static constexpr std::array<char, 13> kSteps = {'0', '4', '2', '1', '8', '7', 'A', 0, '6', 'B', '3', 0, '9'};
+        if (value < static_cast<int>(kSteps.size()) && kSteps[static_cast<std::size_t>(value)] != 0) {
+            return kSteps[static_cast<std::size_t>(value)];
         }
     }
     errors.Add(file_name, Texts().bad_panels, line);
@@ -186,7 +195,15 @@ void AddD2rTriplet(D2rStepList& step_list, std::size_t first, int pad_number, Ms
         }
         pad.text += step.value_or('0');
     }
-    pad.text += ')';
+    // A triplet stepped on its first third only is two 8th notes.
+    const std::size_t size = pad.text.size();
+    if (pad.text[size - 2] == '0' && pad.text[size - 1] == '0') {
+        const char first_third = pad.text[size - 3];
+        pad.text.resize(size - 4);
+        pad.text.append({first_third, '0'});
+    } else {
+        pad.text += ')';
+    }
 }
 
 class D2rToMsd {
@@ -311,6 +328,36 @@ bool D2rLineBearsStep(std::string_view line) {
     return Part(line, pad1, 4) != "    " || Part(line, pad1 + 5, 4) != "    ";
 }
 
+namespace {
+
+// Closes the open beat group, whose eight units end the text, already in the
+// form that compacting gives it in the end: "(x0y0z0w0)" is "(xyzw)", and
+// "xz" when y and w are rests too. Compacting a group depends on nothing
+// around it, so the text stays as short as it will be written.
+void FinishBeat(MsdPadText& pad) {
+    pad.group_open = false;
+    pad.units = 0;
+    std::string& text = pad.text;
+    const std::size_t at = text.size() - 8;
+    char* u = text.data() + at;
+    if (u[1] != '0' || u[3] != '0' || u[5] != '0' || u[7] != '0') {
+        text += ')';
+        return;
+    }
+    const char quarter[4] = {u[0], u[2], u[4], u[6]};
+    if (quarter[1] == '0' && quarter[3] == '0') {
+        u[-1] = quarter[0];  // in place of the "("
+        u[0] = quarter[2];
+        text.resize(at + 1);
+    } else {
+        std::memcpy(u, quarter, 4);
+        u[4] = ')';
+        text.resize(at + 5);
+    }
+}
+
+}  // namespace
+
 void AddD2rUnit(MsdPadText& pad, char step) {
     if (!pad.group_open) {
         pad.text += '(';
@@ -318,38 +365,31 @@ void AddD2rUnit(MsdPadText& pad, char step) {
         pad.units = 0;
     }
     pad.text += step;
-    if (++pad.units == 8) {
-        pad.text += ')';
-        pad.group_open = false;
-        pad.units = 0;
-    }
+    if (++pad.units == 8) FinishBeat(pad);
 }
 
 void AddD2rRests(MsdPadText& pad, std::size_t count) {
-    while (count > 0) {
-        if (!pad.group_open) {
-            pad.text += '(';
-            pad.group_open = true;
-            pad.units = 0;
-        }
+    if (pad.group_open) {
         const std::size_t take = std::min(count, static_cast<std::size_t>(8 - pad.units));
         pad.text.append(take, '0');
         pad.units += static_cast<int>(take);
         count -= take;
-        if (pad.units == 8) {
-            pad.text += ')';
-            pad.group_open = false;
-            pad.units = 0;
-        }
+        if (pad.units == 8) FinishBeat(pad);
     }
+    if (count == 0) return;
+    // Whole silent beats are "00" each.
+    pad.text.append(count / 8 * 2, '0');
+    if (count % 8 == 0) return;
+    pad.text += '(';
+    pad.text.append(count % 8, '0');
+    pad.group_open = true;
+    pad.units = static_cast<int>(count % 8);
 }
 
 void CloseD2rBeat(MsdPadText& pad) {
     if (!pad.group_open) return;
     pad.text.append(static_cast<std::size_t>(8 - pad.units), '0');
-    pad.text += ')';
-    pad.group_open = false;
-    pad.units = 0;
+    FinishBeat(pad);
 }
 
 void StartD2rTriplet(MsdPadText& pad, std::string_view first_line_head, std::string_view file_name,
@@ -419,8 +459,16 @@ void WriteMsdChartFromD2r(D2rStepList& step_list, D2rToMsdState& state, LineSink
             }
             const std::string_view line = step_list.Line(i);
             if (!line.empty() && line[0] == taken_mark) continue;
-            const std::optional<char> step = DecodeD2rPanelsOfLine(line, field_at, Part(line, 0, 3), file_name, errors);
-            if (AsksForAnOption(line)) errors.Add(file_name, Texts().bad_option, line);
+            // Step lines are nearly always ASCII: no double-byte character
+            // can then lend a letter to a field or hide an option's "T".
+            const bool ascii = AsciiUpTo(line, 14);
+            const std::optional<char> step =
+                ascii ? DecodePadField(Part(line, field_at, 4), false, Part(line, 0, 3), line, file_name, errors)
+                      : DecodeD2rPanelsOfLine(line, field_at, Part(line, 0, 3), file_name, errors);
+            const bool asks_for_option =
+                ascii ? (line.size() > 12 && line[12] == 'T') || (line.size() > 13 && line[13] == 'T')
+                      : AsksForAnOption(line);
+            if (asks_for_option) errors.Add(file_name, Texts().bad_option, line);
             if (lead_in_pending && D2rLineBearsStep(line)) {
                 WriteD2rLeadIn(pad, state, out, source);
                 lead_in_pending = false;
@@ -433,7 +481,9 @@ void WriteMsdChartFromD2r(D2rStepList& step_list, D2rToMsdState& state, LineSink
             }
         }
         CloseD2rBeat(pad);
-        std::string steps = EncodeMSDStepsFully(std::move(pad.text));
+        // Every beat and triplet was compacted as it closed: the text is
+        // already what compacting the whole of it gives.
+        std::string steps = std::move(pad.text);
         steps += pad_number == 1 && pads == 2 ? ':' : ';';
         out.WriteLine(steps);
     }

@@ -132,11 +132,13 @@ void DdrToMSDCodes(std::string& line, std::string_view file_name, ErrorList& err
 // step characters: eight 8th notes or four beat groups; "00000000" for a line
 // of a length that the format does not have.
 [[nodiscard]] std::string DdrMeasureText(std::string_view line);
+// The same text, appended to `text`.
+void AppendDdrMeasureText(std::string_view line, std::string& text);
 
 // The MSD step text of one pad of a step block: every measure from `first` to
 // `last` in its place, "00000000" where the pad has no line. Empty when the
 // pad has no line at all.
-[[nodiscard]] std::string BuildDdrPadText(const std::vector<std::string>& block, char pad_mark, int first,
+[[nodiscard]] std::string BuildDdrPadText(const std::vector<std::string_view>& block, char pad_mark, int first,
                                           int last);
 
 }  // namespace torvane

@@ -56,7 +56,7 @@ bool IsMSDNotation(char c) {
     }
 }
 
-void WriteChart(LineSink& out, const std::vector<std::string>& block, std::string_view style,
+void WriteChart(LineSink& out, const std::vector<std::string_view>& block, std::string_view style,
                 std::string_view difficulty) {
     for (const std::string_view tag : kFixedHeaderTags) out.WriteLine(tag);
     std::string chart_line(style);
@@ -68,7 +68,7 @@ void WriteChart(LineSink& out, const std::vector<std::string>& block, std::strin
     // first measure; it ends at the measure of its last line.
     int first = 0;
     for (const char pad_mark : {'#', '$'}) {
-        const auto line = std::find_if(block.begin(), block.end(), [pad_mark](const std::string& l) {
+        const auto line = std::find_if(block.begin(), block.end(), [pad_mark](std::string_view l) {
             return !l.empty() && l.front() == pad_mark;
         });
         if (line == block.end()) continue;
@@ -103,14 +103,17 @@ void DdrToMSDCodes(std::string& line, std::string_view file_name, ErrorList& err
 }
 
 std::string DdrMeasureText(std::string_view line) {
+    std::string text;
+    AppendDdrMeasureText(line, text);
+    return text;
+}
+
+void AppendDdrMeasureText(std::string_view line, std::string& text) {
     const std::string_view slots = line.size() > 5 ? line.substr(5) : std::string_view();
-    auto groups = [slots](std::size_t size) {
-        std::string text;
-        text.reserve(4 * (size + 2));
+    auto groups = [slots, &text](std::size_t size) {
         for (std::size_t beat = 0; beat < 4; ++beat) {
-            text.append("(").append(slots.substr(beat * size, size)).append(")");
+            text.append(1, '(').append(slots.substr(beat * size, size)).append(1, ')');
         }
-        return text;
     };
     switch (line.size()) {
         case 6:
@@ -119,22 +122,21 @@ std::string DdrMeasureText(std::string_view line) {
         case 9: {
             // Slots that the line lacks are rests, so that the measure still
             // lasts four beats and the pad's later steps keep their time.
-            std::string text;
             for (std::size_t beat = 0; beat < 4; ++beat) {
                 text += beat < slots.size() ? slots[beat] : '0';
                 text += '0';
             }
-            return text;
+            return;
         }
-        case 13: return std::string(slots);
-        case 17: return groups(3);
-        case 21: return groups(4);
-        case 37: return groups(8);
-        default: return std::string(kEmptyMeasure);
+        case 13: text.append(slots); return;
+        case 17: groups(3); return;
+        case 21: groups(4); return;
+        case 37: groups(8); return;
+        default: text.append(kEmptyMeasure); return;
     }
 }
 
-std::string BuildDdrPadText(const std::vector<std::string>& block, char pad_mark, int first, int last) {
+std::string BuildDdrPadText(const std::vector<std::string_view>& block, char pad_mark, int first, int last) {
     std::string text;
     long long expected = first;
     bool has_line = false;
@@ -143,7 +145,7 @@ std::string BuildDdrPadText(const std::vector<std::string>& block, char pad_mark
         has_line = true;
         const int measure = DdrMeasureNumber(line);
         for (; measure > expected; ++expected) text.append(kEmptyMeasure);
-        text.append(DdrMeasureText(line));
+        AppendDdrMeasureText(line, text);
         // A line out of order follows the one before it.
         expected = std::max<long long>(expected, measure) + 1;
     }
@@ -161,7 +163,10 @@ void Convertddr2MSD(const std::filesystem::path& source, const std::filesystem::
 
     std::string style = "#SINGLE";
     std::string difficulty;
-    std::vector<std::string> block;
+    // A step block's lines, one after the other in `block_text`.
+    std::string block_text;
+    std::vector<std::size_t> line_ends;
+    std::vector<std::string_view> block;
     std::string line;
     while (input->ReadLine(line)) {
         if (StartsWith(line, "#title ")) {
@@ -181,11 +186,19 @@ void Convertddr2MSD(const std::filesystem::path& source, const std::filesystem::
         } else if (DdrMeasureNumber(line) != 0) {
             // The block runs to the first line that is no step line; that
             // line ends the chart and is read as nothing else.
-            block.clear();
+            block_text.clear();
+            line_ends.clear();
             do {
                 DdrToMSDCodes(line, file_name, errors);
-                block.push_back(std::move(line));
+                block_text.append(line);
+                line_ends.push_back(block_text.size());
             } while (input->ReadLine(line) && DdrMeasureNumber(line) != 0);
+            block.clear();
+            std::size_t begin = 0;
+            for (const std::size_t end : line_ends) {
+                block.push_back(std::string_view(block_text).substr(begin, end - begin));
+                begin = end;
+            }
             WriteChart(*out, block, style, difficulty);
         }
     }

@@ -61,7 +61,70 @@ std::string EncodeMSDSteps(std::string_view steps) {
     return out;
 }
 
+namespace {
+
+// Whether every "(" of the text is closed by a ")" before the next "(": then
+// every group is compacted by the passes on its own, whatever its neighbours.
+bool GroupsAreFlat(std::string_view steps) {
+    bool open = false;
+    for (const char c : steps) {
+        if (c == '(') {
+            if (open) return false;
+            open = true;
+        } else if (c == ')') {
+            open = false;
+        }
+    }
+    return !open;
+}
+
+// What the passes make of one group "(g)" in the end, appended to `out`.
+void AppendCompactedGroup(std::string_view g, std::string& out) {
+    char quarter[4];
+    for (;;) {
+        if (g.size() == 3 && g[1] == '0' && g[2] == '0') {
+            out.append({g[0], '0'});
+            return;
+        }
+        if (g.size() == 4 && g[1] == '0' && g[3] == '0') {
+            out.append({g[0], g[2]});
+            return;
+        }
+        if (g.size() == 8 && g[1] == '0' && g[3] == '0' && g[5] == '0' && g[7] == '0') {
+            // The next pass sees the group of four 16th notes.
+            quarter[0] = g[0];
+            quarter[1] = g[2];
+            quarter[2] = g[4];
+            quarter[3] = g[6];
+            g = std::string_view(quarter, 4);
+            continue;
+        }
+        out.append(1, '(').append(g).append(1, ')');
+        return;
+    }
+}
+
+}  // namespace
+
 std::string EncodeMSDStepsFully(std::string steps) {
+    if (GroupsAreFlat(steps)) {
+        // One scan, each group taken straight to what the last pass leaves.
+        std::string out;
+        out.reserve(steps.size());
+        const std::string_view text = steps;
+        for (std::size_t i = 0; i < text.size();) {
+            const std::size_t open = text.find('(', i);
+            if (open == std::string_view::npos) {
+                out.append(text.substr(i));
+                break;
+            }
+            out.append(text.substr(i, open - i));
+            const std::size_t close = text.find(')', open);
+            AppendCompactedGroup(text.substr(open + 1, close - open - 1), out);
+            i = close + 1;
+        }
+        return out;
+    }
     for (;;) {
         std::string next = EncodeMSDSteps(steps);
         if (next == steps) return steps;

@@ -149,6 +149,31 @@ MsdPadText Units(std::string_view steps) {
     return pad;
 }
 
+TEST(AddD2rUnit, CompactsEachBeatAsItCloses) {
+    const struct {
+        const char* units;
+        const char* text;
+    } cases[] = {
+        {"12345678", "(12345678)"}, {"10203040", "(1234)"}, {"10002000", "12"},   {"00000000", "00"},
+        {"40000000", "40"},         {"10200000", "(1200)"}, {"1000000040", "10(40"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Units(c.units).text, c.text) << c.units;
+}
+
+// Rests added as a run give what they give one by one, from any point of a beat.
+TEST(AddD2rRests, AddsWhatUnitsOfRestAddOneByOne) {
+    for (const std::string before : {"", "4", "4000", "1234567", "12345678", "123456781"}) {
+        for (std::size_t count = 0; count <= 40; ++count) {
+            MsdPadText by_run = Units(before);
+            AddD2rRests(by_run, count);
+            const MsdPadText by_unit = Units(before + std::string(count, '0'));
+            EXPECT_EQ(by_run.text, by_unit.text) << before << " + " << count;
+            EXPECT_EQ(by_run.group_open, by_unit.group_open) << before << " + " << count;
+            EXPECT_EQ(by_run.units, by_unit.units) << before << " + " << count;
+        }
+    }
+}
+
 struct TripletStartCase {
     std::string units;
     std::string text;
@@ -177,12 +202,13 @@ TEST_P(StartTriplet, BeginsOnABeatOrAfterASilentHalfBeat) {
 
 INSTANTIATE_TEST_SUITE_P(Places, StartTriplet,
                          ::testing::Values(TripletStartCase{"", "", false},
-                                           TripletStartCase{"40000000", "(40000000)", false},
+                                           // Closed beats are kept compacted: "(40000000)".
+                                           TripletStartCase{"40000000", "40", false},
                                            TripletStartCase{"4000", "4", false},
-                                           TripletStartCase{"400000004000", "(40000000)4", false},
-                                           TripletStartCase{"40", "(40000000)", true},
-                                           TripletStartCase{"4020", "(40200000)", true},
-                                           TripletStartCase{"400000", "(40000000)", true}));
+                                           TripletStartCase{"400000004000", "404", false},
+                                           TripletStartCase{"40", "40", true},
+                                           TripletStartCase{"4020", "(4200)", true},
+                                           TripletStartCase{"400000", "40", true}));
 
 struct LeadInCase {
     std::string units;

@@ -116,7 +116,10 @@ TEST(BuildDdrPadText, PutsEveryMeasureInItsPlace) {
         {"a line of another length is a rest", {"#001:4", "#002:12345", "#003:2"}, '#', 1, 3,
          "400000000000000020000000"},
     };
-    for (const auto& c : cases) EXPECT_EQ(BuildDdrPadText(c.block, c.pad, c.first, c.last), c.text) << c.what;
+    for (const auto& c : cases) {
+        const std::vector<std::string_view> block(c.block.begin(), c.block.end());
+        EXPECT_EQ(BuildDdrPadText(block, c.pad, c.first, c.last), c.text) << c.what;
+    }
 }
 
 std::string Convert(const Lines& ddr, ErrorList& errors) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,36 @@ TEST(EncodeMSDStepsFully, RepeatsUntilAPassChangesNothing) {
         const std::string result = EncodeMSDStepsFully(c.input);
         EXPECT_EQ(result, c.one_pass) << c.input;
         EXPECT_EQ(EncodeMSDSteps(result), result) << "a further pass changes nothing: " << c.input;
+    }
+}
+
+// Random texts of steps, groups and stray brackets: whether groups nest or
+// not, the result is that of passes repeated until one changes nothing.
+TEST(EncodeMSDStepsFully, GivesWhatRepeatedPassesGive) {
+    std::mt19937 random(7);
+    const std::string_view alphabet[] = {"0000000()1234", "0()", "00000000(((())))12"};
+    for (int round = 0; round < 30000; ++round) {
+        std::string text;
+        if (round % 4 < 3) {
+            const std::string_view letters = alphabet[round % 4];
+            text.assign(random() % 48, ' ');
+            for (char& c : text) c = letters[random() % letters.size()];
+        } else {
+            // Beat groups as the converters build them: mostly rests.
+            for (std::size_t beats = random() % 12; beats > 0; --beats) {
+                const std::size_t size = std::array<std::size_t, 6>{1, 2, 3, 4, 8, 8}[random() % 6];
+                if (size > 1) text += '(';
+                for (std::size_t k = 0; k < size; ++k) text += random() % 4 == 0 ? "1234"[random() % 4] : '0';
+                if (size > 1) text += ')';
+            }
+        }
+        std::string passes = text;
+        for (;;) {
+            std::string next = EncodeMSDSteps(passes);
+            if (next == passes) break;
+            passes = std::move(next);
+        }
+        ASSERT_EQ(EncodeMSDStepsFully(text), passes) << text;
     }
 }
 
