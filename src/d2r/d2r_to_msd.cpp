@@ -41,14 +41,18 @@ std::size_t CharacterSizeAt(std::string_view text, std::size_t at) {
 // double-byte character begins among them.
 bool AsciiUpTo(std::string_view text, std::size_t count) {
     count = std::min(count, text.size());
-    std::size_t at = 0;
     std::uint64_t any = 0;
-    for (; at + 8 <= count; at += 8) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, text.data() + at, 8);
-        any |= word;
+    if (count >= 8) {
+        // Words from the front, the last one ending at `count`.
+        for (std::size_t at = 0;; at = std::min(at + 8, count - 8)) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, text.data() + at, 8);
+            any |= word;
+            if (at == count - 8) break;
+        }
+    } else {
+        for (std::size_t at = 0; at < count; ++at) any |= static_cast<unsigned char>(text[at]);
     }
-    for (; at < count; ++at) any |= static_cast<unsigned char>(text[at]);
     return (any & 0x8080808080808080ULL) == 0;
 }
 
