@@ -4,9 +4,10 @@
 // memory of a process that runs the conversion once, and the ratio of the
 // conversion's time to its I/O floor: reading the same input line by line and
 // writing the same output bytes, with no conversion, in the same run. Times
-// are medians of repeated runs after a warm-up run. The growth factor from 16
-// to 64 MB shows whether time grows linearly (4.0). A last table gives the
-// peak memory for files of one large chart, against the chart's size.
+// are medians of repeated runs after a warm-up run, the conversion and its
+// floor taking turns, round all sizes. The growth factor from 16 to 64 MB shows whether time
+// grows linearly (4.0). A last table gives the peak memory for files of one
+// large chart, against the chart's size.
 //
 // Usage: torvane-bench [--sizes 1,4,16,64] [--runs N]
 //        torvane-bench --peak CONVERSION SOURCE DESTINATION   (one run; prints peak KiB)
@@ -129,17 +130,17 @@ Inputs MakeUnits(const fs::path& dir) {
 
 double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-template <typename F>
-double MedianSeconds(int runs, F&& f) {
-    f();  // warm-up
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        f();
-        times.push_back(Seconds(std::chrono::steady_clock::now() - start));
-    }
+double Median(std::vector<double> times) {
     std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    const std::size_t n = times.size();
+    return n % 2 == 1 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+}
+
+template <typename F>
+double TimeSeconds(F&& f) {
+    const auto start = std::chrono::steady_clock::now();
+    f();
+    return Seconds(std::chrono::steady_clock::now() - start);
 }
 
 std::vector<fs::path> Convert(const ConversionInfo& c, const fs::path& source, const fs::path& destination) {
@@ -149,20 +150,40 @@ std::vector<fs::path> Convert(const ConversionInfo& c, const fs::path& source, c
     return torvane::RunConversion(c.conversion, source, destination, torvane::kCaption, options, errors);
 }
 
+// An output file as the floor writes it again: its bytes and its lines.
+struct Output {
+    std::string bytes;
+    std::vector<std::string_view> lines;
+};
+using Outputs = std::vector<Output>;
+
+Output ReadOutput(const fs::path& file) {
+    Output output;
+    output.bytes = ReadAll(file);
+    const std::string_view bytes = output.bytes;
+    std::size_t from = 0;
+    for (auto at = bytes.find("\r\n"); at != std::string_view::npos; at = bytes.find("\r\n", from)) {
+        output.lines.push_back(bytes.substr(from, at - from));
+        from = at + 2;
+    }
+    return output;
+}
+
 // Reads the source line by line and writes the given output lines, as a
 // conversion would, but with nothing in between: `commits` files in all,
 // taking the outputs in turn, each safely (temporary file, sync, rename).
-void IoFloor(const fs::path& source, const std::vector<std::pair<fs::path, std::vector<std::string>>>& outputs,
-             std::size_t commits, const fs::path& scratch) {
+void IoFloor(const fs::path& source, const Outputs& outputs, std::size_t commits, const fs::path& scratch) {
     auto in = torvane::DiskStorage().OpenSource(source);
     std::string line;
     std::size_t count = 0;
     while (in->ReadLine(line)) ++count;
     for (std::size_t i = 0; i < commits && !outputs.empty(); ++i) {
-        const auto& lines = outputs[i % outputs.size()].second;
+        const Output& output = outputs[i % outputs.size()];
+        // Beside the source's name, so that each size replaces its own files
+        // as the conversion does, never a larger one of another size.
         auto out = torvane::DiskStorage().CreateDestination(
-            scratch / ("floor" + std::to_string(i % outputs.size())), source);
-        for (const auto& l : lines) out->WriteLine(l);
+            scratch / ("floor-" + source.stem().string() + "-" + std::to_string(i % outputs.size())), source);
+        for (const std::string_view l : output.lines) out->WriteLine(l);
         out->Commit();
     }
     if (count == 0) std::abort();
@@ -180,16 +201,6 @@ std::size_t Commits(Conversion conversion, const std::string& input, std::size_t
         for (auto at = input.find(tag); at != std::string::npos; at = input.find(tag, at + 1)) ++charts;
     }
     return std::max(charts, outputs);
-}
-
-std::vector<std::string> Lines(const std::string& bytes) {
-    std::vector<std::string> lines;
-    std::size_t from = 0;
-    for (auto at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", from)) {
-        lines.push_back(bytes.substr(from, at - from));
-        from = at + 2;
-    }
-    return lines;
 }
 
 // Runs one conversion in a fresh process and returns its peak resident
@@ -302,40 +313,68 @@ int main(int argc, char** argv) {
         std::printf("%-8s %7s %9s %9s %10s %8s\n", "convert", "MB", "MB/s", "peak MB", "floor s", "x floor");
         std::map<std::string, std::map<int, double>> times;
         for (const auto& c : kConversions) {
+            // Every size of the conversion is prepared first; then the runs go
+            // round all sizes, conversion and floor in turn, so that a machine
+            // that slows down for a while weighs on every figure alike, the
+            // growth from 16 to 64 MB included.
+            struct SizeRun {
+                int mb = 0;
+                fs::path source;
+                fs::path destination;
+                double input_mib = 0;
+                Outputs outputs;
+                std::size_t commits = 0;
+                std::vector<double> conversion_times;
+                std::vector<double> floor_times;
+            };
+            std::vector<SizeRun> size_runs;
             for (const int mb : sizes) {
                 const std::size_t bytes = static_cast<std::size_t>(mb) * 1024 * 1024;
                 std::string input;
                 if (std::string(c.source_extension) == ".msd") input = Repeat(kMsdHeader, units.msd_unit, bytes);
                 else if (std::string(c.source_extension) == ".d2r") input = Repeat(units.d2r_head, units.d2r_unit, bytes);
                 else input = Repeat(units.ddr_head, units.ddr_unit, bytes);
-                const fs::path source = dir / (std::string("in-") + c.name + "-" + std::to_string(mb) + c.source_extension);
-                const fs::path destination = dir / (std::string("out-") + c.name + "-" + std::to_string(mb) +
-                                                    std::string(torvane::DestinationExtension(c.conversion)));
+                SizeRun run;
+                run.mb = mb;
+                run.source = dir / (std::string("in-") + c.name + "-" + std::to_string(mb) + c.source_extension);
+                run.destination = dir / (std::string("out-") + c.name + "-" + std::to_string(mb) +
+                                         std::string(torvane::DestinationExtension(c.conversion)));
                 if (!inputs_folder.empty()) {
                     fs::create_directories(inputs_folder);
-                    WriteAll(inputs_folder / source.filename(), input);
+                    WriteAll(inputs_folder / run.source.filename(), input);
                     continue;
                 }
-                WriteAll(source, input);
-                const double input_mib = static_cast<double>(input.size()) / kMiB;
-
-                const int n = mb >= 64 ? std::max(1, runs / 2) : runs;
-                const double t = MedianSeconds(n, [&] { Convert(c, source, destination); });
-                std::vector<std::pair<fs::path, std::vector<std::string>>> outputs;
-                for (const auto& written : Convert(c, source, destination)) {
-                    outputs.emplace_back(written, Lines(ReadAll(written)));
+                WriteAll(run.source, input);
+                run.input_mib = static_cast<double>(input.size()) / kMiB;
+                for (const auto& written : Convert(c, run.source, run.destination)) {
+                    run.outputs.push_back(ReadOutput(written));
                 }
-                const std::size_t commits = Commits(c.conversion, input, outputs.size());
-                input.clear();
-                input.shrink_to_fit();
-                const double floor = MedianSeconds(n, [&] { IoFloor(source, outputs, commits, dir); });
-                outputs.clear();
-                const double peak = PeakMiB(argv[0], c, source, destination);
-                times[c.name][mb] = t / input_mib;
-                std::printf("%-8s %7.1f %9.1f %9.1f %10.4f %8.2f\n", c.name, input_mib, input_mib / t, peak, floor,
-                            t / floor);
+                run.commits = Commits(c.conversion, input, run.outputs.size());
+                size_runs.push_back(std::move(run));
+            }
+            for (int round = 0; round <= runs; ++round) {  // round 0 is the warm-up
+                for (SizeRun& run : size_runs) {
+                    // Each timing starts with nothing left to write back, so
+                    // that no run's sync waits for what an earlier one wrote.
+                    ::sync();
+                    const double t = TimeSeconds([&] { Convert(c, run.source, run.destination); });
+                    ::sync();
+                    const double floor = TimeSeconds([&] { IoFloor(run.source, run.outputs, run.commits, dir); });
+                    if (round == 0) continue;
+                    run.conversion_times.push_back(t);
+                    run.floor_times.push_back(floor);
+                }
+            }
+            for (SizeRun& run : size_runs) {
+                run.outputs.clear();
+                const double t = Median(run.conversion_times);
+                const double floor = Median(run.floor_times);
+                const double peak = PeakMiB(argv[0], c, run.source, run.destination);
+                times[c.name][run.mb] = t / run.input_mib;
+                std::printf("%-8s %7.1f %9.1f %9.1f %10.4f %8.2f\n", c.name, run.input_mib, run.input_mib / t, peak,
+                            floor, t / floor);
                 std::fflush(stdout);
-                fs::remove(source);
+                fs::remove(run.source);
             }
         }
         if (std::find(sizes.begin(), sizes.end(), 16) != sizes.end() &&
