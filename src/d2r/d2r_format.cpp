@@ -54,8 +54,8 @@ void D2rStepList::Add(std::string_view head, std::string_view tail) {
     char* record = text_.data() + at;
     std::memcpy(record, &length32, kLengthBytes);
     record[kLengthBytes] = ' ';
-    std::memcpy(record + kLengthBytes + 1, head.data(), head.size());
-    std::memcpy(record + kLengthBytes + 1 + head.size(), tail.data(), tail.size());
+    std::copy(head.begin(), head.end(), record + kLengthBytes + 1);
+    std::copy(tail.begin(), tail.end(), record + kLengthBytes + 1 + head.size());
 }
 
 void D2rStepList::Clear() {
