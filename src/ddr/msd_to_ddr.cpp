@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <deque>
 #include <utility>
 
 #include "ddr/ddr_steps.hpp"
@@ -59,8 +60,10 @@ long long StripLeadIn(std::string& pad) {
 // The pad still to be cut into measures: the characters that a triplet
 // spread wrote past its measure, then the untouched rest of the pad. Both are
 // taken from and put back at the front only, so that a long pad is never
-// shifted and a spread never rewrites the rest of it. What a spread puts back
-// is at most a few characters, so `pending_` stays short.
+// shifted and a spread never rewrites the rest of it. A pad of triplet marks
+// written as steps can make the pending part grow from measure to measure, so
+// it is a deque: taking from and putting back at its front cost only what is
+// taken or put back.
 class PadCursor {
 public:
     explicit PadCursor(std::string_view pad) : rest_(pad) {}
@@ -73,22 +76,22 @@ public:
     [[nodiscard]] std::string_view Front(std::size_t count, std::string& scratch) const {
         if (pending_.empty()) return rest_.substr(0, count);
         const std::size_t from_pending = std::min(count, pending_.size());
-        scratch.assign(pending_, 0, from_pending);
+        scratch.assign(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(from_pending));
         scratch.append(rest_.substr(0, count - from_pending));
         return scratch;
     }
 
     void Drop(std::size_t count) {
         const std::size_t from_pending = std::min(count, pending_.size());
-        pending_.erase(0, from_pending);
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(from_pending));
         rest_.remove_prefix(std::min(count - from_pending, rest_.size()));
     }
 
     // `text` becomes the front of the pad again.
-    void PutBack(std::string_view text) { pending_.insert(0, text); }
+    void PutBack(std::string_view text) { pending_.insert(pending_.begin(), text.begin(), text.end()); }
 
 private:
-    std::string pending_;
+    std::deque<char> pending_;
     std::string_view rest_;
 };
 
