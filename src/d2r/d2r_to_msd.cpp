@@ -38,7 +38,8 @@ std::size_t CharacterSizeAt(std::string_view text, std::size_t at) {
 }
 
 // Whether the first `count` bytes of `text` are all ASCII: then no
-// double-byte character begins among them.
+// double-byte character begins among them. Step lines nearly always are, so
+// the readers below test this first.
 bool AsciiUpTo(std::string_view text, std::size_t count) {
     count = std::min(count, text.size());
     std::uint64_t any = 0;
@@ -463,16 +464,8 @@ void WriteMsdChartFromD2r(D2rStepList& step_list, D2rToMsdState& state, LineSink
             }
             const std::string_view line = step_list.Line(i);
             if (!line.empty() && line[0] == taken_mark) continue;
-            // Step lines are nearly always ASCII: no double-byte character
-            // can then lend a letter to a field or hide an option's "T".
-            const bool ascii = AsciiUpTo(line, 14);
-            const std::optional<char> step =
-                ascii ? DecodePadField(Part(line, field_at, 4), false, Part(line, 0, 3), line, file_name, errors)
-                      : DecodeD2rPanelsOfLine(line, field_at, Part(line, 0, 3), file_name, errors);
-            const bool asks_for_option =
-                ascii ? (line.size() > 12 && line[12] == 'T') || (line.size() > 13 && line[13] == 'T')
-                      : AsksForAnOption(line);
-            if (asks_for_option) errors.Add(file_name, Texts().bad_option, line);
+            const std::optional<char> step = DecodeD2rPanelsOfLine(line, field_at, Part(line, 0, 3), file_name, errors);
+            if (AsksForAnOption(line)) errors.Add(file_name, Texts().bad_option, line);
             if (lead_in_pending && D2rLineBearsStep(line)) {
                 WriteD2rLeadIn(pad, state, out, source);
                 lead_in_pending = false;
