@@ -103,7 +103,10 @@ void TMainForm::SetErrLogFolders(std::filesystem::path beside_executable, std::f
 void TMainForm::MSD2d2rClick(QObject* button) {
     const int tag = button != nullptr ? button->property("tag").toInt() : 0;
     if (tag < 1 || tag > 4) return;
-    const auto conversion = static_cast<Conversion>(tag);
+    // The buttons' tags, in order.
+    constexpr Conversion kConversionOfTag[] = {Conversion::kMSD2d2r, Conversion::kd2r2MSD, Conversion::kMSD2ddr,
+                                               Conversion::kddr2MSD};
+    const Conversion conversion = kConversionOfTag[tag - 1];
 
     // Also when the user cancels below: the error lines are those of this batch.
     ErrorList_.Clear();

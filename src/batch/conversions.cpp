@@ -1,6 +1,10 @@
 #include "batch/conversions.hpp"
 
+#include <new>
+#include <stdexcept>
+
 #include "d2r/d2r.hpp"
+#include "text/conversion_error.hpp"
 #include "text/output_names.hpp"
 
 namespace torvane {
@@ -24,11 +28,11 @@ std::filesystem::path DestinationFor(Conversion conversion, const std::filesyste
     return JoinFolder(folder, name);
 }
 
-std::vector<std::filesystem::path> RunConversion(Conversion conversion,
-                                                 const std::filesystem::path& source,
-                                                 const std::filesystem::path& destination,
-                                                 std::string_view caption, const DdrOptions& options,
-                                                 ErrorList& errors, Storage& storage) {
+namespace {
+
+std::vector<std::filesystem::path> Convert(Conversion conversion, const std::filesystem::path& source,
+                                           const std::filesystem::path& destination, std::string_view caption,
+                                           const DdrOptions& options, ErrorList& errors, Storage& storage) {
     switch (conversion) {
         case Conversion::kMSD2d2r:
             ConvertMSD2d2r(source, destination, caption, errors, storage);
@@ -43,6 +47,26 @@ std::vector<std::filesystem::path> RunConversion(Conversion conversion,
             break;
     }
     return {destination};
+}
+
+}  // namespace
+
+std::vector<std::filesystem::path> RunConversion(Conversion conversion,
+                                                 const std::filesystem::path& source,
+                                                 const std::filesystem::path& destination,
+                                                 std::string_view caption, const DdrOptions& options,
+                                                 ErrorList& errors, Storage& storage) {
+    try {
+        return Convert(conversion, source, destination, caption, options, errors, storage);
+    } catch (const ConversionError&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw ConversionError(Failure::kTooLarge, source, {}, "out of memory");
+    } catch (const std::length_error& error) {
+        throw ConversionError(Failure::kTooLarge, source, {}, error.what());
+    } catch (const std::exception& error) {
+        throw ConversionError(Failure::kInternal, source, {}, error.what());
+    }
 }
 
 }  // namespace torvane

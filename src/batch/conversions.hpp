@@ -12,8 +12,7 @@
 
 namespace torvane {
 
-// Numbered as the buttons' tags.
-enum class Conversion : int { kMSD2d2r = 1, kd2r2MSD = 2, kMSD2ddr = 3, kddr2MSD = 4 };
+enum class Conversion { kMSD2d2r, kd2r2MSD, kMSD2ddr, kddr2MSD };
 
 // ".d2r", ".MSD" or ".ddr".
 [[nodiscard]] std::string_view DestinationExtension(Conversion conversion);
@@ -24,7 +23,9 @@ enum class Conversion : int { kMSD2d2r = 1, kd2r2MSD = 2, kMSD2ddr = 3, kddr2MSD
                                                    const std::filesystem::path& source,
                                                    const std::filesystem::path& folder = {});
 
-// Runs one conversion and returns the files it wrote. Throws ConversionError.
+// Runs one conversion and returns the files it wrote. Throws ConversionError
+// and nothing else: whatever else goes wrong inside a conversion (memory
+// running out, a fault of the program) becomes one too, for the source.
 std::vector<std::filesystem::path> RunConversion(Conversion conversion,
                                                  const std::filesystem::path& source,
                                                  const std::filesystem::path& destination,

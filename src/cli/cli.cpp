@@ -11,6 +11,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "text/conversion_error.hpp"
 #include "text/fixed_texts.hpp"
 #include "text/sjis.hpp"
 
@@ -179,16 +180,13 @@ Request ParseArguments(int argc, char** argv, Batch& batch) {
     return Request::kBatch;
 }
 
-// Messages of the engine usually begin with the file's path or name, which
-// the failure line already shows.
-std::string_view ReasonWithoutFile(std::string_view reason, const fs::path& source) {
-    for (const auto& name : {source.string(), source.filename().string()}) {
-        if (!name.empty() && reason.size() > name.size() + 2 && reason.substr(0, name.size()) == name &&
-            reason.substr(name.size(), 2) == ": ") {
-            return reason.substr(name.size() + 2);
-        }
-    }
-    return reason;
+// The reason of a failure; the failure line already names the source, so only
+// another file (a destination that cannot be written) is named here.
+std::string FailureText(const std::exception& error, const fs::path& source) {
+    const auto* failure = dynamic_cast<const ConversionError*>(&error);
+    if (failure == nullptr) return error.what();
+    if (failure->File().empty() || failure->File() == source) return EnglishReason(*failure);
+    return failure->File().string() + ": " + EnglishReason(*failure);
 }
 
 void PrintErrorLines(const ErrorList& errors, std::size_t from, std::ostream& err) {
@@ -211,7 +209,7 @@ int RunBatch(const Batch& batch, std::ostream& out, std::ostream& err, const Con
             PrintErrorLines(errors, first_new_line, err);
         } catch (const std::exception& error) {
             PrintErrorLines(errors, first_new_line, err);
-            err << kProgram << ": " << file << ": " << ReasonWithoutFile(error.what(), source) << '\n';
+            err << kProgram << ": " << file << ": " << FailureText(error, source) << '\n';
             failed = true;
         }
     }
@@ -219,8 +217,8 @@ int RunBatch(const Batch& batch, std::ostream& out, std::ostream& err, const Con
         try {
             errors.SaveTo(*batch.error_log);
         } catch (const std::exception& error) {
-            err << kProgram << ": " << batch.error_log->string() << ": "
-                << ReasonWithoutFile(error.what(), *batch.error_log) << '\n';
+            err << kProgram << ": " << batch.error_log->string() << ": " << FailureText(error, *batch.error_log)
+                << '\n';
             failed = true;
         }
     }

@@ -11,6 +11,10 @@ void ErrorList::Add(std::string_view file_name, std::string_view message, std::s
     lines_.push_back(std::move(line));
 }
 
+void ErrorList::AddNote(std::string_view code, std::string_view chart, std::string_view value) {
+    notes_.push_back(Note{std::string(code), std::string(chart), std::string(value)});
+}
+
 void ErrorList::SaveTo(const std::filesystem::path& file) const {
     auto out = DiskStorage().CreateDestination(file, {});
     for (const auto& line : lines_) out->WriteLine(line);

@@ -18,8 +18,8 @@ namespace {
 constexpr std::size_t kBufferSize = 1 << 16;
 constexpr std::size_t kMaxFileNameLength = 255;
 
-[[noreturn]] void ThrowIoError(const std::filesystem::path& file, std::string_view doing, int error) {
-    throw ConversionError(file.string() + ": cannot " + std::string(doing) + ": " + std::strerror(error));
+[[noreturn]] void ThrowIoError(const std::filesystem::path& file, Failure kind, int error) {
+    throw ConversionError(kind, file, {}, {}, error);
 }
 
 // Splits bytes into lines at CR LF, LF and lone CR. Keeps the state of a CR
@@ -66,7 +66,7 @@ class FileLineSource final : public LineSource {
 public:
     explicit FileLineSource(std::filesystem::path path) : path_(std::move(path)) {
         file_ = std::fopen(path_.c_str(), "rb");
-        if (file_ == nullptr) ThrowIoError(path_, "open it for reading", errno);
+        if (file_ == nullptr) ThrowIoError(path_, Failure::kOpenForReading, errno);
         buffer_.resize(kBufferSize);
     }
     ~FileLineSource() override {
@@ -95,7 +95,7 @@ public:
     }
 
     void Rewind() override {
-        if (std::fseek(file_, 0, SEEK_SET) != 0) ThrowIoError(path_, "read it again", errno);
+        if (std::fseek(file_, 0, SEEK_SET) != 0) ThrowIoError(path_, Failure::kRead, errno);
         std::clearerr(file_);
         pos_ = size_ = 0;
         eof_ = false;
@@ -107,7 +107,7 @@ private:
         pos_ = 0;
         size_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
         if (size_ < buffer_.size()) {
-            if (std::ferror(file_)) ThrowIoError(path_, "read it", errno ? errno : EIO);
+            if (std::ferror(file_)) ThrowIoError(path_, Failure::kRead, errno ? errno : EIO);
             eof_ = true;
         }
     }
@@ -182,7 +182,7 @@ public:
         if (temporary_name.size() > kMaxFileNameLength) temporary_name = ".torvane.XXXXXX";
         std::string pattern = (folder / temporary_name).string();
         fd_ = ::mkstemp(pattern.data());
-        if (fd_ < 0) ThrowIoError(destination_, "create it", errno);
+        if (fd_ < 0) ThrowIoError(destination_, Failure::kCreate, errno);
         temporary_ = pattern;
         struct stat existing {};
         const mode_t mode = ::stat(destination_.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : CreationMode();
@@ -209,11 +209,11 @@ public:
 
     void Commit() override {
         Flush();
-        if (::fsync(fd_) != 0) ThrowIoError(destination_, "write it", errno);
+        if (::fsync(fd_) != 0) ThrowIoError(destination_, Failure::kWrite, errno);
         const int fd = std::exchange(fd_, -1);
-        if (::close(fd) != 0) ThrowIoError(destination_, "write it", errno);
+        if (::close(fd) != 0) ThrowIoError(destination_, Failure::kWrite, errno);
         if (std::rename(temporary_.c_str(), destination_.c_str()) != 0) {
-            ThrowIoError(destination_, "replace it", errno);
+            ThrowIoError(destination_, Failure::kReplace, errno);
         }
         committed_ = true;
     }
@@ -228,7 +228,7 @@ private:
             const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
             if (n < 0) {
                 if (errno == EINTR) continue;
-                ThrowIoError(destination_, "write it", errno);
+                ThrowIoError(destination_, Failure::kWrite, errno);
             }
             bytes.remove_prefix(static_cast<std::size_t>(n));
         }
@@ -245,14 +245,13 @@ class DiskStorageImpl final : public Storage {
 public:
     std::unique_ptr<LineSource> OpenSource(const std::filesystem::path& source) override {
         std::error_code ec;
-        if (std::filesystem::is_directory(source, ec)) ThrowIoError(source, "read it", EISDIR);
+        if (std::filesystem::is_directory(source, ec)) ThrowIoError(source, Failure::kRead, EISDIR);
         return std::make_unique<FileLineSource>(source);
     }
     std::unique_ptr<LineSink> CreateDestination(const std::filesystem::path& destination,
                                                 const std::filesystem::path& source) override {
         if (IsSameFile(destination, source)) {
-            throw ConversionError(destination.string() +
-                                  ": is the source file itself; it is left unchanged");
+            throw ConversionError(Failure::kSourceIsDestination, destination);
         }
         return std::make_unique<DiskLineSink>(destination);
     }
@@ -280,14 +279,14 @@ Storage& DiskStorage() {
 
 std::unique_ptr<LineSource> MemoryStorage::OpenSource(const std::filesystem::path& source) {
     const auto it = files.find(source);
-    if (it == files.end()) ThrowIoError(source, "open it for reading", ENOENT);
+    if (it == files.end()) ThrowIoError(source, Failure::kOpenForReading, ENOENT);
     return std::make_unique<OwningMemorySource>(it->second);
 }
 
 std::unique_ptr<LineSink> MemoryStorage::CreateDestination(const std::filesystem::path& destination,
                                                            const std::filesystem::path& source) {
     if (destination == source) {
-        throw ConversionError(destination.string() + ": is the source file itself; it is left unchanged");
+        throw ConversionError(Failure::kSourceIsDestination, destination);
     }
     return std::make_unique<MemoryLineSink>(*this, destination);
 }

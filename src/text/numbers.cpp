@@ -5,7 +5,6 @@
 #include <system_error>
 
 #include "text/conversion_error.hpp"
-#include "text/sjis.hpp"
 
 namespace torvane {
 namespace {
@@ -16,9 +15,8 @@ bool IsBlankOrControl(char c) {
 }
 
 [[noreturn]] void ThrowNotANumber(std::string_view text, const std::filesystem::path& file,
-                                  std::string_view key, std::string_view what) {
-    throw ConversionError(file.filename().string() + ": the value of " + Cp932ToUtf8(key) + " \"" +
-                          Cp932ToUtf8(text) + "\" " + std::string(what));
+                                  std::string_view key, Failure kind) {
+    throw ConversionError(kind, file, std::string(key), std::string(text));
 }
 
 // from_chars takes no "+"; a leading one is allowed in header values.
@@ -41,7 +39,7 @@ double ReadDecimal(std::string_view text, const std::filesystem::path& file, std
     const auto [end, ec] =
         std::from_chars(number.data(), number.data() + number.size(), value, std::chars_format::general);
     if (number.empty() || ec != std::errc() || end != number.data() + number.size() || !std::isfinite(value)) {
-        ThrowNotANumber(text, file, key, "is not a number");
+        ThrowNotANumber(text, file, key, Failure::kNotANumber);
     }
     return value;
 }
@@ -50,15 +48,15 @@ long long ReadWholeNumber(std::string_view text, const std::filesystem::path& fi
     const std::string_view number = DropPlus(TrimBlanksAndControls(text));
     long long value = 0;
     const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
-    if (ec == std::errc::result_out_of_range) ThrowNotANumber(text, file, key, "is out of range");
+    if (ec == std::errc::result_out_of_range) ThrowNotANumber(text, file, key, Failure::kNumberOutOfRange);
     if (number.empty() || ec != std::errc() || end != number.data() + number.size()) {
-        ThrowNotANumber(text, file, key, "is not a whole number");
+        ThrowNotANumber(text, file, key, Failure::kNotAWholeNumber);
     }
     return value;
 }
 
 void ThrowNumberOutOfRange(std::string_view text, const std::filesystem::path& file, std::string_view key) {
-    ThrowNotANumber(text, file, key, "is out of range");
+    ThrowNotANumber(text, file, key, Failure::kNumberOutOfRange);
 }
 
 std::string FormatGeneral(double value, int digits) {

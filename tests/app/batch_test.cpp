@@ -123,12 +123,12 @@ private slots:
         QTest::addColumn<int>("conversion");
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("destination");
-        QTest::newRow("MSD2d2r") << QStringLiteral("MSD2d2r") << 1 << QStringLiteral("song.msd") << QStringLiteral("song.d2r");
-        QTest::newRow("d2r2MSD") << QStringLiteral("d2r2MSD") << 2 << QStringLiteral("song.d2r") << QStringLiteral("song.MSD");
-        QTest::newRow("MSD2ddr") << QStringLiteral("MSD2ddr") << 3 << QStringLiteral("song.msd") << QStringLiteral("song.ddr");
-        QTest::newRow("Button1") << QStringLiteral("Button1") << 4 << QStringLiteral("song_sb.ddr") << QStringLiteral("song_sb.MSD");
-        QTest::newRow("name without a dot") << QStringLiteral("MSD2d2r") << 1 << QStringLiteral("song") << QStringLiteral("song.d2r");
-        QTest::newRow("upper-case source") << QStringLiteral("MSD2d2r") << 1 << QStringLiteral("song.MSD") << QStringLiteral("song.d2r");
+        QTest::newRow("MSD2d2r") << QStringLiteral("MSD2d2r") << static_cast<int>(torvane::Conversion::kMSD2d2r) << QStringLiteral("song.msd") << QStringLiteral("song.d2r");
+        QTest::newRow("d2r2MSD") << QStringLiteral("d2r2MSD") << static_cast<int>(torvane::Conversion::kd2r2MSD) << QStringLiteral("song.d2r") << QStringLiteral("song.MSD");
+        QTest::newRow("MSD2ddr") << QStringLiteral("MSD2ddr") << static_cast<int>(torvane::Conversion::kMSD2ddr) << QStringLiteral("song.msd") << QStringLiteral("song.ddr");
+        QTest::newRow("Button1") << QStringLiteral("Button1") << static_cast<int>(torvane::Conversion::kddr2MSD) << QStringLiteral("song_sb.ddr") << QStringLiteral("song_sb.MSD");
+        QTest::newRow("name without a dot") << QStringLiteral("MSD2d2r") << static_cast<int>(torvane::Conversion::kMSD2d2r) << QStringLiteral("song") << QStringLiteral("song.d2r");
+        QTest::newRow("upper-case source") << QStringLiteral("MSD2d2r") << static_cast<int>(torvane::Conversion::kMSD2d2r) << QStringLiteral("song.MSD") << QStringLiteral("song.d2r");
     }
     void EachButtonRunsItsConversionOnDestinationsBesideTheSources() {
         QFETCH(QString, button);

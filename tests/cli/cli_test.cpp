@@ -43,7 +43,7 @@ struct FakeConversions {
         options = ddr_options;
         const std::string name = source.filename().string();
         if (name.starts_with("warn")) errors.Add(name, Texts().bad_step_length, "(12345)");
-        if (name.starts_with("bad")) throw ConversionError(source.string() + ": cannot open it for reading");
+        if (name.starts_with("bad")) throw ConversionError(Failure::kOpenForReading, source);
         if (conversion != Conversion::kMSD2ddr) return {destination};
         if (name.starts_with("empty")) return {};
         const auto stem = destination.parent_path() / destination.stem();

@@ -497,7 +497,7 @@ class FailingSource final : public LineSource {
 public:
     FailingSource(std::string bytes, int lines) : bytes_(std::move(bytes)), inner_(MakeMemorySource(bytes_)), limit_(lines) {}
     bool ReadLine(std::string& line) override {
-        if (read_ == limit_) throw ConversionError("song.msd: cannot read it");
+        if (read_ == limit_) throw ConversionError(Failure::kRead, "song.msd");
         ++read_;
         return inner_->ReadLine(line);
     }

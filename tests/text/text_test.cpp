@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 
 #include "test_support.hpp"
@@ -108,6 +109,34 @@ TEST(ReplaceExtension, ReplacesFromTheLastDotOfTheFileName) {
     EXPECT_EQ(JoinFolder("/charts", "a.d2r"), "/charts/a.d2r");
     EXPECT_EQ(JoinFolder("/charts/", "a.d2r"), "/charts/a.d2r");
     EXPECT_EQ(JoinFolder("/", "a.d2r"), "/a.d2r");
+}
+
+TEST(ConversionError, WordsEachKindFromItsDataAndNamesTheFileOnce) {
+    struct Case {
+        ConversionError error;
+        const char* what;
+        const char* code;
+    };
+    const Case cases[] = {
+        {ConversionError(Failure::kOpenForReading, "/x/song.msd", {}, {}, ENOENT),
+         "/x/song.msd: cannot open it for reading: No such file or directory", "open-for-reading"},
+        {ConversionError(Failure::kCreate, "/ro/song.d2r", {}, {}, EACCES),
+         "/ro/song.d2r: cannot create it: Permission denied", "create"},
+        {ConversionError(Failure::kSourceIsDestination, "a/song.MSD"),
+         "a/song.MSD: is the source file itself; it is left unchanged", "source-is-destination"},
+        {ConversionError(Failure::kNotANumber, "/x/song.msd", "#BPM:", "abc"),
+         "song.msd: the value of #BPM: \"abc\" is not a number", "not-a-number"},
+        {ConversionError(Failure::kNumberOutOfRange, "/x/song.d2r", "START", "99999"),
+         "song.d2r: the value of START \"99999\" is out of range", "number-out-of-range"},
+        {ConversionError(Failure::kWrongFormat, "song.ddr", "an MSD", "no MSD tag in it"),
+         "song.ddr: not an MSD file (no MSD tag in it)", "wrong-format"},
+        {ConversionError(Failure::kTooLarge, "song.d2r", {}, "a step block of more than 4 GB"),
+         "song.d2r: too large to convert: a step block of more than 4 GB", "too-large"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_STREQ(c.error.what(), c.what);
+        EXPECT_EQ(FailureCode(c.error.Kind()), c.code);
+    }
 }
 
 }  // namespace
