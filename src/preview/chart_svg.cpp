@@ -74,32 +74,32 @@ void AppendEscaped(std::string& out, std::string_view cp932) {
     }
 }
 
+// Where the last outline of a path began: the next one moves from there, as
+// a few bytes of relative move instead of two absolute coordinates.
+struct Pen {
+    bool started = false;
+    long long x = 0;
+    long long y = 0;
+};
+
 // An arrow as a closed outline around (x, y), pointing the way of its lane.
-void AppendArrow(std::string& path, std::size_t lane, long long x, long long y) {
-    auto move = [&path](long long mx, long long my) {
-        path += 'M';
-        AppendNumber(path, mx);
-        path += ' ';
-        AppendNumber(path, my);
+void AppendArrow(std::string& path, Pen& pen, std::size_t lane, long long x, long long y) {
+    static constexpr std::array<std::string_view, 4> kOutlines = {
+        "l6-6v4h6v4h-6v4z",     // left, from its tip
+        "l6-6h-4v-6h-4v6h-4z",  // down
+        "l6 6h-4v6h-4v-6h-4z",  // up
+        "l-6-6v4h-6v4h6v4z",    // right
     };
-    switch (lane) {
-        case 0:
-            move(x - kArrowHalf, y);
-            path += "l6-6v4h6v4h-6v4z";
-            break;
-        case 1:
-            move(x, y + kArrowHalf);
-            path += "l6-6h-4v-6h-4v6h-4z";
-            break;
-        case 2:
-            move(x, y - kArrowHalf);
-            path += "l6 6h-4v6h-4v-6h-4z";
-            break;
-        default:
-            move(x + kArrowHalf, y);
-            path += "l-6-6v4h-6v4h6v4z";
-            break;
-    }
+    static constexpr std::array<std::array<long long, 2>, 4> kTips = {
+        {{-kArrowHalf, 0}, {0, kArrowHalf}, {0, -kArrowHalf}, {kArrowHalf, 0}}};
+    const long long tip_x = x + kTips[lane][0];
+    const long long tip_y = y + kTips[lane][1];
+    path += pen.started ? 'm' : 'M';
+    AppendNumber(path, pen.started ? tip_x - pen.x : tip_x);
+    path += ' ';
+    AppendNumber(path, pen.started ? tip_y - pen.y : tip_y);
+    path += kOutlines[lane];
+    pen = {true, tip_x, tip_y};
 }
 
 void AppendLine(std::string& path, long long x, long long y, long long width) {
@@ -204,7 +204,8 @@ void AppendHeader(std::string& out, const Chart& chart, const ChartCounts& count
         out += "<path fill=\"";
         out += kRhythmLooks[i].colour;
         out += "\" stroke=\"#1a1a1a\" d=\"";
-        AppendArrow(out, 2, x + kArrowHalf, 112);
+        Pen pen;
+        AppendArrow(out, pen, 2, x + kArrowHalf, 112);
         out += "\"/>\r\n";
         OpenText(out, x + 2 * kArrowHalf + 4, 116, " font-size=\"11\"");
         out += kRhythmLooks[i].name;
@@ -256,16 +257,17 @@ void AppendMeasures(std::string& out, const Layout& layout) {
 void AppendArrows(std::string& out, const Chart& chart, const Layout& layout) {
     // One outline per colour: a picture of thousands of steps stays five elements.
     std::array<std::string, kRhythmLooks.size()> paths;
+    std::array<Pen, kRhythmLooks.size()> pens;
     for (std::size_t pad = 0; pad < chart.pads.size(); ++pad) {
         const long long pad_x = layout.PadX(static_cast<long long>(pad));
         for (const ChartStep& step : chart.pads[pad].steps) {
             const long long measure = step.tick / kTicksPerMeasure;
             const long long x = layout.LanesX(measure) + pad_x + kLaneWidth / 2;
             const long long y = layout.MeasureY(measure) + (step.tick % kTicksPerMeasure) * kPixelsPerTick;
-            std::string& path = paths[static_cast<std::size_t>(RhythmOfTick(step.tick))];
+            const auto rhythm = static_cast<std::size_t>(RhythmOfTick(step.tick));
             for (std::size_t lane = 0; lane < kLanePanels.size(); ++lane) {
                 if (step.panels & kLanePanels[lane]) {
-                    AppendArrow(path, lane, x + static_cast<long long>(lane) * kLaneWidth, y);
+                    AppendArrow(paths[rhythm], pens[rhythm], lane, x + static_cast<long long>(lane) * kLaneWidth, y);
                 }
             }
         }
