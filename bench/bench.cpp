@@ -7,12 +7,14 @@
 // are medians of repeated runs after a warm-up run, the conversion and its
 // floor taking turns, round all sizes. The growth factor from 16 to 64 MB shows whether time
 // grows linearly (4.0). A last table gives the peak memory for files of one
-// large chart, against the chart's size.
+// large chart, against the chart's size, and one the time of drawing every
+// chart of the MSD sources as pictures against converting them to d2r.
 //
 // Usage: torvane-bench [--sizes 1,4,16,64] [--runs N]
 //        torvane-bench --peak CONVERSION SOURCE DESTINATION   (one run; prints peak KiB)
 //        torvane-bench --write-inputs FOLDER [--sizes ...]      (writes the generated sources, for profiling)
 //        --no-chart-memory leaves out the table of peak memory against one chart's size
+//        --no-preview leaves out the table of pictures against conversions
 
 #include <unistd.h>
 
@@ -32,6 +34,8 @@
 
 #include "batch/conversions.hpp"
 #include "msd/decoder.hpp"
+#include "preview/chart_loader.hpp"
+#include "preview/chart_svg.hpp"
 #include "text/conversion_error.hpp"
 #include "text/fixed_texts.hpp"
 #include "text/line_io.hpp"
@@ -288,16 +292,73 @@ void ChartMemory(const char* self, const fs::path& dir) {
 
 }  // namespace
 
+// What torvane-cli preview does with one source: every chart read and drawn,
+// each picture written safely.
+std::size_t DrawPictures(const fs::path& source, const fs::path& folder) {
+    torvane::ErrorList errors;
+    const auto charts = torvane::LoadCharts(source, torvane::ChartFormat::kMSD, errors);
+    for (std::size_t i = 0; i < charts.size(); ++i) {
+        const std::string svg = torvane::RenderChartSvg(charts[i]);
+        auto sink = torvane::DiskStorage().CreateDestination(folder / ("chart-" + std::to_string(i) + ".svg"), source);
+        std::string_view rest = svg;
+        for (std::size_t end = rest.find("\r\n"); end != std::string_view::npos; end = rest.find("\r\n")) {
+            sink->WriteLine(rest.substr(0, end));
+            rest.remove_prefix(end + 2);
+        }
+        sink->Commit();
+    }
+    return charts.size();
+}
+
+// Previewing a library should take no longer than converting it: the time to
+// draw every chart of an MSD source against the time to convert it to d2r (one
+// file) and to ddr (one file per chart, as the pictures), taking turns.
+void PreviewAgainstConversion(const Inputs& units, const std::vector<int>& sizes, int runs, const fs::path& dir) {
+    std::printf("\n%-8s %7s %9s %9s %10s %10s\n", "preview", "MB", "MB/s", "charts", "x msd2d2r", "x msd2ddr");
+    const fs::path pictures = dir / "pictures";
+    fs::create_directories(pictures);
+    for (const int mb : sizes) {
+        const fs::path source = dir / ("preview-" + std::to_string(mb) + ".msd");
+        const std::string input = Repeat(kMsdHeader, units.msd_unit, static_cast<std::size_t>(mb) * 1024 * 1024);
+        WriteAll(source, input);
+        std::vector<double> preview_times;
+        std::vector<double> d2r_times;
+        std::vector<double> ddr_times;
+        std::size_t charts = 0;
+        for (int round = 0; round <= runs; ++round) {
+            ::sync();
+            const double p = TimeSeconds([&] { charts = DrawPictures(source, pictures); });
+            ::sync();
+            const double d2r = TimeSeconds([&] { Convert(kConversions[0], source, dir / "preview-out.d2r"); });
+            ::sync();
+            const double ddr = TimeSeconds([&] { Convert(kConversions[2], source, dir / "preview-out.ddr"); });
+            if (round == 0) continue;
+            preview_times.push_back(p);
+            d2r_times.push_back(d2r);
+            ddr_times.push_back(ddr);
+        }
+        const double mib = static_cast<double>(input.size()) / kMiB;
+        const double p = Median(preview_times);
+        std::printf("%-8s %7.1f %9.1f %9zu %10.2f %10.2f\n", "svg", mib, mib / p, charts, p / Median(d2r_times),
+                    p / Median(ddr_times));
+        std::fflush(stdout);
+        fs::remove(source);
+    }
+    fs::remove_all(pictures);
+}
+
 int main(int argc, char** argv) {
     std::vector<int> sizes = {1, 4, 16, 64};
     int runs = 5;
     fs::path inputs_folder;
     bool no_chart_memory = false;
+    bool no_preview = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--peak" && i + 3 < argc) return PeakMode(argv[i + 1], argv[i + 2], argv[i + 3]);
         if (arg == "--write-inputs" && i + 1 < argc) inputs_folder = argv[++i];
         if (arg == "--no-chart-memory") no_chart_memory = true;
+        if (arg == "--no-preview") no_preview = true;
         if (arg == "--runs" && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
         if (arg == "--sizes" && i + 1 < argc) {
             sizes.clear();
@@ -385,6 +446,7 @@ int main(int argc, char** argv) {
             }
         }
         if (inputs_folder.empty() && !no_chart_memory) ChartMemory(argv[0], dir);
+        if (inputs_folder.empty() && !no_preview) PreviewAgainstConversion(units, sizes, runs, dir);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "torvane-bench: %s\n", e.what());
         fs::remove_all(dir);

@@ -49,6 +49,15 @@ std::vector<std::filesystem::path> QtDialogs::OpenSourceFiles(QWidget* parent, i
     return paths;
 }
 
+std::optional<std::filesystem::path> QtDialogs::OpenChartFile(QWidget* parent) {
+    const QString all = QStringLiteral("譜面ファイル (*.msd *.MSD *.d2r *.D2R *.ddr *.DDR)");
+    const QString file = QFileDialog::getOpenFileName(parent, QString(), last_folder_,
+                                                      all + QStringLiteral(";;") + Filters().join(QStringLiteral(";;")));
+    if (file.isEmpty()) return std::nullopt;
+    last_folder_ = QFileInfo(file).absolutePath();
+    return PathFromQt(QFileInfo(file).absoluteFilePath());
+}
+
 std::optional<std::filesystem::path> QtDialogs::ChooseFolder(QWidget* parent, const QString& title,
                                                              const std::filesystem::path& preselect) {
     const QString folder = QFileDialog::getExistingDirectory(parent, title, PathToQt(preselect));

@@ -23,6 +23,10 @@ public:
     // paths; none when the user cancels.
     [[nodiscard]] virtual std::vector<std::filesystem::path> OpenSourceFiles(QWidget* parent, int format) = 0;
 
+    // The file chooser of the chart preview: one file of any of the three
+    // formats, full path; nothing when the user cancels.
+    [[nodiscard]] virtual std::optional<std::filesystem::path> OpenChartFile(QWidget* parent) = 0;
+
     // The folder chooser with `preselect` selected; nothing when the user cancels.
     [[nodiscard]] virtual std::optional<std::filesystem::path> ChooseFolder(
         QWidget* parent, const QString& title, const std::filesystem::path& preselect) = 0;
@@ -52,6 +56,7 @@ public:
 class QtDialogs : public Dialogs {
 public:
     [[nodiscard]] std::vector<std::filesystem::path> OpenSourceFiles(QWidget* parent, int format) override;
+    [[nodiscard]] std::optional<std::filesystem::path> OpenChartFile(QWidget* parent) override;
     [[nodiscard]] std::optional<std::filesystem::path> ChooseFolder(
         QWidget* parent, const QString& title, const std::filesystem::path& preselect) override;
     void ShowOptions(TOptionForm& form) override;

@@ -12,6 +12,7 @@
 
 #include "app/dialogs.hpp"
 #include "app/option_form.hpp"
+#include "app/preview_window.hpp"
 #include "app/window_look.hpp"
 #include "batch/conversions.hpp"
 #include "text/fixed_texts.hpp"
@@ -89,6 +90,8 @@ TMainForm::TMainForm(Dialogs& dialogs, QWidget* parent)
 
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, [this] { ShowHelp(); });
+    auto* preview = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this);
+    connect(preview, &QShortcut::activated, this, [this] { OpenChartPreview(this, dialogs_); });
 
     SetErrLogFolders(PathFromQt(QCoreApplication::applicationDirPath()),
                      PathFromQt(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)));
@@ -179,7 +182,8 @@ void TMainForm::ShowHelp() {
                                      "ｄｄｒ－－→ＭＳＤ：ddrファイルをMSDファイルに変換します。\n\n"
                                      "「変換先フォルダを確認しない」にチェックがあると、変換したファイルは"
                                      "元のファイルと同じフォルダに作られます。\n"
-                                     "変換エラーはErrLog.txtに記録されます。"));
+                                     "変換エラーはErrLog.txtに記録されます。\n"
+                                     "Ctrl+P：譜面ファイルを選ぶと、その譜面を図で表示します。"));
 }
 
 }  // namespace torvane

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "cli/chart_commands.hpp"
 #include "text/conversion_error.hpp"
 #include "text/fixed_texts.hpp"
 #include "text/sjis.hpp"
@@ -237,6 +238,10 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
 }
 
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, const ConvertFile& convert) {
+    if (argc > 1 && (std::string_view(argv[1]) == "preview" || std::string_view(argv[1]) == "check")) {
+        return std::string_view(argv[1]) == "preview" ? RunPreviewCommand(argc - 1, argv + 1, out, err)
+                                                      : RunCheckCommand(argc - 1, argv + 1, out, err);
+    }
     Batch batch;
     try {
         switch (ParseArguments(argc, argv, batch)) {

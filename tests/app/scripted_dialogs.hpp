@@ -25,9 +25,10 @@ public:
     // Answers.
     std::vector<std::filesystem::path> files;  // none: the file dialog is cancelled
     std::optional<std::filesystem::path> folder;  // none: the folder chooser is cancelled
+    std::optional<std::filesystem::path> chart_file;  // none: the preview's file chooser is cancelled
     std::function<void(TOptionForm&)> on_options;  // what the user does in the option dialog
 
-    // What was asked, in order: "files", "folder", "options", "notice", "error", "help".
+    // What was asked, in order: "files", "chart", "folder", "options", "notice", "error", "help".
     QStringList calls;
     int file_format = 0;
     QString folder_title;
@@ -40,6 +41,10 @@ public:
         calls << QStringLiteral("files");
         file_format = format;
         return files;
+    }
+    std::optional<std::filesystem::path> OpenChartFile(QWidget*) override {
+        calls << QStringLiteral("chart");
+        return chart_file;
     }
     std::optional<std::filesystem::path> ChooseFolder(QWidget*, const QString& title,
                                                       const std::filesystem::path& preselect) override {

@@ -1,0 +1,185 @@
+#include "msd/chart_model.hpp"
+
+#include <algorithm>
+#include <array>
+
+#include "msd/chart_section.hpp"
+#include "msd/decoder.hpp"
+#include "text/conversion_error.hpp"
+#include "text/numbers.hpp"
+
+namespace torvane {
+namespace {
+
+constexpr std::array<ChartStyle, 3> kStylesOfTags = {ChartStyle::kSingle, ChartStyle::kCouple, ChartStyle::kDouble};
+constexpr std::array<ChartDifficulty, 3> kDifficultiesOfWords = {ChartDifficulty::kBasic, ChartDifficulty::kAnother,
+                                                                 ChartDifficulty::kManiac};
+
+// The header value: after the tag, without the line's last character.
+std::string_view HeaderValue(std::string_view line, std::size_t tag_length) {
+    if (line.size() <= tag_length + 1) return {};
+    return line.substr(tag_length, line.size() - tag_length - 1);
+}
+
+// A number that does not parse stops a conversion, but a picture of the
+// chart is still worth having: the value is then simply unknown.
+std::optional<double> HeaderNumber(std::string_view value, std::string_view key) {
+    try {
+        return ReadDecimal(value, {}, key);
+    } catch (const ConversionError&) {
+        return std::nullopt;
+    }
+}
+
+struct SongValues {
+    std::optional<std::string> title;
+    std::optional<std::string> artist;
+    std::optional<double> tempo;
+    std::optional<double> gap;
+    bool tempo_seen = false;
+    bool gap_seen = false;
+};
+
+// Takes the text before the first ":" of `rest` off it; all of it when there is none.
+std::string_view TakeField(std::string_view& rest) {
+    const std::size_t colon = rest.find(':');
+    if (colon == std::string_view::npos) {
+        const std::string_view all = rest;
+        rest = {};
+        return all;
+    }
+    const std::string_view field = rest.substr(0, colon);
+    rest.remove_prefix(colon + 1);
+    return field;
+}
+
+// Reads the chart whose tag line is `line` (its tag already known) and the
+// lines that continue it.
+Chart ReadChart(std::string_view line, std::size_t tag, LineSource& source, std::string_view file_name,
+                ErrorList& errors) {
+    Chart chart;
+    chart.style = kStylesOfTags[tag];
+    std::string_view rest = line.substr(kChartTags[tag].size());
+    bool known = false;
+    for (std::size_t i = 0; i < kDifficulties.size(); ++i) {
+        if (StartsWith(rest, kDifficulties[i])) {
+            chart.difficulty = kDifficultiesOfWords[i];
+            chart.difficulty_word = kDifficulties[i].substr(0, kDifficulties[i].size() - 1);
+            rest.remove_prefix(kDifficulties[i].size());
+            known = true;
+            break;
+        }
+    }
+    if (!known) {
+        // A word the formats do not know: still a difficulty to a person, so
+        // its level is the field after it, not the word itself.
+        chart.difficulty_word = std::string(TakeField(rest));
+    }
+    if (rest.find(':') == std::string_view::npos) {
+        // No level field: what follows is step data, as both readers take it.
+        chart.level.clear();
+    } else {
+        chart.level = std::string(TakeField(rest));
+    }
+    std::string data(rest);
+    if (data.empty() || !EndsWithSemicolon(line)) (void)AppendChartLines(source, data);
+
+    std::string_view second_side;
+    std::string_view first_side = data;
+    const std::size_t colon = data.find(':');
+    const bool two_sides = colon != std::string::npos;
+    if (two_sides) {
+        first_side = std::string_view(data).substr(0, colon);
+        second_side = std::string_view(data).substr(colon + 1);
+    }
+    chart.pads.push_back(PadFromExpandedSteps(DecodeMSDSteps(first_side, file_name, errors)));
+    if (two_sides || chart.style != ChartStyle::kSingle) {
+        chart.pads.push_back(PadFromExpandedSteps(DecodeMSDSteps(second_side, file_name, errors)));
+    }
+    return chart;
+}
+
+}  // namespace
+
+long long Chart::Length() const {
+    long long length = 0;
+    for (const auto& pad : pads) length = std::max(length, pad.length);
+    return length;
+}
+
+unsigned char PanelsOfStepCharacter(char c) {
+    switch (c) {
+        case '1': return kLeftPanel | kDownPanel;
+        case '2': return kDownPanel;
+        case '3': return kDownPanel | kRightPanel;
+        case '4': return kLeftPanel;
+        case '6': return kRightPanel;
+        case '7': return kLeftPanel | kUpPanel;
+        case '8': return kUpPanel;
+        case '9': return kUpPanel | kRightPanel;
+        case 'A': return kDownPanel | kUpPanel;
+        case 'B': return kLeftPanel | kRightPanel;
+        default: return 0;
+    }
+}
+
+ChartPad PadFromExpandedSteps(std::string_view expanded) {
+    ChartPad pad;
+    long long tick = 0;
+    auto add = [&pad](long long at, char c) {
+        if (const unsigned char panels = PanelsOfStepCharacter(c); panels != 0) pad.steps.push_back({at, panels});
+    };
+    for (std::size_t i = 0; i < expanded.size(); ++i) {
+        const char c = expanded[i];
+        if (c == ':' || c == ';') continue;
+        if (c == 'T') {
+            // The decoder always writes three characters after "T"; a text
+            // cut short still ends the beat where it would have ended.
+            for (std::size_t third = 0; third < 3 && i + 1 < expanded.size(); ++third) {
+                add(tick + static_cast<long long>(third) * (kTicksPerBeat / 3), expanded[++i]);
+            }
+            tick += kTicksPerBeat;
+            continue;
+        }
+        add(tick, c);
+        tick += kTicksPerCell;
+    }
+    pad.length = tick;
+    return pad;
+}
+
+std::vector<Chart> ReadMSDCharts(LineSource& source, std::string_view file_name, ErrorList& errors) {
+    std::vector<Chart> charts;
+    SongValues song;
+    std::string line;
+    while (source.ReadLine(line)) {
+        if (StartsWith(line, "#TITLE:")) {
+            if (!song.title) song.title = std::string(HeaderValue(line, 7));
+        } else if (StartsWith(line, "#ARTIST:")) {
+            if (!song.artist) song.artist = std::string(HeaderValue(line, 8));
+        } else if (StartsWith(line, "#BPM:")) {
+            if (!song.tempo_seen) song.tempo = HeaderNumber(HeaderValue(line, 5), "#BPM:");
+            song.tempo_seen = true;
+        } else if (StartsWith(line, "#GAP:")) {
+            if (!song.gap_seen) song.gap = HeaderNumber(HeaderValue(line, 5), "#GAP:");
+            song.gap_seen = true;
+        } else {
+            for (std::size_t tag = 0; tag < kChartTags.size(); ++tag) {
+                if (StartsWith(line, kChartTags[tag])) {
+                    charts.push_back(ReadChart(line, tag, source, file_name, errors));
+                    break;
+                }
+            }
+        }
+    }
+    // Header tags may stand after the charts; they are the song's all the same.
+    for (auto& chart : charts) {
+        chart.title = song.title.value_or(std::string());
+        chart.artist = song.artist.value_or(std::string());
+        chart.tempo = song.tempo;
+        chart.gap = song.gap;
+    }
+    return charts;
+}
+
+}  // namespace torvane

@@ -1,0 +1,81 @@
+#pragma once
+// A chart as steps in time: what the MSD step notation means once the
+// decoder has expanded it. Pictures of charts and the comparison of a chart
+// before and after a conversion both work on this model, not on step text.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "text/error_list.hpp"
+#include "text/line_io.hpp"
+
+namespace torvane {
+
+// A 32nd note is 3 ticks and a triplet 8th note 8 ticks, so both lie on whole
+// ticks.
+inline constexpr long long kTicksPerBeat = 24;
+inline constexpr long long kTicksPerMeasure = 4 * kTicksPerBeat;
+inline constexpr long long kTicksPerCell = 3;  // one 32nd-note cell of the expanded step text
+
+// Panel bits of a step, the sum that the ddr panel code writes.
+inline constexpr unsigned char kLeftPanel = 1;
+inline constexpr unsigned char kDownPanel = 2;
+inline constexpr unsigned char kUpPanel = 4;
+inline constexpr unsigned char kRightPanel = 8;
+
+enum class ChartStyle { kSingle, kDouble, kCouple };
+enum class ChartDifficulty { kBasic, kAnother, kManiac, kUnknown };
+
+// The panels stepped on at one moment.
+struct ChartStep {
+    long long tick = 0;  // from the start of the chart's step data, lead-in included
+    unsigned char panels = 0;
+
+    friend bool operator==(const ChartStep&, const ChartStep&) = default;
+};
+
+struct ChartPad {
+    std::vector<ChartStep> steps;  // in time order, each with at least one panel
+    long long length = 0;          // ticks that the pad's step data spans, rests included
+
+    friend bool operator==(const ChartPad&, const ChartPad&) = default;
+};
+
+struct Chart {
+    ChartStyle style = ChartStyle::kSingle;
+    ChartDifficulty difficulty = ChartDifficulty::kUnknown;
+    std::string difficulty_word;  // as written; what names a difficulty the formats do not know
+    std::string level;            // as written (code page 932 bytes)
+    // The song's values: the first of each header tag in the file.
+    std::string title;  // code page 932 bytes
+    std::string artist;
+    std::optional<double> tempo;  // beats per minute; none when absent or not a number
+    std::optional<double> gap;
+    // One pad for a single chart; two for double and couple charts, and for
+    // a single chart whose step data has a second side.
+    std::vector<ChartPad> pads;
+
+    // Ticks of the longest pad.
+    [[nodiscard]] long long Length() const;
+};
+
+// Left 1, down 2, up 4, right 8 for the MSD step characters; 0 for "0", "5"
+// and every character that names no panel.
+[[nodiscard]] unsigned char PanelsOfStepCharacter(char c);
+
+// A pad from one side's expanded step text (DecodeMSDSteps): each cell 3
+// ticks, a triplet beat "T" x y z 24 ticks with its steps 8 ticks apart;
+// ":" and ";" take no time.
+[[nodiscard]] ChartPad PadFromExpandedSteps(std::string_view expanded);
+
+// The charts of an MSD file in file order, read line by line. Each side of
+// each chart goes through DecodeMSDSteps, whose error lines name `file_name`.
+// A difficulty word the formats do not know is kept as the chart's
+// difficulty word, with the level after it; a chart cut off by the end of the
+// file keeps what was read.
+[[nodiscard]] std::vector<Chart> ReadMSDCharts(LineSource& source, std::string_view file_name, ErrorList& errors);
+
+}  // namespace torvane

@@ -1,0 +1,54 @@
+#pragma once
+// Charts of a file of any of the three formats, as Torvane reads them: an MSD
+// file directly, a d2r or ddr file through its conversion to MSD, made in
+// memory.
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "msd/chart_model.hpp"
+#include "text/error_list.hpp"
+#include "text/line_io.hpp"
+
+namespace torvane {
+
+// Numbered as the formats' codes.
+enum class ChartFormat : int { kMSD = 1, kd2r = 2, kddr = 3 };
+
+// The format that the file's extension names (".msd", ".d2r", ".ddr", in any
+// case); none for another extension.
+[[nodiscard]] std::optional<ChartFormat> FormatOfFile(const std::filesystem::path& file);
+
+// Sources read from another storage, destinations kept in memory: where the
+// conversions that are only looked at, never saved, write. A path written
+// here is read back from memory from then on.
+class MemoryDestinations : public Storage {
+public:
+    explicit MemoryDestinations(Storage& sources) : sources_(sources) {}
+
+    [[nodiscard]] std::unique_ptr<LineSource> OpenSource(const std::filesystem::path& source) override;
+    [[nodiscard]] std::unique_ptr<LineSink> CreateDestination(const std::filesystem::path& destination,
+                                                              const std::filesystem::path& source) override;
+
+    [[nodiscard]] const std::map<std::filesystem::path, std::string>& Written() const { return memory_.files; }
+
+private:
+    Storage& sources_;
+    MemoryStorage memory_;
+};
+
+// The charts of the MSD file `source` in `storage`; the decoder's error lines
+// go to `errors`. Throws ConversionError when the file cannot be read.
+[[nodiscard]] std::vector<Chart> ReadMSDFileCharts(const std::filesystem::path& source, ErrorList& errors,
+                                                   Storage& storage);
+
+// The charts of `source` in the given format. A d2r or ddr file is converted
+// to MSD in memory first, with the error lines that conversion reports.
+// Throws ConversionError when the file cannot be read or converted.
+[[nodiscard]] std::vector<Chart> LoadCharts(const std::filesystem::path& source, ChartFormat format,
+                                            ErrorList& errors, Storage& storage = DiskStorage());
+
+}  // namespace torvane

@@ -1,0 +1,1 @@
+#SINGLE:BASIC:1:;

@@ -1,0 +1,5 @@
+#TITLE:Couple;
+#ARTIST:Two players;
+#COUPLE:ANOTHER:6:
+(123)(456)(789)(AB0)0(123)48:
+0000(321)(987)4008;

@@ -1,0 +1,8 @@
+#TITLE:Rhythms;
+#ARTIST:Torvane tests;
+#BPM:150;
+#GAP:0;
+#SINGLE:BASIC:4:
+(4268)(12345678)(123)4
+(9A)(B000)(1000)(0707)
+40608020;

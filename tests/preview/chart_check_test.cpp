@@ -1,0 +1,242 @@
+#include "preview/chart_check.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "preview/check_report.hpp"
+#include "test_support.hpp"
+
+namespace torvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path Example(const char* name) { return fs::path(TORVANE_TEST_DATA) / ".." / "examples" / name; }
+
+// The step changes of a chart as the report spells them, pad by pad.
+std::vector<std::string> Described(const ChartCheck& chart) {
+    std::vector<std::string> lines;
+    for (const auto& change : chart.steps) {
+        lines.push_back("pad " + std::to_string(change.pad + 1) + " " + DescribeStepChange(change));
+    }
+    return lines;
+}
+
+std::vector<std::string> ValueNames(const ChartCheck& chart) {
+    std::vector<std::string> names;
+    for (const auto& value : chart.values) names.push_back(value.what);
+    return names;
+}
+
+const RoundTripCheck& Way(const SourceCheck& check, RoundTrip way) {
+    for (const auto& w : check.ways) {
+        if (w.way == way) return w;
+    }
+    throw std::runtime_error("no such round trip");
+}
+
+SourceCheck CheckText(const test::TempDir& temp, const std::string& name, const std::string& text,
+                      const DdrOptions& options = {}) {
+    test::WriteFile(temp / name, text);
+    return CheckSource(temp / name, *FormatOfFile(name), options);
+}
+
+TEST(FormatPosition, NamesMeasureAndBeatFromOne) {
+    const std::vector<std::pair<long long, std::string>> cases = {
+        {0, "measure 1 beat 1"},
+        {12, "measure 1 beat 1.5"},
+        {11 * 96 + 36, "measure 12 beat 2.5"},
+        {3, "measure 1 beat 1.125"},
+        {18, "measure 1 beat 1.75"},
+        {8, "measure 1 beat 1 1/3"},
+        {96 + 40, "measure 2 beat 2 2/3"},
+        {20, "measure 1 beat 1 5/6"},
+        {999 * 96, "measure 1000 beat 1"},
+        {-24, "measure 0 beat 4"},
+    };
+    for (const auto& [tick, text] : cases) EXPECT_EQ(FormatPosition(tick), text) << tick;
+}
+
+Chart SingleChart(std::vector<ChartStep> steps, std::optional<double> gap = 0) {
+    Chart chart;
+    chart.difficulty = ChartDifficulty::kBasic;
+    chart.level = "3";
+    chart.title = "Song";
+    chart.tempo = 150;
+    chart.gap = gap;
+    chart.pads.push_back({std::move(steps), 96 * 4});
+    return chart;
+}
+
+TEST(CompareCharts, TellsEachKindOfChange) {
+    const Chart before = SingleChart({{96, 1}, {108, 2}, {120, 4}, {144, 8}});
+    struct Case {
+        const char* name;
+        Chart after;
+        std::vector<std::string> steps;
+        std::vector<std::string> values;
+    };
+    Chart retitled = before;
+    retitled.title = "Other";
+    retitled.artist = "Someone";
+    retitled.level = "12";
+    retitled.tempo.reset();
+    const std::vector<Case> cases = {
+        {"the same", before, {}, {}},
+        // Two beats more lead-in and 128 more gap units: the same against the music.
+        {"shift made up by the gap", SingleChart({{144, 1}, {156, 2}, {168, 4}, {192, 8}}, 128), {}, {}},
+        {"shift not made up", SingleChart({{144, 1}, {156, 2}, {168, 4}, {192, 8}}), {}, {"gap"}},
+        {"a step lost", SingleChart({{96, 1}, {120, 4}, {144, 8}}), {"pad 1 lost: measure 2 beat 1.5, down"}, {}},
+        {"a step added",
+         SingleChart({{96, 1}, {108, 2}, {120, 4}, {132, 12}, {144, 8}}),
+         {"pad 1 added: measure 2 beat 2.5, up right"},
+         {}},
+        {"a step moved",
+         SingleChart({{96, 1}, {114, 2}, {120, 4}, {144, 8}}),
+         {"pad 1 moved: measure 2 beat 1.5 -> measure 2 beat 1.75, down"},
+         {}},
+        {"panels changed",
+         SingleChart({{96, 1}, {108, 3}, {120, 4}, {144, 8}}),
+         {"pad 1 panels changed: measure 2 beat 1.5, down -> left down"},
+         {}},
+        {"song values", [&] { Chart c = retitled; return c; }(), {}, {"level", "tempo", "title", "artist"}},
+    };
+    for (const auto& c : cases) {
+        const ChartCheck check = CompareCharts(before, c.after);
+        EXPECT_EQ(Described(check), c.steps) << c.name;
+        EXPECT_EQ(ValueNames(check), c.values) << c.name;
+    }
+    const ChartCheck shifted = CompareCharts(before, SingleChart({{144, 1}, {156, 2}, {168, 4}, {192, 8}}));
+    EXPECT_EQ(shifted.values[0].detail, "the steps come 2 beats later against the music");
+}
+
+TEST(CheckSource, FindsNothingWhereTheExamplesSurvive) {
+    const DdrOptions options;
+    const SourceCheck msd = CheckSource(Example("sample.msd"), ChartFormat::kMSD, options);
+    ASSERT_EQ(msd.charts.size(), 3u);
+    EXPECT_FALSE(Way(msd, RoundTrip::kThroughd2r).Changed());
+    // ddr holds no tempo, gap, artist or level; every step still comes back in place.
+    const auto& ddr = Way(msd, RoundTrip::kThroughddr);
+    ASSERT_EQ(ddr.charts.size(), 3u);
+    for (const auto& chart : ddr.charts) {
+        EXPECT_TRUE(chart.came_back);
+        EXPECT_TRUE(chart.steps.empty()) << chart.label;
+        EXPECT_EQ(ValueNames(chart), (std::vector<std::string>{"level", "tempo", "gap", "artist"}));
+    }
+    EXPECT_FALSE(CheckSource(Example("sample.d2r"), ChartFormat::kd2r, options).Changed());
+    EXPECT_FALSE(CheckSource(Example("sample_sb.ddr"), ChartFormat::kddr, options).Changed());
+}
+
+TEST(CheckSource, FindsATripletAfterBusy16thNotesMovedThroughD2r) {
+    // The 8th note "4" puts what follows half a beat off; the d2r reader
+    // moves the triplet that then starts inside a beat to the next beat, and
+    // every step after it with it.
+    test::TempDir temp;
+    const SourceCheck check =
+        CheckText(temp, "song.msd", test::CrLf({"#BPM:150;", "#GAP:0;", "#SINGLE:BASIC:3:00000000(4268)4(2486)(123)48;"}));
+    const auto& d2r = Way(check, RoundTrip::kThroughd2r);
+    ASSERT_EQ(d2r.charts.size(), 1u);
+    EXPECT_TRUE(d2r.charts[0].values.empty());
+    EXPECT_EQ(Described(d2r.charts[0]), (std::vector<std::string>{
+                                            "pad 1 moved: measure 2 beat 3.5 -> measure 2 beat 4, left down",
+                                            "pad 1 moved: measure 2 beat 3 5/6 -> measure 2 beat 4 1/3, down",
+                                            "pad 1 moved: measure 2 beat 4 1/6 -> measure 2 beat 4 2/3, down right",
+                                            "pad 1 moved: measure 2 beat 4.5 -> measure 3 beat 1, left",
+                                            "pad 1 moved: measure 3 beat 1 -> measure 3 beat 1.5, up",
+                                        }));
+    EXPECT_EQ(d2r.error_lines.size(), 1u);  // the reader says so, without saying where
+}
+
+TEST(CheckSource, FindsTheStepsFromMeasure1000LostThroughDdr) {
+    test::TempDir temp;
+    std::string steps;
+    for (int measure = 1; measure <= 1002; ++measure) steps += measure == 1001 ? "00000000" : "40000000";
+    const SourceCheck check = CheckText(temp, "long.msd", test::CrLf({"#GAP:0;", "#SINGLE:BASIC:1:" + steps + ";"}));
+    const auto& ddr = Way(check, RoundTrip::kThroughddr);
+    ASSERT_EQ(ddr.charts.size(), 1u);
+    EXPECT_EQ(Described(ddr.charts[0]), (std::vector<std::string>{"pad 1 lost: measure 1000 beat 1, left",
+                                                                  "pad 1 lost: measure 1002 beat 1, left"}));
+    EXPECT_FALSE(Way(check, RoundTrip::kThroughd2r).Changed());
+}
+
+TEST(CheckSource, FindsAChartOfUnknownDifficultyLost) {
+    test::TempDir temp;
+    const SourceCheck check = CheckText(temp, "song.msd", test::CrLf({"#GAP:0;", "#SINGLE:BASIC:2:4862;", "#SINGLE:EASY:3:12;"}));
+    const auto& ddr = Way(check, RoundTrip::kThroughddr);
+    ASSERT_EQ(ddr.charts.size(), 2u);
+    EXPECT_FALSE(ddr.charts[0].steps.size());
+    EXPECT_FALSE(ddr.charts[1].came_back);
+    EXPECT_EQ(ddr.charts[1].lost_reason, "a chart of a difficulty that ddr does not know gets no ddr file");
+    // The d2r reader writes the chart without its difficulty; the section's
+    // step data is read from the difficulty word on.
+    const auto& d2r = Way(check, RoundTrip::kThroughd2r);
+    ASSERT_EQ(d2r.charts.size(), 2u);
+    EXPECT_FALSE(d2r.charts[0].Changed());
+    EXPECT_TRUE(d2r.charts[1].came_back);
+    EXPECT_EQ(ValueNames(d2r.charts[1]), (std::vector<std::string>{"difficulty", "level"}));
+    EXPECT_FALSE(d2r.charts[1].steps.empty());
+}
+
+TEST(CheckSource, FindsAChartReplacedByALaterOneOfTheSameKindThroughDdr) {
+    test::TempDir temp;
+    const SourceCheck check =
+        CheckText(temp, "song.msd", test::CrLf({"#SINGLE:BASIC:2:4862;", "#SINGLE:BASIC:4:(4862)(4862);"}));
+    const auto& ddr = Way(check, RoundTrip::kThroughddr);
+    ASSERT_EQ(ddr.charts.size(), 2u);
+    EXPECT_FALSE(ddr.charts[0].came_back);
+    EXPECT_EQ(ddr.charts[0].lost_reason, "a later chart of the same style and difficulty replaces its ddr file");
+    EXPECT_TRUE(ddr.charts[1].came_back);
+    EXPECT_TRUE(ddr.charts[1].steps.empty());
+}
+
+TEST(CheckSource, FindsNineBeatsGainedThroughD2rByAFileWithoutGap) {
+    // Without "#GAP:" the d2r file has no DELAY; read back, the chart gets
+    // the reader's lead-in of 34 8th notes but a gap of only 8 beats.
+    test::TempDir temp;
+    const SourceCheck check = CheckText(temp, "song.msd", test::CrLf({"#SINGLE:BASIC:2:4862;"}));
+    const auto& d2r = Way(check, RoundTrip::kThroughd2r);
+    ASSERT_EQ(d2r.charts.size(), 1u);
+    ASSERT_EQ(d2r.charts[0].values.size(), 1u);
+    const ValueChange& gap = d2r.charts[0].values[0];
+    EXPECT_EQ(gap.what, "gap");
+    EXPECT_EQ(gap.before, "none");
+    EXPECT_EQ(gap.after, "512");
+    EXPECT_EQ(gap.detail, "the steps come 9 beats later against the music");
+    EXPECT_TRUE(d2r.charts[0].steps.empty());
+}
+
+TEST(CheckSource, ReportsAConversionThatCannotBeMade) {
+    test::TempDir temp;
+    const SourceCheck check = CheckText(temp, "song.msd", test::CrLf({"#BPM:fast;", "#SINGLE:BASIC:2:4862;"}));
+    const auto& d2r = Way(check, RoundTrip::kThroughd2r);
+    ASSERT_TRUE(d2r.failure.has_value());
+    EXPECT_NE(d2r.failure->find("#BPM:"), std::string::npos);
+    EXPECT_TRUE(check.Changed());
+    EXPECT_THROW((void)CheckSource(temp / "missing.msd", ChartFormat::kMSD, {}), std::exception);
+}
+
+TEST(FormatCheckReport, SaysNoChangeOrListsAFewChanges) {
+    test::TempDir temp;
+    std::string steps;
+    for (int measure = 1; measure <= 1005; ++measure) steps += "40000000";
+    const SourceCheck check =
+        CheckText(temp, "long.msd", test::CrLf({"#BPM:120;", "#GAP:0;", "#SINGLE:BASIC:1:" + steps + ";"}));
+    const std::string report = FormatCheckReport(check, 2);
+    const std::string expected = (temp / "long.msd").string() +
+                                 ": 1 chart\n"
+                                 "  through d2r: no change\n"
+                                 "  through ddr:\n"
+                                 "    chart 1, Single Basic level 1:\n"
+                                 "      gap: 0 -> 0 (the steps come 9 beats later against the music)\n"
+                                 "      6 steps lost\n"
+                                 "        lost: measure 1000 beat 1, left\n"
+                                 "        lost: measure 1001 beat 1, left\n"
+                                 "        and 4 more\n";
+    EXPECT_EQ(report, expected);
+}
+
+}  // namespace
+}  // namespace torvane

@@ -1,0 +1,100 @@
+#include "preview/chart_loader.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "chart_steps.hpp"
+#include "test_support.hpp"
+#include "text/conversion_error.hpp"
+
+namespace torvane {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Shifted;
+using test::StepsText;
+
+fs::path Example(const char* name) { return fs::path(TORVANE_TEST_DATA) / ".." / "examples" / name; }
+
+TEST(FormatOfFile, NamesTheFormatOfEachExtensionInAnyCase) {
+    const std::vector<std::pair<std::string, std::optional<ChartFormat>>> cases = {
+        {"song.msd", ChartFormat::kMSD}, {"song.MSD", ChartFormat::kMSD}, {"a/b.Msd", ChartFormat::kMSD},
+        {"song.d2r", ChartFormat::kd2r}, {"song.D2R", ChartFormat::kd2r}, {"song_sb.ddr", ChartFormat::kddr},
+        {"song.DDR", ChartFormat::kddr}, {"song.txt", std::nullopt},     {"msd", std::nullopt},
+        {"song.msd.bak", std::nullopt},
+    };
+    for (const auto& [name, format] : cases) EXPECT_EQ(FormatOfFile(name), format) << name;
+}
+
+TEST(LoadCharts, ReadsTheD2rExampleAsItsMSDShiftedByTheLeadInTheGapRuleAdds) {
+    ErrorList errors;
+    const auto msd = LoadCharts(Example("sample.msd"), ChartFormat::kMSD, errors);
+    EXPECT_TRUE(errors.Empty());
+    // The reader reports each MUSICEND that a section's separator follows;
+    // those lines are the conversion's, and reach the caller.
+    const auto d2r = LoadCharts(Example("sample.d2r"), ChartFormat::kd2r, errors);
+    EXPECT_EQ(errors.Size(), 2u);
+    ASSERT_EQ(d2r.size(), msd.size());
+    // The d2r file starts its first chart 14 8th notes in; read back, the
+    // lead-in grows to 32 and the gap by 256 a measure, 3 measures in all.
+    constexpr long long kShift = 3 * kTicksPerMeasure;
+    for (std::size_t i = 0; i < msd.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(d2r[i].style, msd[i].style);
+        EXPECT_EQ(d2r[i].difficulty, msd[i].difficulty);
+        EXPECT_EQ(d2r[i].level, msd[i].level);
+        EXPECT_EQ(d2r[i].title, "Sample");
+        EXPECT_EQ(d2r[i].artist, "Torvane examples");
+        EXPECT_EQ(d2r[i].tempo, 140.0);
+        EXPECT_EQ(d2r[i].gap, -60.0 + 3 * 256);
+        ASSERT_EQ(d2r[i].pads.size(), msd[i].pads.size());
+        for (std::size_t p = 0; p < msd[i].pads.size(); ++p) {
+            EXPECT_EQ(StepsText(d2r[i].pads[p].steps), StepsText(Shifted(msd[i].pads[p].steps, kShift)));
+        }
+    }
+}
+
+TEST(LoadCharts, ReadsTheDdrExampleWithWhatDdrFilesCannotHold) {
+    ErrorList errors;
+    const auto msd = LoadCharts(Example("sample.msd"), ChartFormat::kMSD, errors);
+    const auto ddr = LoadCharts(Example("sample_sb.ddr"), ChartFormat::kddr, errors);
+    EXPECT_TRUE(errors.Empty());
+    ASSERT_EQ(ddr.size(), 1u);
+    const Chart& chart = ddr[0];
+    EXPECT_EQ(chart.style, ChartStyle::kSingle);
+    EXPECT_EQ(chart.difficulty, ChartDifficulty::kBasic);
+    EXPECT_EQ(chart.level, "1");
+    EXPECT_EQ(chart.title, "Sample");
+    EXPECT_EQ(chart.artist, "");
+    EXPECT_EQ(chart.tempo, 120.0);
+    EXPECT_EQ(chart.gap, 0.0);
+    ASSERT_EQ(chart.pads.size(), 1u);
+    // The ddr file begins at the first step; reading it puts 18 8th notes in front.
+    EXPECT_EQ(StepsText(chart.pads[0].steps), StepsText(Shifted(msd[0].pads[0].steps, 18 * 12 - 96)));
+}
+
+TEST(LoadCharts, ReportsAFileThatCannotBeRead) {
+    ErrorList errors;
+    for (const auto format : {ChartFormat::kMSD, ChartFormat::kd2r, ChartFormat::kddr}) {
+        EXPECT_THROW((void)LoadCharts("/nonexistent/song.msd", format, errors), ConversionError);
+    }
+}
+
+TEST(LoadCharts, NeverWritesBesideTheSource) {
+    test::TempDir temp;
+    fs::copy_file(Example("sample.d2r"), temp / "sample.d2r");
+    fs::copy_file(Example("sample_sb.ddr"), temp / "sample_sb.ddr");
+    ErrorList errors;
+    (void)LoadCharts(temp / "sample.d2r", ChartFormat::kd2r, errors);
+    (void)LoadCharts(temp / "sample_sb.ddr", ChartFormat::kddr, errors);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(temp.path())) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"sample.d2r", "sample_sb.ddr"}));
+}
+
+}  // namespace
+}  // namespace torvane
