@@ -19,6 +19,7 @@
 #include "app/main_form.hpp"
 #include "app/option_form.hpp"
 #include "app_test_main.hpp"
+#include "batch_fixture.hpp"
 #include "scripted_dialogs.hpp"
 #include "test_support.hpp"
 #include "text/conversion_error.hpp"
@@ -29,93 +30,9 @@ using torvane::DdrOptions;
 using torvane::ErrorList;
 using torvane::TMainForm;
 using torvane::TOptionForm;
-using torvane::test::CrLf;
-using torvane::test::J;
-using torvane::test::ReadFile;
-using torvane::test::ScriptedDialogs;
-using torvane::test::TempDir;
-using torvane::test::WriteFile;
+using namespace torvane::test;
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string Chart(std::string_view steps, std::string_view bpm = "150") {
-    return CrLf({"#TITLE:Song;", "#BPM:" + std::string(bpm) + ";", "#GAP:0;",
-                 "#SINGLE:BASIC:3:" + std::string(steps) + ";"});
-}
-
-const std::string kGoodChart = Chart("0000246886420000");
-// One beat group of five characters: one error line, and the chart is still converted.
-const std::string kChartWithError = Chart("0000(12345)2468");
-const std::string kErrorLine = J("b.msd：変換不能な脚符長さです(12345)");
-const std::string kOldErrLog = "old lines\r\n";
-
-// The names in a folder, sorted.
-QStringList Entries(const fs::path& folder) {
-    QStringList names;
-    for (const auto& entry : fs::directory_iterator(folder)) names << QString::fromStdString(entry.path().filename().string());
-    names.sort();
-    return names;
-}
-
-QStringList Names(std::initializer_list<const char*> names) {
-    QStringList list;
-    for (const char* name : names) list << QString::fromLatin1(name);
-    return list;
-}
-
-const QString kNotice = QStringLiteral("変換エラーが検出されました\r\nErrLog.txtを参照して下さい");
-
-// What a converter was asked to do.
-struct Call {
-    Conversion conversion;
-    fs::path source;
-    fs::path destination;
-    DdrOptions options;
-};
-
-// A window as the program builds it, its dialogs answered by the test, and
-// its "ErrLog.txt" kept in a temporary folder.
-struct Batch {
-    TempDir dir;
-    fs::path sources = dir / "charts";
-    fs::path program = dir / "bin";
-    fs::path user_data = dir / "data";
-    ScriptedDialogs dialogs;
-    TMainForm form{dialogs};
-    TOptionForm options;
-
-    Batch() {
-        fs::create_directories(sources);
-        fs::create_directories(program);
-        form.UseOptionForm(options);
-        form.SetErrLogFolders(program, user_data);
-        WriteFile(program / "ErrLog.txt", kOldErrLog);
-    }
-
-    fs::path Source(const std::string& name, const std::string& bytes) {
-        WriteFile(sources / name, bytes);
-        return sources / name;
-    }
-    void AskForFolder() { form.findChild<QCheckBox*>(QStringLiteral("NoCfrm"))->setChecked(false); }
-    void Click(const char* button) { form.findChild<QPushButton*>(QString::fromLatin1(button))->click(); }
-    [[nodiscard]] std::string ErrLog() const { return ReadFile(program / "ErrLog.txt"); }
-
-    // Replaces the converters by one that records its calls and does what
-    // `act` says for each source.
-    std::vector<Call> calls;
-    void RecordConversions(std::function<void(const fs::path& source, ErrorList& errors)> act = {}) {
-        form.SetConverter([this, act](Conversion conversion, const fs::path& source, const fs::path& destination,
-                                      const DdrOptions& options, ErrorList& errors) {
-            calls.push_back({conversion, source, destination, options});
-            if (act) act(source, errors);
-        });
-    }
-};
-
-QString Q(const fs::path& path) { return QString::fromStdString(path.string()); }
-
-}  // namespace
 
 class BatchTest : public QObject {
     Q_OBJECT
