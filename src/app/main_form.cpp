@@ -319,6 +319,8 @@ void TMainForm::ReportBatch(Conversion conversion, const BatchOutcome& outcome, 
     if (outcome.not_started > 0) {
         paragraphs << QStringLiteral("キャンセルしたため、残りの%1ファイルは変換していません").arg(outcome.not_started);
     }
+    // Last, right above the lines it speaks of.
+    if (!details.isEmpty()) paragraphs << QStringLiteral("保存できなかったエラーの内容は次のとおりです：");
     dialogs_.ShowNotice(this, QCoreApplication::applicationName(), paragraphs.join(QStringLiteral("\r\n\r\n")),
                         details);
 }
@@ -347,8 +349,7 @@ QString TMainForm::SaveErrLog(QStringList& details) {
                PathToQt(err_log_fallback_folder_ / kErrLogName);
     }
     for (const auto& line : ErrorList_.Lines()) details << FromCp932(line);
-    return detected + QStringLiteral("\r\nErrLog.txtに保存できませんでした：\r\n") + failures.join(QStringLiteral("\r\n")) +
-           QStringLiteral("\r\n保存できなかったエラーの内容は下のとおりです");
+    return detected + QStringLiteral("\r\nErrLog.txtに保存できませんでした：\r\n") + failures.join(QStringLiteral("\r\n"));
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {

@@ -75,7 +75,8 @@ private:
                               bool make_folders);
     void ReportBatch(Conversion conversion, const BatchOutcome& outcome, const DroppedFiles& chosen);
     // The notice's words on "ErrLog.txt", after saving it; the lines go to
-    // `details` when it could not be saved anywhere.
+    // `details` when it could not be saved anywhere, and the words say where
+    // it was tried and why it failed there.
     QString SaveErrLog(QStringList& details);
     void ShowHelp();
     void ShowDropTarget(QPushButton* button, bool on);

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/batch_run.hpp"
 #include "app/main_form.hpp"
 #include "app/option_form.hpp"
 #include "app_test_main.hpp"
@@ -38,6 +39,31 @@ class BatchTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The loop of a batch on its own.
+    void RunBatchFilesGoesOnAfterAFailureAndStopsOnlyBetweenFiles() {
+        const std::vector<torvane::BatchFile> files = {{"a.msd", "a.d2r"}, {"b.msd", "b.d2r"}, {"c.msd", "c.d2r"},
+                                                       {"d.msd", "d.d2r"}};
+        QStringList events;
+        const auto convert = [&](const torvane::BatchFile& file) {
+            events << QStringLiteral("convert ") + Q(file.source);
+            if (file.source == "b.msd") throw torvane::ConversionError(torvane::Failure::kEmptyFile, file.source);
+        };
+        const auto starting = [&](std::size_t index) {
+            events << QStringLiteral("start %1").arg(index);
+            return index < 3;
+        };
+        const auto failed = [&](const torvane::FailedFile& failure) { events << QStringLiteral("failed ") + Q(failure.source); };
+        const auto outcome = torvane::RunBatchFiles(files, convert, starting, failed);
+        QCOMPARE(events, (QStringList{QStringLiteral("start 0"), QStringLiteral("convert a.msd"), QStringLiteral("start 1"),
+                                      QStringLiteral("convert b.msd"), QStringLiteral("failed b.msd"),
+                                      QStringLiteral("start 2"), QStringLiteral("convert c.msd"),
+                                      QStringLiteral("start 3")}));
+        QCOMPARE(outcome.converted, std::size_t{2});
+        QCOMPARE(outcome.failed.size(), std::size_t{1});
+        QVERIFY(outcome.failed.front().error.Kind() == torvane::Failure::kEmptyFile);
+        QCOMPARE(outcome.not_started, std::size_t{1});
+    }
+
     // The batch's own steps, with converters that only record what they are given.
 
     void EachButtonRunsItsConversionOnDestinationsBesideTheSources_data() {
@@ -178,6 +204,8 @@ private slots:
                                       QStringLiteral("：作成できません：パスの途中にフォルダでないものがあります")),
                  qPrintable(notice.text));
         QVERIFY2(notice.text.contains(Q(batch.dir / "blocked" / "data" / "ErrLog.txt") + QStringLiteral("：")),
+                 qPrintable(notice.text));
+        QVERIFY2(notice.text.endsWith(QStringLiteral("\r\n\r\n保存できなかったエラーの内容は次のとおりです：")),
                  qPrintable(notice.text));
         QCOMPARE(notice.details, QStringList{QStringLiteral("a.msd：変換不能なコマンドです{X}")});
     }
