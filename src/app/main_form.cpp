@@ -173,7 +173,7 @@ void TMainForm::MSD2d2rClick(QObject* button) {
 
     const auto files = dialogs_.OpenSourceFiles(this, SourceFormat(*conversion));
     if (files.empty()) return;
-    DroppedFiles chosen;
+    ChosenFiles chosen;
     for (const auto& file : files) chosen.sources.push_back({file, {}});
     RunBatch(*conversion, chosen);
 }
@@ -182,7 +182,7 @@ void TMainForm::DropOnButton(QObject* button, const std::vector<fs::path>& paths
     const auto conversion = ConversionOfButton(button);
     if (!conversion || batch_running_) return;
     ErrorList_.Clear();
-    const DroppedFiles dropped = SortDroppedFiles(*conversion, paths);
+    const ChosenFiles dropped = SortDroppedFiles(*conversion, paths);
     if (dropped.sources.empty()) {
         ReportBatch(*conversion, {}, dropped);
         return;
@@ -190,7 +190,7 @@ void TMainForm::DropOnButton(QObject* button, const std::vector<fs::path>& paths
     RunBatch(*conversion, dropped);
 }
 
-void TMainForm::RunBatch(Conversion conversion, const DroppedFiles& chosen) {
+void TMainForm::RunBatch(Conversion conversion, const ChosenFiles& chosen) {
     // Empty: each destination lies beside its source.
     fs::path folder;
     if (!NoCfrm->isChecked()) {
@@ -292,7 +292,7 @@ BatchOutcome TMainForm::ConvertFiles(Conversion conversion, const std::vector<Ba
     return outcome;
 }
 
-void TMainForm::ReportBatch(Conversion conversion, const BatchOutcome& outcome, const DroppedFiles& chosen) {
+void TMainForm::ReportBatch(Conversion conversion, const BatchOutcome& outcome, const ChosenFiles& chosen) {
     QStringList paragraphs;
     QStringList details;
     // The failed files' lines are among the error lines.

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/batch_run.hpp"
-#include "app/dropped_files.hpp"
+#include "app/chosen_files.hpp"
 #include "batch/conversions.hpp"
 #include "ddr/ddr.hpp"
 #include "text/error_list.hpp"
@@ -69,11 +69,11 @@ protected:
 private:
     // The steps after the sources are known: the folder chooser, the option
     // dialog, the files, the notice.
-    void RunBatch(Conversion conversion, const DroppedFiles& chosen);
+    void RunBatch(Conversion conversion, const ChosenFiles& chosen);
     // `make_folders`: subfolders of a chosen folder are made as needed.
     BatchOutcome ConvertFiles(Conversion conversion, const std::vector<BatchFile>& files, const DdrOptions& options,
                               bool make_folders);
-    void ReportBatch(Conversion conversion, const BatchOutcome& outcome, const DroppedFiles& chosen);
+    void ReportBatch(Conversion conversion, const BatchOutcome& outcome, const ChosenFiles& chosen);
     // The notice's words on "ErrLog.txt", after saving it; the lines go to
     // `details` when it could not be saved anywhere, and the words say where
     // it was tried and why it failed there.

@@ -1,4 +1,4 @@
-#include "app/dropped_files.hpp"
+#include "app/chosen_files.hpp"
 
 #include <system_error>
 
@@ -8,8 +8,8 @@ namespace torvane {
 
 namespace fs = std::filesystem;
 
-DroppedFiles SortDroppedFiles(Conversion conversion, const std::vector<fs::path>& paths) {
-    DroppedFiles dropped;
+ChosenFiles SortDroppedFiles(Conversion conversion, const std::vector<fs::path>& paths) {
+    ChosenFiles dropped;
     for (const auto& path : paths) {
         std::error_code ec;
         if (fs::is_directory(path, ec)) {
