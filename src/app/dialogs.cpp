@@ -1,12 +1,19 @@
 #include "app/dialogs.hpp"
 
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QStringList>
+#include <QVBoxLayout>
 
 #include "app/option_form.hpp"
+#include "app/progress_form.hpp"
+#include "app/window_look.hpp"
 
 namespace torvane {
 
@@ -24,6 +31,29 @@ QString ForDisplay(QString text) { return text.replace(QStringLiteral("\r\n"), Q
 void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text) {
     QMessageBox box(icon, title, ForDisplay(text), QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
+    box.setWindowIcon(ProgramIcon());
+    box.exec();
+}
+
+// A message box whose lines below the text may be many: they scroll.
+void ShowBoxWithDetails(QWidget* parent, const QString& title, const QString& text, const QStringList& details) {
+    QDialog box(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    box.setWindowTitle(title);
+    box.setWindowIcon(ProgramIcon());
+    auto* label = new QLabel(ForDisplay(text), &box);
+    label->setTextFormat(Qt::PlainText);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* lines = new QPlainTextEdit(details.join(QLatin1Char('\n')), &box);
+    lines->setObjectName(QStringLiteral("Details"));
+    lines->setReadOnly(true);
+    lines->setLineWrapMode(QPlainTextEdit::NoWrap);
+    lines->setMinimumSize(460, 160);
+    auto* ok = new QDialogButtonBox(QDialogButtonBox::Ok, &box);
+    QObject::connect(ok, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    auto* layout = new QVBoxLayout(&box);
+    layout->addWidget(label);
+    layout->addWidget(lines, 1);
+    layout->addWidget(ok);
     box.exec();
 }
 
@@ -67,8 +97,12 @@ std::optional<std::filesystem::path> QtDialogs::ChooseFolder(QWidget* parent, co
 
 void QtDialogs::ShowOptions(TOptionForm& form) { form.exec(); }
 
-void QtDialogs::ShowNotice(QWidget* parent, const QString& title, const QString& text) {
-    ShowBox(parent, QMessageBox::NoIcon, title, text);
+void QtDialogs::ShowNotice(QWidget* parent, const QString& title, const QString& text, const QStringList& details) {
+    if (details.isEmpty()) {
+        ShowBox(parent, QMessageBox::NoIcon, title, text);
+    } else {
+        ShowBoxWithDetails(parent, title, text, details);
+    }
 }
 
 void QtDialogs::ShowError(QWidget* parent, const QString& title, const QString& text) {
@@ -77,6 +111,10 @@ void QtDialogs::ShowError(QWidget* parent, const QString& title, const QString& 
 
 void QtDialogs::ShowHelp(QWidget* parent, const QString& title, const QString& text) {
     ShowBox(parent, QMessageBox::Information, title, text);
+}
+
+std::unique_ptr<ProgressDialog> QtDialogs::OpenProgress(QWidget* parent, const QString& title) {
+    return std::make_unique<TProgressForm>(parent, title);
 }
 
 }  // namespace torvane

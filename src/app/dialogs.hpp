@@ -3,8 +3,11 @@
 // so that tests can answer them; QtDialogs shows the real ones.
 
 #include <QString>
+#include <QStringList>
 
+#include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -13,6 +16,18 @@ class QWidget;
 namespace torvane {
 
 class TOptionForm;
+
+// The progress of a long batch, shown until it is destroyed.
+class ProgressDialog {
+public:
+    virtual ~ProgressDialog() = default;
+
+    // The file in hand, how many files are done and how many the batch has.
+    virtual void ShowFile(const std::filesystem::path& file, std::size_t done, std::size_t total) = 0;
+
+    // Whether the user asked to stop; the file in hand is still finished.
+    [[nodiscard]] virtual bool CancelRequested() const = 0;
+};
 
 class Dialogs {
 public:
@@ -34,14 +49,19 @@ public:
     // The option dialog, modal; there is no cancel.
     virtual void ShowOptions(TOptionForm& form) = 0;
 
-    // A modal message box with one OK button and no icon.
-    virtual void ShowNotice(QWidget* parent, const QString& title, const QString& text) = 0;
+    // A modal message box with one OK button and no icon. `details`, when
+    // there are any, are shown below the text in a list that scrolls.
+    virtual void ShowNotice(QWidget* parent, const QString& title, const QString& text,
+                            const QStringList& details) = 0;
 
-    // A modal error box: the batch has been ended.
+    // A modal error box.
     virtual void ShowError(QWidget* parent, const QString& title, const QString& text) = 0;
 
     // The help box of F1.
     virtual void ShowHelp(QWidget* parent, const QString& title, const QString& text) = 0;
+
+    // The progress dialog of a batch, modal; the batch goes on while it shows.
+    [[nodiscard]] virtual std::unique_ptr<ProgressDialog> OpenProgress(QWidget* parent, const QString& title) = 0;
 };
 
 // The file dialog filters, by format code: each also matches the upper-case
@@ -60,9 +80,10 @@ public:
     [[nodiscard]] std::optional<std::filesystem::path> ChooseFolder(
         QWidget* parent, const QString& title, const std::filesystem::path& preselect) override;
     void ShowOptions(TOptionForm& form) override;
-    void ShowNotice(QWidget* parent, const QString& title, const QString& text) override;
+    void ShowNotice(QWidget* parent, const QString& title, const QString& text, const QStringList& details) override;
     void ShowError(QWidget* parent, const QString& title, const QString& text) override;
     void ShowHelp(QWidget* parent, const QString& title, const QString& text) override;
+    [[nodiscard]] std::unique_ptr<ProgressDialog> OpenProgress(QWidget* parent, const QString& title) override;
 
 private:
     // The file dialog opens where the last one was confirmed, as the

@@ -1,12 +1,16 @@
 #pragma once
 // TMainForm: the one window. Four buttons, one per conversion, and the batch
-// that a click runs over the chosen files.
+// that a click, or files dropped onto a button, runs.
 
 #include <QWidget>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
+#include <vector>
 
+#include "app/batch_run.hpp"
+#include "app/chosen_files.hpp"
 #include "batch/conversions.hpp"
 #include "ddr/ddr.hpp"
 #include "text/error_list.hpp"
@@ -24,7 +28,8 @@ class TMainForm : public QWidget {
 
 public:
     // Converts one file; RunConversion with the window's caption unless a
-    // test puts another in.
+    // test puts another in. Throws ConversionError when the file cannot be
+    // converted. It runs on a thread of its own while the window waits.
     using Converter = std::function<void(Conversion conversion, const std::filesystem::path& source,
                                           const std::filesystem::path& destination, const DdrOptions& options,
                                           ErrorList& errors)>;
@@ -41,15 +46,40 @@ public:
 
     void SetConverter(Converter converter) { converter_ = std::move(converter); }
 
+    // How long a batch runs before it shows its progress.
+    void SetProgressDelay(std::chrono::milliseconds delay) { progress_delay_ = delay; }
+
     // Runs one batch; the "tag" property of `button` (1 to 4) selects the conversion.
     void MSD2d2rClick(QObject* button);
 
-    // The error lines of the last batch.
+    // Runs the batch of `button` on dropped files and folders, as a click
+    // that chose their sources would.
+    void DropOnButton(QObject* button, const std::vector<std::filesystem::path>& paths);
+
+    // The error lines of the last batch, with a line for each file that
+    // could not be converted.
     [[nodiscard]] const ErrorList& Errors() const { return ErrorList_; }
 
+    [[nodiscard]] bool BatchRunning() const { return batch_running_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
 private:
-    void ReportErrors();
+    // The steps after the sources are known: the folder chooser, the option
+    // dialog, the files, the notice.
+    void RunBatch(Conversion conversion, const ChosenFiles& chosen);
+    // `make_folders`: subfolders of a chosen folder are made as needed.
+    BatchOutcome ConvertFiles(Conversion conversion, const std::vector<BatchFile>& files, const DdrOptions& options,
+                              bool make_folders);
+    void ReportBatch(Conversion conversion, const BatchOutcome& outcome, const ChosenFiles& chosen);
+    // The notice's words on "ErrLog.txt", after saving it; the lines go to
+    // `details` when it could not be saved anywhere, and the words say where
+    // it was tried and why it failed there.
+    QString SaveErrLog(QStringList& details);
     void ShowHelp();
+    void ShowDropTarget(QPushButton* button, bool on);
 
     Dialogs& dialogs_;
     Converter converter_;
@@ -59,6 +89,12 @@ private:
     std::filesystem::path FolderDialog1Directory;
     std::filesystem::path err_log_folder_;
     std::filesystem::path err_log_fallback_folder_;
+    std::chrono::milliseconds progress_delay_{500};
+
+    bool batch_running_ = false;
+    // Closing the window while a batch runs stops the batch first.
+    bool cancel_requested_ = false;
+    bool close_after_batch_ = false;
 
     QPushButton* MSD2d2r;
     QPushButton* d2r2MSD;

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
+#include <QVBoxLayout>
 
 #include "app/spin_edit.hpp"
 #include "app/up_down.hpp"
@@ -32,6 +33,7 @@ TOptionForm::TOptionForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("OptionForm"));
     setWindowTitle(QStringLiteral("MSD=>DDR変換オプション"));
+    setWindowIcon(ProgramIcon());
     setFont(TorvaneFont());
     // The form was laid out for an outer size of 405 x 135 under a
     // 3-pixel dialog frame and a 19-pixel title bar; Qt sizes the client area.
@@ -42,9 +44,16 @@ TOptionForm::TOptionForm(QWidget* parent)
     radio_items_ = new QButtonGroup(this);
     const QString items[] = {QStringLiteral("先頭の０の削除数を指定"), QStringLiteral("最初のステップの位置を指定"),
                              QStringLiteral("指定なし（そのまま変換）")};
+    // The items share the space inside the group's frame, below its title,
+    // wherever the style draws that frame; at fixed places the frame's top
+    // line ran through the first item.
+    auto* item_rows = new QVBoxLayout(RadioGroup1);
+    item_rows->setContentsMargins(5, 0, 2, 0);
+    item_rows->setSpacing(0);
     for (int i = 0; i < 3; ++i) {
         auto* item = new QRadioButton(items[i], RadioGroup1);
-        item->setGeometry(8, 15 + i * 18, 172, 17);
+        item->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
+        item_rows->addWidget(item, 1);
         radio_items_->addButton(item, i);
     }
     radio_items_->button(0)->setChecked(true);
@@ -64,8 +73,10 @@ TOptionForm::TOptionForm(QWidget* parent)
     SpinEdit2->setRange(1, 10);
     SpinEdit2->setValue(3);
 
-    Label1 = Place(new QLabel(QStringLiteral("小節"), Panel1), "Label1", 64, 49, 24, 12);
-    Label1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    // The labels are as high as the edits beside them and centred on them,
+    // so that the words read on the line of the numbers.
+    Label1 = Place(new QLabel(QStringLiteral("小節"), Panel1), "Label1", 64, 41, 24, 20);
+    Label1->setAlignment(Qt::AlignCenter);
 
     Edit1 = Place(new QLineEdit(QStringLiteral("2"), Panel1), "Edit1", 92, 41, 37, 20);
     UpDown1 = Place(new UpDown(Panel1), "UpDown1", 129, 41, 15, 20);
@@ -77,8 +88,8 @@ TOptionForm::TOptionForm(QWidget* parent)
     // "2", which would read as beat 2 while the charts get beat 1.
     Edit1Change();
 
-    Label2 = Place(new QLabel(QStringLiteral("拍目から"), Panel1), "Label2", 148, 49, 46, 12);
-    Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label2 = Place(new QLabel(QStringLiteral("拍目から"), Panel1), "Label2", 148, 41, 46, 20);
+    Label2->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     BitBtn1 = Place(new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), QStringLiteral("OK"), this),
                     "BitBtn1", 112, 80, 177, 25);

@@ -27,6 +27,16 @@ QFont TorvaneFont() {
     return font;
 }
 
+QIcon ProgramIcon() {
+    QIcon icon;
+    // Drawn pictures first: they do not need Qt's SVG icon engine.
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/%1x%1/apps/org.torvane.Torvane.png").arg(size), QSize(size, size));
+    }
+    icon.addFile(QStringLiteral(":/icons/scalable/apps/org.torvane.Torvane.svg"));
+    return icon;
+}
+
 void CentreOnScreen(QWidget& window) {
     const QScreen* screen = window.screen() != nullptr ? window.screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr) return;

@@ -1,7 +1,8 @@
 #pragma once
-// What both windows share: their font and their place on the screen.
+// What the windows share: their font, their icon and their place on the screen.
 
 #include <QFont>
+#include <QIcon>
 
 class QWidget;
 
@@ -9,6 +10,9 @@ namespace torvane {
 
 // "ＭＳ Ｐゴシック" where the system has it, else IPA P Gothic, 12 pixels high.
 [[nodiscard]] QFont TorvaneFont();
+
+// The program's icon, built into the program, at the sizes of the icon theme.
+[[nodiscard]] QIcon ProgramIcon();
 
 // Places a top-level widget in the middle of the available desktop.
 void CentreOnScreen(QWidget& window);

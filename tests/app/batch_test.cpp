@@ -7,115 +7,63 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <memory>
-#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/batch_run.hpp"
 #include "app/main_form.hpp"
 #include "app/option_form.hpp"
 #include "app_test_main.hpp"
+#include "batch_fixture.hpp"
 #include "scripted_dialogs.hpp"
 #include "test_support.hpp"
+#include "text/conversion_error.hpp"
+#include "text/sjis.hpp"
 
 using torvane::Conversion;
 using torvane::DdrOptions;
 using torvane::ErrorList;
 using torvane::TMainForm;
 using torvane::TOptionForm;
-using torvane::test::CrLf;
-using torvane::test::J;
-using torvane::test::ReadFile;
-using torvane::test::ScriptedDialogs;
-using torvane::test::TempDir;
-using torvane::test::WriteFile;
+using namespace torvane::test;
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string Chart(std::string_view steps, std::string_view bpm = "150") {
-    return CrLf({"#TITLE:Song;", "#BPM:" + std::string(bpm) + ";", "#GAP:0;",
-                 "#SINGLE:BASIC:3:" + std::string(steps) + ";"});
-}
-
-const std::string kGoodChart = Chart("0000246886420000");
-// One beat group of five characters: one error line, and the chart is still converted.
-const std::string kChartWithError = Chart("0000(12345)2468");
-const std::string kErrorLine = J("b.msd：変換不能な脚符長さです(12345)");
-const std::string kOldErrLog = "old lines\r\n";
-
-// The names in a folder, sorted.
-QStringList Entries(const fs::path& folder) {
-    QStringList names;
-    for (const auto& entry : fs::directory_iterator(folder)) names << QString::fromStdString(entry.path().filename().string());
-    names.sort();
-    return names;
-}
-
-QStringList Names(std::initializer_list<const char*> names) {
-    QStringList list;
-    for (const char* name : names) list << QString::fromLatin1(name);
-    return list;
-}
-
-const QString kNotice = QStringLiteral("変換エラーが検出されました\r\nErrLog.txtを参照して下さい");
-
-// What a converter was asked to do.
-struct Call {
-    Conversion conversion;
-    fs::path source;
-    fs::path destination;
-    DdrOptions options;
-};
-
-// A window as the program builds it, its dialogs answered by the test, and
-// its "ErrLog.txt" kept in a temporary folder.
-struct Batch {
-    TempDir dir;
-    fs::path sources = dir / "charts";
-    fs::path program = dir / "bin";
-    fs::path user_data = dir / "data";
-    ScriptedDialogs dialogs;
-    TMainForm form{dialogs};
-    TOptionForm options;
-
-    Batch() {
-        fs::create_directories(sources);
-        fs::create_directories(program);
-        form.UseOptionForm(options);
-        form.SetErrLogFolders(program, user_data);
-        WriteFile(program / "ErrLog.txt", kOldErrLog);
-    }
-
-    fs::path Source(const std::string& name, const std::string& bytes) {
-        WriteFile(sources / name, bytes);
-        return sources / name;
-    }
-    void AskForFolder() { form.findChild<QCheckBox*>(QStringLiteral("NoCfrm"))->setChecked(false); }
-    void Click(const char* button) { form.findChild<QPushButton*>(QString::fromLatin1(button))->click(); }
-    [[nodiscard]] std::string ErrLog() const { return ReadFile(program / "ErrLog.txt"); }
-
-    // Replaces the converters by one that records its calls and does what
-    // `act` says for each source.
-    std::vector<Call> calls;
-    void RecordConversions(std::function<void(const fs::path& source, ErrorList& errors)> act = {}) {
-        form.SetConverter([this, act](Conversion conversion, const fs::path& source, const fs::path& destination,
-                                      const DdrOptions& options, ErrorList& errors) {
-            calls.push_back({conversion, source, destination, options});
-            if (act) act(source, errors);
-        });
-    }
-};
-
-QString Q(const fs::path& path) { return QString::fromStdString(path.string()); }
-
-}  // namespace
 
 class BatchTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The loop of a batch on its own.
+    void RunBatchFilesGoesOnAfterAFailureAndStopsOnlyBetweenFiles() {
+        const std::vector<torvane::BatchFile> files = {{"a.msd", "a.d2r"}, {"b.msd", "b.d2r"}, {"c.msd", "c.d2r"},
+                                                       {"d.msd", "d.d2r"}};
+        QStringList events;
+        const auto convert = [&](const torvane::BatchFile& file) {
+            events << QStringLiteral("convert ") + Q(file.source);
+            if (file.source == "b.msd") throw torvane::ConversionError(torvane::Failure::kEmptyFile, file.source);
+        };
+        const auto starting = [&](std::size_t index) {
+            events << QStringLiteral("start %1").arg(index);
+            return index < 3;
+        };
+        const auto failed = [&](const torvane::FailedFile& failure) { events << QStringLiteral("failed ") + Q(failure.source); };
+        const auto outcome = torvane::RunBatchFiles(files, convert, starting, failed);
+        QCOMPARE(events, (QStringList{QStringLiteral("start 0"), QStringLiteral("convert a.msd"), QStringLiteral("start 1"),
+                                      QStringLiteral("convert b.msd"), QStringLiteral("failed b.msd"),
+                                      QStringLiteral("start 2"), QStringLiteral("convert c.msd"),
+                                      QStringLiteral("start 3")}));
+        QCOMPARE(outcome.converted, std::size_t{2});
+        QCOMPARE(outcome.failed.size(), std::size_t{1});
+        QVERIFY(outcome.failed.front().error.Kind() == torvane::Failure::kEmptyFile);
+        QCOMPARE(outcome.not_started, std::size_t{1});
+    }
+
     // The batch's own steps, with converters that only record what they are given.
 
     void EachButtonRunsItsConversionOnDestinationsBesideTheSources_data() {
@@ -202,42 +150,192 @@ private slots:
         QCOMPARE(batch.ErrLog(), CrLf({J("a.msd：変換不能なコマンドです{X}"), J("c.msd：変換不能なコマンドです{X}")}));
     }
 
-    void AnyExceptionOfAConverterEndsTheBatchInAnErrorBox_data() {
-        QTest::addColumn<bool>("standard");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("standard exception") << true << QStringLiteral("device full");
-        QTest::newRow("anything else") << false << QStringLiteral("unknown reason");
-    }
-    void AnyExceptionOfAConverterEndsTheBatchInAnErrorBox() {
-        QFETCH(bool, standard);
-        QFETCH(QString, reason);
+    void AFailedFileIsReportedAndTheBatchGoesOn() {
         Batch batch;
-        batch.RecordConversions([standard](const fs::path& source, ErrorList& errors) {
-            errors.Add("x", "y");
-            if (source.filename() != "b.msd") return;
-            if (standard) throw std::runtime_error("device full");
-            throw 42;
+        batch.RecordConversions([](const fs::path& source, ErrorList& errors) {
+            errors.Add(source.filename().string(), J("：変換不能なコマンドです"), "{X}");
+            if (source.filename() == "b.msd") {
+                throw torvane::ConversionError(torvane::Failure::kNotANumber, source, "#BPM:", "fast");
+            }
         });
         batch.dialogs.files = {batch.sources / "a.msd", batch.sources / "b.msd", batch.sources / "c.msd"};
         batch.Click("MSD2d2r");
+        QCOMPARE(batch.calls.size(), std::size_t{3});
+        QCOMPARE(batch.dialogs.calls, (QStringList{QStringLiteral("files"), QStringLiteral("notice")}));
+        // Every file's error lines in order, the failed file's own line right
+        // after the lines it gave before it failed.
+        QCOMPARE(batch.ErrLog(), CrLf({J("a.msd：変換不能なコマンドです{X}"), J("b.msd：変換不能なコマンドです{X}"),
+                                       J("b.msd：変換できませんでした（#BPM:の値「fast」が数値ではありません）"),
+                                       J("c.msd：変換不能なコマンドです{X}")}));
+        const QString text = batch.dialogs.notices.front().text;
+        QVERIFY2(text.startsWith(kNotice + QStringLiteral("\r\n\r\n変換できなかったファイル（1件）：\r\n")),
+                 qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("b.msd：変換できませんでした（#BPM:の値「fast」が数値ではありません）")),
+                 qPrintable(text));
+        QVERIFY(batch.dialogs.notices.front().details.isEmpty());
+    }
+
+    void AFailedFileAloneBringsTheNotice() {
+        Batch batch;
+        batch.RecordConversions([](const fs::path& source, ErrorList&) {
+            throw torvane::ConversionError(torvane::Failure::kEmptyFile, source);
+        });
+        batch.dialogs.files = {batch.sources / "a.msd"};
+        batch.Click("MSD2d2r");
+        QCOMPARE(batch.dialogs.calls, (QStringList{QStringLiteral("files"), QStringLiteral("notice")}));
+        QCOMPARE(batch.ErrLog(), CrLf({J("a.msd：変換できませんでした（空のファイルです）")}));
+    }
+
+    void UnwritableErrLogIsNeverPointedAt() {
+        Batch batch;
+        batch.RecordConversions([](const fs::path&, ErrorList& errors) { errors.Add("a.msd", J("：変換不能なコマンドです"), "{X}"); });
+        // A file where the folders should be: neither can hold "ErrLog.txt".
+        WriteFile(batch.dir / "blocked", "");
+        batch.form.SetErrLogFolders(batch.dir / "blocked", batch.dir / "blocked" / "data");
+        batch.dialogs.files = {batch.sources / "a.msd"};
+        batch.Click("MSD2d2r");
+        QCOMPARE(batch.dialogs.calls, (QStringList{QStringLiteral("files"), QStringLiteral("notice")}));
+        const auto& notice = batch.dialogs.notices.front();
+        QVERIFY2(!notice.text.contains(QStringLiteral("参照して下さい")), qPrintable(notice.text));
+        QVERIFY2(notice.text.startsWith(QStringLiteral("変換エラーが検出されました\r\nErrLog.txtに保存できませんでした：\r\n")),
+                 qPrintable(notice.text));
+        // Where it was tried, and why it failed there, in Japanese.
+        QVERIFY2(notice.text.contains(Q(batch.dir / "blocked" / "ErrLog.txt") +
+                                      QStringLiteral("：作成できません：パスの途中にフォルダでないものがあります")),
+                 qPrintable(notice.text));
+        QVERIFY2(notice.text.contains(Q(batch.dir / "blocked" / "data" / "ErrLog.txt") + QStringLiteral("：")),
+                 qPrintable(notice.text));
+        QVERIFY2(notice.text.endsWith(QStringLiteral("\r\n\r\n保存できなかったエラーの内容は次のとおりです：")),
+                 qPrintable(notice.text));
+        QCOMPARE(notice.details, QStringList{QStringLiteral("a.msd：変換不能なコマンドです{X}")});
+    }
+
+    void UnwritableErrLogWithoutAUserFolderNamesTheOneTried() {
+        Batch batch;
+        batch.RecordConversions([](const fs::path& source, ErrorList&) {
+            throw torvane::ConversionError(torvane::Failure::kOpenForReading, source, {}, {}, ENOENT);
+        });
+        batch.form.SetErrLogFolders(batch.dir / "no such folder", {});
+        batch.dialogs.files = {batch.sources / "a.msd"};
+        batch.Click("MSD2d2r");
+        const auto& notice = batch.dialogs.notices.front();
+        QVERIFY2(notice.text.contains(Q(batch.dir / "no such folder" / "ErrLog.txt") +
+                                      QStringLiteral("：作成できません：ファイルまたはフォルダが見つかりません")),
+                 qPrintable(notice.text));
+        QVERIFY(!notice.text.contains(QStringLiteral("参照して下さい")));
+        QCOMPARE(notice.details,
+                 QStringList{QStringLiteral("a.msd：変換できませんでした（ファイルを開けません：ファイルまたはフォルダが見つかりません）")});
+        QVERIFY(!fs::exists(batch.dir / "no such folder"));
+    }
+
+    // The progress dialog, shown at once here.
+    void ProgressShowsEachFileAndHowManyRemain() {
+        Batch batch;
+        batch.RecordConversions();
+        batch.form.SetProgressDelay(std::chrono::milliseconds(0));
+        batch.dialogs.files = {batch.sources / "a.msd", batch.sources / "b.msd", batch.sources / "c.msd"};
+        batch.Click("MSD2d2r");
+        QCOMPARE(batch.dialogs.calls, (QStringList{QStringLiteral("files"), QStringLiteral("progress")}));
+        QCOMPARE(batch.dialogs.progress.size(), std::size_t{3});
+        for (std::size_t i = 0; i < 3; ++i) {
+            QCOMPARE(Q(batch.dialogs.progress[i].file), Q(batch.dialogs.files[i]));
+            QCOMPARE(batch.dialogs.progress[i].done, i);
+            QCOMPARE(batch.dialogs.progress[i].total, std::size_t{3});
+        }
+        QVERIFY(!batch.dialogs.progress_open);
+        QVERIFY(!batch.form.BatchRunning());
+    }
+
+    void ShortBatchesShowNoProgress() {
+        Batch batch;
+        batch.RecordConversions();
+        batch.form.SetProgressDelay(std::chrono::hours(1));
+        batch.dialogs.files = {batch.sources / "a.msd", batch.sources / "b.msd"};
+        batch.Click("MSD2d2r");
         QCOMPARE(batch.calls.size(), std::size_t{2});
-        QCOMPARE(batch.dialogs.calls, (QStringList{QStringLiteral("files"), QStringLiteral("error")}));
-        const QString text = batch.dialogs.errors.front().text;
-        QVERIFY2(text.contains(Q(batch.sources / "b.msd")), qPrintable(text));
-        QVERIFY2(text.contains(reason), qPrintable(text));
+        QVERIFY(!batch.dialogs.calls.contains(QStringLiteral("progress")));
+    }
+
+    // The window goes on handling its events while a file is in hand: the
+    // progress dialog opens during the first file, which waits for it.
+    void ProgressShowsWhileALongFileIsInHand() {
+        Batch batch;
+        batch.form.SetProgressDelay(std::chrono::milliseconds(20));
+        std::atomic<bool> shown = false;
+        batch.dialogs.on_progress = [&shown] { shown = true; };
+        bool waited = true;
+        batch.RecordConversions([&](const fs::path& source, ErrorList&) {
+            if (source.filename() != "a.msd") return;
+            const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (!shown && std::chrono::steady_clock::now() < give_up) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            waited = shown;
+        });
+        batch.dialogs.files = {batch.sources / "a.msd", batch.sources / "b.msd"};
+        batch.Click("MSD2d2r");
+        QVERIFY(waited);
+        QCOMPARE(batch.dialogs.progress.size(), std::size_t{2});
+        QCOMPARE(Q(batch.dialogs.progress[0].file), Q(batch.sources / "a.msd"));
+        QCOMPARE(batch.dialogs.progress[1].done, std::size_t{1});
+    }
+
+    void CancelStopsAfterTheFileInHand() {
+        Batch batch;
+        batch.RecordConversions([](const fs::path& source, ErrorList& errors) {
+            errors.Add(source.filename().string(), J("：変換不能なコマンドです"), "{X}");
+        });
+        batch.form.SetProgressDelay(std::chrono::milliseconds(0));
+        batch.dialogs.cancel_at_file = 1;
+        batch.dialogs.files = {batch.sources / "a.msd", batch.sources / "b.msd", batch.sources / "c.msd",
+                               batch.sources / "d.msd"};
+        batch.Click("MSD2d2r");
+        // b.msd was in hand when cancel was pressed: it is finished, the rest is not started.
+        QCOMPARE(batch.calls.size(), std::size_t{2});
+        QCOMPARE(Q(batch.calls[1].source), Q(batch.sources / "b.msd"));
+        QCOMPARE(batch.dialogs.calls,
+                 (QStringList{QStringLiteral("files"), QStringLiteral("progress"), QStringLiteral("notice")}));
+        QCOMPARE(batch.ErrLog(), CrLf({J("a.msd：変換不能なコマンドです{X}"), J("b.msd：変換不能なコマンドです{X}")}));
+        QVERIFY2(batch.dialogs.notices.front().text.startsWith(kNotice), qPrintable(batch.dialogs.notices.front().text));
+        QVERIFY2(batch.dialogs.notices.front().text.endsWith(QStringLiteral("キャンセルしたため、残りの2ファイルは変換していません")),
+                 qPrintable(batch.dialogs.notices.front().text));
+        QVERIFY(!batch.dialogs.progress_open);
+    }
+
+    void CancelWithoutErrorsShowsNothing() {
+        Batch batch;
+        batch.RecordConversions();
+        batch.form.SetProgressDelay(std::chrono::milliseconds(0));
+        batch.dialogs.cancel_at_file = 0;
+        batch.dialogs.files = {batch.sources / "a.msd", batch.sources / "b.msd"};
+        batch.Click("MSD2d2r");
+        QCOMPARE(batch.calls.size(), std::size_t{1});
+        QCOMPARE(batch.dialogs.calls, (QStringList{QStringLiteral("files"), QStringLiteral("progress")}));
         QCOMPARE(batch.ErrLog(), kOldErrLog);
     }
 
-    void UnwritableErrLogEverywhereIsReportedAfterTheNotice() {
+    void ClosingTheWindowStopsTheBatchAfterTheFileInHand() {
         Batch batch;
-        batch.RecordConversions([](const fs::path&, ErrorList& errors) { errors.Add("a.msd", "x"); });
-        // A file where the folders should be: neither can hold "ErrLog.txt".
-        WriteFile(batch.dir / "blocked", "");
-        batch.form.SetErrLogFolders(batch.dir / "blocked", batch.dir / "blocked");
-        batch.dialogs.files = {batch.sources / "a.msd"};
+        batch.RecordConversions();
+        batch.form.show();
+        batch.form.SetProgressDelay(std::chrono::milliseconds(0));
+        batch.dialogs.on_progress = [&batch] { QVERIFY(!batch.form.close()); };
+        batch.dialogs.files = {batch.sources / "a.msd", batch.sources / "b.msd"};
         batch.Click("MSD2d2r");
-        QCOMPARE(batch.dialogs.calls, (QStringList{QStringLiteral("files"), QStringLiteral("notice"), QStringLiteral("error")}));
-        QCOMPARE(batch.dialogs.notices.front().text, kNotice);
+        QCOMPARE(batch.calls.size(), std::size_t{1});
+        QTRY_VERIFY(!batch.form.isVisible());
+    }
+
+    void ClicksDuringABatchStartNoOtherBatch() {
+        Batch batch;
+        batch.RecordConversions();
+        batch.form.SetProgressDelay(std::chrono::milliseconds(0));
+        int progress_seen = 0;
+        batch.dialogs.on_progress = [&] {
+            if (++progress_seen == 1) batch.Click("d2r2MSD");
+        };
+        batch.dialogs.files = {batch.sources / "a.msd", batch.sources / "b.msd"};
+        batch.Click("MSD2d2r");
+        QCOMPARE(batch.dialogs.calls, (QStringList{QStringLiteral("files"), QStringLiteral("progress")}));
+        QCOMPARE(batch.calls.size(), std::size_t{2});
     }
 
     // Whole batches with the real converters, on small charts.
@@ -364,35 +462,63 @@ private slots:
         QVERIFY(!batch.dialogs.calls.contains(QStringLiteral("options")));
     }
 
-    void AFileThatCannotBeConvertedEndsTheBatch_data() {
+    void AFileThatCannotBeConvertedLeavesItsDestinationAndTheBatchGoesOn_data() {
         QTest::addColumn<bool>("missing");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("missing source") << true << QStringLiteral("b.msd");
-        QTest::newRow("tempo that is not a number") << false << QStringLiteral("#BPM:");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("missing source") << true
+                                        << QStringLiteral("b.msd：変換できませんでした（ファイルを開けません：ファイルまたはフォルダが見つかりません）");
+        QTest::newRow("tempo that is not a number") << false
+                                                    << QStringLiteral("b.msd：変換できませんでした（#BPM:の値「fast」が数値ではありません）");
     }
-    void AFileThatCannotBeConvertedEndsTheBatch() {
+    void AFileThatCannotBeConvertedLeavesItsDestinationAndTheBatchGoesOn() {
         QFETCH(bool, missing);
-        QFETCH(QString, reason);
+        QFETCH(QString, line);
         Batch batch;
         const fs::path bad = missing ? batch.sources / "b.msd" : batch.Source("b.msd", Chart("2468", "fast"));
+        WriteFile(batch.sources / "b.d2r", "old destination");
         batch.dialogs.files = {batch.Source("a.msd", kChartWithError), bad, batch.Source("c.msd", kGoodChart)};
         batch.Click("MSD2d2r");
-        // a.msd is converted, c.msd is never reached; a.msd's error line is
-        // neither noticed nor saved.
-        QCOMPARE(batch.dialogs.calls, (QStringList{QStringLiteral("files"), QStringLiteral("error")}));
+        QCOMPARE(batch.dialogs.calls, (QStringList{QStringLiteral("files"), QStringLiteral("notice")}));
         QVERIFY(fs::exists(batch.sources / "a.d2r"));
-        QVERIFY(!fs::exists(batch.sources / "b.d2r"));
-        QVERIFY(!fs::exists(batch.sources / "c.d2r"));
-        QCOMPARE(batch.dialogs.errors.front().title, QStringLiteral("Torvane"));
-        QVERIFY2(batch.dialogs.errors.front().text.contains(QStringLiteral("b.msd")),
-                 qPrintable(batch.dialogs.errors.front().text));
-        QVERIFY2(batch.dialogs.errors.front().text.contains(reason), qPrintable(batch.dialogs.errors.front().text));
-        QCOMPARE(batch.ErrLog(), kOldErrLog);
-
-        // The window is idle again and runs the next batch.
-        batch.dialogs.files = {batch.sources / "c.msd"};
-        batch.Click("MSD2d2r");
+        QCOMPARE(ReadFile(batch.sources / "b.d2r"), std::string("old destination"));
         QVERIFY(fs::exists(batch.sources / "c.d2r"));
+        QCOMPARE(batch.ErrLog(), CrLf({J("a.msd：変換不能な脚符長さです(12345)"), J(line.toStdString())}));
+        QCOMPARE(batch.dialogs.notices.front().title, QStringLiteral("Torvane"));
+        QVERIFY2(batch.dialogs.notices.front().text.contains(line), qPrintable(batch.dialogs.notices.front().text));
+    }
+
+    void ADestinationThatCannotBeWrittenIsNamed() {
+        Batch batch;
+        const fs::path out = batch.dir / "out";
+        // A folder where the destination should be: it cannot be replaced.
+        fs::create_directories(out / "a.d2r");
+        batch.dialogs.files = {batch.Source("a.msd", kGoodChart), batch.Source("b.msd", kGoodChart)};
+        batch.dialogs.folder = out;
+        batch.AskForFolder();
+        batch.Click("MSD2d2r");
+        QCOMPARE(batch.form.Errors().Size(), std::size_t{1});
+        const QString expected = QStringLiteral("a.msd：変換できませんでした（変換先「") + Q(out / "a.d2r") +
+                                 QStringLiteral("」を置き換えられません：フォルダです）");
+        QCOMPARE(QString::fromStdString(torvane::Cp932ToUtf8(batch.form.Errors().Lines()[0])), expected);
+        QVERIFY(fs::is_directory(out / "a.d2r"));
+        QVERIFY(fs::exists(out / "b.d2r"));
+        // No temporary file is left beside it.
+        QCOMPARE(Entries(out), Names({"a.d2r", "b.d2r"}));
+    }
+
+    void ManyFailedFilesAreCountedInTheNotice() {
+        Batch batch;
+        batch.RecordConversions([](const fs::path& source, ErrorList&) {
+            throw torvane::ConversionError(torvane::Failure::kBinaryData, source);
+        });
+        for (int i = 0; i < 12; ++i) batch.dialogs.files.push_back(batch.sources / ("f" + std::to_string(i + 10) + ".msd"));
+        batch.Click("MSD2d2r");
+        QCOMPARE(batch.form.Errors().Size(), std::size_t{12});
+        const QString text = batch.dialogs.notices.front().text;
+        QVERIFY2(text.contains(QStringLiteral("変換できなかったファイル（12件）：")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("f19.msd：")), qPrintable(text));
+        QVERIFY2(!text.contains(QStringLiteral("f20.msd：")), qPrintable(text));
+        QVERIFY2(text.endsWith(QStringLiteral("\r\nほか2件")), qPrintable(text));
     }
 
     void ErrLogGoesToTheUserDataFolderWhenTheProgramFolderIsNotWritable() {

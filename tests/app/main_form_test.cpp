@@ -102,6 +102,31 @@ private slots:
         }
     }
 
+    void WindowShowsTheProgramIcon() {
+        ScriptedDialogs dialogs;
+        TMainForm form(dialogs);
+        const QIcon icon = form.windowIcon();
+        QVERIFY(!icon.isNull());
+        // Built in at the sizes that title bars and docks ask for.
+        for (int size : {16, 32, 48, 256}) {
+            QVERIFY2(icon.availableSizes().contains(QSize(size, size)), qPrintable(QString::number(size)));
+            QVERIFY(!icon.pixmap(size).isNull());
+        }
+    }
+
+    void F1NamesWhereErrLogIsWritten() {
+        ScriptedDialogs dialogs;
+        TMainForm form(dialogs);
+        form.SetErrLogFolders("/opt/torvane/bin", "/home/user/.local/share/Torvane");
+        form.show();
+        QApplication::setActiveWindow(&form);
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QTest::keyClick(&form, Qt::Key_F1);
+        const QString text = dialogs.help.front().text;
+        QVERIFY2(text.contains(QStringLiteral("/opt/torvane/bin/ErrLog.txt")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("/home/user/.local/share/Torvane/ErrLog.txt")), qPrintable(text));
+    }
+
     void F1ShowsWhatTheFourButtonsDo() {
         ScriptedDialogs dialogs;
         TMainForm form(dialogs);

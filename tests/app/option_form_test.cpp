@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -62,10 +64,10 @@ private slots:
         QTest::newRow("Panel1") << panel << form << QRect(190, 7, 203, 70);
         QTest::newRow("SpinEdit1") << QStringLiteral("SpinEdit1") << panel << QRect(9, 9, 60, 21);
         QTest::newRow("SpinEdit2") << QStringLiteral("SpinEdit2") << panel << QRect(9, 40, 53, 21);
-        QTest::newRow("Label1") << QStringLiteral("Label1") << panel << QRect(64, 49, 24, 12);
+        QTest::newRow("Label1") << QStringLiteral("Label1") << panel << QRect(64, 41, 24, 20);
         QTest::newRow("Edit1") << QStringLiteral("Edit1") << panel << QRect(92, 41, 37, 20);
         QTest::newRow("UpDown1") << QStringLiteral("UpDown1") << panel << QRect(129, 41, 15, 20);
-        QTest::newRow("Label2") << QStringLiteral("Label2") << panel << QRect(148, 49, 46, 12);
+        QTest::newRow("Label2") << QStringLiteral("Label2") << panel << QRect(148, 41, 46, 20);
         QTest::newRow("BitBtn1") << QStringLiteral("BitBtn1") << form << QRect(112, 80, 177, 25);
     }
     void ControlsLieWhereTheFormPutsThem() {
@@ -77,6 +79,41 @@ private slots:
         QVERIFY(control != nullptr);
         QCOMPARE(control->parentWidget()->objectName(), parent);
         QCOMPARE(control->geometry(), geometry);
+    }
+
+    void ItemsLieInsideTheGroupsFrameBelowItsTitle() {
+        TOptionForm form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* group = form.findChild<QGroupBox*>(QStringLiteral("RadioGroup1"));
+        QStyleOptionGroupBox option;
+        option.initFrom(group);
+        option.text = group->title();
+        option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+        const QRect frame = group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, group);
+        const QRect title = group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, group);
+        int previous_bottom = -1;
+        for (auto* item : group->findChildren<QRadioButton*>()) {
+            const QRect place = item->geometry();
+            QVERIFY2(group->contentsRect().contains(place), qPrintable(item->text()));
+            // Below the frame's top line and the title, above its bottom line, one under another.
+            QVERIFY2(place.top() > frame.top() && place.top() >= title.bottom(), qPrintable(item->text()));
+            QVERIFY2(place.bottom() < frame.bottom(), qPrintable(item->text()));
+            QVERIFY2(place.top() > previous_bottom, qPrintable(item->text()));
+            QVERIFY2(place.width() >= item->sizeHint().width(), qPrintable(item->text()));
+            previous_bottom = place.bottom();
+        }
+    }
+
+    void LabelsAreCentredOnTheEditsBesideThem() {
+        TOptionForm form;
+        const int edit_middle = form.findChild<QWidget*>(QStringLiteral("Edit1"))->geometry().center().y();
+        for (const auto& name : {"Label1", "Label2"}) {
+            auto* label = form.findChild<QLabel*>(QString::fromLatin1(name));
+            QCOMPARE(label->geometry().center().y(), edit_middle);
+            QVERIFY(label->alignment() & Qt::AlignVCenter);
+            QVERIFY2(label->width() >= label->sizeHint().width(), name);
+        }
     }
 
     void ControlsStartWithTheirSettings() {

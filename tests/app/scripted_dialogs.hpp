@@ -5,8 +5,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -20,6 +22,12 @@ public:
     struct Box {
         QString title;
         QString text;
+        QStringList details;
+    };
+    struct Progress {
+        std::filesystem::path file;
+        std::size_t done;
+        std::size_t total;
     };
 
     // Answers.
@@ -27,8 +35,13 @@ public:
     std::optional<std::filesystem::path> folder;  // none: the folder chooser is cancelled
     std::optional<std::filesystem::path> chart_file;  // none: the preview's file chooser is cancelled
     std::function<void(TOptionForm&)> on_options;  // what the user does in the option dialog
+    // The user presses cancel when the progress dialog shows this file (by
+    // its index in the batch); none: never.
+    std::optional<std::size_t> cancel_at_file;
+    // Called each time the progress dialog shows a file, on the window's thread.
+    std::function<void()> on_progress;
 
-    // What was asked, in order: "files", "chart", "folder", "options", "notice", "error", "help".
+    // What was asked, in order: "files", "chart", "folder", "options", "notice", "error", "help", "progress".
     QStringList calls;
     int file_format = 0;
     QString folder_title;
@@ -36,6 +49,8 @@ public:
     std::vector<Box> notices;
     std::vector<Box> errors;
     std::vector<Box> help;
+    std::vector<Progress> progress;  // what the progress dialog showed, in order
+    bool progress_open = false;
 
     std::vector<std::filesystem::path> OpenSourceFiles(QWidget*, int format) override {
         calls << QStringLiteral("files");
@@ -57,18 +72,39 @@ public:
         calls << QStringLiteral("options");
         if (on_options) on_options(form);
     }
-    void ShowNotice(QWidget*, const QString& title, const QString& text) override {
+    void ShowNotice(QWidget*, const QString& title, const QString& text, const QStringList& details) override {
         calls << QStringLiteral("notice");
-        notices.push_back({title, text});
+        notices.push_back({title, text, details});
     }
     void ShowError(QWidget*, const QString& title, const QString& text) override {
         calls << QStringLiteral("error");
-        errors.push_back({title, text});
+        errors.push_back({title, text, {}});
     }
     void ShowHelp(QWidget*, const QString& title, const QString& text) override {
         calls << QStringLiteral("help");
-        help.push_back({title, text});
+        help.push_back({title, text, {}});
     }
+    std::unique_ptr<ProgressDialog> OpenProgress(QWidget*, const QString&) override {
+        calls << QStringLiteral("progress");
+        return std::make_unique<ScriptedProgress>(*this);
+    }
+
+private:
+    class ScriptedProgress : public ProgressDialog {
+    public:
+        explicit ScriptedProgress(ScriptedDialogs& dialogs) : dialogs_(dialogs) { dialogs_.progress_open = true; }
+        ~ScriptedProgress() override { dialogs_.progress_open = false; }
+        void ShowFile(const std::filesystem::path& file, std::size_t done, std::size_t total) override {
+            dialogs_.progress.push_back({file, done, total});
+            if (dialogs_.cancel_at_file == done) cancelled_ = true;
+            if (dialogs_.on_progress) dialogs_.on_progress();
+        }
+        bool CancelRequested() const override { return cancelled_; }
+
+    private:
+        ScriptedDialogs& dialogs_;
+        bool cancelled_ = false;
+    };
 };
 
 }  // namespace torvane::test
