@@ -91,11 +91,10 @@ inline constexpr std::size_t kD2rStepLineSize = 13;
 std::string_view FormatD2rStepLine(D2rStepLine line, std::array<char, kD2rStepLineSize>& buffer);
 [[nodiscard]] std::string D2rStepLineText(D2rStepLine line);
 
-// Lead-in counts and shifted gaps beyond these are refused as out of range:
-// a lead-in becomes a run of rest lines, so an absurd one would ask for
-// gigabytes. 4096 8th notes are 512 measures, many minutes of silence; a
-// longer one would only make a few bytes of gap into megabytes of rests.
-inline constexpr long long kMaxLeadIn = 4096;
+// A header value that asks for a longer lead-in than this many "0" (8th
+// notes) is refused as out of range: a few bytes of gap or START would
+// otherwise ask for megabytes of rests.
+inline constexpr long long kMaxLeadIn = 1'000'000;
 // Gaps and tempos whose whole part no longer fits a double exactly.
 inline constexpr double kMaxWholeDouble = 9007199254740992.0;  // 2^53
 
@@ -167,11 +166,12 @@ struct D2rPadTexts {
 
 // The DELAY value that says that the "#GAP:" line has been written.
 inline constexpr long long kGapWritten = 999999;
-// START values beyond this many measures either way are refused as out of
-// range: a START becomes a lead-in line of 8 "0" per measure in every chart,
-// so an absurd one would make a few bytes into megabytes (the same bound as
-// the lead-in of MSD to d2r).
-inline constexpr long long kMaxStart = kMaxLeadIn / 8;
+// The largest START: it becomes a lead-in line of 18 "0" and 8 more per
+// measure above 4, which may not pass kMaxLeadIn.
+inline constexpr long long kMaxStart = (kMaxLeadIn - 18) / 8 + 4;
+// A START below 4 costs nothing but measures added to the gap, 256 each;
+// below this one the gap would no longer fit 64 bits.
+inline constexpr long long kMinStart = -(1LL << 52);
 
 // A line that belongs to a step block: it begins with "4", "8", "T" or "*".
 [[nodiscard]] bool IsD2rStepBlockLine(std::string_view line);

@@ -143,15 +143,19 @@ long long ReadD2rStart(LineSource& input, const std::filesystem::path& source) {
         const std::string_view text = Part(line, 6, std::string_view::npos);
         const long long start = ReadWholeNumber(text, source, "START");
         if (start == 0) continue;
-        if (start > kMaxStart || start < -kMaxStart) ThrowNumberOutOfRange(text, source, "START");
+        if (start > kMaxStart || start < kMinStart) ThrowNumberOutOfRange(text, source, "START");
         return start;
     }
     return 4;
 }
 
 // What came before a pad's first step becomes the "#GAP:" line (once per
-// file), the chart line (once per chart) and the pad's lead-in lines.
-void WriteD2rLeadIn(MsdPadText& pad, D2rToMsdState& state, LineSink& out, const std::filesystem::path& source) {
+// file), the chart line (once per chart) and the pad's lead-in lines. A pad
+// that would have to start before the first chart's pad, which the one gap of
+// the file cannot give it, starts with its first step and is reported, naming
+// `chart_label`.
+void WriteD2rLeadIn(MsdPadText& pad, D2rToMsdState& state, LineSink& out, const std::filesystem::path& source,
+                    std::string_view chart_label, std::string_view file_name, ErrorList& errors) {
     const std::string raw = TakeD2rLeadIn(pad);
     const auto raw_length = static_cast<long long>(raw.size());
     const bool silent = IsSilent(raw);
@@ -172,6 +176,7 @@ void WriteD2rLeadIn(MsdPadText& pad, D2rToMsdState& state, LineSink& out, const 
     // after it, so each counts toward that line only when it is silent.
     const long long start_of_pads = state.first_lead_in - (state.first_raw_silent ? state.first_raw_length : 0);
     const long long zeros = start_of_pads + (silent ? raw_length : 0);
+    if (zeros < 0) errors.Add(file_name, Texts().chart_start_mismatch, chart_label);
     if (zeros > 0) WriteZeroLine(out, static_cast<std::size_t>(zeros));
     if (!silent) out.WriteLine(raw);
 }
@@ -211,6 +216,14 @@ void AddD2rTriplet(D2rStepList& step_list, std::size_t first, int pad_number, Ms
     }
 }
 
+// The keys that the reader knows, in the order it tries them.
+constexpr std::array<std::string_view, 8> kD2rKeys = {"TITLE=", "ARTIST=", "MUSIC=", "TEMPO10=",
+                                                      "DELAY=", "LEVEL=",  "MODE=",  "PLAYER="};
+
+bool IsKeyLine(std::string_view line) {
+    return std::any_of(kD2rKeys.begin(), kD2rKeys.end(), [line](std::string_view key) { return StartsWith(line, key); });
+}
+
 class D2rToMsd {
 public:
     D2rToMsd(const std::filesystem::path& source, ErrorList& errors, LineSource& input, LineSink& out)
@@ -236,11 +249,12 @@ private:
     }
 
     // Handles a comment or key line; false for any other line.
-    bool KeyLine(std::string_view line) {
+    bool KeyLine(std::string_view line) { return StartsWith(line, "*") || Key(line); }
+
+    // Handles a line that begins with one of the keys; false for any other line.
+    bool Key(std::string_view line) {
         std::string translated;
-        if (StartsWith(line, "*")) {
-            return true;
-        } else if (StartsWith(line, "TITLE=")) {
+        if (StartsWith(line, "TITLE=")) {
             TranslateHeaderLine("#TITLE:", 6, line, 0, translated);
             out_.WriteLine(translated);
         } else if (StartsWith(line, "ARTIST=")) {
@@ -273,16 +287,30 @@ private:
         step_list_.Clear();
         CollectD2rStepLine(line, step_list_);
         bool have_line = input_.ReadLine(line);
-        while (have_line && IsD2rStepBlockLine(line)) {
+        // "TITLE=" and "TEMPO10=" begin with "T", but a key line is never a
+        // step line: the writer puts the keys that follow a chart right after
+        // its step lines.
+        while (have_line && IsD2rStepBlockLine(line) && !IsKeyLine(line)) {
             CollectD2rStepLine(line, step_list_);
             have_line = input_.ReadLine(line);
         }
-        if (have_line) {
-            // The line that ends the block is consumed with it; it is worth a
-            // message unless it is the file's last or followed by an empty line.
-            std::string block_end = std::move(line);
-            have_line = input_.ReadLine(line);
-            if (have_line && !line.empty()) errors_.Add(file_name_, Texts().bad_option, block_end);
+        if (!have_line) {
+            WriteMsdChartFromD2r(step_list_, state_, out_, source_, errors_);
+            return false;
+        }
+        if (IsKeyLine(line)) {
+            // Read after the chart is written: a "PLAYER=" is the next chart's.
+            WriteMsdChartFromD2r(step_list_, state_, out_, source_, errors_);
+            (void)Key(line);
+            return input_.ReadLine(line);
+        }
+        // Any other line that ends the block is consumed with it. "MUSICEND"
+        // is the format's own end of a block; anything else is worth a
+        // message unless it is the file's last or followed by an empty line.
+        std::string block_end = std::move(line);
+        have_line = input_.ReadLine(line);
+        if (have_line && !line.empty() && !StartsWith(block_end, "MUSICEND")) {
+            errors_.Add(file_name_, Texts().bad_option, block_end);
         }
         WriteMsdChartFromD2r(step_list_, state_, out_, source_, errors_);
         return have_line;
@@ -448,6 +476,9 @@ void WriteMsdChartFromD2r(D2rStepList& step_list, D2rToMsdState& state, LineSink
                           const std::filesystem::path& source, ErrorList& errors) {
     const std::string file_name = FileNameForErrorLine(source);
     const int pads = state.style == "#SINGLE" ? 1 : 2;
+    // A chart without a "PLAYER=" of its own gets no chart line to name it.
+    const std::string chart_line = state.style.empty() ? std::string() : state.style + ":" + state.mode + ":" + state.level + ":";
+    const std::string_view chart_label = ChartLabel(chart_line);
     for (int pad_number = 1; pad_number <= pads; ++pad_number) {
         // Triplet lines are marked "#" by the first pad and "&" by the second,
         // so that each pad passes over the two lines a triplet took.
@@ -467,7 +498,7 @@ void WriteMsdChartFromD2r(D2rStepList& step_list, D2rToMsdState& state, LineSink
             const std::optional<char> step = DecodeD2rPanelsOfLine(line, field_at, Part(line, 0, 3), file_name, errors);
             if (AsksForAnOption(line)) errors.Add(file_name, Texts().bad_option, line);
             if (lead_in_pending && D2rLineBearsStep(line)) {
-                WriteD2rLeadIn(pad, state, out, source);
+                WriteD2rLeadIn(pad, state, out, source, chart_label, file_name, errors);
                 lead_in_pending = false;
             }
             if (StartsWith(line, "T:") || StartsWith(line, "#T:")) {

@@ -21,8 +21,8 @@ namespace {
 // The header value of an MSD line: after the tag, without the line's last
 // character (its ";", whatever that character is).
 std::string_view HeaderValue(std::string_view line, std::size_t tag_length) {
-    if (line.size() <= tag_length + 1) return {};
-    return line.substr(tag_length, line.size() - tag_length - 1);
+    const std::string_view kept = WithoutLastCharacter(line);
+    return kept.size() > tag_length ? kept.substr(tag_length) : std::string_view();
 }
 
 std::string Zeros(long long count) { return count > 0 ? std::string(static_cast<std::size_t>(count), '0') : ""; }

@@ -124,8 +124,9 @@ void BuildDdrStepLines(std::string first_pad, std::string second_pad, LineSink& 
 
 // Turns the slots of a step line (from its sixth character) into MSD step
 // characters in place. A slot without one is reported once per occurrence
-// and stays, except for the characters that MSD reads as notation (":", ";",
-// brackets), which become the rest "0" so that the MSD file keeps its shape.
+// (a double-byte character once, whole); it stays when MSD reads it as a step
+// ("7", "B") and becomes the rest "0" otherwise, so that the pad's later steps
+// keep their time.
 void DdrToMSDCodes(std::string& line, std::string_view file_name, ErrorList& errors);
 
 // The MSD text of one measure from a step line whose slots are already MSD

@@ -40,21 +40,10 @@ char MSDStepCharacter(char slot) {
     }
 }
 
-// Characters that would end the chart, split its sides or open a group when
-// MSD reads them.
-bool IsMSDNotation(char c) {
-    switch (c) {
-        case ':':
-        case ';':
-        case '(':
-        case ')':
-        case '[':
-        case ']':
-        case '{':
-        case '}': return true;
-        default: return false;
-    }
-}
+// The characters that an MSD reader takes for steps. Any other character in
+// the step text is dropped by the reader outside a group, and would move
+// every later step of the pad an 8th note early.
+bool IsMSDStepCharacter(char c) { return (c >= '0' && c <= '9') || c == 'A' || c == 'B'; }
 
 void WriteChart(LineSink& out, const std::vector<std::string_view>& block, std::string_view style,
                 std::string_view difficulty) {
@@ -63,11 +52,13 @@ void WriteChart(LineSink& out, const std::vector<std::string_view>& block, std::
     chart_line.append(":").append(difficulty).append(":1:");
     out.WriteLine(chart_line);
 
+    const int pads = style == "#SINGLE" ? 1 : 2;
     // The block starts at the earlier of the pads' first measures, so that a
     // pad whose lines all come after the other pad's still starts at its own
-    // first measure; it ends at the measure of its last line.
+    // first measure; it ends at the measure of its last line. A single chart
+    // has no second pad, and its "$" lines do not move the start of its pad.
     int first = 0;
-    for (const char pad_mark : {'#', '$'}) {
+    for (const char pad_mark : std::string_view("#$").substr(0, static_cast<std::size_t>(pads))) {
         const auto line = std::find_if(block.begin(), block.end(), [pad_mark](std::string_view l) {
             return !l.empty() && l.front() == pad_mark;
         });
@@ -76,7 +67,6 @@ void WriteChart(LineSink& out, const std::vector<std::string_view>& block, std::
         first = first == 0 ? measure : std::min(first, measure);
     }
     const int last = DdrMeasureNumber(block.back());
-    const int pads = style == "#SINGLE" ? 1 : 2;
     for (int pad = 0; pad < pads; ++pad) {
         std::string text = EncodeMSDStepsFully(BuildDdrPadText(block, pad == 0 ? '#' : '$', first, last));
         text += pad == 0 && pads == 2 ? ':' : ';';
@@ -97,7 +87,10 @@ void DdrToMSDCodes(std::string& line, std::string_view file_name, ErrorList& err
         }
         const std::size_t size = SjisCharacterSize(line, i);
         errors.Add(file_name, texts.bad_ddr_slot, std::string_view(line).substr(i, size));
-        if (size == 1 && IsMSDNotation(line[i])) line[i] = '0';
+        // A slot that MSD would not read as a step is a rest, so that the
+        // pad's later steps keep their time; both bytes of a double-byte
+        // character are a slot each.
+        if (size == 2 || !IsMSDStepCharacter(line[i])) std::fill_n(line.begin() + static_cast<std::ptrdiff_t>(i), size, '0');
         i += size - 1;
     }
 }

@@ -399,7 +399,13 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
                                        header_block, *input);
         if (chart.files.empty()) errors.Add(file_name, texts.unknown_difficulty, ChartLabel(chart_line));
         if (!chart.terminated) errors.Add(file_name, texts.unterminated_chart, ChartLabel(chart_line));
-        if (chart.files.empty()) continue;
+        if (chart.files.empty()) {
+            // No file to write, but its groups are reported like any chart's.
+            const DdrPads pads = SplitDdrPads(chart.text, 0);
+            (void)DecodeMSDSteps(pads.first, file_name, errors);
+            (void)DecodeMSDSteps(pads.second, file_name, errors);
+            continue;
+        }
 
         // A file opened by an earlier difficulty word of the line is complete
         // with its opening lines; the steps go to the last one.

@@ -43,8 +43,9 @@ void TranslateHeaderLine(std::string_view key, std::size_t tag_length, std::stri
         }
         return;
     }
-    std::string_view value;
-    if (line.size() > tag_length + trim) value = line.substr(tag_length, line.size() - tag_length - trim);
+    std::string_view kept = line;
+    for (std::size_t i = 0; i < trim && !kept.empty(); ++i) kept = WithoutLastCharacter(kept);
+    const std::string_view value = kept.size() > tag_length ? kept.substr(tag_length) : std::string_view();
     result.assign(key);
     if (key == "SHORTCUT=") {
         result.append(ShortcutSoundName(value));

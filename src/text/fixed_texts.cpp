@@ -16,6 +16,7 @@ const FixedTexts& Texts() {
         .bad_ddr_slot = Utf8ToCp932("：変換不可能な脚符です"),
         .unterminated_chart = Utf8ToCp932("：譜面データが「;」で終わっていません"),
         .unknown_difficulty = Utf8ToCp932("：変換不可能な難易度です"),
+        .chart_start_mismatch = Utf8ToCp932("：譜面の開始位置がＧＡＰと不整合です"),
         .made_by_prefix = Utf8ToCp932("このファイルは"),
         .made_by_suffix = Utf8ToCp932("（ＭＩＲＶＯ作）により作成されました。"),
         .publication = Utf8ToCp932("公開ページ："),

@@ -8,7 +8,9 @@
 namespace torvane {
 
 // Where the program is published; the third line of every file's banner.
-inline constexpr std::string_view kPublicationAddress = "https://torvane.org/";
+// Written without "//", which MSD parsers take for the start of a comment
+// and would lose the ";" after it.
+inline constexpr std::string_view kPublicationAddress = "torvane.org";
 
 // The window's caption, which every converted file names in its banner.
 inline constexpr std::string_view kCaption = "Torvane Ver.4.2";
@@ -25,6 +27,7 @@ struct FixedTexts {
     std::string bad_ddr_slot;          // ：変換不可能な脚符です
     std::string unterminated_chart;    // ：譜面データが「;」で終わっていません
     std::string unknown_difficulty;    // ：変換不可能な難易度です
+    std::string chart_start_mismatch;  // ：譜面の開始位置がＧＡＰと不整合です
 
     // Banner pieces.
     std::string made_by_prefix;  // このファイルは

@@ -444,7 +444,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BadNumberCase{{"DELAY=99999999999999999999"}, "DELAY="},
                       BadNumberCase{{"TITLE=x", "START=one"}, "START"}, BadNumberCase{{"START"}, "START"},
                       // Out of range: no lead-in line of gigabytes, no overflow.
-                      BadNumberCase{{"START=513", "PLAYER=1", "8.:L   :    :"}, "START"},
+                      BadNumberCase{{"START=125002", "PLAYER=1", "8.:L   :    :"}, "START"},
                       BadNumberCase{{"START=-9000000000000000000", "PLAYER=1", "8.:L   :    :"}, "START"},
                       BadNumberCase{{"DELAY=9223372036854775807", "PLAYER=1", "8.:L   :    :"}, "DELAY="}));
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "test_support.hpp"
 #include "text/conversion_error.hpp"
@@ -24,7 +26,7 @@ TEST(FixedTexts, AreCodePage932Bytes) {
     for (const std::string* message :
          {&Texts().bad_step_length, &Texts().bad_command, &Texts().bad_step_group, &Texts().triplet_mismatch,
           &Texts().bad_panels, &Texts().bad_option, &Texts().step_length_mismatch, &Texts().bad_ddr_slot,
-          &Texts().unterminated_chart, &Texts().unknown_difficulty}) {
+          &Texts().unterminated_chart, &Texts().unknown_difficulty, &Texts().chart_start_mismatch}) {
         EXPECT_EQ(message->substr(0, 2), "\x81\x46") << "messages begin with the full-width colon";
         EXPECT_EQ(message->find('?'), std::string::npos) << "every character has a code page 932 form";
     }
@@ -40,6 +42,22 @@ TEST(Sjis, ConvertsBothWaysAndMarksWhatHasNoForm) {
     EXPECT_EQ(FileNameForErrorLine("/charts/曲.msd"), "\x8b\xc8.msd");
     // A name that is not UTF-8 is taken for code page 932 already.
     EXPECT_EQ(FileNameForErrorLine(std::filesystem::path("/charts") / "\x82\xa0.msd"), "\x82\xa0.msd");
+}
+
+TEST(WithoutLastCharacter, DropsADoubleByteCharacterWhole) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", ""},
+        {"abc;", "abc"},
+        {"abc", "ab"},
+        {"\x83\x65\x83\x67", "\x83\x65"},  // テト
+        {"a\x83\x67", "a"},
+        // 83 83 is "ャ"; the second 83 is its second byte, not a first one.
+        {"\x83\x83\x83", "\x83\x83"},
+        {"\x83\x83\x83\x67", "\x83\x83"},
+        // A lone first byte at the end is a character of its own.
+        {"ab\x83", "ab"},
+    };
+    for (const auto& [text, kept] : cases) EXPECT_EQ(WithoutLastCharacter(text), kept) << text;
 }
 
 TEST(ErrorList, JoinsNameMessageAndTextAndSavesCrLfLines) {
