@@ -21,7 +21,7 @@ std::filesystem::path DestinationFor(Conversion conversion, const std::filesyste
     if (folder.empty()) {
         return ReplaceExtension(source, DestinationExtension(conversion));
     }
-    return JoinFolder(folder, name);
+    return folder / name;
 }
 
 std::vector<std::filesystem::path> RunConversion(Conversion conversion,

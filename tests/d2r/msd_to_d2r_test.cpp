@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "d2r/d2r.hpp"
-#include "d2r/d2r_steps.hpp"
+#include "d2r/msd_to_d2r.hpp"
+#include "d2r_text.hpp"
 #include "step_line_text.hpp"
 #include "recording_sink.hpp"
 #include "test_support.hpp"

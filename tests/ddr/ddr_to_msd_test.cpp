@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ddr/ddr_steps.hpp"
+#include "ddr_text.hpp"
 #include "test_support.hpp"
 #include "text/conversion_error.hpp"
 #include "text/fixed_texts.hpp"

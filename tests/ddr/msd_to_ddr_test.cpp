@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "ddr/ddr_steps.hpp"
+#include "ddr_text.hpp"
+#include "msd/chart_section.hpp"
 #include "msd/decoder.hpp"
 #include "recording_sink.hpp"
 #include "test_support.hpp"
