@@ -72,15 +72,7 @@ int PanelsOfField(std::string_view field) {
 }  // namespace
 
 void WriteD2rBanner(LineSink& out, std::string_view caption) {
-    const FixedTexts& texts = Texts();
-    out.WriteLine("*");
-    std::string line = "* ";
-    line.append(texts.made_by_prefix).append(caption).append(texts.made_by_suffix);
-    out.WriteLine(line);
-    line = "* ";
-    line.append(texts.publication).append(kPublicationAddress);
-    out.WriteLine(line);
-    out.WriteLine("*");
+    for (const std::string& line : BannerLines("*", "", caption)) out.WriteLine(line);
 }
 
 bool IsD2rKeyLine(std::string_view line) {

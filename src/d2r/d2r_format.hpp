@@ -17,6 +17,9 @@ namespace torvane {
 
 // Every chart section of a d2r file begins with this line.
 inline constexpr std::string_view kD2rSeparator = "*----------------------";
+// The marker lines around a chart's step lines.
+inline constexpr std::string_view kD2rMusicStart = "MUSICSTART";
+inline constexpr std::string_view kD2rMusicEnd = "MUSICEND";
 // A step line of one 32nd-note unit on which neither pad is stepped on.
 inline constexpr std::string_view kD2rRestUnit = "8.:    :    :";
 

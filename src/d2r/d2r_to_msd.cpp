@@ -168,7 +168,7 @@ private:
         // message unless it is the file's last or followed by an empty line.
         std::string block_end = std::move(line);
         have_line = input_.ReadLine(line);
-        if (have_line && !line.empty() && !block_end.starts_with("MUSICEND")) {
+        if (have_line && !line.empty() && !block_end.starts_with(kD2rMusicEnd)) {
             errors_.Add(file_name_, Texts().bad_option, block_end);
         }
         WriteMsdChartFromD2r(step_list_, state_, out_, source_, errors_);

@@ -111,7 +111,7 @@ GapRuleResult ApplyD2rGapRule(long long lead_in, double gap) {
 
 std::string BeginD2rSection(std::string_view chart_line, bool& section_open, LineSink& out) {
     if (section_open) {
-        out.WriteLine("MUSICEND");
+        out.WriteLine(kD2rMusicEnd);
         section_open = false;
     }
     out.WriteLine(kD2rSeparator);
@@ -136,7 +136,7 @@ std::string BeginD2rSection(std::string_view chart_line, bool& section_open, Lin
         }
         out.WriteLine(level);
     }
-    out.WriteLine("MUSICSTART");
+    out.WriteLine(kD2rMusicStart);
     section_open = true;
     return std::string(rest);
 }
@@ -233,7 +233,7 @@ void ConvertMSD2d2r(const std::filesystem::path& source, const std::filesystem::
     conversion.lead_in = reference_lead_in;
     std::string line;
     while (input->ReadLine(line)) conversion.Line(line);
-    if (conversion.section_open) out->WriteLine("MUSICEND");
+    if (conversion.section_open) out->WriteLine(kD2rMusicEnd);
     out->Commit();
 }
 

@@ -3,7 +3,6 @@
 
 #include <charconv>
 #include <iterator>
-#include <utility>
 
 #include "text/fixed_texts.hpp"
 #include "text/output_names.hpp"
@@ -16,12 +15,8 @@ std::filesystem::path DdrChartFileName(const std::filesystem::path& destination,
 }
 
 std::vector<std::string> DdrBanner(std::string_view caption) {
-    const FixedTexts& texts = Texts();
-    std::string made_by = "#comment ";
-    made_by.append(texts.made_by_prefix).append(caption).append(texts.made_by_suffix);
-    std::string publication = "#comment ";
-    publication.append(texts.publication).append(kPublicationAddress);
-    return {"#comment", std::move(made_by), std::move(publication), "#comment"};
+    const auto lines = BannerLines("#comment", "", caption);
+    return {lines.begin(), lines.end()};
 }
 
 void FormatDdrStepLineInto(char pad_mark, long long measure, std::string_view slots, std::string& line) {

@@ -2,6 +2,7 @@
 // The fixed Japanese texts that go into chart files and error lines, as code
 // page 932 bytes. They are converted from UTF-8 once, on first use.
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -36,5 +37,11 @@ struct FixedTexts {
 };
 
 [[nodiscard]] const FixedTexts& Texts();
+
+// The four banner lines that begin every file the program writes, naming
+// `caption` and the address; each format puts its comment `mark` in front of
+// every line and `end` after it ("#" and ";" in MSD).
+[[nodiscard]] std::array<std::string, 4> BannerLines(std::string_view mark, std::string_view end,
+                                                    std::string_view caption);
 
 }  // namespace torvane

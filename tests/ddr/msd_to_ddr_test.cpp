@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ddr_text.hpp"
+#include "memory_source.hpp"
 #include "msd/chart_section.hpp"
 #include "msd/decoder.hpp"
 #include "recording_sink.hpp"

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "memory_source.hpp"
 #include "msd/writer.hpp"
 #include "test_support.hpp"
 #include "text/fixed_texts.hpp"
