@@ -76,18 +76,18 @@ void WriteD2rBanner(LineSink& out, std::string_view caption) {
 }
 
 bool IsD2rKeyLine(std::string_view line) {
-    const auto begins = [line](std::string_view key) { return line.starts_with(key); };
+    // Every key begins with a capital letter; of the step lines only
+    // triplet lines do. A key is compared whole only when its first letter
+    // is the line's.
+    if (line.empty() || line[0] < 'A' || line[0] > 'Z') return false;
+    const auto begins = [line](std::string_view key) { return key[0] == line[0] && line.starts_with(key); };
     return std::any_of(kD2rHeaderKeys.begin(), kD2rHeaderKeys.end(),
                        [&begins](const HeaderKey& row) { return row.read_back && begins(row.key); }) ||
            begins(kD2rTempoKey) || begins(kD2rDelayKey) || begins(kD2rLevelKey) || begins(kD2rModeKey) ||
            begins(kD2rPlayerKey);
 }
 
-bool IsD2rStepBlockLine(std::string_view line) {
-    return !line.empty() && (line[0] == '4' || line[0] == '8' || line[0] == 'T' || line[0] == '*');
-}
-
-std::string_view FormatD2rStepLine(D2rStepLine line, std::array<char, kD2rStepLineSize>& buffer) {
+std::string_view FormatD2rStepLine(const D2rStepLine& line, std::array<char, kD2rStepLineSize>& buffer) {
     static constexpr std::string_view kCodes[] = {"8.:", "4.:", "4p:", "4P:", "T:"};
     const std::string_view code = kCodes[static_cast<std::size_t>(line.length)];
     char* at = std::copy(code.begin(), code.end(), buffer.begin());

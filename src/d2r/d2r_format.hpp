@@ -33,6 +33,7 @@ void WriteD2rBanner(LineSink& out, std::string_view caption);
 // notes) is refused as out of range: a few bytes of gap or START would
 // otherwise ask for megabytes of rests.
 inline constexpr long long kMaxLeadIn = 1'000'000;
+
 // ---------------------------------------------------------------------------
 // Keys
 
@@ -46,6 +47,7 @@ inline constexpr std::array<HeaderKey, 5> kD2rHeaderKeys = {{
     {kMsdTag, "* MSD:", false},
 }};
 
+// The other keys, each read or written by a rule of its own.
 inline constexpr std::string_view kD2rTempoKey = "TEMPO10=";
 inline constexpr std::string_view kD2rDelayKey = "DELAY=";
 inline constexpr std::string_view kD2rStartKey = "START=";
@@ -57,7 +59,9 @@ inline constexpr std::string_view kD2rPlayerKey = "PLAYER=";
 [[nodiscard]] bool IsD2rKeyLine(std::string_view line);
 
 // A line that belongs to a step block: it begins with "4", "8", "T" or "*".
-[[nodiscard]] bool IsD2rStepBlockLine(std::string_view line);
+[[nodiscard]] constexpr bool IsD2rStepBlockLine(std::string_view line) {
+    return !line.empty() && (line[0] == '4' || line[0] == '8' || line[0] == 'T' || line[0] == '*');
+}
 
 // ---------------------------------------------------------------------------
 // Step lines as the writer makes them
@@ -83,8 +87,17 @@ inline constexpr auto kD2rPadFields = [] {
 // a triplet beat).
 enum class D2rLength : std::uint8_t { k32nd, k16th, k8th, kQuarter, kTriplet };
 
-// As many step lines of each length as fill one beat.
-inline constexpr std::array<std::uint32_t, 5> kD2rLinesPerBeat = {8, 4, 2, 1, 1};
+// As many step lines of `length` as fill one beat. A switch, not a table:
+// merging steps through the lines by it, and a branch that the processor
+// predicts does not wait for the line to be loaded.
+[[nodiscard]] constexpr std::uint32_t D2rLinesPerBeat(D2rLength length) {
+    switch (length) {
+        case D2rLength::k32nd: return 8;
+        case D2rLength::k16th: return 4;
+        case D2rLength::k8th: return 2;
+        default: return 1;
+    }
+}
 
 // One step line as the converter builds it, in three bytes: its length and
 // the MSD step character of each pad, "0" when the pad is silent there. Its
@@ -113,7 +126,7 @@ struct D2rStepLine {
 inline constexpr std::size_t kD2rStepLineSize = 13;
 
 // Writes the line's text (without a line end) into `buffer` and returns it.
-std::string_view FormatD2rStepLine(D2rStepLine line, std::array<char, kD2rStepLineSize>& buffer);
+std::string_view FormatD2rStepLine(const D2rStepLine& line, std::array<char, kD2rStepLineSize>& buffer);
 
 // ---------------------------------------------------------------------------
 // Step lines as the reader takes them apart

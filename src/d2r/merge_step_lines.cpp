@@ -123,7 +123,7 @@ private:
                     continue;
                 }
                 landing = at;
-                for (std::uint32_t n = kD2rLinesPerBeat[kind_[at]]; n > 0 && landing < count_; --n) {
+                for (std::uint32_t n = D2rLinesPerBeat(static_cast<D2rLength>(kind_[at])); n > 0 && landing < count_; --n) {
                     landing = next_[landing];
                 }
             }
@@ -198,7 +198,7 @@ std::vector<D2rStepLine> MergeD2rStepLines(std::vector<D2rStepLine> lines) {
             lines[kept++] = line;
             next += 2;
         } else {
-            const std::size_t end = std::min<std::size_t>(count, next + kD2rLinesPerBeat[static_cast<std::size_t>(line.length)]);
+            const std::size_t end = std::min<std::size_t>(count, next + D2rLinesPerBeat(line.length));
             while (next < end) lines[kept++] = lines[next++];
         }
     }

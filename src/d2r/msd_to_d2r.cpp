@@ -2,6 +2,7 @@
 // "START=" by the gap rule, and every chart becomes a section of step lines.
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 #include <utility>
@@ -60,7 +61,7 @@ struct MsdToD2r {
         const auto lines = ConvertChartToD2rStepLines(steps, static_cast<long long>(chart_lead_in), lead_in,
                                                       reference_lead_in, file_name, errors);
         std::array<char, kD2rStepLineSize> text{};
-        for (const D2rStepLine step_line : lines) out.WriteLine(FormatD2rStepLine(step_line, text));
+        for (const D2rStepLine& step_line : lines) out.WriteLine(FormatD2rStepLine(step_line, text));
     }
 
     void Line(const std::string& line) {

@@ -1,5 +1,6 @@
 // ddr to MSD: the charts of one ddr file as one MSD file.
 #include <algorithm>
+#include <array>
 #include <string>
 
 #include "ddr/ddr.hpp"
@@ -20,11 +21,15 @@ constexpr std::string_view kEmptyMeasure = "00000000";
 // Two measures and a quarter, the default of the MSD-to-ddr deletion.
 constexpr std::size_t kLeadIn = 18;
 
-// The MSD step character of a ddr slot; 0 when it has none.
-char MSDStepCharacter(char slot) {
-    const int panels = PanelsOfDdrSlot(slot);
-    return panels < 0 ? 0 : StepOfPanels(panels);
-}
+// The MSD step character of each ddr slot; 0 where it has none.
+constexpr auto kMSDStepOfSlot = [] {
+    std::array<char, 256> steps{};
+    for (std::size_t c = 0; c < steps.size(); ++c) {
+        const int panels = PanelsOfDdrSlot(static_cast<char>(c));
+        steps[c] = panels < 0 ? 0 : StepOfPanels(panels);
+    }
+    return steps;
+}();
 
 // The one song header line that ddr to MSD reads back.
 constexpr HeaderKey kTitle = kDdrHeaderKeys[1];
@@ -82,7 +87,7 @@ void WriteChart(LineSink& out, const std::vector<std::string_view>& block, std::
 void DdrToMSDCodes(std::string& line, std::string_view file_name, ErrorList& errors) {
     const FixedTexts& texts = Texts();
     for (std::size_t i = 5; i < line.size(); ++i) {
-        const char code = MSDStepCharacter(line[i]);
+        const char code = kMSDStepOfSlot[static_cast<unsigned char>(line[i])];
         if (code != 0) {
             line[i] = code;
             continue;

@@ -63,26 +63,6 @@ bool GroupsAreFlat(std::string_view steps) {
 
 }  // namespace
 
-void AppendCompactedGroup(std::string_view group, std::string& out) {
-    std::array<char, 4> sixteenths{};
-    for (;;) {
-        const CompactedGroup compacted = CompactGroupOnce(group);
-        switch (compacted.kind) {
-            case CompactedGroup::kPlain:
-                out.append(compacted.steps.data(), 2);
-                return;
-            case CompactedGroup::kSixteenths:
-                // The next pass sees the group of four 16th notes.
-                sixteenths = compacted.steps;
-                group = std::string_view(sixteenths.data(), sixteenths.size());
-                continue;
-            case CompactedGroup::kKept:
-                out.append(1, '(').append(group).append(1, ')');
-                return;
-        }
-    }
-}
-
 std::string EncodeMSDStepsFully(std::string steps) {
     if (GroupsAreFlat(steps)) {
         // One scan, each group taken straight to what the last pass leaves.
@@ -97,7 +77,9 @@ std::string EncodeMSDStepsFully(std::string steps) {
             }
             out.append(text.substr(i, open - i));
             const std::size_t close = text.find(')', open);
-            AppendCompactedGroup(text.substr(open + 1, close - open - 1), out);
+            const std::size_t group_open = out.size();
+            out.append(text.substr(open, close - open));
+            CompactGroupAtEnd(out, group_open);
             i = close + 1;
         }
         return out;

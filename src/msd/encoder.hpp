@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -36,9 +37,29 @@ struct CompactedGroup {
     return {};
 }
 
-// What the passes make of one beat group in the end, appended to `out`:
-// plain 8th notes, or a group with its brackets.
-void AppendCompactedGroup(std::string_view group, std::string& out);
+// Compacts the beat group that ends `text`, its "(" at `open` and no ")"
+// yet, as far as the passes go: it becomes plain 8th notes, or a group closed
+// by ")". Every beat that the writers build passes through here, in place.
+inline void CompactGroupAtEnd(std::string& text, std::size_t open) {
+    for (;;) {
+        const CompactedGroup compacted = CompactGroupOnce(std::string_view(text).substr(open + 1));
+        switch (compacted.kind) {
+            case CompactedGroup::kPlain:
+                text[open] = compacted.steps[0];
+                text[open + 1] = compacted.steps[1];
+                text.resize(open + 2);
+                return;
+            case CompactedGroup::kSixteenths:
+                // The next pass sees the group of four 16th notes.
+                for (std::size_t i = 0; i < 4; ++i) text[open + 1 + i] = compacted.steps[i];
+                text.resize(open + 5);
+                continue;
+            case CompactedGroup::kKept:
+                text += ')';
+                return;
+        }
+    }
+}
 
 // One compacting pass over MSD step text: a beat group whose in-between
 // positions are empty is written in the next coarser notation.

@@ -1,7 +1,6 @@
 #include "msd/pad_builder.hpp"
 
 #include <algorithm>
-#include <array>
 #include <string_view>
 #include <utility>
 
@@ -10,29 +9,17 @@
 namespace torvane {
 namespace {
 
-constexpr int kUnitsPerBeat = 8;
-
 // What a beat of rests is written as.
 const std::string& SilentBeat() {
     static const std::string beat = [] {
-        std::string text;
-        AppendCompactedGroup(std::string(kUnitsPerBeat, '0'), text);
+        std::string text = "(00000000";
+        CompactGroupAtEnd(text, 0);
         return text;
     }();
     return beat;
 }
 
 }  // namespace
-
-void MsdPadBuilder::AddUnit(char step) {
-    if (!beat_open_) {
-        text_ += '(';
-        beat_open_ = true;
-        units_ = 0;
-    }
-    text_ += step;
-    if (++units_ == kUnitsPerBeat) FinishBeat();
-}
 
 void MsdPadBuilder::AddRests(std::size_t count) {
     if (beat_open_) {
@@ -75,8 +62,12 @@ bool MsdPadBuilder::StartTriplet() {
 }
 
 void MsdPadBuilder::AddTriplet(char first, char second, char third) {
-    const std::array<char, 3> steps = {first, second, third};
-    AppendCompactedGroup(std::string_view(steps.data(), steps.size()), text_);
+    const std::size_t open = text_.size();
+    text_ += '(';
+    text_ += first;
+    text_ += second;
+    text_ += third;
+    CompactGroupAtEnd(text_, open);
 }
 
 std::string MsdPadBuilder::TakeWholeBeats() {
@@ -98,16 +89,10 @@ std::string MsdPadBuilder::Finish() {
     return text;
 }
 
-// The open group, whose eight units end the text, is replaced by what
-// compacting makes of it.
 void MsdPadBuilder::FinishBeat() {
     beat_open_ = false;
     units_ = 0;
-    const std::size_t at = text_.size() - kUnitsPerBeat;
-    std::array<char, kUnitsPerBeat> units{};
-    std::copy_n(text_.begin() + static_cast<std::ptrdiff_t>(at), kUnitsPerBeat, units.begin());
-    text_.resize(at - 1);  // and its "("
-    AppendCompactedGroup(std::string_view(units.data(), units.size()), text_);
+    CompactGroupAtEnd(text_, text_.size() - kUnitsPerBeat - 1);
 }
 
 }  // namespace torvane

@@ -12,7 +12,15 @@ namespace torvane {
 class MsdPadBuilder {
 public:
     // Adds one unit: opens a beat group when none is open, closes it at eight.
-    void AddUnit(char step);
+    void AddUnit(char step) {
+        if (!beat_open_) {
+            text_ += '(';
+            beat_open_ = true;
+            units_ = 0;
+        }
+        text_ += step;
+        if (++units_ == kUnitsPerBeat) FinishBeat();
+    }
     // Adds `count` silent units, as AddUnit would one by one.
     void AddRests(std::size_t count);
     // Fills the open beat group with rests and closes it.
@@ -40,6 +48,8 @@ public:
     [[nodiscard]] std::string Finish();
 
 private:
+    static constexpr int kUnitsPerBeat = 8;
+
     void FinishBeat();
 
     std::string text_;
