@@ -31,8 +31,13 @@ constexpr auto kMSDStepOfSlot = [] {
     return steps;
 }();
 
-// The one song header line that ddr to MSD reads back.
-constexpr HeaderKey kTitle = kDdrHeaderKeys[1];
+// The one song header line that ddr to MSD reads back: the title.
+constexpr HeaderKey kTitle = [] {
+    for (const HeaderKey& row : kDdrHeaderKeys) {
+        if (row.read_back) return row;
+    }
+    return HeaderKey{};
+}();
 
 const Difficulty* DifficultyOfDirective(std::string_view line) {
     for (const Difficulty& difficulty : kDifficulties) {
