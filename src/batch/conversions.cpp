@@ -25,7 +25,7 @@ std::filesystem::path DestinationFor(Conversion conversion, const std::filesyste
     if (folder.empty()) {
         return ReplaceExtension(source, DestinationExtension(conversion));
     }
-    return JoinFolder(folder, name);
+    return folder / name;
 }
 
 namespace {

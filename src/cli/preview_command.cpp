@@ -101,7 +101,7 @@ std::vector<fs::path> PreviewNames(const fs::path& source, ChartFormat format, c
         }
         const int count = ++seen[name];
         if (count > 1) name += '-' + std::to_string(count);
-        names.push_back(JoinFolder(base, name + ".svg"));
+        names.push_back(base / (name + ".svg"));
     }
     return names;
 }

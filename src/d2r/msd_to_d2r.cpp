@@ -2,51 +2,23 @@
 // "START=" by the gap rule, and every chart becomes a section of step lines.
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 #include <utility>
 
 #include "d2r/d2r.hpp"
-#include "d2r/d2r_steps.hpp"
+#include "d2r/msd_to_d2r.hpp"
 #include "msd/chart_section.hpp"
 #include "msd/decoder.hpp"
 #include "msd/header.hpp"
+#include "msd/styles.hpp"
 #include "text/fixed_texts.hpp"
 #include "text/numbers.hpp"
 #include "text/sjis.hpp"
 
 namespace torvane {
 namespace {
-
-// The header value of an MSD line: after the tag, without the line's last
-// character (its ";", whatever that character is).
-std::string_view HeaderValue(std::string_view line, std::size_t tag_length) {
-    if (line.size() <= tag_length + 1) return {};
-    return line.substr(tag_length, line.size() - tag_length - 1);
-}
-
-std::string Zeros(long long count) { return count > 0 ? std::string(static_cast<std::size_t>(count), '0') : ""; }
-
-// As many lines of this length as fill one beat.
-std::size_t BeatOfLines(D2rLength length) {
-    switch (length) {
-        case D2rLength::k32nd: return 8;
-        case D2rLength::k16th: return 4;
-        case D2rLength::k8th: return 2;
-        default: return 1;
-    }
-}
-
-// Two lines of one length make one line of twice that length.
-D2rLength Doubled(D2rLength length) {
-    return length < D2rLength::kQuarter ? static_cast<D2rLength>(static_cast<int>(length) + 1) : length;
-}
-
-void WriteTranslated(LineSink& out, std::string_view key, std::size_t tag_length, std::string_view line) {
-    std::string translated;
-    TranslateHeaderLine(key, tag_length, line, 1, translated);
-    out.WriteLine(translated);
-}
 
 struct MsdToD2r {
     const std::filesystem::path& source;
@@ -59,23 +31,23 @@ struct MsdToD2r {
     bool section_open = false;
 
     void Tempo(std::string_view line) {
-        const std::string_view value = HeaderValue(line, 5);
-        const double tempo10 = std::trunc(ReadDecimal(value, source, "#BPM:") * 10);
-        if (!(std::fabs(tempo10) <= kMaxWholeDouble)) ThrowNumberOutOfRange(value, source, "#BPM:");
-        out.WriteLine("TEMPO10=" + std::to_string(static_cast<long long>(tempo10)));
+        const std::string_view value = MsdHeaderValue(line, kBpmTag.size());
+        const double tempo10 = std::trunc(ReadDecimal(value, source, kBpmTag) * 10);
+        if (!(std::fabs(tempo10) <= kMaxWholeDouble)) ThrowNumberOutOfRange(value, source, kBpmTag);
+        out.WriteLine(std::string(kD2rTempoKey) + std::to_string(static_cast<long long>(tempo10)));
     }
 
     void Gap(std::string_view line) {
-        const std::string_view value = HeaderValue(line, 5);
-        const double gap = ReadDecimal(value, source, "#GAP:");
-        if (!(std::fabs(gap) <= kMaxWholeDouble)) ThrowNumberOutOfRange(value, source, "#GAP:");
+        const std::string_view value = MsdHeaderValue(line, kGapTag.size());
+        const double gap = ReadDecimal(value, source, kGapTag);
+        if (!(std::fabs(gap) <= kMaxWholeDouble)) ThrowNumberOutOfRange(value, source, kGapTag);
         const GapRuleResult result = ApplyD2rGapRule(lead_in, gap);
         // A lead-in longer than the file's own becomes rest lines of nothing
         // but the gap; past the limit that is no chart any more.
-        if (result.lead_in > std::max(reference_lead_in, kMaxLeadIn)) ThrowNumberOutOfRange(value, source, "#GAP:");
+        if (result.lead_in > std::max(reference_lead_in, kMaxLeadIn)) ThrowNumberOutOfRange(value, source, kGapTag);
         lead_in = result.lead_in;
-        out.WriteLine("DELAY=" + std::to_string(result.delay));
-        out.WriteLine("START=" + std::to_string(result.start));
+        out.WriteLine(std::string(kD2rDelayKey) + std::to_string(result.delay));
+        out.WriteLine(std::string(kD2rStartKey) + std::to_string(result.start));
     }
 
     void Chart(const std::string& chart_line) {
@@ -89,25 +61,24 @@ struct MsdToD2r {
         const auto lines = ConvertChartToD2rStepLines(steps, static_cast<long long>(chart_lead_in), lead_in,
                                                       reference_lead_in, file_name, errors);
         std::array<char, kD2rStepLineSize> text{};
-        for (const D2rStepLine step_line : lines) out.WriteLine(FormatD2rStepLine(step_line, text));
+        for (const D2rStepLine& step_line : lines) out.WriteLine(FormatD2rStepLine(step_line, text));
     }
 
     void Line(const std::string& line) {
-        if (StartsWith(line, "#FILE:")) {
-            WriteTranslated(out, "MUSIC=", 6, line);
-            WriteTranslated(out, "SHORTCUT=", 6, line);
-        } else if (StartsWith(line, "#TITLE:")) {
-            WriteTranslated(out, "TITLE=", 7, line);
-        } else if (StartsWith(line, "#ARTIST:")) {
-            WriteTranslated(out, "ARTIST=", 8, line);
-        } else if (StartsWith(line, "#MSD:")) {
-            WriteTranslated(out, "* MSD:", 5, line);
-        } else if (StartsWith(line, "#BPM:")) {
+        // A tag that gives several keys ("#FILE:") gives them in table order.
+        bool translated = false;
+        for (const HeaderKey& row : kD2rHeaderKeys) {
+            if (!line.starts_with(row.msd_tag)) continue;
+            out.WriteLine(HeaderLineFromMsd(row, line));
+            translated = true;
+        }
+        if (translated) return;
+        if (line.starts_with(kBpmTag)) {
             Tempo(line);
-        } else if (StartsWith(line, "#GAP:")) {
+        } else if (line.starts_with(kGapTag)) {
             Gap(line);
-        } else if (std::any_of(kChartTags.begin(), kChartTags.end(),
-                               [&](std::string_view tag) { return StartsWith(line, tag); })) {
+        } else if (std::any_of(kChartStyles.begin(), kChartStyles.end(),
+                               [&](const StyleWords& style) { return line.starts_with(style.msd_tag); })) {
             Chart(line);
         }
     }
@@ -141,33 +112,32 @@ GapRuleResult ApplyD2rGapRule(long long lead_in, double gap) {
 
 std::string BeginD2rSection(std::string_view chart_line, bool& section_open, LineSink& out) {
     if (section_open) {
-        out.WriteLine("MUSICEND");
+        out.WriteLine(kD2rMusicEnd);
         section_open = false;
     }
     out.WriteLine(kD2rSeparator);
     std::string_view rest = chart_line;
-    static constexpr std::string_view kPlayers[] = {"PLAYER=1", "PLAYER=2", "PLAYER=3"};
-    for (std::size_t i = 0; i < kChartTags.size(); ++i) {
-        if (StartsWith(rest, kChartTags[i])) {
-            out.WriteLine(kPlayers[i]);
-            rest.remove_prefix(kChartTags[i].size());
+    for (const StyleWords& style : kChartStyles) {
+        if (rest.starts_with(style.msd_tag)) {
+            out.WriteLine(style.d2r_player);
+            rest.remove_prefix(style.msd_tag.size());
             break;
         }
     }
     // Each word is tried on what the one before left of the line.
-    for (std::string_view word : kDifficulties) {
-        if (!StartsWith(rest, word)) continue;
-        out.WriteLine("MODE=" + std::string(word.substr(0, word.size() - 1)));
-        rest.remove_prefix(word.size());
+    for (const DifficultyWords& difficulty : kDifficulties) {
+        if (!rest.starts_with(difficulty.msd_word)) continue;
+        out.WriteLine(difficulty.d2r_mode);
+        rest.remove_prefix(difficulty.msd_word.size());
         const std::size_t colon = rest.find(':');
-        if (colon == std::string_view::npos) {
-            out.WriteLine("LEVEL=");
-        } else {
-            out.WriteLine("LEVEL=" + std::string(rest.substr(0, colon)));
+        std::string level(kD2rLevelKey);
+        if (colon != std::string_view::npos) {
+            level.append(rest.substr(0, colon));
             rest.remove_prefix(colon + 1);
         }
+        out.WriteLine(level);
     }
-    out.WriteLine("MUSICSTART");
+    out.WriteLine(kD2rMusicStart);
     section_open = true;
     return std::string(rest);
 }
@@ -176,18 +146,17 @@ D2rPadTexts BuildD2rPadTexts(std::string_view chart_data, long long chart_lead_i
                              long long reference_lead_in) {
     D2rPadTexts pads;
     const std::size_t colon = chart_data.find(':');
-    pads.pad1 = Zeros(lead_in + chart_lead_in - reference_lead_in);
+    const long long pad1_lead_in = lead_in + chart_lead_in - reference_lead_in;
     if (colon == std::string_view::npos) {
-        pads.pad1.append(chart_data);
+        pads.pad1 = WithLeadIn(pad1_lead_in, chart_data);
         pads.pad2.assign(pads.pad1.size(), '0');
         return pads;
     }
-    pads.pad1.append(chart_data.substr(0, colon));
+    pads.pad1 = WithLeadIn(pad1_lead_in, chart_data.substr(0, colon));
     std::string_view rest = chart_data.substr(colon + 1);
     const std::size_t pad2_lead_in = CountLeadingZeros(rest);
     rest.remove_prefix(pad2_lead_in);
-    pads.pad2 = Zeros(lead_in + static_cast<long long>(pad2_lead_in) - reference_lead_in);
-    pads.pad2.append(rest);
+    pads.pad2 = WithLeadIn(lead_in + static_cast<long long>(pad2_lead_in) - reference_lead_in, rest);
     return pads;
 }
 
@@ -239,42 +208,6 @@ std::vector<D2rStepLine> BuildD2rStepLines(std::string pad1, std::string pad2, s
     return lines;
 }
 
-std::vector<D2rStepLine> MergeD2rStepLines(std::vector<D2rStepLine> lines) {
-    // The list being merged is always lines[..kept) followed by lines[next..):
-    // the pass never looks back, so the lines it has passed are final, and it
-    // never writes ahead of what it reads.
-    const std::size_t count = lines.size();
-    std::size_t kept = 0;
-    std::size_t next = 0;
-    while (next + 1 < count) {
-        D2rStepLine line = lines[next];
-        const D2rStepLine after = lines[next + 1];
-        if (IsD2rRestLine(after) && line.length == after.length && line.length != D2rLength::kQuarter) {
-            line.length = Doubled(line.length);
-            lines[kept++] = line;
-            next += 2;
-        } else {
-            const std::size_t end = std::min(count, next + BeatOfLines(line.length));
-            while (next < end) lines[kept++] = lines[next++];
-        }
-    }
-    while (next < count) lines[kept++] = lines[next++];
-    lines.resize(kept);
-    return lines;
-}
-
-std::vector<D2rStepLine> MergeD2rStepLinesFully(std::vector<D2rStepLine> lines) {
-    // A pass changes the list exactly when it merges, and every merge removes
-    // a line. Most charts are done after a few whole passes, which also shrink
-    // the list; the rest is left to the walk that does not repeat itself.
-    for (int pass = 0; pass < 4; ++pass) {
-        const std::size_t before = lines.size();
-        lines = MergeD2rStepLines(std::move(lines));
-        if (lines.size() == before) return lines;
-    }
-    return MergeD2rStepLinesByWalking(std::move(lines));
-}
-
 std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string_view chart_data, long long chart_lead_in,
                                                     long long lead_in, long long reference_lead_in,
                                                     std::string_view file_name, ErrorList& errors) {
@@ -301,7 +234,7 @@ void ConvertMSD2d2r(const std::filesystem::path& source, const std::filesystem::
     conversion.lead_in = reference_lead_in;
     std::string line;
     while (input->ReadLine(line)) conversion.Line(line);
-    if (conversion.section_open) out->WriteLine("MUSICEND");
+    if (conversion.section_open) out->WriteLine(kD2rMusicEnd);
     out->Commit();
 }
 

@@ -1,11 +1,11 @@
-// What both ddr conversions share: file names and step lines.
+// What both ddr conversions share: file names, the banner and step lines.
+#include "ddr/ddr_format.hpp"
+
 #include <charconv>
 #include <iterator>
-#include <string>
 
-#include "ddr/ddr_steps.hpp"
+#include "text/fixed_texts.hpp"
 #include "text/output_names.hpp"
-#include "text/sjis.hpp"
 
 namespace torvane {
 
@@ -14,10 +14,9 @@ std::filesystem::path DdrChartFileName(const std::filesystem::path& destination,
     return ReplaceExtension(destination, std::string_view(suffix, sizeof suffix));
 }
 
-std::string FormatDdrStepLine(char pad_mark, long long measure, std::string_view slots) {
-    std::string line;
-    FormatDdrStepLineInto(pad_mark, measure, slots, line);
-    return line;
+std::vector<std::string> DdrBanner(std::string_view caption) {
+    const auto lines = BannerLines("#comment", "", caption);
+    return {lines.begin(), lines.end()};
 }
 
 void FormatDdrStepLineInto(char pad_mark, long long measure, std::string_view slots, std::string& line) {
@@ -27,12 +26,6 @@ void FormatDdrStepLineInto(char pad_mark, long long measure, std::string_view sl
     line.assign(1, pad_mark);
     if (size < 3) line.append(3 - size, '0');
     line.append(digits, size).append(":").append(slots);
-}
-
-std::size_t SjisCharacterSize(std::string_view text, std::size_t at) {
-    if (at + 1 >= text.size() || !IsSjisLeadByte(static_cast<unsigned char>(text[at]))) return 1;
-    const auto trail = static_cast<unsigned char>(text[at + 1]);
-    return trail >= 0x40 && trail <= 0xFC && trail != 0x7F ? 2 : 1;
 }
 
 int DdrMeasureNumber(std::string_view line) {

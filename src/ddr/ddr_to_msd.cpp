@@ -1,11 +1,15 @@
 // ddr to MSD: the charts of one ddr file as one MSD file.
 #include <algorithm>
 #include <array>
+#include <string>
 
-#include "ddr/ddr_steps.hpp"
+#include "ddr/ddr.hpp"
+#include "ddr/ddr_format.hpp"
+#include "ddr/ddr_to_msd.hpp"
 #include "msd/chart_section.hpp"
 #include "msd/encoder.hpp"
 #include "msd/header.hpp"
+#include "msd/styles.hpp"
 #include "msd/writer.hpp"
 #include "text/fixed_texts.hpp"
 #include "text/sjis.hpp"
@@ -17,57 +21,56 @@ constexpr std::string_view kEmptyMeasure = "00000000";
 // Two measures and a quarter, the default of the MSD-to-ddr deletion.
 constexpr std::size_t kLeadIn = 18;
 
-constexpr std::array<std::string_view, 5> kFixedHeaderTags = {"#FILE:;", "#ARTIST:;", "#MSD:;", "#BPM:120.0;",
-                                                              "#GAP:0;"};
-
-// The MSD step character of a ddr slot; 0 when it has none.
-char MSDStepCharacter(char slot) {
-    switch (slot) {
-        case '0': return '0';
-        case '1': return '4';
-        case '2': return '2';
-        case '3': return '1';
-        case '4': return '8';
-        case '5': return '7';
-        case '6': return 'A';
-        case '8': return '6';
-        case '9': return 'B';
-        case 'a':
-        case 'A': return '3';
-        case 'c':
-        case 'C': return '9';
-        default: return 0;
+// The MSD step character of each ddr slot; 0 where it has none.
+constexpr auto kMSDStepOfSlot = [] {
+    std::array<char, 256> steps{};
+    for (std::size_t c = 0; c < steps.size(); ++c) {
+        const int panels = PanelsOfDdrSlot(static_cast<char>(c));
+        steps[c] = panels < 0 ? 0 : StepOfPanels(panels);
     }
+    return steps;
+}();
+
+// The one song header line that ddr to MSD reads back: the title.
+constexpr HeaderKey kTitle = [] {
+    for (const HeaderKey& row : kDdrHeaderKeys) {
+        if (row.read_back) return row;
+    }
+    return HeaderKey{};
+}();
+
+const DifficultyWords* DifficultyOfDirective(std::string_view line) {
+    for (const DifficultyWords& difficulty : kDifficulties) {
+        if (line.starts_with(difficulty.ddr_directive)) return &difficulty;
+    }
+    return nullptr;
 }
 
-// Characters that would end the chart, split its sides or open a group when
-// MSD reads them.
-bool IsMSDNotation(char c) {
-    switch (c) {
-        case ':':
-        case ';':
-        case '(':
-        case ')':
-        case '[':
-        case ']':
-        case '{':
-        case '}': return true;
-        default: return false;
+// A single chart has no directive.
+const StyleWords* StyleOfDirective(std::string_view line) {
+    for (const StyleWords& style : kChartStyles) {
+        if (!style.ddr_directive.empty() && line.starts_with(style.ddr_directive)) return &style;
     }
+    return nullptr;
 }
 
 void WriteChart(LineSink& out, const std::vector<std::string_view>& block, std::string_view style,
                 std::string_view difficulty) {
-    for (const std::string_view tag : kFixedHeaderTags) out.WriteLine(tag);
+    // What a ddr file cannot give: no music, tempo or gap of its own.
+    for (const std::string_view tag : {kFileTag, kArtistTag, kMsdTag}) out.WriteLine(std::string(tag) + ";");
+    out.WriteLine(std::string(kBpmTag) + "120.0;");
+    out.WriteLine(std::string(kGapTag) + "0;");
     std::string chart_line(style);
     chart_line.append(":").append(difficulty).append(":1:");
     out.WriteLine(chart_line);
 
+    const int pads = PadCount(style);
     // The block starts at the earlier of the pads' first measures, so that a
     // pad whose lines all come after the other pad's still starts at its own
-    // first measure; it ends at the measure of its last line.
+    // first measure; it ends at the measure of its last line. A single chart
+    // has no second pad, and its "$" lines do not move the start of its pad.
     int first = 0;
-    for (const char pad_mark : {'#', '$'}) {
+    for (const char pad_mark : std::string_view("#$").substr(0, static_cast<std::size_t>(pads))) {
         const auto line = std::find_if(block.begin(), block.end(), [pad_mark](std::string_view l) {
             return !l.empty() && l.front() == pad_mark;
         });
@@ -76,7 +79,6 @@ void WriteChart(LineSink& out, const std::vector<std::string_view>& block, std::
         first = first == 0 ? measure : std::min(first, measure);
     }
     const int last = DdrMeasureNumber(block.back());
-    const int pads = style == "#SINGLE" ? 1 : 2;
     for (int pad = 0; pad < pads; ++pad) {
         std::string text = EncodeMSDStepsFully(BuildDdrPadText(block, pad == 0 ? '#' : '$', first, last));
         text += pad == 0 && pads == 2 ? ':' : ';';
@@ -90,22 +92,21 @@ void WriteChart(LineSink& out, const std::vector<std::string_view>& block, std::
 void DdrToMSDCodes(std::string& line, std::string_view file_name, ErrorList& errors) {
     const FixedTexts& texts = Texts();
     for (std::size_t i = 5; i < line.size(); ++i) {
-        const char code = MSDStepCharacter(line[i]);
+        const char code = kMSDStepOfSlot[static_cast<unsigned char>(line[i])];
         if (code != 0) {
             line[i] = code;
             continue;
         }
-        const std::size_t size = SjisCharacterSize(line, i);
+        const std::size_t size = SjisCharacterLength(line, i);
         errors.Add(file_name, texts.bad_ddr_slot, std::string_view(line).substr(i, size));
-        if (size == 1 && IsMSDNotation(line[i])) line[i] = '0';
+        // A slot that MSD would not read as a step becomes a rest: a reader
+        // drops it outside a group, and every later step of the pad would
+        // come early. Both bytes of a double-byte character are a slot each.
+        if (size == 2 || !IsMSDStepCharacter(line[i])) {
+            std::fill_n(line.begin() + static_cast<std::ptrdiff_t>(i), size, '0');
+        }
         i += size - 1;
     }
-}
-
-std::string DdrMeasureText(std::string_view line) {
-    std::string text;
-    AppendDdrMeasureText(line, text);
-    return text;
 }
 
 void AppendDdrMeasureText(std::string_view line, std::string& text) {
@@ -161,28 +162,20 @@ void Convertddr2MSD(const std::filesystem::path& source, const std::filesystem::
     auto out = storage.CreateDestination(destination, source);
     WriteMsdBanner(*out, caption);
 
-    std::string style = "#SINGLE";
-    std::string difficulty;
+    std::string_view style = kSingle.MsdStyle();
+    std::string_view chart_difficulty;
     // A step block's lines, one after the other in `block_text`.
     std::string block_text;
     std::vector<std::size_t> line_ends;
     std::vector<std::string_view> block;
     std::string line;
     while (input->ReadLine(line)) {
-        if (StartsWith(line, "#title ")) {
-            std::string title;
-            TranslateHeaderLine("#TITLE:", 7, line, 0, title);
-            out->WriteLine(title);
-        } else if (StartsWith(line, "#basic")) {
-            difficulty = "BASIC";
-        } else if (StartsWith(line, "#another")) {
-            difficulty = "ANOTHER";
-        } else if (StartsWith(line, "#maniac")) {
-            difficulty = "MANIAC";
-        } else if (StartsWith(line, "#double")) {
-            style = "#DOUBLE";
-        } else if (StartsWith(line, "#twoplay")) {
-            style = "#COUPLE";
+        if (line.starts_with(kTitle.key)) {
+            out->WriteLine(HeaderLineToMsd(kTitle, line));
+        } else if (const DifficultyWords* difficulty = DifficultyOfDirective(line)) {
+            chart_difficulty = difficulty->Name();
+        } else if (const StyleWords* chart_style = StyleOfDirective(line)) {
+            style = chart_style->MsdStyle();
         } else if (DdrMeasureNumber(line) != 0) {
             // The block runs to the first line that is no step line; that
             // line ends the chart and is read as nothing else.
@@ -199,7 +192,7 @@ void Convertddr2MSD(const std::filesystem::path& source, const std::filesystem::
                 block.push_back(std::string_view(block_text).substr(begin, end - begin));
                 begin = end;
             }
-            WriteChart(*out, block, style, difficulty);
+            WriteChart(*out, block, style, chart_difficulty);
         }
     }
     out->Commit();

@@ -5,21 +5,19 @@
 
 #include "msd/chart_section.hpp"
 #include "msd/decoder.hpp"
+#include "msd/header.hpp"
+#include "msd/panels.hpp"
+#include "msd/styles.hpp"
 #include "text/conversion_error.hpp"
 #include "text/numbers.hpp"
 
 namespace torvane {
 namespace {
 
+// In the order of kChartStyles and kDifficulties.
 constexpr std::array<ChartStyle, 3> kStylesOfTags = {ChartStyle::kSingle, ChartStyle::kCouple, ChartStyle::kDouble};
 constexpr std::array<ChartDifficulty, 3> kDifficultiesOfWords = {ChartDifficulty::kBasic, ChartDifficulty::kAnother,
                                                                  ChartDifficulty::kManiac};
-
-// The header value: after the tag, without the line's last character.
-std::string_view HeaderValue(std::string_view line, std::size_t tag_length) {
-    if (line.size() <= tag_length + 1) return {};
-    return line.substr(tag_length, line.size() - tag_length - 1);
-}
 
 // A number that does not parse stops a conversion, but a picture of the
 // chart is still worth having: the value is then simply unknown.
@@ -59,13 +57,13 @@ Chart ReadChart(std::string_view line, std::size_t tag, LineSource& source, std:
                 ErrorList& errors) {
     Chart chart;
     chart.style = kStylesOfTags[tag];
-    std::string_view rest = line.substr(kChartTags[tag].size());
+    std::string_view rest = line.substr(kChartStyles[tag].msd_tag.size());
     bool known = false;
     for (std::size_t i = 0; i < kDifficulties.size(); ++i) {
-        if (StartsWith(rest, kDifficulties[i])) {
+        if (rest.starts_with(kDifficulties[i].msd_word)) {
             chart.difficulty = kDifficultiesOfWords[i];
-            chart.difficulty_word = kDifficulties[i].substr(0, kDifficulties[i].size() - 1);
-            rest.remove_prefix(kDifficulties[i].size());
+            chart.difficulty_word = kDifficulties[i].Name();
+            rest.remove_prefix(kDifficulties[i].msd_word.size());
             known = true;
             break;
         }
@@ -108,19 +106,7 @@ long long Chart::Length() const {
 }
 
 unsigned char PanelsOfStepCharacter(char c) {
-    switch (c) {
-        case '1': return kLeftPanel | kDownPanel;
-        case '2': return kDownPanel;
-        case '3': return kDownPanel | kRightPanel;
-        case '4': return kLeftPanel;
-        case '6': return kRightPanel;
-        case '7': return kLeftPanel | kUpPanel;
-        case '8': return kUpPanel;
-        case '9': return kUpPanel | kRightPanel;
-        case 'A': return kDownPanel | kUpPanel;
-        case 'B': return kLeftPanel | kRightPanel;
-        default: return 0;
-    }
+    return static_cast<unsigned char>(std::max(PanelsOfStep(c), 0));
 }
 
 ChartPad PadFromExpandedSteps(std::string_view expanded) {
@@ -153,19 +139,19 @@ std::vector<Chart> ReadMSDCharts(LineSource& source, std::string_view file_name,
     SongValues song;
     std::string line;
     while (source.ReadLine(line)) {
-        if (StartsWith(line, "#TITLE:")) {
-            if (!song.title) song.title = std::string(HeaderValue(line, 7));
-        } else if (StartsWith(line, "#ARTIST:")) {
-            if (!song.artist) song.artist = std::string(HeaderValue(line, 8));
-        } else if (StartsWith(line, "#BPM:")) {
-            if (!song.tempo_seen) song.tempo = HeaderNumber(HeaderValue(line, 5), "#BPM:");
+        if (line.starts_with(kTitleTag)) {
+            if (!song.title) song.title = std::string(MsdHeaderValue(line, kTitleTag.size()));
+        } else if (line.starts_with(kArtistTag)) {
+            if (!song.artist) song.artist = std::string(MsdHeaderValue(line, kArtistTag.size()));
+        } else if (line.starts_with(kBpmTag)) {
+            if (!song.tempo_seen) song.tempo = HeaderNumber(MsdHeaderValue(line, kBpmTag.size()), kBpmTag);
             song.tempo_seen = true;
-        } else if (StartsWith(line, "#GAP:")) {
-            if (!song.gap_seen) song.gap = HeaderNumber(HeaderValue(line, 5), "#GAP:");
+        } else if (line.starts_with(kGapTag)) {
+            if (!song.gap_seen) song.gap = HeaderNumber(MsdHeaderValue(line, kGapTag.size()), kGapTag);
             song.gap_seen = true;
         } else {
-            for (std::size_t tag = 0; tag < kChartTags.size(); ++tag) {
-                if (StartsWith(line, kChartTags[tag])) {
+            for (std::size_t tag = 0; tag < kChartStyles.size(); ++tag) {
+                if (line.starts_with(kChartStyles[tag].msd_tag)) {
                     charts.push_back(ReadChart(line, tag, source, file_name, errors));
                     break;
                 }

@@ -1,5 +1,9 @@
 #include "msd/chart_section.hpp"
 
+#include <algorithm>
+
+#include "msd/styles.hpp"
+
 namespace torvane {
 namespace {
 
@@ -16,9 +20,10 @@ std::string RemoveAll(std::string_view text, std::string_view what) {
     return out;
 }
 
+// The first pass looks for the style alone, without its colon.
 bool StartsChart(std::string_view line) {
-    const auto head = line.substr(0, 7);
-    return head == "#SINGLE" || head == "#DOUBLE" || head == "#COUPLE";
+    return std::any_of(kChartStyles.begin(), kChartStyles.end(),
+                       [line](const StyleWords& style) { return line.starts_with(style.MsdStyle()); });
 }
 
 }  // namespace
@@ -26,6 +31,18 @@ bool StartsChart(std::string_view line) {
 std::size_t CountLeadingZeros(std::string_view text) {
     const auto end = text.find_first_not_of('0');
     return end == std::string_view::npos ? text.size() : end;
+}
+
+bool IsAllZero(std::string_view text) { return text.find_first_not_of('0') == std::string_view::npos; }
+
+std::string WithLeadIn(long long count, std::string_view steps) {
+    std::string out;
+    if (count > 0) {
+        out.reserve(static_cast<std::size_t>(count) + steps.size());
+        out.assign(static_cast<std::size_t>(count), '0');
+    }
+    out.append(steps);
+    return out;
 }
 
 std::size_t FindReferenceLeadIn(LineSource& source) {
@@ -45,7 +62,8 @@ std::size_t FindReferenceLeadIn(LineSource& source) {
     }
     // The removals run one after another, as a later one may match text that
     // an earlier one has joined up.
-    for (std::string_view tag : {"#SINGLE:", "#DOUBLE:", "#COUPLE:", "BASIC:", "ANOTHER:", "MANIAC:"}) {
+    for (std::string_view tag : {kSingle.msd_tag, kDouble.msd_tag, kCouple.msd_tag, kDifficulties[0].msd_word,
+                                 kDifficulties[1].msd_word, kDifficulties[2].msd_word}) {
         joined = RemoveAll(joined, tag);
     }
     const auto colon = joined.find(':');

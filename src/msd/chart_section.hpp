@@ -2,7 +2,6 @@
 // What both MSD readers share: tags, the reference lead-in, and the reading of
 // a chart section's continuation lines.
 
-#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -11,21 +10,18 @@
 
 namespace torvane {
 
-// Chart tags in the order the readers try them.
-inline constexpr std::array<std::string_view, 3> kChartTags = {"#SINGLE:", "#COUPLE:", "#DOUBLE:"};
-// Difficulty words in the order the readers try them.
-inline constexpr std::array<std::string_view, 3> kDifficulties = {"BASIC:", "ANOTHER:", "MANIAC:"};
-
-[[nodiscard]] constexpr bool StartsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
 [[nodiscard]] constexpr bool EndsWithSemicolon(std::string_view line) {
     return !line.empty() && line.back() == ';';
 }
 
 // The number of "0" characters that begin `text`.
 [[nodiscard]] std::size_t CountLeadingZeros(std::string_view text);
+
+// True when `text` holds nothing but the rest "0" (an empty text included).
+[[nodiscard]] bool IsAllZero(std::string_view text);
+
+// `steps` behind a lead-in of `count` rests; none when `count` is not positive.
+[[nodiscard]] std::string WithLeadIn(long long count, std::string_view steps);
 
 // The reference lead-in: the number of "0" characters that begin the step
 // data of the first chart section, read from the source's current position

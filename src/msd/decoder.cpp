@@ -1,5 +1,6 @@
 #include "msd/decoder.hpp"
 
+#include "msd/panels.hpp"
 #include "text/fixed_texts.hpp"
 #include "text/sjis.hpp"
 
@@ -36,10 +37,6 @@ std::size_t FindClosingCharacter(std::string_view text, std::size_t i, char clos
         i += SjisCharacterLength(text, i);
     }
     return std::string_view::npos;
-}
-
-bool IsStepCharacter(char c) {
-    return (c >= '0' && c <= '9') || c == 'A' || c == 'B';
 }
 
 // A beat group of n characters between "(" and ")", expanded to cells.
@@ -128,7 +125,7 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
                 ++i;
                 break;
             default:
-                if (IsStepCharacter(c)) {
+                if (IsMSDStepCharacter(c)) {
                     out += c;
                     out.append("000");
                     ++i;

@@ -20,38 +20,21 @@ std::string EncodeMSDSteps(std::string_view steps) {
             i = next;
             continue;
         }
-        {
-            if (close < i || i == 0) close = steps.find(')', i);
-            if (close == std::string_view::npos) {
-                no_more_closing = true;
-            } else {
-                const std::string_view g = steps.substr(i + 1, close - i - 1);
-                if (g.size() == 3 && g[1] == '0' && g[2] == '0') {
-                    // A triplet stepped only on its first third: two 8th notes.
-                    out += g[0];
-                    out += '0';
-                    i = close + 1;
-                    continue;
-                }
-                if (g.size() == 4 && g[1] == '0' && g[3] == '0') {
-                    // 16th notes with empty off-beats: two 8th notes.
-                    out += g[0];
-                    out += g[2];
-                    i = close + 1;
-                    continue;
-                }
-                if (g.size() == 8 && g[1] == '0' && g[3] == '0' && g[5] == '0' && g[7] == '0') {
-                    // 32nd notes with empty off-beats: four 16th notes, looked
-                    // at again only by the next pass.
-                    out += '(';
-                    out += g[0];
-                    out += g[2];
-                    out += g[4];
-                    out += g[6];
-                    out += ')';
-                    i = close + 1;
-                    continue;
-                }
+        if (close < i || i == 0) close = steps.find(')', i);
+        if (close == std::string_view::npos) {
+            no_more_closing = true;
+        } else {
+            const CompactedGroup group = CompactGroupOnce(steps.substr(i + 1, close - i - 1));
+            if (group.kind == CompactedGroup::kPlain) {
+                out.append(group.steps.data(), 2);
+                i = close + 1;
+                continue;
+            }
+            if (group.kind == CompactedGroup::kSixteenths) {
+                // Looked at again only by the next pass.
+                out.append(1, '(').append(group.steps.data(), 4).append(1, ')');
+                i = close + 1;
+                continue;
             }
         }
         // Any other group stays; the scan goes on inside it.
@@ -78,32 +61,6 @@ bool GroupsAreFlat(std::string_view steps) {
     return !open;
 }
 
-// What the passes make of one group "(g)" in the end, appended to `out`.
-void AppendCompactedGroup(std::string_view g, std::string& out) {
-    char quarter[4];
-    for (;;) {
-        if (g.size() == 3 && g[1] == '0' && g[2] == '0') {
-            out.append({g[0], '0'});
-            return;
-        }
-        if (g.size() == 4 && g[1] == '0' && g[3] == '0') {
-            out.append({g[0], g[2]});
-            return;
-        }
-        if (g.size() == 8 && g[1] == '0' && g[3] == '0' && g[5] == '0' && g[7] == '0') {
-            // The next pass sees the group of four 16th notes.
-            quarter[0] = g[0];
-            quarter[1] = g[2];
-            quarter[2] = g[4];
-            quarter[3] = g[6];
-            g = std::string_view(quarter, 4);
-            continue;
-        }
-        out.append(1, '(').append(g).append(1, ')');
-        return;
-    }
-}
-
 }  // namespace
 
 std::string EncodeMSDStepsFully(std::string steps) {
@@ -120,7 +77,9 @@ std::string EncodeMSDStepsFully(std::string steps) {
             }
             out.append(text.substr(i, open - i));
             const std::size_t close = text.find(')', open);
-            AppendCompactedGroup(text.substr(open + 1, close - open - 1), out);
+            const std::size_t group_open = out.size();
+            out.append(text.substr(open, close - open));
+            CompactGroupAtEnd(out, group_open);
             i = close + 1;
         }
         return out;

@@ -1,5 +1,6 @@
 #include "msd/header.hpp"
 
+#include "msd/styles.hpp"
 #include "text/sjis.hpp"
 
 namespace torvane {
@@ -29,22 +30,28 @@ std::string ShortcutSoundName(std::string_view value) {
     return name;
 }
 
+// `line` after its first `tag_length` bytes, without its last `trim`
+// characters.
+std::string_view ValueAfter(std::string_view line, std::size_t tag_length, std::size_t trim) {
+    for (std::size_t i = 0; i < trim && !line.empty(); ++i) line = WithoutLastCharacter(line);
+    return line.size() > tag_length ? line.substr(tag_length) : std::string_view();
+}
+
 }  // namespace
+
+std::string_view MsdHeaderValue(std::string_view line, std::size_t tag_length) {
+    return ValueAfter(line, tag_length, 1);
+}
 
 void TranslateHeaderLine(std::string_view key, std::size_t tag_length, std::string_view line, std::size_t trim,
                          std::string& result) {
     if (key == "#") {
-        if (line == "PLAYER=1") {
-            result = "#SINGLE";
-        } else if (line == "PLAYER=2") {
-            result = "#COUPLE";
-        } else if (line == "PLAYER=3") {
-            result = "#DOUBLE";
+        for (const StyleWords& style : kChartStyles) {
+            if (line == style.d2r_player) result = style.MsdStyle();
         }
         return;
     }
-    std::string_view value;
-    if (line.size() > tag_length + trim) value = line.substr(tag_length, line.size() - tag_length - trim);
+    const std::string_view value = ValueAfter(line, tag_length, trim);
     result.assign(key);
     if (key == "SHORTCUT=") {
         result.append(ShortcutSoundName(value));
@@ -52,6 +59,18 @@ void TranslateHeaderLine(std::string_view key, std::size_t tag_length, std::stri
         result.append(value);
     }
     if (trim == 0 && !key.empty()) result.push_back(';');
+}
+
+std::string HeaderLineFromMsd(const HeaderKey& row, std::string_view line) {
+    std::string result;
+    TranslateHeaderLine(row.key, row.msd_tag.size(), line, 1, result);
+    return result;
+}
+
+std::string HeaderLineToMsd(const HeaderKey& row, std::string_view line) {
+    std::string result;
+    TranslateHeaderLine(row.msd_tag, row.key.size(), line, 0, result);
+    return result;
 }
 
 }  // namespace torvane

@@ -7,15 +7,7 @@
 namespace torvane {
 
 void WriteMsdBanner(LineSink& out, std::string_view caption) {
-    const FixedTexts& texts = Texts();
-    out.WriteLine("#;");
-    std::string line = "# ";
-    line.append(texts.made_by_prefix).append(caption).append(texts.made_by_suffix).append(";");
-    out.WriteLine(line);
-    line = "# ";
-    line.append(texts.publication).append(kPublicationAddress).append(";");
-    out.WriteLine(line);
-    out.WriteLine("#;");
+    for (const std::string& line : BannerLines("#", ";", caption)) out.WriteLine(line);
 }
 
 void WriteZeroLine(LineSink& out, std::size_t count) {

@@ -2,13 +2,16 @@
 // The fixed Japanese texts that go into chart files and error lines, as code
 // page 932 bytes. They are converted from UTF-8 once, on first use.
 
+#include <array>
 #include <string>
 #include <string_view>
 
 namespace torvane {
 
 // Where the program is published; the third line of every file's banner.
-inline constexpr std::string_view kPublicationAddress = "https://torvane.org/";
+// Written without "//", which MSD parsers take for the start of a comment
+// and would lose the ";" after it.
+inline constexpr std::string_view kPublicationAddress = "torvane.org";
 
 // The window's caption, which every converted file names in its banner.
 inline constexpr std::string_view kCaption = "Torvane Ver.4.2";
@@ -25,6 +28,7 @@ struct FixedTexts {
     std::string bad_ddr_slot;          // ：変換不可能な脚符です
     std::string unterminated_chart;    // ：譜面データが「;」で終わっていません
     std::string unknown_difficulty;    // ：変換不可能な難易度です
+    std::string chart_start_mismatch;  // ：譜面の開始位置がＧＡＰと不整合です
 
     // Banner pieces.
     std::string made_by_prefix;  // このファイルは
@@ -33,5 +37,11 @@ struct FixedTexts {
 };
 
 [[nodiscard]] const FixedTexts& Texts();
+
+// The four banner lines that begin every file the program writes, naming
+// `caption` and the address; each format puts its comment `mark` in front of
+// every line and `end` after it ("#" and ";" in MSD).
+[[nodiscard]] std::array<std::string, 4> BannerLines(std::string_view mark, std::string_view end,
+                                                    std::string_view caption);
 
 }  // namespace torvane

@@ -291,8 +291,4 @@ std::unique_ptr<LineSink> MemoryStorage::CreateDestination(const std::filesystem
     return std::make_unique<MemoryLineSink>(*this, destination);
 }
 
-std::unique_ptr<LineSource> MakeMemorySource(std::string_view bytes) {
-    return std::make_unique<MemoryLineSource>(bytes);
-}
-
 }  // namespace torvane

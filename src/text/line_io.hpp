@@ -60,7 +60,4 @@ public:
                                                               const std::filesystem::path& source) override;
 };
 
-// A line source over bytes in memory (the bytes must outlive it).
-[[nodiscard]] std::unique_ptr<LineSource> MakeMemorySource(std::string_view bytes);
-
 }  // namespace torvane

@@ -12,9 +12,4 @@ std::filesystem::path ReplaceExtension(const std::filesystem::path& name, std::s
     return name.parent_path() / file;
 }
 
-std::filesystem::path JoinFolder(const std::filesystem::path& folder, const std::filesystem::path& name) {
-    // operator/ adds a separator only when the folder does not end in one.
-    return folder / name;
-}
-
 }  // namespace torvane

@@ -12,8 +12,4 @@ namespace torvane {
 [[nodiscard]] std::filesystem::path ReplaceExtension(const std::filesystem::path& name,
                                                      std::string_view extension);
 
-// `name` inside `folder`, joined with exactly one separator.
-[[nodiscard]] std::filesystem::path JoinFolder(const std::filesystem::path& folder,
-                                               const std::filesystem::path& name);
-
 }  // namespace torvane

@@ -51,6 +51,16 @@ std::string ConvertWithReplacement(const char* to, const char* from, std::string
 
 }  // namespace
 
+std::string_view WithoutLastCharacter(std::string_view text) {
+    if (text.empty()) return text;
+    // A last byte that cannot end a double-byte character ends a character of
+    // its own: the ";" of nearly every line.
+    if (!IsSjisTrailByte(static_cast<unsigned char>(text.back()))) return text.substr(0, text.size() - 1);
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < text.size(); i += SjisCharacterLength(text, i)) last = i;
+    return text.substr(0, last);
+}
+
 std::string Utf8ToCp932(std::string_view utf8) {
     return ConvertWithReplacement("CP932", "UTF-8", utf8, "?");
 }

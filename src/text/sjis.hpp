@@ -31,6 +31,11 @@ namespace torvane {
                : 1;
 }
 
+// `text` without its last character, both bytes of a double-byte one, so
+// that what is left stays whole characters. Reads `text` from its start,
+// since a second byte may look like a first one.
+[[nodiscard]] std::string_view WithoutLastCharacter(std::string_view text);
+
 // UTF-8 to code page 932; a character that has no code page 932 form, or a
 // byte that is not UTF-8, becomes "?".
 [[nodiscard]] std::string Utf8ToCp932(std::string_view utf8);

@@ -1,5 +1,6 @@
 // torvane-cli preview and check, run in-process on charts in temporary folders.
 
+#include "memory_source.hpp"
 #include "cli/chart_commands.hpp"
 
 #include <gtest/gtest.h>

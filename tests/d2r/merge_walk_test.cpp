@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "d2r/d2r_steps.hpp"
+#include "d2r/msd_to_d2r.hpp"
 #include "step_line_text.hpp"
 
 namespace torvane {

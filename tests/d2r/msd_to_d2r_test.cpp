@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "d2r/d2r.hpp"
-#include "d2r/d2r_steps.hpp"
+#include "d2r/msd_to_d2r.hpp"
+#include "d2r_text.hpp"
 #include "step_line_text.hpp"
 #include "recording_sink.hpp"
 #include "test_support.hpp"
@@ -506,16 +507,12 @@ INSTANTIATE_TEST_SUITE_P(Values, BadNumberInMsd,
                                            BadNumberCase{"#GAP:1e300;", "#GAP:"},
                                            BadNumberCase{"#GAP:-1e300;", "#GAP:"},
                                            BadNumberCase{"#GAP:-1e12;", "#GAP:"},
-                                           BadNumberCase{"#GAP:-3000000;", "#GAP:"}));
+                                           BadNumberCase{"#GAP:-40000000;", "#GAP:"}));
 
 TEST(ConvertMSD2d2r, TakesTheLongestGapWithinTheLimit) {
-    // 2057 shifts raise the lead-in from -18 to 4096 8th notes, the limit.
-    const Converted converted = ConvertMsd({"#GAP:-131734;", "#SINGLE:BASIC:1:1;"});
-    const std::vector<std::string> body = Body(converted);
-    ASSERT_GE(body.size(), 2u);
-    EXPECT_EQ(body[0], "DELAY=-86");
-    EXPECT_EQ(body[1], "START=4");
-    EXPECT_THROW(ConvertMsd({"#GAP:-131798;", "#SINGLE:BASIC:1:1;"}), ConversionError);
+    // 500009 shifts raise the lead-in from -18 to 1000000 8th notes, the limit.
+    EXPECT_EQ(Body(ConvertMsd({"#GAP:-32000662;"})), (std::vector<std::string>{"DELAY=-86", "START=4"}));
+    EXPECT_THROW(ConvertMsd({"#GAP:-32000726;"}), ConversionError);
 }
 
 TEST(ConvertMSD2d2r, LeavesAnExistingFileUntouchedWhenItFailsOnDisk) {

@@ -180,8 +180,8 @@ std::pair<long long, std::vector<ReadChart>> ReadMsd(const std::vector<std::stri
     std::vector<ReadChart> charts;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& line = lines[i];
-        if (StartsWith(line, "#GAP:")) gap = std::stoll(line.substr(5));
-        if (!StartsWith(line, "#SINGLE:") && !StartsWith(line, "#DOUBLE:") && !StartsWith(line, "#COUPLE:")) continue;
+        if (line.starts_with("#GAP:")) gap = std::stoll(line.substr(5));
+        if (!line.starts_with("#SINGLE:") && !line.starts_with("#DOUBLE:") && !line.starts_with("#COUPLE:")) continue;
         ReadChart chart{line, {}};
         std::string data;
         while (++i < lines.size()) {

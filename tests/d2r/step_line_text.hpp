@@ -9,7 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "d2r/d2r_steps.hpp"
+#include "d2r/d2r_format.hpp"
+#include "d2r_text.hpp"
 
 namespace torvane {
 

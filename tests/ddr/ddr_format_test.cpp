@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "ddr/ddr_steps.hpp"
+#include "ddr_text.hpp"
 #include "test_support.hpp"
 
 namespace torvane {
@@ -60,13 +60,6 @@ TEST(DdrMeasureNumber, ReadsThreeDigitsAfterThePadMark) {
     for (const auto& c : cases) EXPECT_EQ(DdrMeasureNumber(c.line), c.measure) << c.line;
 }
 
-TEST(SjisCharacterSize, TakesALeadByteAndItsTrailByteTogether) {
-    EXPECT_EQ(SjisCharacterSize(J("５:"), 0), 2u);
-    EXPECT_EQ(SjisCharacterSize("5:", 0), 1u);
-    EXPECT_EQ(SjisCharacterSize("\x82", 0), 1u) << "a lead byte at the end";
-    EXPECT_EQ(SjisCharacterSize("\x82:", 0), 1u) << "\":\" is no trail byte";
-}
-
 TEST(ToDdrPanelCodes, ReplacesEveryStepCharacterByItsPanelSum) {
     EXPECT_EQ(ToDdrPanelCodes("0123456789ABab"), "032a15854c6969");
     // No code: the triplet mark, "5" and what a group carried in.
@@ -106,15 +99,6 @@ TEST(CompactDdrMeasure, StopsAtTheFirstGridThatWouldLoseAStep) {
     EXPECT_EQ(CompactDdrMeasure(Cells({{1, '1'}, {3, '2'}})), "1200000000000000");
     // Empty off-beats on 16 and 8 slots: down to 4.
     EXPECT_EQ(CompactDdrMeasure(Cells({{17, 'a'}})), "00a0");
-}
-
-TEST(IsAllZero, IsTrueOnlyForRests) {
-    EXPECT_TRUE(IsAllZero(""));
-    EXPECT_TRUE(IsAllZero("0000"));
-    EXPECT_TRUE(IsAllZero("000000000000"));
-    EXPECT_FALSE(IsAllZero("0010"));
-    EXPECT_FALSE(IsAllZero("T000"));
-    EXPECT_FALSE(IsAllZero(" "));
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ddr/ddr_steps.hpp"
+#include "ddr_text.hpp"
 #include "test_support.hpp"
 #include "text/conversion_error.hpp"
 #include "text/fixed_texts.hpp"
@@ -36,11 +36,11 @@ TEST(DdrToMSDCodes, ReportsEverySlotWithoutAStepCharacter) {
     };
     const Case cases[] = {
         {"#001:7000", "#001:7000", {Slot("7")}},
-        {"#001:b0e0", "#001:b0e0", {Slot("b"), Slot("e")}},
-        {"#001:1B 1", "#001:4B 4", {Slot("B"), Slot(" ")}},
+        {"#001:b0e0", "#001:0000", {Slot("b"), Slot("e")}},
+        {"#001:1B 1", "#001:4B04", {Slot("B"), Slot(" ")}},
         {"#001:77", "#001:77", {Slot("7"), Slot("7")}},
-        // What MSD reads as notation becomes a rest, so that the MSD file
-        // keeps its sides and groups.
+        // Anything else becomes a rest, so that the pad's later steps keep
+        // their time and the MSD file its sides and groups.
         {"#001:1:0;", "#001:4000", {Slot(":"), Slot(";")}},
         {"#001:()[]{}", "#001:000000", {Slot("("), Slot(")"), Slot("["), Slot("]"), Slot("{"), Slot("}")}},
         {"#1000:1000", "#100004000", {Slot(":")}},
@@ -58,7 +58,7 @@ TEST(DdrToMSDCodes, ReportsADoubleByteCharacterOnceAndWhole) {
     ErrorList errors;
     std::string line = "#001:1" + J("あ") + "0";
     DdrToMSDCodes(line, "song.ddr", errors);
-    EXPECT_EQ(line, "#001:4" + J("あ") + "0");
+    EXPECT_EQ(line, "#001:4000") << "a rest for each of its two slots";
     EXPECT_EQ(errors.Lines(), (Lines{Slot(J("あ"))}));
 }
 

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "ddr/ddr_steps.hpp"
+#include "ddr_text.hpp"
+#include "memory_source.hpp"
+#include "msd/chart_section.hpp"
 #include "msd/decoder.hpp"
 #include "recording_sink.hpp"
 #include "test_support.hpp"
@@ -586,8 +588,9 @@ TEST(ConvertMSD2ddr, ReportsAChartOfUnknownDifficultyAndKeepsItsStepsOutOfOtherF
     EXPECT_EQ(written, (std::vector<fs::path>{"song_sb.ddr", "song_sm.ddr"}));
     EXPECT_EQ(StepLinesOf(storage.files.at("song_sb.ddr")), (Lines{"#001:1000"}));
     EXPECT_EQ(StepLinesOf(storage.files.at("song_sm.ddr")), (Lines{"#001:2000"}));
-    // The skipped chart is not decoded, so its bad group gives no line of its own.
-    EXPECT_EQ(errors.Lines(), (Lines{"song.msd" + Texts().unknown_difficulty + "#SINGLE:HARD:9:"}));
+    // The skipped chart is decoded all the same, for the error lines of its groups.
+    EXPECT_EQ(errors.Lines(), (Lines{"song.msd" + Texts().unknown_difficulty + "#SINGLE:HARD:9:",
+                                     "song.msd" + Texts().bad_step_length + "(12345)"}));
 }
 
 TEST(ConvertMSD2ddr, ReportsAChartOfUnknownDifficultyCutOffByTheEndOfTheFile) {

@@ -174,7 +174,7 @@ std::vector<std::string> ChartSides(const std::string& msd) {
     std::string data;
     bool in_chart = false;
     for (const auto& line : SplitCrLf(msd)) {
-        if (StartsWith(line, "#SINGLE:") || StartsWith(line, "#DOUBLE:") || StartsWith(line, "#COUPLE:")) {
+        if (line.starts_with("#SINGLE:") || line.starts_with("#DOUBLE:") || line.starts_with("#COUPLE:")) {
             EXPECT_FALSE(in_chart) << "one chart";
             in_chart = true;
             continue;

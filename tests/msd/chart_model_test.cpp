@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "memory_source.hpp"
 #include "chart_steps.hpp"
 #include "test_support.hpp"
 #include "text/fixed_texts.hpp"

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "memory_source.hpp"
 #include "msd/writer.hpp"
 #include "test_support.hpp"
 #include "text/fixed_texts.hpp"
@@ -89,6 +90,22 @@ TEST(WriteMsdBanner, NamesTheCaptionAndThePublicationPage) {
     EXPECT_EQ(storage.files["out.MSD"],
               test::CrLf({"#;", test::J("# このファイルはTorvane Ver.4.2（ＭＩＲＶＯ作）により作成されました。;"),
                           test::J("# 公開ページ：") + std::string(kPublicationAddress) + ";", "#;", "000"}));
+}
+
+TEST(IsAllZero, IsTrueOnlyForRests) {
+    EXPECT_TRUE(IsAllZero(""));
+    EXPECT_TRUE(IsAllZero("0000"));
+    EXPECT_TRUE(IsAllZero("000000000000"));
+    EXPECT_FALSE(IsAllZero("0010"));
+    EXPECT_FALSE(IsAllZero("T000"));
+    EXPECT_FALSE(IsAllZero(" "));
+}
+
+TEST(WithLeadIn, PutsOnlyAPositiveCountOfRestsInFront) {
+    EXPECT_EQ(WithLeadIn(3, "12"), "00012");
+    EXPECT_EQ(WithLeadIn(0, "12"), "12");
+    EXPECT_EQ(WithLeadIn(-5, "12"), "12");
+    EXPECT_EQ(WithLeadIn(2, ""), "00");
 }
 
 }  // namespace

@@ -29,6 +29,11 @@ TEST(TranslateHeaderLine, CutsTheValueAndPutsItBehindTheKey) {
         {"SHORTCUT=", 6, "#FILE:a.\x83\x5c" "b;", 1, "SHORTCUT=as.wav"},
         {"TITLE=", 7, "#TITLE:abc", 1, "TITLE=ab"},
         {"TITLE=", 7, "#TITLE: a=b:c ;", 1, "TITLE= a=b:c "},
+        // Without ";" a double-byte last character goes whole: "テスト" gives
+        // "テス", and "ソ" (83 5C) is no "\" followed by a character.
+        {"TITLE=", 7, "#TITLE:\x83\x65\x83\x58\x83\x67", 1, "TITLE=\x83\x65\x83\x58"},
+        {"TITLE=", 7, "#TITLE:\x83\x5c", 1, "TITLE="},
+        {"TITLE=", 7, "#TITLE:\x83\x5c;", 1, "TITLE=\x83\x5c"},
         {"* MSD:", 5, "#MSD:x;", 1, "* MSD:x"},
         {"#comment GAP ", 5, "#GAP:", 1, "#comment GAP "},
         {"#comment GAP ", 5, "#GAP:;", 1, "#comment GAP "},

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "memory_source.hpp"
 #include "test_support.hpp"
 #include "text/conversion_error.hpp"
 

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "test_support.hpp"
 #include "text/conversion_error.hpp"
@@ -25,7 +27,7 @@ TEST(FixedTexts, AreCodePage932Bytes) {
     for (const std::string* message :
          {&Texts().bad_step_length, &Texts().bad_command, &Texts().bad_step_group, &Texts().triplet_mismatch,
           &Texts().bad_panels, &Texts().bad_option, &Texts().step_length_mismatch, &Texts().bad_ddr_slot,
-          &Texts().unterminated_chart, &Texts().unknown_difficulty}) {
+          &Texts().unterminated_chart, &Texts().unknown_difficulty, &Texts().chart_start_mismatch}) {
         EXPECT_EQ(message->substr(0, 2), "\x81\x46") << "messages begin with the full-width colon";
         EXPECT_EQ(message->find('?'), std::string::npos) << "every character has a code page 932 form";
     }
@@ -41,6 +43,31 @@ TEST(Sjis, ConvertsBothWaysAndMarksWhatHasNoForm) {
     EXPECT_EQ(FileNameForErrorLine("/charts/曲.msd"), "\x8b\xc8.msd");
     // A name that is not UTF-8 is taken for code page 932 already.
     EXPECT_EQ(FileNameForErrorLine(std::filesystem::path("/charts") / "\x82\xa0.msd"), "\x82\xa0.msd");
+}
+
+TEST(SjisCharacterLength, TakesALeadByteAndItsTrailByteTogether) {
+    EXPECT_EQ(SjisCharacterLength("\x82\x54:", 0), 2u);  // "５"
+    EXPECT_EQ(SjisCharacterLength("5:", 0), 1u);
+    EXPECT_EQ(SjisCharacterLength("\x82", 0), 1u) << "a lead byte at the end";
+    EXPECT_EQ(SjisCharacterLength("\x82:", 0), 1u) << "\":\" is no trail byte";
+    EXPECT_EQ(SjisCharacterLength("\x82\x7f", 0), 1u) << "7F is no trail byte";
+    EXPECT_EQ(SjisCharacterLength("a\x83\x5c", 1), 2u) << "a second byte that looks like \"\\\"";
+}
+
+TEST(WithoutLastCharacter, DropsADoubleByteCharacterWhole) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", ""},
+        {"abc;", "abc"},
+        {"abc", "ab"},
+        {"\x83\x65\x83\x67", "\x83\x65"},  // テト
+        {"a\x83\x67", "a"},
+        // 83 83 is "ャ"; the second 83 is its second byte, not a first one.
+        {"\x83\x83\x83", "\x83\x83"},
+        {"\x83\x83\x83\x67", "\x83\x83"},
+        // A lone first byte at the end is a character of its own.
+        {"ab\x83", "ab"},
+    };
+    for (const auto& [text, kept] : cases) EXPECT_EQ(WithoutLastCharacter(text), kept) << text;
 }
 
 TEST(ErrorList, JoinsNameMessageAndTextAndSavesCrLfLines) {
@@ -106,9 +133,6 @@ TEST(ReplaceExtension, ReplacesFromTheLastDotOfTheFileName) {
     EXPECT_EQ(ReplaceExtension("song", ".ddr"), "song.ddr");
     EXPECT_EQ(ReplaceExtension("/x.y/song", ".ddr"), "/x.y/song.ddr");
     EXPECT_EQ(ReplaceExtension("/x/song.msd", ".d2r"), "/x/song.d2r");
-    EXPECT_EQ(JoinFolder("/charts", "a.d2r"), "/charts/a.d2r");
-    EXPECT_EQ(JoinFolder("/charts/", "a.d2r"), "/charts/a.d2r");
-    EXPECT_EQ(JoinFolder("/", "a.d2r"), "/a.d2r");
 }
 
 TEST(ConversionError, WordsEachKindFromItsDataAndNamesTheFileOnce) {

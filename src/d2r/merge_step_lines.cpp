@@ -1,12 +1,12 @@
-// Merging the step lines of a chart until a pass changes nothing, without
-// running every pass over the whole list.
+// Merging the step lines of a chart until a pass changes nothing.
 //
 // Each pass of the merge rule walks the list from its start: at a line it
-// either joins the rest line after it or skips a beat's worth of lines. Some
-// charts need a pass for every few lines (each pass finds one new pair a little
-// further on), so running whole passes is quadratic. The walk here gives
-// exactly the same result as the passes, but skips the parts of a pass that
-// are known to repeat an earlier walk:
+// either joins the rest line after it or skips a beat's worth of lines. Most
+// charts are done after a few whole passes, but some need a pass for every
+// few lines (each pass finds one new pair a little further on), so running
+// whole passes is quadratic. The walk below gives exactly the same result as
+// the passes, but skips the parts of a pass that are known to repeat an
+// earlier walk:
 // - A pass follows the one before it exactly up to that pass's first merge, so
 //   it starts there.
 // - Every stretch of lines walked without a merge is remembered as jumps from
@@ -20,14 +20,12 @@
 #include <array>
 #include <cstdint>
 
-#include "d2r/d2r_steps.hpp"
+#include "d2r/msd_to_d2r.hpp"
 
 namespace torvane {
 namespace {
 
 constexpr auto kQuarter = static_cast<std::uint8_t>(D2rLength::kQuarter);
-// As many lines of each length as fill one beat.
-constexpr std::array<std::uint32_t, 5> kBeatOfLines = {8, 4, 2, 1, 1};
 
 // The latest time at which each line changed, for "has any line in [a, b]
 // changed after t": a tree of maxima over the line numbers.
@@ -125,7 +123,7 @@ private:
                     continue;
                 }
                 landing = at;
-                for (std::uint32_t n = kBeatOfLines[kind_[at]]; n > 0 && landing < count_; --n) {
+                for (std::uint32_t n = D2rLinesPerBeat(static_cast<D2rLength>(kind_[at])); n > 0 && landing < count_; --n) {
                     landing = next_[landing];
                 }
             }
@@ -182,6 +180,43 @@ std::vector<D2rStepLine> MergeD2rStepLinesByWalking(std::vector<D2rStepLine> lin
     MergeWalk walk(lines);
     walk.Run();
     return walk.Result(std::move(lines));
+}
+
+std::vector<D2rStepLine> MergeD2rStepLines(std::vector<D2rStepLine> lines) {
+    // The list being merged is always lines[..kept) followed by lines[next..):
+    // the pass never looks back, so the lines it has passed are final, and it
+    // never writes ahead of what it reads.
+    const std::size_t count = lines.size();
+    std::size_t kept = 0;
+    std::size_t next = 0;
+    while (next + 1 < count) {
+        D2rStepLine line = lines[next];
+        const D2rStepLine after = lines[next + 1];
+        if (IsD2rRestLine(after) && line.length == after.length && line.length != D2rLength::kQuarter) {
+            // Two lines of one length make one line of twice that length.
+            line.length = static_cast<D2rLength>(static_cast<int>(line.length) + 1);
+            lines[kept++] = line;
+            next += 2;
+        } else {
+            const std::size_t end = std::min<std::size_t>(count, next + D2rLinesPerBeat(line.length));
+            while (next < end) lines[kept++] = lines[next++];
+        }
+    }
+    while (next < count) lines[kept++] = lines[next++];
+    lines.resize(kept);
+    return lines;
+}
+
+std::vector<D2rStepLine> MergeD2rStepLinesFully(std::vector<D2rStepLine> lines) {
+    // A pass changes the list exactly when it merges, and every merge removes
+    // a line. Most charts are done after a few whole passes, which also shrink
+    // the list; the rest is left to the walk that does not repeat itself.
+    for (int pass = 0; pass < 4; ++pass) {
+        const std::size_t before = lines.size();
+        lines = MergeD2rStepLines(std::move(lines));
+        if (lines.size() == before) return lines;
+    }
+    return MergeD2rStepLinesByWalking(std::move(lines));
 }
 
 }  // namespace torvane

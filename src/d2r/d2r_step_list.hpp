@@ -1,0 +1,69 @@
+#pragma once
+// The step list of a d2r step block, as the d2r-to-MSD reader collects it.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "d2r/d2r_format.hpp"
+
+namespace torvane {
+
+// The step list of one block: a line per 32nd-note unit, as the pads read
+// them. A unit of rest costs four bytes, any other line four bytes and its
+// text with a five-byte head (a long chart is mostly rests). While the pads
+// are read, a line that pad 1 takes into a triplet gets a "#" in front, and
+// one that pad 2 takes becomes "&".
+class D2rStepList {
+public:
+    // Adds the line `head` + `tail`. Throws std::length_error when the block's
+    // stored text would pass 4 GB.
+    void Add(std::string_view head, std::string_view tail = {});
+    void AddRestUnit() { entries_.push_back(kRest); }
+    void Clear();
+    [[nodiscard]] std::size_t Size() const { return entries_.size(); }
+    // How many units of rest, never taken into a triplet, follow from `i` on.
+    [[nodiscard]] std::size_t RestsAt(std::size_t i) const {
+        std::size_t end = i;
+        while (end < entries_.size() && entries_[end] == kRest) ++end;
+        return end - i;
+    }
+    // The line as it reads now; valid until the next Add.
+    [[nodiscard]] std::string_view Line(std::size_t i) const {
+        switch (entries_[i]) {
+            case kRest: return kD2rRestUnit;
+            case kRestTakenByPad1: return "#8.:    :    :";
+            case kTakenByPad2: return "&";
+            default: break;
+        }
+        const std::size_t at = entries_[i];
+        std::uint32_t length = 0;
+        std::memcpy(&length, text_.data() + at, kLengthBytes);
+        const std::size_t mark = at + kLengthBytes;
+        return text_[mark] == '#' ? std::string_view(text_).substr(mark, length + 1)
+                                  : std::string_view(text_).substr(mark + 1, length);
+    }
+    void MarkTakenByPad1(std::size_t i);
+    void MarkTakenByPad2(std::size_t i) { entries_[i] = kTakenByPad2; }
+
+private:
+    static constexpr std::uint32_t kRest = UINT32_MAX;
+    static constexpr std::uint32_t kRestTakenByPad1 = UINT32_MAX - 1;
+    static constexpr std::uint32_t kTakenByPad2 = UINT32_MAX - 2;
+    static constexpr std::size_t kLengthBytes = sizeof(std::uint32_t);
+
+    // Each stored line: its length (4 bytes), a mark byte (" " or "#"), its text.
+    std::string text_;
+    // Per line: a k... value above, or where its record begins in text_.
+    std::vector<std::uint32_t> entries_;
+};
+
+// Normalises one line of a step block into the step list: "8." and "T" lines
+// stay, "4.", "4p" and "4P" lines become an "8." line followed by 1, 3 or 7
+// rest units, and comments and lines without a length code are dropped.
+void CollectD2rStepLine(std::string_view line, D2rStepList& step_list);
+
+}  // namespace torvane

@@ -1,0 +1,81 @@
+#pragma once
+// The named steps of MSD to d2r, each callable on its own so that tests can
+// pin every rule.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "d2r/d2r_format.hpp"
+#include "text/error_list.hpp"
+#include "text/line_io.hpp"
+
+namespace torvane {
+
+// Gaps and tempos whose whole part no longer fits a double exactly.
+inline constexpr double kMaxWholeDouble = 9007199254740992.0;  // 2^53
+
+struct GapRuleResult {
+    long long delay = 0;    // the "DELAY=" value
+    int start = 4;          // the "START=" value, 1 to 4
+    long long lead_in = 0;  // the new lead-in L
+};
+
+// The gap rule for one "#GAP:" line: shifts `gap` toward -150 .. 150 in steps
+// of 64 while moving the lead-in by 2 8th notes per step, then trades whole
+// measures of lead-in for START. The loops are evaluated in closed form, so a
+// huge gap costs no time; `gap` must lie within +-kMaxWholeDouble.
+[[nodiscard]] GapRuleResult ApplyD2rGapRule(long long lead_in, double gap);
+
+// Opens the section of one chart line (which begins with a chart tag): closes
+// an open section, writes the separator, "PLAYER=", "MODE=" and "LEVEL=" and
+// "MUSICSTART". Returns what is left of the line: the start of the chart data.
+[[nodiscard]] std::string BeginD2rSection(std::string_view chart_line, bool& section_open, LineSink& out);
+
+struct D2rPadTexts {
+    std::string pad1;
+    std::string pad2;
+};
+
+// Splits chart data (its `chart_lead_in` leading "0" characters already
+// removed) into the two pads' MSD texts, each with its lead-in moved by
+// `lead_in` - `reference_lead_in`.
+[[nodiscard]] D2rPadTexts BuildD2rPadTexts(std::string_view chart_data, long long chart_lead_in,
+                                           long long lead_in, long long reference_lead_in);
+
+// Aligns the other pad's expanded text with a triplet beat of this pad. The
+// other pad's unread text begins at `next`; `taken` is its character read
+// together with the "T". On success the other pad's beat "x0000000" becomes
+// "x00" and `next` points at the "x" put back; returns false (text unchanged)
+// when that beat has steps after its first cell.
+[[nodiscard]] bool AlignPadToTriplet(std::string& other, std::size_t& next, char taken);
+
+// Turns the two pads' expanded step texts (their final ";" removed) into d2r
+// step lines of one unit each, three "T:" lines per triplet beat. Each
+// triplet that the other pad cannot follow adds an error line. The lines run
+// to the end of pad 1, or further, with pad 1 silent, to pad 2's last
+// character that is not "0"; a triplet under way is always finished. Pad 2's
+// trailing "0" beyond pad 1 give no lines.
+[[nodiscard]] std::vector<D2rStepLine> BuildD2rStepLines(std::string pad1, std::string pad2,
+                                                         std::string_view file_name, ErrorList& errors);
+
+// One merging pass: a rest line joins the line before it when both have the
+// same length; after a pair that cannot merge the pass skips a beat's worth of
+// lines. Works in place: the merged list is never longer than what it read.
+[[nodiscard]] std::vector<D2rStepLine> MergeD2rStepLines(std::vector<D2rStepLine> lines);
+
+// Merging passes until one changes nothing.
+[[nodiscard]] std::vector<D2rStepLine> MergeD2rStepLinesFully(std::vector<D2rStepLine> lines);
+
+// The same result as repeating MergeD2rStepLines until it changes nothing, in
+// time close to linear also for charts that need a pass for every few lines.
+[[nodiscard]] std::vector<D2rStepLine> MergeD2rStepLinesByWalking(std::vector<D2rStepLine> lines);
+
+// The step lines of one chart: pad texts, decoding, building and merging.
+// `chart_data` has its `chart_lead_in` leading "0" characters removed.
+[[nodiscard]] std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string_view chart_data,
+                                                                  long long chart_lead_in, long long lead_in,
+                                                                  long long reference_lead_in,
+                                                                  std::string_view file_name, ErrorList& errors);
+
+}  // namespace torvane

@@ -1,0 +1,196 @@
+// MSD to ddr: cutting the pads of a chart into measures, each written as a
+// step line of as few slots as keep every step in its place.
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <deque>
+#include <utility>
+
+#include "ddr/ddr_format.hpp"
+#include "ddr/msd_to_ddr.hpp"
+#include "msd/chart_section.hpp"
+
+namespace torvane {
+namespace {
+
+// The pad still to be cut into measures: the characters that a triplet
+// spread wrote past its measure, then the untouched rest of the pad. Both are
+// taken from and put back at the front only, so that a long pad is never
+// shifted and a spread never rewrites the rest of it. A pad of triplet marks
+// written as steps can make the pending part grow from measure to measure, so
+// it is a deque: taking from and putting back at its front cost only what is
+// taken or put back.
+class PadCursor {
+public:
+    explicit PadCursor(std::string_view pad) : rest_(pad) {}
+
+    [[nodiscard]] bool Empty() const { return pending_.empty() && rest_.empty(); }
+
+    // The first `count` characters, fewer at the end of the pad. The view
+    // lives until the next call; `scratch` holds it when pending characters
+    // come first.
+    [[nodiscard]] std::string_view Front(std::size_t count, std::string& scratch) const {
+        if (pending_.empty()) return rest_.substr(0, count);
+        const std::size_t from_pending = std::min(count, pending_.size());
+        scratch.assign(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(from_pending));
+        scratch.append(rest_.substr(0, count - from_pending));
+        return scratch;
+    }
+
+    void Drop(std::size_t count) {
+        const std::size_t from_pending = std::min(count, pending_.size());
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(from_pending));
+        rest_.remove_prefix(std::min(count - from_pending, rest_.size()));
+    }
+
+    // `text` becomes the front of the pad again.
+    void PutBack(std::string_view text) { pending_.insert(pending_.begin(), text.begin(), text.end()); }
+
+private:
+    std::deque<char> pending_;
+    std::string_view rest_;
+};
+
+constexpr std::size_t kMeasureCells = kDdrMeasureCells;
+constexpr std::size_t kBeatCells = 8;
+constexpr std::size_t kTripletBeat = 4;  // "T" and its three steps
+// A spread takes a mark within the first 32 characters and its three steps,
+// all within the first 35, and only moves what lies past them: so 35
+// characters of the pad are all that a measure's spreads read.
+constexpr std::size_t kSpreadReach = kMeasureCells + 3;
+
+enum class MeasureKind { kPlain, kMixed, kTriplet };
+
+// `w` is the first 32 characters of the pad. A measure with triplet beats
+// whose other beats hold only a step on the beat fits 12 slots; any finer step
+// beside a triplet makes it mixed.
+MeasureKind ClassifyMeasure(std::string_view w) {
+    if (w.find('T') == std::string_view::npos) return MeasureKind::kPlain;
+    std::size_t at = 0;
+    for (int beat = 0; beat < 4 && at < w.size(); ++beat) {
+        if (w[at] == 'T') {
+            at += kTripletBeat;
+            continue;
+        }
+        for (std::size_t k = 1; k < kBeatCells && at + k < w.size(); ++k) {
+            if (w[at + k] != '0') return MeasureKind::kMixed;
+        }
+        at += kBeatCells;
+    }
+    return MeasureKind::kTriplet;
+}
+
+// `front` is the first 35 characters of the pad (fewer at its end). As long
+// as its first 32 hold a "T", the first "T" and its three steps x, y, z become
+// x00y00z0, the steps on the beat's slots 1, 4 and 7. A "T" among the steps,
+// as "(T12)" gives, is read again as a mark and spread in turn: the loop ends
+// because every spread takes one "T" out and writes none. Characters past the
+// end of the pad are rests.
+std::string SpreadTriplets(std::string front) {
+    for (auto mark = front.find('T'); mark < kMeasureCells; mark = front.find('T', mark)) {
+        std::string spread = "00000000";
+        for (std::size_t k = 0; k < 3; ++k) {
+            if (mark + 1 + k < front.size()) spread[3 * k] = front[mark + 1 + k];
+        }
+        front.replace(mark, kTripletBeat, spread);
+    }
+    return front;
+}
+
+// Twelve slots: three per beat, a triplet beat's steps or an on-beat step and
+// two rests.
+std::size_t TakeTripletMeasure(PadCursor& pad, std::string& scratch, std::array<char, kMeasureCells>& slots) {
+    std::size_t size = 0;
+    for (int beat = 0; beat < 4; ++beat) {
+        const std::string_view head = pad.Front(kTripletBeat, scratch);
+        if (!head.empty() && head.front() == 'T') {
+            for (std::size_t k = 1; k <= 3; ++k) slots[size++] = k < head.size() ? head[k] : '0';
+            pad.Drop(kTripletBeat);
+        } else {
+            slots[size++] = head.empty() ? '0' : head.front();
+            slots[size++] = '0';
+            slots[size++] = '0';
+            pad.Drop(kBeatCells);
+        }
+    }
+    return size;
+}
+
+// Cuts the next measure off `pad` and adds its step line, unless it is silent.
+void AddMeasure(PadCursor& pad, char pad_mark, long long measure, std::string& scratch, std::string& line,
+                LineSink& out) {
+    std::array<char, kMeasureCells> slots{};
+    std::size_t size = 0;
+    const std::string_view w = pad.Front(kMeasureCells, scratch);
+    switch (ClassifyMeasure(w)) {
+        case MeasureKind::kMixed: {
+            std::string front(pad.Front(kSpreadReach, scratch));
+            pad.Drop(front.size());
+            const std::string spread = SpreadTriplets(std::move(front));
+            if (spread.size() > kMeasureCells) pad.PutBack(std::string_view(spread).substr(kMeasureCells));
+            size = CompactDdrMeasure(std::string_view(spread).substr(0, kMeasureCells), slots);
+            break;
+        }
+        case MeasureKind::kPlain:
+            size = CompactDdrMeasure(w, slots);
+            pad.Drop(kMeasureCells);
+            break;
+        case MeasureKind::kTriplet:
+            size = TakeTripletMeasure(pad, scratch, slots);
+            break;
+    }
+    const std::string_view text(slots.data(), size);
+    if (IsAllZero(text)) return;
+    FormatDdrStepLineInto(pad_mark, measure, text, line);
+    out.WriteLine(line);
+}
+
+}  // namespace
+
+void ToDdrPanelCodes(std::string& expanded) {
+    static constexpr auto kCodes = [] {
+        std::array<char, 256> codes{};
+        for (std::size_t c = 0; c < codes.size(); ++c) {
+            // A beat group may carry lower-case "a" and "b", which the ddr
+            // writer takes for "A" and "B".
+            const char step = c == 'a' || c == 'b' ? static_cast<char>(c - 'a' + 'A') : static_cast<char>(c);
+            const int panels = PanelsOfStep(step);
+            codes[c] = panels >= 0 ? DdrSlotOfPanels(panels) : static_cast<char>(c);
+        }
+        return codes;
+    }();
+    for (char& c : expanded) c = kCodes[static_cast<unsigned char>(c)];
+}
+
+// The cells are halved while every other one is a rest, down to 4.
+std::size_t CompactDdrMeasure(std::string_view measure, std::array<char, kDdrMeasureCells>& slots) {
+    const std::size_t given = std::min(measure.size(), kMeasureCells);
+    std::copy_n(measure.begin(), given, slots.begin());
+    std::fill(slots.begin() + static_cast<std::ptrdiff_t>(given), slots.end(), '0');
+    std::size_t size = kMeasureCells;
+    while (size > 4) {
+        for (std::size_t i = 1; i < size; i += 2) {
+            if (slots[i] != '0') return size;
+        }
+        for (std::size_t i = 0; i < size / 2; ++i) slots[i] = slots[2 * i];
+        size /= 2;
+    }
+    return size;
+}
+
+void BuildDdrStepLines(std::string first_pad, std::string second_pad, LineSink& out) {
+    ToDdrPanelCodes(first_pad);
+    ToDdrPanelCodes(second_pad);
+    PadCursor first(first_pad);
+    PadCursor second(second_pad);
+    std::string scratch;
+    std::string line;
+    // Both pads to their ends: a pad whose triplets make it shorter in cells
+    // can still hold more measures than the other.
+    for (long long measure = 1; !first.Empty() || !second.Empty(); ++measure) {
+        AddMeasure(first, '#', measure, scratch, line, out);
+        AddMeasure(second, '$', measure, scratch, line, out);
+    }
+}
+
+}  // namespace torvane

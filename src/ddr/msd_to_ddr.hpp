@@ -1,0 +1,91 @@
+#pragma once
+// The named steps of MSD to ddr, each callable on its own so that tests can
+// pin every rule.
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ddr/ddr.hpp"
+#include "text/line_io.hpp"
+
+namespace torvane {
+
+// The option values brought into their ranges: mode 0 to 2, N 0 to 150,
+// M 1 to 10, P 2 to 9.
+[[nodiscard]] DdrOptions ClampDdrOptions(const DdrOptions& options);
+
+// Adds the ddr line of an MSD song tag line ("#TITLE:", "#BPM:", ...) to the
+// header block. Returns false, adding nothing, for any other line.
+bool AddDdrHeaderLine(std::string_view line, std::vector<std::string>& header_block);
+
+// "s", "c" or "d" for a chart line ("#SINGLE:", "#COUPLE:", "#DOUBLE:");
+// 0 for any other line.
+[[nodiscard]] char DdrStyleLetter(std::string_view line);
+
+// One chart file that a chart line opens.
+struct DdrChartFile {
+    char difficulty = 0;                // "b", "a" or "m"
+    std::vector<std::string> opening;   // the file's lines before its step lines
+};
+
+// The chart in hand, as BeginDdrChart leaves it.
+struct DdrChart {
+    char style = 's';
+    // One file per difficulty word found, in the order BASIC, ANOTHER,
+    // MANIAC; empty when the chart has none. Only the last one gets the step
+    // lines: the others hold their opening lines alone.
+    std::vector<DdrChartFile> files;
+    std::string text;                   // the step text, lead-in removed, with its final ";"
+    std::size_t lead_in = 0;            // the "0" characters removed from the front of `text`
+    bool terminated = true;             // false when the source ended before a line ending in ";"
+};
+
+// Starts the chart of a chart line: `rest` is the line without its style
+// tag. "BASIC:", "ANOTHER:" and "MANIAC:" are each looked for, in this order,
+// at the front of what the word before left of `rest`, and each one found is
+// taken off and opens a file ("BASIC:MANIAC:3:" opens two, the first with
+// the level comment "M"). Then `rest` loses everything up to its first ":".
+// Reads the chart's continuation lines from `source` up to the line that ends
+// with ";" (or the end of the source). The opening lines of a file are the
+// header block (its end trimmed of blanks and control characters), the style
+// and difficulty directives and the level comment.
+[[nodiscard]] DdrChart BeginDdrChart(char style, std::string_view rest,
+                                     const std::vector<std::string>& header_block, LineSource& source);
+
+struct DdrPads {
+    std::string first;
+    std::string second;
+};
+
+// Splits a chart's step text at its first ":". A single chart's second pad
+// is rests only, as long as the first pad plus the reference lead-in. A final
+// ";" is taken off each pad.
+[[nodiscard]] DdrPads SplitDdrPads(std::string_view chart_text, std::size_t reference_lead_in);
+
+// Puts the lead-in that the option mode asks for in front of each pad (MSD
+// step characters, before decoding). `lead_in` is the chart's own, already
+// removed from the first pad; `options` must be in range.
+void ApplyDdrLeadIn(DdrPads& pads, std::size_t lead_in, std::size_t reference_lead_in,
+                    const DdrOptions& options);
+
+// Expanded step text to ddr panel codes in place, one character for one; a
+// character without a code ("5", the triplet mark "T", ...) stays as it is.
+void ToDdrPanelCodes(std::string& expanded);
+
+// A measure of 32 cells at the most.
+inline constexpr std::size_t kDdrMeasureCells = 32;
+
+// One measure of up to 32 cells (missing cells are rests) in the coarsest of
+// 32, 16, 8 and 4 slots that loses no step: writes the slots into `slots` and
+// returns how many there are.
+std::size_t CompactDdrMeasure(std::string_view measure, std::array<char, kDdrMeasureCells>& slots);
+
+// Writes the step lines of both pads of a chart, given as expanded step text,
+// measure by measure from measure 1; a measure without a step in a pad has no
+// line for it. The pads are turned into panel codes where they are.
+void BuildDdrStepLines(std::string first_pad, std::string second_pad, LineSink& out);
+
+}  // namespace torvane

@@ -1,0 +1,64 @@
+#pragma once
+// Which panels a step presses, in the words all three formats share. A set of
+// panels is a mask, left 1, down 2, up 4, right 8: a ddr slot is that mask as
+// one hexadecimal digit, and a d2r pad field shows its bits as the columns
+// "L", "D", "U" and "R".
+
+#include <array>
+#include <cstddef>
+
+namespace torvane {
+
+inline constexpr int kLeft = 1;
+inline constexpr int kDown = 2;
+inline constexpr int kUp = 4;
+inline constexpr int kRight = 8;
+
+// The mask of each MSD step character: the digits follow a numeric keypad
+// around its centre key 5. -1 for a character that names no panels ("5",
+// the triplet mark "T", lower-case letters, ...).
+inline constexpr auto kStepPanels = [] {
+    std::array<signed char, 256> panels{};
+    panels.fill(-1);
+    const auto set = [&panels](char step, int mask) {
+        panels[static_cast<unsigned char>(step)] = static_cast<signed char>(mask);
+    };
+    set('0', 0);
+    set('1', kLeft | kDown);
+    set('2', kDown);
+    set('3', kDown | kRight);
+    set('4', kLeft);
+    set('6', kRight);
+    set('7', kLeft | kUp);
+    set('8', kUp);
+    set('9', kUp | kRight);
+    set('A', kDown | kUp);
+    set('B', kLeft | kRight);
+    return panels;
+}();
+
+[[nodiscard]] constexpr int PanelsOfStep(char step) { return kStepPanels[static_cast<unsigned char>(step)]; }
+
+// The characters that MSD reads as steps: those that name panels, and "5",
+// which it accepts and which names none.
+[[nodiscard]] constexpr bool IsMSDStepCharacter(char c) { return PanelsOfStep(c) >= 0 || c == '5'; }
+
+// The step character of each mask; 0 where none names it (three or four
+// panels).
+inline constexpr auto kStepOfPanels = [] {
+    std::array<char, 16> steps{};
+    for (std::size_t c = 0; c < kStepPanels.size(); ++c) {
+        if (kStepPanels[c] >= 0) steps[static_cast<std::size_t>(kStepPanels[c])] = static_cast<char>(c);
+    }
+    return steps;
+}();
+
+// The step character of `panels`; 0 for a mask that has none, and for any
+// value that is no mask.
+[[nodiscard]] constexpr char StepOfPanels(int panels) {
+    return panels >= 0 && panels < static_cast<int>(kStepOfPanels.size())
+               ? kStepOfPanels[static_cast<std::size_t>(panels)]
+               : 0;
+}
+
+}  // namespace torvane

@@ -1,0 +1,5 @@
+#TITLE:テスト
+#ARTIST:歌手;
+#FILE:曲ト
+#BPM:150;
+#SINGLE:BASIC:1:4;

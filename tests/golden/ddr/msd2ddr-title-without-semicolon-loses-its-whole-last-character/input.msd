@@ -1,0 +1,3 @@
+#TITLE:ƒeƒXƒg
+#ARTIST:‰ÌŽè;
+#SINGLE:BASIC:1:4;
