@@ -4,13 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <system_error>
 #include <utility>
 
 #include "text/conversion_error.hpp"
+#include "text/temp_files.hpp"
 
 namespace torvane {
 namespace {
@@ -155,10 +158,29 @@ private:
     MemoryLineSource source_;
 };
 
+// The mode a new file gets: 0666 less the umask. The umask is read from
+// /proc, since setting it to read it back would, for a moment, give every
+// file and folder that another thread creates the wrong mode.
 mode_t CreationMode() {
     static const mode_t mode = [] {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
+        mode_t mask = 022;
+        bool found = false;
+        if (std::FILE* status = std::fopen("/proc/self/status", "r")) {
+            char line[256];
+            unsigned value = 0;
+            while (std::fgets(line, sizeof line, status) != nullptr) {
+                if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                    mask = static_cast<mode_t>(value);
+                    found = true;
+                    break;
+                }
+            }
+            std::fclose(status);
+        }
+        if (!found) {
+            mask = ::umask(0);
+            ::umask(mask);
+        }
         return static_cast<mode_t>(0666 & ~mask);
     }();
     return mode;
@@ -170,33 +192,41 @@ bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b) 
     return std::filesystem::equivalent(a, b, ec) && !ec;
 }
 
-class DiskLineSink final : public LineSink {
+std::filesystem::path FolderOf(const std::filesystem::path& file) {
+    return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+}
+
+// A temporary file beside `destination`, written through a buffer. It is
+// removed when the object goes, unless Release() took it away first.
+class TempFile {
 public:
-    explicit DiskLineSink(std::filesystem::path destination) : destination_(std::move(destination)) {
-        const auto folder = destination_.has_parent_path() ? destination_.parent_path() : std::filesystem::path(".");
+    explicit TempFile(std::filesystem::path destination) : destination_(std::move(destination)) {
         // The temporary file carries the destination's name, so that one left
         // by a crash tells what it was; a name near the file system's limit
         // would get too long, and takes a short one instead.
         std::string temporary_name = ".";
         temporary_name.append(destination_.filename().string()).append(".XXXXXX");
         if (temporary_name.size() > kMaxFileNameLength) temporary_name = ".torvane.XXXXXX";
-        std::string pattern = (folder / temporary_name).string();
-        fd_ = ::mkstemp(pattern.data());
-        if (fd_ < 0) ThrowIoError(destination_, Failure::kCreate, errno);
-        temporary_ = pattern;
+        name_ = std::make_unique<TempFileName>((FolderOf(destination_) / temporary_name).string());
+        fd_ = name_->Create();
+        if (fd_ < 0) {
+            const int error = errno;
+            name_->Forget();
+            ThrowIoError(destination_, Failure::kCreate, error);
+        }
         struct stat existing {};
         const mode_t mode = ::stat(destination_.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : CreationMode();
         ::fchmod(fd_, mode);
         buffer_.reserve(kBufferSize + 1024);
     }
-    ~DiskLineSink() override {
+    ~TempFile() {
         if (fd_ >= 0) ::close(fd_);
-        if (!committed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
+        if (name_ != nullptr) ::unlink(name_->Path());
     }
-    DiskLineSink(const DiskLineSink&) = delete;
-    DiskLineSink& operator=(const DiskLineSink&) = delete;
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
 
-    void WriteLine(std::string_view line) override {
+    void WriteLine(std::string_view line) {
         if (line.size() >= kBufferSize) {
             Flush();
             WriteAll(line);
@@ -207,16 +237,35 @@ public:
         if (buffer_.size() >= kBufferSize) Flush();
     }
 
-    void Commit() override {
+    void Write(std::string_view bytes) {
         Flush();
-        if (::fsync(fd_) != 0) ThrowIoError(destination_, Failure::kWrite, errno);
+        WriteAll(bytes);
+    }
+
+    // Writes what is buffered, syncs the file's data when `sync`, and closes it.
+    void Close(bool sync) {
+        Flush();
+        if (sync && ::fdatasync(fd_) != 0) ThrowIoError(destination_, Failure::kWrite, errno);
+        if (!sync) {
+            struct stat written {};
+            if (::fstat(fd_, &written) == 0) device_ = written.st_dev;
+        }
         const int fd = std::exchange(fd_, -1);
         if (::close(fd) != 0) ThrowIoError(destination_, Failure::kWrite, errno);
-        if (std::rename(temporary_.c_str(), destination_.c_str()) != 0) {
-            ThrowIoError(destination_, Failure::kReplace, errno);
-        }
-        committed_ = true;
     }
+
+    // Renames the closed file over the destination.
+    void Replace() {
+        if (std::rename(name_->Path(), destination_.c_str()) != 0) ThrowIoError(destination_, Failure::kReplace, errno);
+        name_->Forget();
+        name_.reset();
+    }
+
+    [[nodiscard]] const std::filesystem::path& Destination() const { return destination_; }
+    [[nodiscard]] std::uintmax_t Bytes() const { return bytes_; }
+    [[nodiscard]] dev_t Device() const { return device_; }
+    // The temporary file's name, for whoever takes the file over.
+    [[nodiscard]] std::unique_ptr<TempFileName> Release() { return std::move(name_); }
 
 private:
     void Flush() {
@@ -224,6 +273,7 @@ private:
         buffer_.clear();
     }
     void WriteAll(std::string_view bytes) {
+        bytes_ += bytes.size();
         while (!bytes.empty()) {
             const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
             if (n < 0) {
@@ -235,10 +285,44 @@ private:
     }
 
     std::filesystem::path destination_;
-    std::string temporary_;
+    std::unique_ptr<TempFileName> name_;
     int fd_ = -1;
-    bool committed_ = false;
+    std::uintmax_t bytes_ = 0;
+    dev_t device_ = 0;
     std::string buffer_;
+};
+
+// One file made durable and put in place by itself.
+class DiskLineSink final : public LineSink {
+public:
+    explicit DiskLineSink(std::filesystem::path destination) : file_(std::move(destination)) {}
+
+    void WriteLine(std::string_view line) override { file_.WriteLine(line); }
+
+    void Commit() override {
+        file_.Close(true);
+        file_.Replace();
+    }
+
+private:
+    TempFile file_;
+};
+
+class GroupSink final : public LineSink {
+public:
+    GroupSink(std::filesystem::path destination, std::function<void(TempFile&)> complete)
+        : file_(std::move(destination)), complete_(std::move(complete)) {}
+
+    void WriteLine(std::string_view line) override { file_.WriteLine(line); }
+
+    void Commit() override {
+        file_.Close(false);
+        complete_(file_);
+    }
+
+private:
+    TempFile file_;
+    std::function<void(TempFile&)> complete_;
 };
 
 class DiskStorageImpl final : public Storage {
@@ -289,6 +373,167 @@ std::unique_ptr<LineSink> MemoryStorage::CreateDestination(const std::filesystem
         throw ConversionError(Failure::kSourceIsDestination, destination);
     }
     return std::make_unique<MemoryLineSink>(*this, destination);
+}
+
+struct DestinationGroup::Writes::Completed {
+    std::filesystem::path destination;
+    std::unique_ptr<TempFileName> name;
+    std::uintmax_t bytes = 0;
+    dev_t device = 0;
+};
+
+struct DestinationGroup::Pending {
+    std::size_t owner = 0;
+    Writes::Completed file;
+};
+
+namespace {
+
+void Unlink(const std::unique_ptr<TempFileName>& name) {
+    if (name != nullptr && name->Path() != nullptr) ::unlink(name->Path());
+}
+
+// Runs `sync` on an open descriptor of `folder`; 0 or the errno.
+int SyncFolder(const std::filesystem::path& folder, int (*sync)(int)) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    const int error = sync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
+}
+
+// Renames without replacing: 0, or the errno (EEXIST when the destination is there).
+int RenameNoReplace(const char* from, const char* to) {
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // A file system without the flag: a link fails as well when the name is taken.
+    if (::link(from, to) != 0) return errno;
+    ::unlink(from);
+    return 0;
+}
+
+}  // namespace
+
+DestinationGroup::Writes::Writes(Storage& sources) : sources_(sources) {}
+
+DestinationGroup::Writes::~Writes() { Discard(); }
+
+std::unique_ptr<LineSource> DestinationGroup::Writes::OpenSource(const std::filesystem::path& source) {
+    return sources_.OpenSource(source);
+}
+
+std::unique_ptr<LineSink> DestinationGroup::Writes::CreateDestination(const std::filesystem::path& destination,
+                                                                      const std::filesystem::path& source) {
+    if (IsSameFile(destination, source)) throw ConversionError(Failure::kSourceIsDestination, destination);
+    return std::make_unique<GroupSink>(destination, [this](TempFile& file) {
+        const dev_t device = file.Device();
+        Complete(file.Destination(), file.Release(), file.Bytes(), device);
+    });
+}
+
+void DestinationGroup::Writes::Complete(std::filesystem::path destination, std::unique_ptr<TempFileName> name,
+                                        std::uintmax_t bytes, dev_t device) {
+    // A file written again by the same source (a later chart of the same
+    // style and difficulty) replaces the earlier one.
+    for (auto it = completed_.begin(); it != completed_.end(); ++it) {
+        if (it->destination == destination) {
+            Unlink(it->name);
+            completed_.erase(it);
+            break;
+        }
+    }
+    completed_.push_back(Completed{std::move(destination), std::move(name), bytes, device});
+}
+
+void DestinationGroup::Writes::Discard() {
+    for (auto& file : completed_) Unlink(file.name);
+    completed_.clear();
+}
+
+DestinationGroup::DestinationGroup(bool no_clobber) : no_clobber_(no_clobber) {}
+
+DestinationGroup::~DestinationGroup() {
+    for (auto& pending : pending_) Unlink(pending.file.name);
+}
+
+void DestinationGroup::Add(Writes& writes, std::size_t owner) {
+    for (auto& file : writes.completed_) {
+        bytes_ += file.bytes;
+        pending_.push_back(Pending{owner, std::move(file)});
+    }
+    writes.completed_.clear();
+}
+
+std::size_t DestinationGroup::Files() const { return pending_.size(); }
+
+std::vector<DestinationGroup::Result> DestinationGroup::Commit() {
+    std::vector<Result> results(pending_.size());
+    const auto fail = [&](std::size_t i, Failure kind, const std::filesystem::path& file, int error) {
+        results[i].outcome = Outcome::kFailed;
+        results[i].failure = std::make_shared<const ConversionError>(kind, file, std::string(), std::string(), error);
+    };
+    for (std::size_t i = 0; i < pending_.size(); ++i) {
+        results[i].owner = pending_[i].owner;
+        results[i].destination = pending_[i].file.destination;
+    }
+
+    // Durable first: one syncfs per file system, or each file's data.
+    std::map<dev_t, std::vector<std::size_t>> by_device;
+    for (std::size_t i = 0; i < pending_.size(); ++i) by_device[pending_[i].file.device].push_back(i);
+    for (const auto& [device, files] : by_device) {
+        if (SyncFolder(FolderOf(pending_[files.front()].file.destination), ::syncfs) == 0) continue;
+        for (const std::size_t i : files) {
+            const int fd = ::open(pending_[i].file.name->Path(), O_RDONLY | O_CLOEXEC);
+            const int error = fd < 0 ? errno : ::fdatasync(fd) == 0 ? 0 : errno;
+            if (fd >= 0) ::close(fd);
+            if (error != 0) fail(i, Failure::kWrite, pending_[i].file.destination, error);
+        }
+    }
+
+    // Then in place, in order.
+    std::vector<std::filesystem::path> folders;
+    for (std::size_t i = 0; i < pending_.size(); ++i) {
+        Writes::Completed& file = pending_[i].file;
+        if (results[i].outcome == Outcome::kFailed) {
+            Unlink(file.name);
+            continue;
+        }
+        const int error = no_clobber_ ? RenameNoReplace(file.name->Path(), file.destination.c_str())
+                          : std::rename(file.name->Path(), file.destination.c_str()) == 0 ? 0
+                                                                                            : errno;
+        if (error == 0) {
+            file.name->Forget();
+            const auto folder = FolderOf(file.destination);
+            if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+        } else if (error == EEXIST && no_clobber_) {
+            results[i].outcome = Outcome::kExisted;
+            Unlink(file.name);
+        } else {
+            fail(i, Failure::kReplace, file.destination, error);
+            Unlink(file.name);
+        }
+    }
+
+    // The renames themselves durable: each folder once.
+    for (const auto& folder : folders) {
+        const int error = SyncFolder(folder, ::fsync);
+        if (error == 0 || error == EINVAL) continue;
+        for (std::size_t i = 0; i < pending_.size(); ++i) {
+            if (results[i].outcome == Outcome::kPlaced && FolderOf(results[i].destination) == folder) {
+                fail(i, Failure::kWrite, folder, error);
+            }
+        }
+    }
+    pending_.clear();
+    bytes_ = 0;
+    return results;
+}
+
+void ReplaceFileSafely(const std::filesystem::path& file, std::string_view bytes) {
+    TempFile temp(file);
+    temp.Write(bytes);
+    temp.Close(true);
+    temp.Replace();
 }
 
 std::unique_ptr<LineSource> MakeMemorySource(std::string_view bytes) {

@@ -272,7 +272,9 @@ TEST(CliBatch, AFileThatFailsDoesNotStopTheBatch) {
     EXPECT_EQ(fake.sources, (std::vector<std::string>{"a.msd", "dir/bad.msd", "c.msd"}));
     EXPECT_EQ(outcome.out, "a.msd -> a.d2r\nc.msd -> c.d2r\n");
     // The engine's message already begins with the path; it is not repeated.
-    EXPECT_EQ(outcome.err, "torvane-cli: dir/bad.msd: cannot open it for reading\n");
+    EXPECT_EQ(outcome.err,
+              "torvane-cli: dir/bad.msd: cannot open it for reading\n"
+              "torvane-cli: 2 converted (0 with error lines), 1 failed, 0 skipped\n");
 }
 
 TEST(CliBatch, AFailedFileOutweighsErrorLines) {
@@ -292,7 +294,9 @@ TEST(CliBatch, ReportsAnyFailureOfAConversionAsAFailedFile) {
     for (auto& arg : args) argv.push_back(arg.data());
     std::ostringstream out, err;
     EXPECT_EQ(RunCli(static_cast<int>(argv.size()), argv.data(), out, err, throwing), kExitFailedFile);
-    EXPECT_EQ(err.str(), "torvane-cli: a.msd: too long\n");
+    EXPECT_EQ(err.str(),
+              "torvane-cli: a.msd: too large to convert: too long\n"
+              "torvane-cli: 1 converted (0 with error lines), 1 failed, 0 skipped\n");
     EXPECT_EQ(out.str(), "b.msd -> b.d2r\n");
 }
 
