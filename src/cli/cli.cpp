@@ -282,15 +282,15 @@ std::string_view LeadInName(int mode) {
     }
 }
 
-nlohmann::json OptionsReport(const Batch& batch) {
-    nlohmann::json options;
-    options["out_dir"] = batch.out_dir.empty() ? nlohmann::json(nullptr) : nlohmann::json(batch.out_dir.string());
+nlohmann::ordered_json OptionsReport(const Batch& batch) {
+    nlohmann::ordered_json options;
+    options["out_dir"] = batch.out_dir.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(batch.out_dir.string());
     options["no_clobber"] = batch.no_clobber;
     options["encoding"] = batch.encoding == EncodingChoice::kAuto    ? "auto"
                           : batch.encoding == EncodingChoice::kCp932 ? "cp932"
                                                                      : "utf-8";
     options["jobs"] = batch.jobs;
-    options["error_log"] = batch.error_log ? nlohmann::json(batch.error_log->string()) : nlohmann::json(nullptr);
+    options["error_log"] = batch.error_log ? nlohmann::ordered_json(batch.error_log->string()) : nlohmann::ordered_json(nullptr);
     if (batch.conversion == Conversion::kMSD2ddr) {
         options["lead_in"] = LeadInName(batch.ddr_options.mode);
         options["delete"] = batch.ddr_options.delete_count;
@@ -345,7 +345,7 @@ int RunBatch(const Batch& batch, std::ostream& out, std::ostream& err, const Cli
     ErrorList errors;  // every error line of the batch, for the error log
     std::size_t error_line_count = 0;
     std::size_t note_count = 0;
-    nlohmann::json report_files = nlohmann::json::array();
+    nlohmann::ordered_json report_files = nlohmann::ordered_json::array();
 
     BatchSettings settings;
     settings.ddr_options = batch.ddr_options;
@@ -407,7 +407,7 @@ int RunBatch(const Batch& batch, std::ostream& out, std::ostream& err, const Cli
 
     int status = failed ? kExitFailedFile : error_line_count == 0 ? kExitConverted : kExitErrorLines;
     if (batch.report) {
-        nlohmann::json report;
+        nlohmann::ordered_json report;
         report["report_version"] = kReportVersion;
         report["program"] = std::string(kProgram) + " " + std::string(kCaption);
         report["conversion"] = ConversionName(batch.conversion);

@@ -34,9 +34,9 @@ std::string EnglishFileReason(const FileResult& result, Conversion conversion) {
     return failure.File().string() + ": " + EnglishReason(failure);
 }
 
-nlohmann::json ReasonReport(const FileResult& result, Conversion conversion) {
+nlohmann::ordered_json ReasonReport(const FileResult& result, Conversion conversion) {
     if (result.problem == PlanProblem::kNone && result.failure == nullptr) return nullptr;
-    nlohmann::json reason;
+    nlohmann::ordered_json reason;
     reason["message"] = EnglishFileReason(result, conversion);
     if (result.problem != PlanProblem::kNone) {
         reason["code"] = PlanProblemCode(result.problem);
@@ -52,21 +52,21 @@ nlohmann::json ReasonReport(const FileResult& result, Conversion conversion) {
     return reason;
 }
 
-nlohmann::json FileReport(const FileResult& result, Conversion conversion) {
-    nlohmann::json file;
+nlohmann::ordered_json FileReport(const FileResult& result, Conversion conversion) {
+    nlohmann::ordered_json file;
     file["source"] = result.source.string();
     file["status"] = FileStatusCode(result.status);
-    nlohmann::json destinations = nlohmann::json::array();
+    nlohmann::ordered_json destinations = nlohmann::ordered_json::array();
     for (const auto& destination : result.destinations) destinations.push_back(destination.string());
     file["destinations"] = std::move(destinations);
-    nlohmann::json existing = nlohmann::json::array();
+    nlohmann::ordered_json existing = nlohmann::ordered_json::array();
     for (const auto& destination : result.existing) existing.push_back(destination.string());
     file["left_alone"] = std::move(existing);
     file["encoding"] = result.encoding == SourceEncoding::kUtf8 ? "utf-8" : "cp932";
     file["reason"] = ReasonReport(result, conversion);
 
     const std::string file_name = FileNameForErrorLine(result.source);
-    nlohmann::json lines = nlohmann::json::array();
+    nlohmann::ordered_json lines = nlohmann::ordered_json::array();
     for (const std::string& line : result.error_lines) {
         const ErrorLineParts parts = SplitErrorLine(line, file_name);
         lines.push_back({{"code", parts.code},
@@ -75,7 +75,7 @@ nlohmann::json FileReport(const FileResult& result, Conversion conversion) {
                          {"line", Cp932ToUtf8(line)}});
     }
     file["error_lines"] = std::move(lines);
-    nlohmann::json notes = nlohmann::json::array();
+    nlohmann::ordered_json notes = nlohmann::ordered_json::array();
     for (const Note& note : result.notes) {
         notes.push_back({{"code", note.code},
                          {"chart", Cp932ToUtf8(note.chart)},
@@ -86,8 +86,8 @@ nlohmann::json FileReport(const FileResult& result, Conversion conversion) {
     return file;
 }
 
-std::string ReportText(const nlohmann::json& report) {
-    return report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+std::string ReportText(const nlohmann::ordered_json& report) {
+    return report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace torvane

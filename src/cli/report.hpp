@@ -14,10 +14,10 @@ inline constexpr int kReportVersion = 1;
 
 // The entry of one file: source, destinations, status, reason, encoding,
 // error lines (UTF-8, each with its code) and notes.
-[[nodiscard]] nlohmann::json FileReport(const FileResult& result, Conversion conversion);
+[[nodiscard]] nlohmann::ordered_json FileReport(const FileResult& result, Conversion conversion);
 
 // The reason of a failed or skipped file, or null.
-[[nodiscard]] nlohmann::json ReasonReport(const FileResult& result, Conversion conversion);
+[[nodiscard]] nlohmann::ordered_json ReasonReport(const FileResult& result, Conversion conversion);
 
 // The English reason of a failed or skipped file, without its source's name.
 [[nodiscard]] std::string EnglishFileReason(const FileResult& result, Conversion conversion);
@@ -27,6 +27,6 @@ inline constexpr int kReportVersion = 1;
 
 // The document as text: UTF-8, two-space indentation, ended by a line end;
 // bytes of names that are not UTF-8 become U+FFFD.
-[[nodiscard]] std::string ReportText(const nlohmann::json& report);
+[[nodiscard]] std::string ReportText(const nlohmann::ordered_json& report);
 
 }  // namespace torvane

@@ -164,3 +164,83 @@ TEST(MemoryStorage, CommittedDestinationBecomesAReadableFile) {
 
 }  // namespace
 }  // namespace torvane
+
+namespace torvane {
+namespace {
+
+using test::TempDir;
+
+void WriteThrough(Storage& storage, const std::filesystem::path& destination, const std::string& line) {
+    auto sink = storage.CreateDestination(destination, {});
+    sink->WriteLine(line);
+    sink->Commit();
+}
+
+TEST(DestinationGroup, PutsItsFilesInPlaceOnlyOnCommitAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    WriteFile(dir / "a.d2r", "old a\r\n");
+    DestinationGroup group;
+    DestinationGroup::Writes first;
+    WriteThrough(first, dir / "a.d2r", "new a");
+    WriteThrough(first, dir / "b.d2r", "b once");
+    WriteThrough(first, dir / "b.d2r", "b again");  // the later file of one destination wins
+    group.Add(first, 7);
+    EXPECT_EQ(ReadFile(dir / "a.d2r"), "old a\r\n");
+    EXPECT_EQ(group.Files(), 2u);
+
+    const auto results = group.Commit();
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].owner, 7u);
+    EXPECT_EQ(results[0].outcome, DestinationGroup::Outcome::kPlaced);
+    EXPECT_EQ(ReadFile(dir / "a.d2r"), "new a\r\n");
+    EXPECT_EQ(ReadFile(dir / "b.d2r"), "b again\r\n");
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.d2r", "b.d2r"}));
+    EXPECT_EQ(group.Files(), 0u);
+}
+
+TEST(DestinationGroup, WritesThatAreDiscardedOrNeverAddedReplaceNothing) {
+    TempDir dir;
+    WriteFile(dir / "a.d2r", "old a\r\n");
+    {
+        DestinationGroup::Writes writes;
+        WriteThrough(writes, dir / "a.d2r", "new a");
+        {
+            auto unfinished = writes.CreateDestination(dir / "c.d2r", {});
+            unfinished->WriteLine("half");
+        }
+        writes.Discard();
+    }
+    {
+        DestinationGroup group;
+        DestinationGroup::Writes writes;
+        WriteThrough(writes, dir / "a.d2r", "new a");
+        group.Add(writes, 0);
+    }  // a group that is never committed
+    EXPECT_EQ(ReadFile(dir / "a.d2r"), "old a\r\n");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"a.d2r"});
+}
+
+TEST(DestinationGroup, WithoutClobberingLeavesADestinationThatExistsAlone) {
+    TempDir dir;
+    WriteFile(dir / "a.d2r", "old a\r\n");
+    DestinationGroup group(true);
+    DestinationGroup::Writes writes;
+    WriteThrough(writes, dir / "a.d2r", "new a");
+    WriteThrough(writes, dir / "b.d2r", "new b");
+    group.Add(writes, 0);
+    const auto results = group.Commit();
+    EXPECT_EQ(results[0].outcome, DestinationGroup::Outcome::kExisted);
+    EXPECT_EQ(results[1].outcome, DestinationGroup::Outcome::kPlaced);
+    EXPECT_EQ(ReadFile(dir / "a.d2r"), "old a\r\n");
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.d2r", "b.d2r"}));
+}
+
+TEST(DestinationGroup, RefusesTheSourceAsDestination) {
+    TempDir dir;
+    WriteFile(dir / "a.msd", "source\r\n");
+    DestinationGroup::Writes writes;
+    EXPECT_THROW((void)writes.CreateDestination(dir / "a.msd", dir / "a.msd"), ConversionError);
+}
+
+}  // namespace
+}  // namespace torvane
