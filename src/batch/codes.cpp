@@ -75,7 +75,7 @@ const std::vector<CodeDescription>& NoteCodes() {
         {note::kDifficultyMissing, "no difficulty directive came before the chart: its chart line names none"},
         {note::kMeasureOver999,
          "a step line of a four-digit measure number is read from its first three digits and its slots are lost "
-         "(value: the line's measure number)"},
+         "(value: its measure number)"},
         {note::kMeasureUnreadable,
          "a step line whose length is no slot count became a measure of rests (value: its measure number)"},
         {note::kSecondPadIgnored, "a single-play chart has \"$\" lines; their steps were not converted"},
@@ -88,15 +88,16 @@ const std::vector<CodeDescription>& NoteCodes() {
         {note::kChartOfUnknownDifficulty,
          "a chart whose difficulty is none of BASIC, ANOTHER and MANIAC was not converted"},
         {note::kChartReplaced,
-         "a later chart of the same style and difficulty replaced this chart's file (value: the later chart's line)"},
+         "a later chart of the same style and difficulty wrote a chart file again: the earlier chart is not in it "
+         "(value: the file)"},
         {note::kTripletsApproximated,
          "triplets in measures with finer steps were put on the nearest 32nd notes (value: how many triplet beats)"},
         {note::kStep5AsLeftUp, "the step \"5\" (no panel in MSD) was written as the ddr code 5, left and up"},
         {note::kTempoTruncated, "the tempo lost what lies past its tenths (value: the tempo of #BPM:)"},
         {note::kGapTruncated, "the gap lost its fraction (value: the gap of #GAP:)"},
         {note::kLeadInCut,
-         "a pad began so early that its first steps moved later or earlier: the rests before them were cut "
-         "(value: how many 8th notes)"},
+         "a pad's lead-in, shifted like the first chart's, came out below zero: its steps come that much early "
+         "against the other charts (value: how many 8th notes)"},
         {note::kDifficultyNotWritten,
          "a chart whose difficulty is none of BASIC, ANOTHER and MANIAC got no MODE= and LEVEL= lines"},
         {note::kStartDefault, "the file has no START value other than 0; 4 measures were taken"},

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "d2r/d2r.hpp"
+#include "d2r/d2r_notes.hpp"
 #include "d2r/d2r_steps.hpp"
 #include "msd/chart_section.hpp"
 #include "msd/encoder.hpp"
@@ -135,7 +136,7 @@ std::optional<char> DecodeD2rPanelsOfLine(std::string_view line, std::size_t fie
                           file_name, errors);
 }
 
-// The first pass: the first START value other than 0, or 4.
+// The first pass: the first START value other than 0, or 0 when there is none.
 long long ReadD2rStart(LineSource& input, const std::filesystem::path& source) {
     std::string line;
     while (input.ReadLine(line)) {
@@ -146,7 +147,7 @@ long long ReadD2rStart(LineSource& input, const std::filesystem::path& source) {
         if (start > kMaxStart || start < -kMaxStart) ThrowNumberOutOfRange(text, source, "START");
         return start;
     }
-    return 4;
+    return 0;
 }
 
 // What came before a pad's first step becomes the "#GAP:" line (once per
@@ -217,7 +218,8 @@ public:
         : source_(source), file_name_(FileNameForErrorLine(source)), errors_(errors), input_(input), out_(out) {}
 
     void Run(long long start) {
-        state_.start = start;
+        start_found_ = start != 0;
+        state_.start = start_found_ ? start : 4;
         std::string line;
         bool have_line = input_.ReadLine(line);
         while (have_line) {
@@ -255,6 +257,7 @@ private:
         } else if (StartsWith(line, "DELAY=")) {
             state_.delay = ReadWholeNumber(line.substr(6), source_, "DELAY=");
             state_.delay_text.assign(line.substr(6));
+            delay_found_ = true;
         } else if (StartsWith(line, "LEVEL=")) {
             TranslateHeaderLine("", 6, line, 0, state_.level);
         } else if (StartsWith(line, "MODE=")) {
@@ -271,9 +274,11 @@ private:
     // after the block's end in `line`; false when the file has ended.
     bool StepBlock(std::string& line) {
         step_list_.Clear();
+        NoteD2rBlockLine(line, errors_);
         CollectD2rStepLine(line, step_list_);
         bool have_line = input_.ReadLine(line);
         while (have_line && IsD2rStepBlockLine(line)) {
+            NoteD2rBlockLine(line, errors_);
             CollectD2rStepLine(line, step_list_);
             have_line = input_.ReadLine(line);
         }
@@ -284,7 +289,9 @@ private:
             have_line = input_.ReadLine(line);
             if (have_line && !line.empty()) errors_.Add(file_name_, Texts().bad_option, block_end);
         }
+        const D2rToMsdState before = state_;
         WriteMsdChartFromD2r(step_list_, state_, out_, source_, errors_);
+        NoteD2rChart(before, state_, start_found_, delay_found_, errors_);
         return have_line;
     }
 
@@ -294,6 +301,8 @@ private:
     LineSource& input_;
     LineSink& out_;
     D2rToMsdState state_;
+    bool start_found_ = false;
+    bool delay_found_ = false;
     D2rStepList step_list_;
 };
 

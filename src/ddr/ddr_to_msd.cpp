@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <array>
 
+#include "ddr/ddr_notes.hpp"
 #include "ddr/ddr_steps.hpp"
 #include "msd/chart_section.hpp"
 #include "msd/encoder.hpp"
@@ -168,7 +169,9 @@ void Convertddr2MSD(const std::filesystem::path& source, const std::filesystem::
     std::vector<std::size_t> line_ends;
     std::vector<std::string_view> block;
     std::string line;
+    DdrComments comments;
     while (input->ReadLine(line)) {
+        KeepDdrComment(line, comments);
         if (StartsWith(line, "#title ")) {
             std::string title;
             TranslateHeaderLine("#TITLE:", 7, line, 0, title);
@@ -193,6 +196,7 @@ void Convertddr2MSD(const std::filesystem::path& source, const std::filesystem::
                 block_text.append(line);
                 line_ends.push_back(block_text.size());
             } while (input->ReadLine(line) && DdrMeasureNumber(line) != 0);
+            NoteLineAfterDdrSteps(line, errors);
             block.clear();
             std::size_t begin = 0;
             for (const std::size_t end : line_ends) {
@@ -200,6 +204,7 @@ void Convertddr2MSD(const std::filesystem::path& source, const std::filesystem::
                 begin = end;
             }
             WriteChart(*out, block, style, difficulty);
+            NoteDdrChart(block, style, difficulty, comments, errors);
         }
     }
     out->Commit();

@@ -5,11 +5,13 @@
 #include <deque>
 #include <utility>
 
+#include "ddr/ddr_notes.hpp"
 #include "ddr/ddr_steps.hpp"
 #include "msd/chart_section.hpp"
 #include "msd/decoder.hpp"
 #include "msd/header.hpp"
 #include "text/fixed_texts.hpp"
+#include "text/note_codes.hpp"
 #include "text/numbers.hpp"
 #include "text/sjis.hpp"
 
@@ -180,12 +182,13 @@ std::size_t TakeTripletMeasure(PadCursor& pad, std::string& scratch, std::array<
 
 // Cuts the next measure off `pad` and adds its step line, unless it is silent.
 void AddMeasure(PadCursor& pad, char pad_mark, long long measure, std::string& scratch, std::string& line,
-                LineSink& out) {
+                LineSink& out, std::size_t* spread_measures) {
     std::array<char, kMeasureCells> slots{};
     std::size_t size = 0;
     const std::string_view w = pad.Front(kMeasureCells, scratch);
     switch (ClassifyMeasure(w)) {
         case MeasureKind::kMixed: {
+            if (spread_measures != nullptr) ++*spread_measures;
             std::string front(pad.Front(kSpreadReach, scratch));
             pad.Drop(front.size());
             const std::string spread = SpreadTriplets(std::move(front));
@@ -356,7 +359,7 @@ std::string CompactDdrMeasure(std::string_view measure) {
 
 bool IsAllZero(std::string_view text) { return text.find_first_not_of('0') == std::string_view::npos; }
 
-void BuildDdrStepLines(std::string first_pad, std::string second_pad, LineSink& out) {
+void BuildDdrStepLines(std::string first_pad, std::string second_pad, LineSink& out, std::size_t* spread_measures) {
     ToDdrPanelCodesInPlace(first_pad);
     ToDdrPanelCodesInPlace(second_pad);
     PadCursor first(first_pad);
@@ -366,8 +369,8 @@ void BuildDdrStepLines(std::string first_pad, std::string second_pad, LineSink& 
     // Both pads to their ends: a pad whose triplets make it shorter in cells
     // can still hold more measures than the other.
     for (long long measure = 1; !first.Empty() || !second.Empty(); ++measure) {
-        AddMeasure(first, '#', measure, scratch, line, out);
-        AddMeasure(second, '$', measure, scratch, line, out);
+        AddMeasure(first, '#', measure, scratch, line, out, spread_measures);
+        AddMeasure(second, '$', measure, scratch, line, out, spread_measures);
     }
 }
 
@@ -385,8 +388,9 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
     std::vector<std::filesystem::path> written;
     // A later chart of the same style and difficulty replaces the file; it is
     // listed once.
-    auto note_written = [&written](const std::filesystem::path& file) {
+    auto note_written = [&written, &errors](const std::filesystem::path& file) {
         if (std::find(written.begin(), written.end(), file) == written.end()) written.push_back(file);
+        else errors.AddNote(note::kChartReplaced, {}, FileNameForErrorLine(file));
     };
     std::vector<std::string> header_block = DdrBanner(caption);
     std::string line;
@@ -397,6 +401,7 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
         const std::string chart_line = line;
         DdrChart chart = BeginDdrChart(style, std::string_view(chart_line).substr(kChartTags[0].size()),
                                        header_block, *input);
+        NoteMsdChartForDdr(chart_line, !chart.files.empty(), errors);
         if (chart.files.empty()) errors.Add(file_name, texts.unknown_difficulty, ChartLabel(chart_line));
         if (!chart.terminated) errors.Add(file_name, texts.unterminated_chart, ChartLabel(chart_line));
         if (chart.files.empty()) continue;
@@ -413,6 +418,7 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
         const DdrChartFile& last = chart.files.back();
         const auto file = DdrChartFileName(destination, chart.style, last.difficulty);
         auto out = storage.CreateDestination(file, source);
+        DdrChartNotes noted(*out, ChartLabel(chart_line), errors);
         for (const auto& opening : last.opening) out->WriteLine(opening);
 
         DdrPads pads = SplitDdrPads(chart.text, reference_lead_in);
@@ -420,9 +426,10 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
         ApplyDdrLeadIn(pads, chart.lead_in, reference_lead_in, in_range);
         std::string first = DecodeMSDSteps(pads.first, file_name, errors);
         std::string second = DecodeMSDSteps(pads.second, file_name, errors);
+        NoteDdrPads(ChartLabel(chart_line), first, second, errors);
         pads = DdrPads();
-        BuildDdrStepLines(std::move(first), std::move(second), *out);
-        out->Commit();
+        BuildDdrStepLines(std::move(first), std::move(second), noted, &noted.spread_measures);
+        noted.Commit();
         note_written(file);
     }
     return written;
