@@ -91,7 +91,7 @@ const std::vector<CodeDescription>& NoteCodes() {
          "a later chart of the same style and difficulty wrote a chart file again: the earlier chart is not in it "
          "(value: the file)"},
         {note::kTripletsApproximated,
-         "triplets in measures with finer steps were put on the nearest 32nd notes (value: how many triplet beats)"},
+         "triplets in measures with finer steps were put on the nearest 32nd notes (value: how many measures)"},
         {note::kStep5AsLeftUp, "the step \"5\" (no panel in MSD) was written as the ddr code 5, left and up"},
         {note::kTempoTruncated, "the tempo lost what lies past its tenths (value: the tempo of #BPM:)"},
         {note::kGapTruncated, "the gap lost its fraction (value: the gap of #GAP:)"},
