@@ -60,37 +60,51 @@ bool IsLineOfFormat(Conversion conversion, std::string_view line) {
 
 SourceEncoding CheckSource(Conversion conversion, const std::filesystem::path& source, EncodingChoice choice,
                            Storage& storage) {
-    auto input = storage.OpenSource(source);
-    std::string line;
-    if (!input->ReadLine(line)) throw ConversionError(Failure::kEmptyFile, source);
+    std::unique_ptr<LineSource> opened;
+    return CheckSource(conversion, source, choice, storage, opened);
+}
 
-    bool byte_order_mark = false;
-    if (line.starts_with(kUtf8ByteOrderMark)) {
-        byte_order_mark = true;
-        line.erase(0, kUtf8ByteOrderMark.size());
-    }
-    Utf8Scan scan;
-    bool of_format = false;
-    // Counted with one byte per line end, so that the check reaches at
-    // least as far as promised.
+SourceEncoding CheckSource(Conversion conversion, const std::filesystem::path& source, EncodingChoice choice,
+                           Storage& storage, std::unique_ptr<LineSource>& opened) {
+    opened = storage.OpenSource(source);
+    LineSource* const input = opened.get();
+
+    // The bytes first: empty, binary, and while it may still be UTF-8, its
+    // encoding. A chart file is read so whole in one go, with no line copied.
+    std::string buffer(kBinaryCheckBytes, '\0');
     std::size_t offset = 0;
-    bool more = true;
-    for (; more; more = input->ReadLine(line)) {
+    bool byte_order_mark = false;
+    Utf8Scan scan;
+    for (;;) {
+        const std::size_t n = input->ReadBytes(buffer.data(), buffer.size());
+        if (n == 0) break;
+        std::string_view bytes(buffer.data(), n);
+        if (offset == 0 && bytes.starts_with(kUtf8ByteOrderMark)) {
+            byte_order_mark = true;
+            bytes.remove_prefix(kUtf8ByteOrderMark.size());
+        }
         if (offset < kBinaryCheckBytes &&
-            line.find('\0') < std::min(line.size(), kBinaryCheckBytes - offset)) {
+            bytes.substr(0, kBinaryCheckBytes - offset).find('\0') != std::string_view::npos) {
             throw ConversionError(Failure::kBinaryData, source);
         }
-        offset += line.size() + 1;
-        if (!of_format) of_format = IsLineOfFormat(conversion, line);
-        if (choice == EncodingChoice::kAuto && !byte_order_mark && scan.Valid()) {
-            scan.Feed(line);
-            scan.Feed("\n");
-        }
-        const bool encoding_known = choice != EncodingChoice::kAuto || byte_order_mark || !scan.Valid();
-        if (of_format && encoding_known && offset >= kBinaryCheckBytes) break;
+        offset += n;
+        const bool may_be_utf8 = choice == EncodingChoice::kAuto && !byte_order_mark && scan.Valid();
+        if (may_be_utf8) scan.Feed(bytes);
+        if (offset >= kBinaryCheckBytes && !(may_be_utf8 && scan.Valid())) break;
     }
-    if (!more) scan.End();
+    if (offset == 0) throw ConversionError(Failure::kEmptyFile, source);
+    scan.End();
+
+    // Then the lines, up to the first of the format: as a rule the first.
+    input->Rewind();
+    std::string line;
+    bool of_format = false;
+    for (bool first = true; !of_format && input->ReadLine(line); first = false) {
+        if (first && line.starts_with(kUtf8ByteOrderMark)) line.erase(0, kUtf8ByteOrderMark.size());
+        of_format = IsLineOfFormat(conversion, line);
+    }
     if (!of_format) ThrowWrongFormat(conversion, source);
+
     switch (choice) {
         case EncodingChoice::kCp932: return SourceEncoding::kCp932;
         case EncodingChoice::kUtf8: return SourceEncoding::kUtf8;
@@ -106,15 +120,22 @@ const std::string& UnconvertibleCharacterMessage() {
 }
 
 SourceReading::SourceReading(Storage& storage, std::filesystem::path source, SourceEncoding encoding,
-                             ErrorList& errors)
+                             ErrorList& errors, std::unique_ptr<LineSource> opened)
     : storage_(storage),
       source_(std::move(source)),
       encoding_(encoding),
       errors_(errors),
-      file_name_(FileNameForErrorLine(source_)) {}
+      file_name_(FileNameForErrorLine(source_)),
+      opened_(std::move(opened)) {}
 
 std::unique_ptr<LineSource> SourceReading::OpenSource(const std::filesystem::path& source) {
-    auto input = storage_.OpenSource(source);
+    std::unique_ptr<LineSource> input;
+    if (opened_ != nullptr && source == source_) {
+        input = std::move(opened_);
+        input->Rewind();
+    } else {
+        input = storage_.OpenSource(source);
+    }
     if (encoding_ != SourceEncoding::kUtf8 || source != source_) return input;
     return MakeUtf8Source(std::move(input), [this](std::string_view character) {
         errors_.Add(file_name_, UnconvertibleCharacterMessage(), CodePointName(character));

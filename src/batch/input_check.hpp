@@ -38,6 +38,12 @@ inline constexpr std::size_t kBinaryCheckBytes = 64 * 1024;
 [[nodiscard]] SourceEncoding CheckSource(Conversion conversion, const std::filesystem::path& source,
                                          EncodingChoice choice, Storage& storage = DiskStorage());
 
+// The same, handing the opened source over in `opened` for the conversion to
+// read, so that a library's files are not opened twice each.
+[[nodiscard]] SourceEncoding CheckSource(Conversion conversion, const std::filesystem::path& source,
+                                         EncodingChoice choice, Storage& storage,
+                                         std::unique_ptr<LineSource>& opened);
+
 // The message of the error line of a character that has no code page 932
 // form: "：Shift-JISで表せない文字です" (code page 932), followed in the line by
 // the character's code point ("U+1F600").
@@ -48,7 +54,10 @@ inline constexpr std::size_t kBinaryCheckBytes = 64 * 1024;
 // error line of `errors`. Destinations go to `storage` unchanged.
 class SourceReading final : public Storage {
 public:
-    SourceReading(Storage& storage, std::filesystem::path source, SourceEncoding encoding, ErrorList& errors);
+    // `opened`, when given, is `source` opened already: the first opening of
+    // the source takes it, from its start.
+    SourceReading(Storage& storage, std::filesystem::path source, SourceEncoding encoding, ErrorList& errors,
+                  std::unique_ptr<LineSource> opened = nullptr);
 
     [[nodiscard]] std::unique_ptr<LineSource> OpenSource(const std::filesystem::path& source) override;
     [[nodiscard]] std::unique_ptr<LineSink> CreateDestination(const std::filesystem::path& destination,
@@ -60,6 +69,7 @@ private:
     SourceEncoding encoding_;
     ErrorList& errors_;
     std::string file_name_;
+    std::unique_ptr<LineSource> opened_;
 };
 
 }  // namespace torvane

@@ -10,14 +10,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The same file however it is written: absolute, with "." and ".." and the
-// links of the folders above it resolved.
-fs::path Identity(const fs::path& file) {
-    std::error_code ec;
-    fs::path absolute = fs::absolute(file, ec);
-    if (ec) absolute = file;
-    fs::path canonical = fs::weakly_canonical(absolute, ec);
-    return ec ? absolute.lexically_normal() : canonical;
+// The same file however it is written: absolute, with "." and ".." taken
+// out. Links are not followed: a stat per folder of every path would cost a
+// library batch more than the collisions it could add to.
+fs::path Identity(const fs::path& file, const fs::path& current) {
+    return (file.is_absolute() ? file : current / file).lexically_normal();
 }
 
 }  // namespace
@@ -55,19 +52,20 @@ BatchPlan PlanBatch(Conversion conversion, const std::vector<fs::path>& argument
         }
     }
 
+    std::error_code ec;
+    const fs::path current = fs::current_path(ec);
     std::map<fs::path, std::size_t> writers;  // destination to the file that writes it
     for (std::size_t i = 0; i < plan.files.size(); ++i) {
         PlannedFile& file = plan.files[i];
         if (file.problem != PlanProblem::kNone) continue;
-        const auto [it, first] = writers.emplace(Identity(file.destination), i);
+        const auto [it, first] = writers.emplace(Identity(file.destination, current), i);
         if (!first) {
             const PlannedFile& earlier = plan.files[it->second];
-            if (Identity(earlier.source) == Identity(file.source)) continue;
+            if (Identity(earlier.source, current) == Identity(file.source, current)) continue;
             file.problem = PlanProblem::kSameDestination;
             file.other_source = earlier.source;
             continue;
         }
-        std::error_code ec;
         if (no_clobber && conversion != Conversion::kMSD2ddr && fs::exists(file.destination, ec)) {
             file.problem = PlanProblem::kDestinationExists;
         }

@@ -219,7 +219,8 @@ std::string_view FileStatusCode(FileStatus status) {
 std::vector<fs::path> ConvertPlannedFile(Conversion conversion, const BatchSettings& settings,
                                          const PlannedFile& file, ErrorList& errors, Storage& storage,
                                          SourceEncoding& encoding) {
-    encoding = CheckSource(conversion, file.source, settings.encoding, storage);
+    std::unique_ptr<LineSource> opened;
+    encoding = CheckSource(conversion, file.source, settings.encoding, storage, opened);
     const fs::path folder = file.destination.parent_path();
     std::error_code ec;
     if (!folder.empty() && !fs::is_directory(folder, ec)) {
@@ -227,7 +228,7 @@ std::vector<fs::path> ConvertPlannedFile(Conversion conversion, const BatchSetti
         // Another worker may have made it meanwhile.
         if (ec && !fs::is_directory(folder)) throw ConversionError(Failure::kCreate, folder, "", "", ec.value());
     }
-    SourceReading reading(storage, file.source, encoding, errors);
+    SourceReading reading(storage, file.source, encoding, errors, std::move(opened));
     const std::string_view caption = settings.caption.empty() ? kCaption : std::string_view(settings.caption);
     return RunConversion(conversion, file.source, file.destination, caption, settings.ddr_options, errors, reading);
 }

@@ -97,6 +97,22 @@ public:
         }
     }
 
+    std::size_t ReadBytes(char* buffer, std::size_t size) override {
+        if (pos_ < size_) {
+            const std::size_t n = std::min(size, size_ - pos_);
+            std::memcpy(buffer, buffer_.data() + pos_, n);
+            pos_ += n;
+            return n;
+        }
+        if (eof_) return 0;
+        const std::size_t n = std::fread(buffer, 1, size, file_);
+        if (n < size) {
+            if (std::ferror(file_)) ThrowIoError(path_, Failure::kRead, errno ? errno : EIO);
+            eof_ = n == 0;
+        }
+        return n;
+    }
+
     void Rewind() override {
         if (std::fseek(file_, 0, SEEK_SET) != 0) ThrowIoError(path_, Failure::kRead, errno);
         std::clearerr(file_);
@@ -139,6 +155,12 @@ public:
         pos_ = 0;
         splitter_.Reset();
     }
+    std::size_t ReadBytes(char* buffer, std::size_t size) override {
+        const std::size_t n = std::min(size, bytes_.size() - std::min(pos_, bytes_.size()));
+        std::memcpy(buffer, bytes_.data() + pos_, n);
+        pos_ += n;
+        return n;
+    }
 
 private:
     std::string_view bytes_;
@@ -152,6 +174,7 @@ public:
     explicit OwningMemorySource(std::string bytes) : bytes_(std::move(bytes)), source_(bytes_) {}
     bool ReadLine(std::string& line) override { return source_.ReadLine(line); }
     void Rewind() override { source_.Rewind(); }
+    std::size_t ReadBytes(char* buffer, std::size_t size) override { return source_.ReadBytes(buffer, size); }
 
 private:
     std::string bytes_;
@@ -217,7 +240,7 @@ public:
         struct stat existing {};
         const mode_t mode = ::stat(destination_.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : CreationMode();
         ::fchmod(fd_, mode);
-        buffer_.reserve(kBufferSize + 1024);
+        buffer_ = std::make_unique<char[]>(kBufferSize);
     }
     ~TempFile() {
         if (fd_ >= 0) ::close(fd_);
@@ -226,15 +249,22 @@ public:
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
+    // Most lines are a dozen bytes: copied into a plain buffer, which a
+    // string's growth checks would make the larger part of writing them.
     void WriteLine(std::string_view line) {
-        if (line.size() >= kBufferSize) {
+        if (line.size() + 2 > kBufferSize - used_) {
             Flush();
-            WriteAll(line);
-            WriteAll("\r\n");
-            return;
+            if (line.size() + 2 > kBufferSize) {
+                WriteAll(line);
+                WriteAll("\r\n");
+                return;
+            }
         }
-        buffer_.append(line).append("\r\n");
-        if (buffer_.size() >= kBufferSize) Flush();
+        char* at = buffer_.get() + used_;
+        std::memcpy(at, line.data(), line.size());
+        at[line.size()] = '\r';
+        at[line.size() + 1] = '\n';
+        used_ += line.size() + 2;
     }
 
     void Write(std::string_view bytes) {
@@ -269,8 +299,8 @@ public:
 
 private:
     void Flush() {
-        WriteAll(buffer_);
-        buffer_.clear();
+        WriteAll(std::string_view(buffer_.get(), used_));
+        used_ = 0;
     }
     void WriteAll(std::string_view bytes) {
         bytes_ += bytes.size();
@@ -289,7 +319,8 @@ private:
     int fd_ = -1;
     std::uintmax_t bytes_ = 0;
     dev_t device_ = 0;
-    std::string buffer_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
 };
 
 // One file made durable and put in place by itself.
@@ -355,6 +386,21 @@ private:
 };
 
 }  // namespace
+
+std::size_t LineSource::ReadBytes(char* buffer, std::size_t size) {
+    std::size_t n = 0;
+    while (n < size) {
+        if (pending_.empty()) {
+            if (!ReadLine(pending_)) break;
+            pending_ += '\n';
+        }
+        const std::size_t take = std::min(size - n, pending_.size());
+        std::memcpy(buffer + n, pending_.data(), take);
+        pending_.erase(0, take);
+        n += take;
+    }
+    return n;
+}
 
 Storage& DiskStorage() {
     static DiskStorageImpl storage;

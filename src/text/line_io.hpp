@@ -29,6 +29,14 @@ public:
     [[nodiscard]] virtual bool ReadLine(std::string& line) = 0;
     // Starts again from the first line.
     virtual void Rewind() = 0;
+    // Reads the source's bytes as they stand, line ends included, into
+    // `buffer`: how many, 0 at the end. For checks that look at bytes, not
+    // lines; Rewind() before reading lines again. The default gives the lines,
+    // each ended by LF.
+    [[nodiscard]] virtual std::size_t ReadBytes(char* buffer, std::size_t size);
+
+private:
+    std::string pending_;  // of the default ReadBytes
 };
 
 class LineSink {

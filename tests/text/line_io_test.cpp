@@ -244,3 +244,30 @@ TEST(DestinationGroup, RefusesTheSourceAsDestination) {
 
 }  // namespace
 }  // namespace torvane
+
+namespace torvane {
+namespace {
+
+TEST(LineSource, ReadsTheBytesAsTheyStandAndThenLinesAfterARewind) {
+    test::TempDir dir;
+    std::string bytes;
+    for (int i = 0; i < 20000; ++i) bytes += "line " + std::to_string(i) + (i % 3 == 0 ? "\r\n" : "\n");
+    WriteFile(dir / "in.txt", bytes);
+    MemoryStorage memory;
+    memory.files["in.txt"] = bytes;
+    for (Storage* storage : {&DiskStorage(), static_cast<Storage*>(&memory)}) {
+        auto source = storage->OpenSource(storage == &memory ? std::filesystem::path("in.txt") : dir / "in.txt");
+        std::string line;
+        ASSERT_TRUE(source->ReadLine(line));  // bytes read into the buffer already count too
+        source->Rewind();
+        std::string read;
+        char buffer[1000];
+        for (std::size_t n; (n = source->ReadBytes(buffer, sizeof buffer)) > 0;) read.append(buffer, n);
+        EXPECT_EQ(read, bytes);
+        source->Rewind();
+        EXPECT_EQ(AllLines(*source).size(), 20000u);
+    }
+}
+
+}  // namespace
+}  // namespace torvane
