@@ -171,6 +171,24 @@ void RunOnWorkers(const BatchPlan& plan, const FileConverter& convert, const Bat
     std::vector<std::thread> workers;
     for (unsigned j = 0; j < jobs; ++j) workers.emplace_back(worker);
 
+    // A callback that throws stops the workers before the exception leaves.
+    struct JoinWorkers {
+        std::mutex& mutex;
+        std::condition_variable& to_workers;
+        bool& stop;
+        std::vector<std::thread>& workers;
+        ~JoinWorkers() {
+            {
+                const std::lock_guard guard(mutex);
+                stop = true;
+            }
+            to_workers.notify_all();
+            for (auto& thread : workers) {
+                if (thread.joinable()) thread.join();
+            }
+        }
+    } join_workers{mutex, to_workers, stop, workers};
+
     std::size_t next_to_collect = 0;
     std::size_t end = count;  // files that will be collected: all, or those started before a cancel
     std::unique_lock lock(mutex);
@@ -198,10 +216,7 @@ void RunOnWorkers(const BatchPlan& plan, const FileConverter& convert, const Bat
         }
         to_workers.notify_all();
     }
-    stop = true;
     lock.unlock();
-    to_workers.notify_all();
-    for (auto& thread : workers) thread.join();
     if (count > 0) Progress(callbacks, end, count, {});
 }
 

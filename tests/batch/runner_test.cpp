@@ -183,3 +183,27 @@ TEST(RunBatch, NoClobberLeavesTheChartFilesThatExistAlone) {
 
 }  // namespace
 }  // namespace torvane
+
+namespace torvane {
+namespace {
+
+TEST(RunBatch, ACallbackThatThrowsEndsTheBatchWithoutLeavingAWorkerOrATemporaryFile) {
+    test::TempDir dir;
+    WriteLibrary(dir / "lib", 12);
+    for (const unsigned jobs : {1U, 3U}) {
+        fs::remove_all(dir / "out");
+        BatchSettings settings;
+        settings.jobs = jobs;
+        settings.group_files = 100;
+        BatchCallbacks callbacks;
+        callbacks.file_done = [](const FileResult&) { throw std::runtime_error("stop"); };
+        EXPECT_THROW((void)RunBatch(PlanBatch(Conversion::kMSD2d2r, {dir / "lib"}, dir / "out"), settings, callbacks),
+                     std::runtime_error);
+        for (const auto& entry : fs::recursive_directory_iterator(dir / "out")) {
+            EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace torvane
