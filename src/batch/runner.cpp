@@ -169,7 +169,7 @@ void RunOnWorkers(const BatchPlan& plan, const FileConverter& convert, const Bat
         }
     };
     std::vector<std::thread> workers;
-    for (unsigned j = 0; j < jobs; ++j) workers.emplace_back(worker);
+    for (std::size_t j = 0; j < std::min<std::size_t>(jobs, count); ++j) workers.emplace_back(worker);
 
     // A callback that throws stops the workers before the exception leaves.
     struct JoinWorkers {

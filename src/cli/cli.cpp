@@ -162,7 +162,7 @@ unsigned DefaultJobs() {
     return online < 1 ? 1U : static_cast<unsigned>(std::min<long>(online, kMaxJobs));
 }
 
-Request ParseArguments(int argc, char** argv, Batch& batch) {
+Request ParseArguments(int argc, char** argv, Batch& batch, unsigned default_jobs) {
     CLI::App app("Converts step charts between MSD, d2r and ddr.", std::string(kProgram));
     app.set_help_flag("-h,--help");
     app.set_version_flag("--version", std::string(kCaption));
@@ -215,7 +215,7 @@ Request ParseArguments(int argc, char** argv, Batch& batch) {
     if (batch.files.empty()) throw UsageError("no file given");
     if (encoding_option->count() > 0) batch.encoding = EncodingOption(encoding);
     batch.jobs = jobs_option->count() > 0 ? static_cast<unsigned>(WholeNumberOption("--jobs", jobs, 1, kMaxJobs))
-                                          : DefaultJobs();
+                                          : default_jobs;
     if (report_option->count() > 0) {
         if (report.empty()) throw UsageError("--report needs a file name, or - for standard output");
         batch.report = report;
@@ -449,7 +449,8 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, const CliTe
         const ConvertFile* convert) {
     Batch batch;
     try {
-        switch (ParseArguments(argc, argv, batch)) {
+        // A stand-in conversion runs one file after the other unless told.
+        switch (ParseArguments(argc, argv, batch, convert != nullptr ? 1U : DefaultJobs())) {
             case Request::kHelp: out << kHelp; return kExitConverted;
             case Request::kVersion: out << kProgram << ' ' << kCaption << '\n'; return kExitConverted;
             case Request::kBatch: break;

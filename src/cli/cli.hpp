@@ -43,7 +43,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, const Cl
 
 // The same with the conversion of one file replaced, so that the batch can be
 // run without touching real charts: no input check, no encoding, and the
-// destinations are whatever `convert` says it wrote.
+// destinations are whatever `convert` says it wrote. Files are converted one
+// after the other unless -j says otherwise, so that `convert` need not be
+// thread-safe.
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, const ConvertFile& convert);
 
 }  // namespace torvane

@@ -341,3 +341,48 @@ TEST(CliErrorLog, ThatCannotBeWrittenIsAFailure) {
 
 }  // namespace
 }  // namespace torvane
+
+namespace torvane {
+namespace {
+
+Outcome RunOnTerminal(std::vector<std::string> args) {
+    args.insert(args.begin(), "torvane-cli");
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    std::ostringstream out, err;
+    Outcome outcome;
+    outcome.status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, CliTerminal{true, 40});
+    outcome.out = out.str();
+    outcome.err = err.str();
+    return outcome;
+}
+
+TEST(CliProgress, IsDrawnOnATerminalAndWipedBeforeAnythingElse) {
+    test::TempDir dir;
+    test::WriteFile(dir / "a.msd", "#TITLE:a;\r\n");
+    test::WriteFile(dir / "b.msd", "not a chart\r\n");
+    const std::string long_name = "a-name-far-too-long-for-the-forty-columns-of-this-terminal.msd";
+    test::WriteFile(dir / long_name, "#TITLE:c;\r\n");
+    const Outcome outcome = RunOnTerminal({"msd2d2r", "-j1", (dir / "a.msd").string(), (dir / "b.msd").string(),
+                                           (dir / long_name).string()});
+    EXPECT_EQ(outcome.status, kExitFailedFile);
+    const std::string wipe = "\r\x1b[K";
+    EXPECT_NE(outcome.err.find(wipe + "[0/3] "), std::string::npos) << outcome.err;
+    EXPECT_NE(outcome.err.find(wipe + "[2/3] ..."), std::string::npos) << outcome.err;
+    // Every line of its own begins on a wiped line, and the last thing left is no progress.
+    EXPECT_NE(outcome.err.find(wipe + "torvane-cli: " + (dir / "b.msd").string() + ": not an MSD file"),
+              std::string::npos)
+        << outcome.err;
+    EXPECT_TRUE(outcome.err.ends_with("skipped\n")) << outcome.err;
+    // A progress line fits the terminal's width.
+    const std::string progress = wipe + "[";
+    for (std::size_t at = outcome.err.find(progress); at != std::string::npos; at = outcome.err.find(progress, at + 1)) {
+        const std::size_t start = at + wipe.size();
+        const std::size_t line_end = outcome.err.find_first_of("\r\n", start);
+        EXPECT_LT(line_end - start, 40u) << outcome.err.substr(start, line_end - start);
+    }
+    EXPECT_EQ(RunOnTerminal({"msd2d2r", "--no-progress", (dir / "a.msd").string()}).err.find('\r'), std::string::npos);
+}
+
+}  // namespace
+}  // namespace torvane
