@@ -71,14 +71,14 @@ SourceEncoding CheckSource(Conversion conversion, const std::filesystem::path& s
 
     // The bytes first: empty, binary, and while it may still be UTF-8, its
     // encoding. A chart file is read so whole in one go, with no line copied.
-    std::string buffer(kBinaryCheckBytes, '\0');
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kBinaryCheckBytes);
     std::size_t offset = 0;
     bool byte_order_mark = false;
     Utf8Scan scan;
     for (;;) {
-        const std::size_t n = input->ReadBytes(buffer.data(), buffer.size());
+        const std::size_t n = input->ReadBytes(buffer.get(), kBinaryCheckBytes);
         if (n == 0) break;
-        std::string_view bytes(buffer.data(), n);
+        std::string_view bytes(buffer.get(), n);
         if (offset == 0 && bytes.starts_with(kUtf8ByteOrderMark)) {
             byte_order_mark = true;
             bytes.remove_prefix(kUtf8ByteOrderMark.size());

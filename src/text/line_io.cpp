@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -25,6 +27,25 @@ constexpr std::size_t kMaxFileNameLength = 255;
     throw ConversionError(kind, file, {}, {}, error);
 }
 
+// The first CR or LF from `p`, or `end`. Eight bytes at a time: the scan for
+// line ends is most of the cost of reading the many short lines of a chart.
+const char* FindLineEnd(const char* p, const char* end) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+    while (std::endian::native == std::endian::little && end - p >= 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, p, sizeof word);
+        const std::uint64_t lf = word ^ (kOnes * '\n');
+        const std::uint64_t cr = word ^ (kOnes * '\r');
+        // A byte of zero in lf or cr: the classic test, exact for the lowest such byte.
+        const std::uint64_t found = ((lf - kOnes) & ~lf & kHighs) | ((cr - kOnes) & ~cr & kHighs);
+        if (found != 0) return p + (std::countr_zero(found) / 8);
+        p += 8;
+    }
+    while (p != end && *p != '\n' && *p != '\r') ++p;
+    return p;
+}
+
 // Splits bytes into lines at CR LF, LF and lone CR. Keeps the state of a CR
 // that ended one chunk so that an LF opening the next is not a second line end.
 class LineSplitter {
@@ -35,19 +56,18 @@ public:
         used = SkipLfAfterCr(chunk);
         const char* begin = chunk.data() + used;
         const char* end = chunk.data() + chunk.size();
-        for (const char* p = begin; p != end; ++p) {
-            if (*p == '\n' || *p == '\r') {
-                line.append(begin, p);
-                used = static_cast<std::size_t>(p - chunk.data()) + 1;
-                if (*p == '\r') {
-                    if (p + 1 != end) {
-                        if (p[1] == '\n') ++used;
-                    } else {
-                        after_cr_ = true;
-                    }
+        const char* p = FindLineEnd(begin, end);
+        if (p != end) {
+            line.append(begin, p);
+            used = static_cast<std::size_t>(p - chunk.data()) + 1;
+            if (*p == '\r') {
+                if (p + 1 != end) {
+                    if (p[1] == '\n') ++used;
+                } else {
+                    after_cr_ = true;
                 }
-                return true;
             }
+            return true;
         }
         line.append(begin, end);
         used = chunk.size();
@@ -70,7 +90,9 @@ public:
     explicit FileLineSource(std::filesystem::path path) : path_(std::move(path)) {
         file_ = std::fopen(path_.c_str(), "rb");
         if (file_ == nullptr) ThrowIoError(path_, Failure::kOpenForReading, errno);
-        buffer_.resize(kBufferSize);
+        // Not zeroed: a library's files are small, and zeroing 64 KiB for
+        // each would cost more than reading it.
+        buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
     }
     ~FileLineSource() override {
         if (file_ != nullptr) std::fclose(file_);
@@ -87,10 +109,10 @@ public:
                 Fill();
                 if (pos_ == size_) return have_bytes;
             }
-            pos_ += splitter_.SkipLfAfterCr(std::string_view(buffer_.data() + pos_, size_ - pos_));
+            pos_ += splitter_.SkipLfAfterCr(std::string_view(buffer_.get() + pos_, size_ - pos_));
             if (pos_ == size_) continue;
             std::size_t used = 0;
-            const bool done = splitter_.Take(std::string_view(buffer_.data() + pos_, size_ - pos_), line, used);
+            const bool done = splitter_.Take(std::string_view(buffer_.get() + pos_, size_ - pos_), line, used);
             pos_ += used;
             if (done) return true;
             have_bytes = true;
@@ -100,7 +122,7 @@ public:
     std::size_t ReadBytes(char* buffer, std::size_t size) override {
         if (pos_ < size_) {
             const std::size_t n = std::min(size, size_ - pos_);
-            std::memcpy(buffer, buffer_.data() + pos_, n);
+            std::memcpy(buffer, buffer_.get() + pos_, n);
             pos_ += n;
             return n;
         }
@@ -124,8 +146,8 @@ public:
 private:
     void Fill() {
         pos_ = 0;
-        size_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
-        if (size_ < buffer_.size()) {
+        size_ = std::fread(buffer_.get(), 1, kBufferSize, file_);
+        if (size_ < kBufferSize) {
             if (std::ferror(file_)) ThrowIoError(path_, Failure::kRead, errno ? errno : EIO);
             eof_ = true;
         }
@@ -133,7 +155,7 @@ private:
 
     std::filesystem::path path_;
     std::FILE* file_ = nullptr;
-    std::string buffer_;
+    std::unique_ptr<char[]> buffer_;
     std::size_t pos_ = 0;
     std::size_t size_ = 0;
     bool eof_ = false;
@@ -240,7 +262,7 @@ public:
         struct stat existing {};
         const mode_t mode = ::stat(destination_.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : CreationMode();
         ::fchmod(fd_, mode);
-        buffer_ = std::make_unique<char[]>(kBufferSize);
+        buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
     }
     ~TempFile() {
         if (fd_ >= 0) ::close(fd_);

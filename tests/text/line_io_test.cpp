@@ -271,3 +271,38 @@ TEST(LineSource, ReadsTheBytesAsTheyStandAndThenLinesAfterARewind) {
 
 }  // namespace
 }  // namespace torvane
+
+namespace torvane {
+namespace {
+
+TEST(LineSource, SplitsLinesOfEveryLengthAtEveryKindOfEndLikeAPlainScan) {
+    std::mt19937 random(7);
+    std::string bytes;
+    std::vector<std::string> expected;
+    const char* const ends[] = {"\r\n", "\n", "\r"};
+    for (int i = 0; i < 3000; ++i) {
+        std::string line;
+        // After a lone CR an empty line ended by LF would make one CR LF.
+        const int length = static_cast<int>(random() % 40) + (bytes.ends_with("\r") ? 1 : 0);
+        for (int k = 0; k < length; ++k) {
+            // Bytes near CR and LF, and Shift-JIS bytes, none of them a line end.
+            const char pool[] = {'a', '\x0b', '\x0c', '\x0e', '\x8d', '\x8a', '\x82', '\xa0', '0', '\t'};
+            line += pool[random() % sizeof pool];
+        }
+        bytes += line;
+        expected.push_back(line);
+        bytes += ends[random() % 3];
+    }
+    auto memory = MakeMemorySource(bytes);
+    test::TempDir dir;
+    WriteFile(dir / "in.txt", bytes);
+    auto file = DiskStorage().OpenSource(dir / "in.txt");
+    for (LineSource* source : {memory.get(), file.get()}) {
+        const std::vector<std::string> lines = AllLines(*source);
+        ASSERT_EQ(lines.size(), expected.size());
+        for (std::size_t i = 0; i < lines.size(); ++i) ASSERT_EQ(lines[i], expected[i]) << "line " << i;
+    }
+}
+
+}  // namespace
+}  // namespace torvane
