@@ -142,8 +142,8 @@ TEST(RunBatch, TellsProgressAndStopsAfterTheFileInHandWhenCancelled) {
         const BatchSummary summary =
             RunBatch(PlanBatch(Conversion::kMSD2d2r, {dir / "lib"}, dir / "out"), settings, callbacks);
         EXPECT_GE(delivered, 2u) << jobs;
-        // Each worker's file and those it took ahead are in hand.
-        EXPECT_LE(delivered, 2 * jobs) << jobs;
+        // Each worker's file and the few it took ahead are in hand; the rest is never started.
+        EXPECT_LE(delivered, 2 * jobs + 1) << jobs;
         EXPECT_EQ(summary.not_started, 12 - delivered) << jobs;
         for (const auto& state : progress) EXPECT_EQ(state.count, 12u);
         EXPECT_EQ(progress.back().done, delivered);
