@@ -1,6 +1,6 @@
 # Torvane: a thin wrapper over CMake.
 #   make          install what is missing, build into build/ (programs in build/bin/)
-#   make test     build and run every test through CTest
+#   make test     build and run every test through CTest (and again under the sanitizers)
 #   make run      build and start the window program
 #   make install  install the programs (PREFIX=/usr/local by default)
 #   make clean    remove the build folders
@@ -13,10 +13,11 @@ PREFIX ?= /usr/local
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 SANITIZE_DIR ?= $(BUILD_DIR)/sanitize
+TSAN_DIR ?= $(BUILD_DIR)/tsan
 FUZZ_DIR ?= $(BUILD_DIR)/fuzz
 BENCH_DIR ?= $(BUILD_DIR)/bench
 
-.PHONY: all deps configure build test sanitize-test run install clean fuzz bench
+.PHONY: all deps configure build test sanitize-test tsan-test run install clean fuzz bench
 
 all: build
 
@@ -29,7 +30,7 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
-test: build sanitize-test
+test: build sanitize-test tsan-test
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 # The engine's tests once more under AddressSanitizer and UndefinedBehaviorSanitizer.
@@ -39,6 +40,15 @@ sanitize-test: deps
 	@cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
+
+# The tests that run a batch on several threads against one thread, under
+# ThreadSanitizer: the runner's own and the program's.
+tsan-test: deps
+	@cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVANE_TSAN=ON \
+	  -DTORVANE_BUILD_GUI=OFF >/dev/null
+	@cmake --build $(TSAN_DIR) -j $(JOBS) --target batch_tests torvane_cli_library_tests
+	cd $(TSAN_DIR) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	  ctest --output-on-failure -j $(JOBS) -R "RunBatch|ForAnyNumberOfJobs"
 
 run: build
 	@scripts/run

@@ -15,6 +15,8 @@
 //        torvane-bench --write-inputs FOLDER [--sizes ...]      (writes the generated sources, for profiling)
 //        --no-chart-memory leaves out the table of peak memory against one chart's size
 //        --no-preview leaves out the table of pictures against conversions
+//        --library-only prints only the table of whole libraries (with --write-inputs: writes them)
+//        --no-library leaves that table out
 
 #include <unistd.h>
 
@@ -33,6 +35,7 @@
 #include <vector>
 
 #include "batch/conversions.hpp"
+#include "library.hpp"
 #include "msd/decoder.hpp"
 #include "preview/chart_loader.hpp"
 #include "preview/chart_svg.hpp"
@@ -353,9 +356,17 @@ int main(int argc, char** argv) {
     fs::path inputs_folder;
     bool no_chart_memory = false;
     bool no_preview = false;
+    bool library_only = false;
+    bool no_library = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--peak" && i + 3 < argc) return PeakMode(argv[i + 1], argv[i + 2], argv[i + 3]);
+        if (arg == "--library-peak" && i + 4 < argc) {
+            return torvane::bench::LibraryPeakMode(argv[i + 1], argv[i + 2], argv[i + 3],
+                                                   static_cast<unsigned>(std::atoi(argv[i + 4])));
+        }
+        if (arg == "--library-only") library_only = true;
+        if (arg == "--no-library") no_library = true;
         if (arg == "--write-inputs" && i + 1 < argc) inputs_folder = argv[++i];
         if (arg == "--no-chart-memory") no_chart_memory = true;
         if (arg == "--no-preview") no_preview = true;
@@ -370,83 +381,89 @@ int main(int argc, char** argv) {
     const fs::path dir = fs::temp_directory_path() / ("torvane-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
     try {
-        const Inputs units = MakeUnits(dir);
-        std::printf("%-8s %7s %9s %9s %10s %8s\n", "convert", "MB", "MB/s", "peak MB", "floor s", "x floor");
-        std::map<std::string, std::map<int, double>> times;
-        for (const auto& c : kConversions) {
-            // Every size of the conversion is prepared first; then the runs go
-            // round all sizes, conversion and floor in turn, so that a machine
-            // that slows down for a while weighs on every figure alike, the
-            // growth from 16 to 64 MB included.
-            struct SizeRun {
-                int mb = 0;
-                fs::path source;
-                fs::path destination;
-                double input_mib = 0;
-                Outputs outputs;
-                std::size_t commits = 0;
-                std::vector<double> conversion_times;
-                std::vector<double> floor_times;
-            };
-            std::vector<SizeRun> size_runs;
-            for (const int mb : sizes) {
-                const std::size_t bytes = static_cast<std::size_t>(mb) * 1024 * 1024;
-                std::string input;
-                if (std::string(c.source_extension) == ".msd") input = Repeat(kMsdHeader, units.msd_unit, bytes);
-                else if (std::string(c.source_extension) == ".d2r") input = Repeat(units.d2r_head, units.d2r_unit, bytes);
-                else input = Repeat(units.ddr_head, units.ddr_unit, bytes);
-                SizeRun run;
-                run.mb = mb;
-                run.source = dir / (std::string("in-") + c.name + "-" + std::to_string(mb) + c.source_extension);
-                run.destination = dir / (std::string("out-") + c.name + "-" + std::to_string(mb) +
-                                         std::string(torvane::DestinationExtension(c.conversion)));
-                if (!inputs_folder.empty()) {
-                    fs::create_directories(inputs_folder);
-                    WriteAll(inputs_folder / run.source.filename(), input);
-                    continue;
-                }
-                WriteAll(run.source, input);
-                run.input_mib = static_cast<double>(input.size()) / kMiB;
-                for (const auto& written : Convert(c, run.source, run.destination)) {
-                    run.outputs.push_back(ReadOutput(written));
-                }
-                run.commits = Commits(c.conversion, input, run.outputs.size());
-                size_runs.push_back(std::move(run));
-            }
-            for (int round = 0; round <= runs; ++round) {  // round 0 is the warm-up
-                for (SizeRun& run : size_runs) {
-                    // Each timing starts with nothing left to write back, so
-                    // that no run's sync waits for what an earlier one wrote.
-                    ::sync();
-                    const double t = TimeSeconds([&] { Convert(c, run.source, run.destination); });
-                    ::sync();
-                    const double floor = TimeSeconds([&] { IoFloor(run.source, run.outputs, run.commits, dir); });
-                    if (round == 0) continue;
-                    run.conversion_times.push_back(t);
-                    run.floor_times.push_back(floor);
-                }
-            }
-            for (SizeRun& run : size_runs) {
-                run.outputs.clear();
-                const double t = Median(run.conversion_times);
-                const double floor = Median(run.floor_times);
-                const double peak = PeakMiB(argv[0], c, run.source, run.destination);
-                times[c.name][run.mb] = t / run.input_mib;
-                std::printf("%-8s %7.1f %9.1f %9.1f %10.4f %8.2f\n", c.name, run.input_mib, run.input_mib / t, peak,
-                            floor, t / floor);
-                std::fflush(stdout);
-                fs::remove(run.source);
-            }
+        if (library_only && !inputs_folder.empty()) {
+            for (const int songs : {50, 200}) torvane::bench::WriteLibraries(inputs_folder, songs);
         }
-        if (std::find(sizes.begin(), sizes.end(), 16) != sizes.end() &&
-            std::find(sizes.begin(), sizes.end(), 64) != sizes.end()) {
-            std::printf("\ngrowth of time from 16 to 64 MB (linear is 4.0):\n");
+        if (!library_only) {
+            const Inputs units = MakeUnits(dir);
+            std::printf("%-8s %7s %9s %9s %10s %8s\n", "convert", "MB", "MB/s", "peak MB", "floor s", "x floor");
+            std::map<std::string, std::map<int, double>> times;
             for (const auto& c : kConversions) {
-                std::printf("  %-8s %.2f\n", c.name, 4.0 * times[c.name][64] / times[c.name][16]);
+                // Every size of the conversion is prepared first; then the runs go
+                // round all sizes, conversion and floor in turn, so that a machine
+                // that slows down for a while weighs on every figure alike, the
+                // growth from 16 to 64 MB included.
+                struct SizeRun {
+                    int mb = 0;
+                    fs::path source;
+                    fs::path destination;
+                    double input_mib = 0;
+                    Outputs outputs;
+                    std::size_t commits = 0;
+                    std::vector<double> conversion_times;
+                    std::vector<double> floor_times;
+                };
+                std::vector<SizeRun> size_runs;
+                for (const int mb : sizes) {
+                    const std::size_t bytes = static_cast<std::size_t>(mb) * 1024 * 1024;
+                    std::string input;
+                    if (std::string(c.source_extension) == ".msd") input = Repeat(kMsdHeader, units.msd_unit, bytes);
+                    else if (std::string(c.source_extension) == ".d2r") input = Repeat(units.d2r_head, units.d2r_unit, bytes);
+                    else input = Repeat(units.ddr_head, units.ddr_unit, bytes);
+                    SizeRun run;
+                    run.mb = mb;
+                    run.source = dir / (std::string("in-") + c.name + "-" + std::to_string(mb) + c.source_extension);
+                    run.destination = dir / (std::string("out-") + c.name + "-" + std::to_string(mb) +
+                                             std::string(torvane::DestinationExtension(c.conversion)));
+                    if (!inputs_folder.empty()) {
+                        fs::create_directories(inputs_folder);
+                        WriteAll(inputs_folder / run.source.filename(), input);
+                        continue;
+                    }
+                    WriteAll(run.source, input);
+                    run.input_mib = static_cast<double>(input.size()) / kMiB;
+                    for (const auto& written : Convert(c, run.source, run.destination)) {
+                        run.outputs.push_back(ReadOutput(written));
+                    }
+                    run.commits = Commits(c.conversion, input, run.outputs.size());
+                    size_runs.push_back(std::move(run));
+                }
+                for (int round = 0; round <= runs; ++round) {  // round 0 is the warm-up
+                    for (SizeRun& run : size_runs) {
+                        // Each timing starts with nothing left to write back, so
+                        // that no run's sync waits for what an earlier one wrote.
+                        ::sync();
+                        const double t = TimeSeconds([&] { Convert(c, run.source, run.destination); });
+                        ::sync();
+                        const double floor = TimeSeconds([&] { IoFloor(run.source, run.outputs, run.commits, dir); });
+                        if (round == 0) continue;
+                        run.conversion_times.push_back(t);
+                        run.floor_times.push_back(floor);
+                    }
+                }
+                for (SizeRun& run : size_runs) {
+                    run.outputs.clear();
+                    const double t = Median(run.conversion_times);
+                    const double floor = Median(run.floor_times);
+                    const double peak = PeakMiB(argv[0], c, run.source, run.destination);
+                    times[c.name][run.mb] = t / run.input_mib;
+                    std::printf("%-8s %7.1f %9.1f %9.1f %10.4f %8.2f\n", c.name, run.input_mib, run.input_mib / t, peak,
+                                floor, t / floor);
+                    std::fflush(stdout);
+                    fs::remove(run.source);
+                }
             }
+            if (std::find(sizes.begin(), sizes.end(), 16) != sizes.end() &&
+                std::find(sizes.begin(), sizes.end(), 64) != sizes.end()) {
+                std::printf("\ngrowth of time from 16 to 64 MB (linear is 4.0):\n");
+                for (const auto& c : kConversions) {
+                    std::printf("  %-8s %.2f\n", c.name, 4.0 * times[c.name][64] / times[c.name][16]);
+                }
+            }
+            if (inputs_folder.empty() && !no_chart_memory) ChartMemory(argv[0], dir);
         }
-        if (inputs_folder.empty() && !no_chart_memory) ChartMemory(argv[0], dir);
-        if (inputs_folder.empty() && !no_preview) PreviewAgainstConversion(units, sizes, runs, dir);
+        if (!library_only && inputs_folder.empty() && !no_preview) PreviewAgainstConversion(units, sizes, runs, dir);
+        if (!no_library && inputs_folder.empty()) torvane::bench::LibraryTable(argv[0], runs, dir);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "torvane-bench: %s\n", e.what());
         fs::remove_all(dir);

@@ -30,13 +30,22 @@ using ConvertFile = std::function<std::vector<std::filesystem::path>(
     Conversion conversion, const std::filesystem::path& source, const std::filesystem::path& destination,
     const DdrOptions& options, ErrorList& errors)>;
 
+// Where the program runs.
+struct CliTerminal {
+    bool err_is_terminal = false;  // a progress line may be drawn on `err`
+    int err_columns = 80;          // its width
+};
+
 // The whole program: parses `argv`, converts, writes "SOURCE -> DESTINATION"
 // lines to `out` and error lines (UTF-8) and failures to `err`, and returns
 // the exit status.
-int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err);
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, const CliTerminal& terminal = {});
 
 // The same with the conversion of one file replaced, so that the batch can be
-// run without touching real charts.
+// run without touching real charts: no input check, no encoding, and the
+// destinations are whatever `convert` says it wrote. Files are converted one
+// after the other unless -j says otherwise, so that `convert` need not be
+// thread-safe.
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err, const ConvertFile& convert);
 
 }  // namespace torvane

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "d2r/d2r.hpp"
+#include "d2r/d2r_notes.hpp"
 #include "d2r/d2r_to_msd.hpp"
 #include "msd/chart_section.hpp"
 #include "msd/header.hpp"
@@ -18,7 +19,7 @@
 namespace torvane {
 namespace {
 
-// The first pass: the first START value other than 0, or 4.
+// The first pass: the first START value other than 0, or 0 when there is none.
 long long ReadD2rStart(LineSource& input, const std::filesystem::path& source) {
     std::string line;
     while (input.ReadLine(line)) {
@@ -30,7 +31,7 @@ long long ReadD2rStart(LineSource& input, const std::filesystem::path& source) {
         if (start > kMaxStart || start < kMinStart) ThrowNumberOutOfRange(text, source, "START");
         return start;
     }
-    return 4;
+    return 0;
 }
 
 // What came before a pad's first step becomes the "#GAP:" line (once per
@@ -97,7 +98,9 @@ public:
         : source_(source), file_name_(FileNameForErrorLine(source)), errors_(errors), input_(input), out_(out) {}
 
     void Run(long long start) {
-        state_.start = start;
+        // Without a START line the file starts at 4.
+        start_found_ = start != 0;
+        state_.start = start_found_ ? start : 4;
         std::string line;
         bool have_line = input_.ReadLine(line);
         while (have_line) {
@@ -128,6 +131,7 @@ private:
         } else if (line.starts_with(kD2rDelayKey)) {
             state_.delay = ReadWholeNumber(line.substr(kD2rDelayKey.size()), source_, kD2rDelayKey);
             state_.delay_text.assign(line.substr(kD2rDelayKey.size()));
+            delay_found_ = true;
         } else if (line.starts_with(kD2rLevelKey)) {
             TranslateHeaderLine("", kD2rLevelKey.size(), line, 0, state_.level);
         } else if (line.starts_with(kD2rModeKey)) {
@@ -140,26 +144,35 @@ private:
         return true;
     }
 
+    // Writes the chart of the block collected, with the notes of what it lost.
+    void WriteChart() {
+        const D2rToMsdState before = state_;
+        WriteMsdChartFromD2r(step_list_, state_, out_, source_, errors_);
+        NoteD2rChart(before, state_, start_found_, delay_found_, errors_);
+    }
+
     // Collects the block that `line` begins, converts it, and leaves the line
     // after the block's end in `line`; false when the file has ended.
     bool StepBlock(std::string& line) {
         step_list_.Clear();
+        NoteD2rBlockLine(line, errors_);
         CollectD2rStepLine(line, step_list_);
         bool have_line = input_.ReadLine(line);
         // "TITLE=" and "TEMPO10=" begin with "T", but a key line is never a
         // step line: the writer puts the keys that follow a chart right after
         // its step lines.
         while (have_line && IsD2rStepBlockLine(line) && !IsD2rKeyLine(line)) {
+            NoteD2rBlockLine(line, errors_);
             CollectD2rStepLine(line, step_list_);
             have_line = input_.ReadLine(line);
         }
         if (!have_line) {
-            WriteMsdChartFromD2r(step_list_, state_, out_, source_, errors_);
+            WriteChart();
             return false;
         }
         if (IsD2rKeyLine(line)) {
             // Read after the chart is written: a "PLAYER=" is the next chart's.
-            WriteMsdChartFromD2r(step_list_, state_, out_, source_, errors_);
+            WriteChart();
             (void)Key(line);
             return input_.ReadLine(line);
         }
@@ -171,7 +184,7 @@ private:
         if (have_line && !line.empty() && !block_end.starts_with(kD2rMusicEnd)) {
             errors_.Add(file_name_, Texts().bad_option, block_end);
         }
-        WriteMsdChartFromD2r(step_list_, state_, out_, source_, errors_);
+        WriteChart();
         return have_line;
     }
 
@@ -182,6 +195,8 @@ private:
     LineSink& out_;
     D2rToMsdState state_;
     D2rStepList step_list_;
+    bool start_found_ = false;
+    bool delay_found_ = false;
 };
 
 }  // namespace

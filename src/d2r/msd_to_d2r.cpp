@@ -8,12 +8,14 @@
 #include <utility>
 
 #include "d2r/d2r.hpp"
+#include "d2r/d2r_notes.hpp"
 #include "d2r/msd_to_d2r.hpp"
 #include "msd/chart_section.hpp"
 #include "msd/decoder.hpp"
 #include "msd/header.hpp"
 #include "msd/styles.hpp"
 #include "text/fixed_texts.hpp"
+#include "text/note_codes.hpp"
 #include "text/numbers.hpp"
 #include "text/sjis.hpp"
 
@@ -33,6 +35,7 @@ struct MsdToD2r {
     void Tempo(std::string_view line) {
         const std::string_view value = MsdHeaderValue(line, kBpmTag.size());
         const double tempo10 = std::trunc(ReadDecimal(value, source, kBpmTag) * 10);
+        NoteIfTruncated(note::kTempoTruncated, value, ReadDecimal(value, source, kBpmTag) * 10, errors);
         if (!(std::fabs(tempo10) <= kMaxWholeDouble)) ThrowNumberOutOfRange(value, source, kBpmTag);
         out.WriteLine(std::string(kD2rTempoKey) + std::to_string(static_cast<long long>(tempo10)));
     }
@@ -40,6 +43,7 @@ struct MsdToD2r {
     void Gap(std::string_view line) {
         const std::string_view value = MsdHeaderValue(line, kGapTag.size());
         const double gap = ReadDecimal(value, source, kGapTag);
+        NoteIfTruncated(note::kGapTruncated, value, gap, errors);
         if (!(std::fabs(gap) <= kMaxWholeDouble)) ThrowNumberOutOfRange(value, source, kGapTag);
         const GapRuleResult result = ApplyD2rGapRule(lead_in, gap);
         // A lead-in longer than the file's own becomes rest lines of nothing
@@ -57,6 +61,7 @@ struct MsdToD2r {
         }
         const std::size_t chart_lead_in = CountLeadingZeros(data);
         const std::string_view steps = std::string_view(data).substr(chart_lead_in);
+        NoteMsdChartForD2r(chart_line, steps, static_cast<long long>(chart_lead_in), lead_in, reference_lead_in, errors);
         if (steps.empty()) return;
         const auto lines = ConvertChartToD2rStepLines(steps, static_cast<long long>(chart_lead_in), lead_in,
                                                       reference_lead_in, file_name, errors);

@@ -5,6 +5,7 @@
 
 #include "ddr/ddr.hpp"
 #include "ddr/ddr_format.hpp"
+#include "ddr/ddr_notes.hpp"
 #include "ddr/ddr_to_msd.hpp"
 #include "msd/chart_section.hpp"
 #include "msd/encoder.hpp"
@@ -169,7 +170,9 @@ void Convertddr2MSD(const std::filesystem::path& source, const std::filesystem::
     std::vector<std::size_t> line_ends;
     std::vector<std::string_view> block;
     std::string line;
+    DdrComments comments;
     while (input->ReadLine(line)) {
+        KeepDdrComment(line, comments);
         if (line.starts_with(kTitle.key)) {
             out->WriteLine(HeaderLineToMsd(kTitle, line));
         } else if (const DifficultyWords* difficulty = DifficultyOfDirective(line)) {
@@ -186,6 +189,7 @@ void Convertddr2MSD(const std::filesystem::path& source, const std::filesystem::
                 block_text.append(line);
                 line_ends.push_back(block_text.size());
             } while (input->ReadLine(line) && DdrMeasureNumber(line) != 0);
+            NoteLineAfterDdrSteps(line, errors);
             block.clear();
             std::size_t begin = 0;
             for (const std::size_t end : line_ends) {
@@ -193,6 +197,7 @@ void Convertddr2MSD(const std::filesystem::path& source, const std::filesystem::
                 begin = end;
             }
             WriteChart(*out, block, style, chart_difficulty);
+            NoteDdrChart(block, style, chart_difficulty, comments, errors);
         }
     }
     out->Commit();

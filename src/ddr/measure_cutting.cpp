@@ -118,7 +118,7 @@ std::size_t TakeTripletMeasure(PadCursor& pad, std::string& scratch, std::array<
 
 // Cuts the next measure off `pad` and adds its step line, unless it is silent.
 void AddMeasure(PadCursor& pad, char pad_mark, long long measure, std::string& scratch, std::string& line,
-                LineSink& out) {
+                LineSink& out, std::size_t* spread_measures) {
     std::array<char, kMeasureCells> slots{};
     std::size_t size = 0;
     const std::string_view w = pad.Front(kMeasureCells, scratch);
@@ -127,6 +127,7 @@ void AddMeasure(PadCursor& pad, char pad_mark, long long measure, std::string& s
             std::string front(pad.Front(kSpreadReach, scratch));
             pad.Drop(front.size());
             const std::string spread = SpreadTriplets(std::move(front));
+            if (spread_measures != nullptr) ++*spread_measures;
             if (spread.size() > kMeasureCells) pad.PutBack(std::string_view(spread).substr(kMeasureCells));
             size = CompactDdrMeasure(std::string_view(spread).substr(0, kMeasureCells), slots);
             break;
@@ -178,7 +179,7 @@ std::size_t CompactDdrMeasure(std::string_view measure, std::array<char, kDdrMea
     return size;
 }
 
-void BuildDdrStepLines(std::string first_pad, std::string second_pad, LineSink& out) {
+void BuildDdrStepLines(std::string first_pad, std::string second_pad, LineSink& out, std::size_t* spread_measures) {
     ToDdrPanelCodes(first_pad);
     ToDdrPanelCodes(second_pad);
     PadCursor first(first_pad);
@@ -188,8 +189,8 @@ void BuildDdrStepLines(std::string first_pad, std::string second_pad, LineSink& 
     // Both pads to their ends: a pad whose triplets make it shorter in cells
     // can still hold more measures than the other.
     for (long long measure = 1; !first.Empty() || !second.Empty(); ++measure) {
-        AddMeasure(first, '#', measure, scratch, line, out);
-        AddMeasure(second, '$', measure, scratch, line, out);
+        AddMeasure(first, '#', measure, scratch, line, out, spread_measures);
+        AddMeasure(second, '$', measure, scratch, line, out, spread_measures);
     }
 }
 

@@ -5,12 +5,14 @@
 
 #include "ddr/ddr.hpp"
 #include "ddr/ddr_format.hpp"
+#include "ddr/ddr_notes.hpp"
 #include "ddr/msd_to_ddr.hpp"
 #include "msd/chart_section.hpp"
 #include "msd/decoder.hpp"
 #include "msd/header.hpp"
 #include "msd/styles.hpp"
 #include "text/fixed_texts.hpp"
+#include "text/note_codes.hpp"
 #include "text/numbers.hpp"
 #include "text/sjis.hpp"
 
@@ -154,8 +156,12 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
     std::vector<std::filesystem::path> written;
     // A later chart of the same style and difficulty replaces the file; it is
     // listed once.
-    auto note_written = [&written](const std::filesystem::path& file) {
-        if (std::find(written.begin(), written.end(), file) == written.end()) written.push_back(file);
+    auto note_written = [&written, &errors](const std::filesystem::path& file) {
+        if (std::find(written.begin(), written.end(), file) == written.end()) {
+            written.push_back(file);
+        } else {
+            errors.AddNote(note::kChartReplaced, {}, FileNameForErrorLine(file));
+        }
     };
     std::vector<std::string> header_block = DdrBanner(caption);
     std::string line;
@@ -167,6 +173,7 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
         // Every chart tag is as long as the single one.
         DdrChart chart = BeginDdrChart(style, std::string_view(chart_line).substr(kSingle.msd_tag.size()),
                                        header_block, *input);
+        NoteMsdChartForDdr(chart_line, !chart.files.empty(), errors);
         if (chart.files.empty()) errors.Add(file_name, texts.unknown_difficulty, ChartLabel(chart_line));
         if (!chart.terminated) errors.Add(file_name, texts.unterminated_chart, ChartLabel(chart_line));
         if (chart.files.empty()) {
@@ -189,6 +196,7 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
         const DdrChartFile& last = chart.files.back();
         const auto file = DdrChartFileName(destination, chart.style, last.difficulty);
         auto out = storage.CreateDestination(file, source);
+        DdrChartNotes noted(*out, ChartLabel(chart_line), errors);
         for (const auto& opening : last.opening) out->WriteLine(opening);
 
         DdrPads pads = SplitDdrPads(chart.text, reference_lead_in);
@@ -196,9 +204,10 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
         ApplyDdrLeadIn(pads, chart.lead_in, reference_lead_in, in_range);
         std::string first = DecodeMSDSteps(pads.first, file_name, errors);
         std::string second = DecodeMSDSteps(pads.second, file_name, errors);
+        NoteDdrPads(ChartLabel(chart_line), first, second, errors);
         pads = DdrPads();
-        BuildDdrStepLines(std::move(first), std::move(second), *out);
-        out->Commit();
+        BuildDdrStepLines(std::move(first), std::move(second), noted, &noted.spread_measures);
+        noted.Commit();
         note_written(file);
     }
     return written;

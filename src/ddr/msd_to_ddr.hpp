@@ -85,7 +85,10 @@ std::size_t CompactDdrMeasure(std::string_view measure, std::array<char, kDdrMea
 
 // Writes the step lines of both pads of a chart, given as expanded step text,
 // measure by measure from measure 1; a measure without a step in a pad has no
-// line for it. The pads are turned into panel codes where they are.
-void BuildDdrStepLines(std::string first_pad, std::string second_pad, LineSink& out);
+// line for it. The pads are turned into panel codes where they are. Counts
+// into `spread_measures` the measures whose triplets are spread over 32nd
+// notes.
+void BuildDdrStepLines(std::string first_pad, std::string second_pad, LineSink& out,
+                       std::size_t* spread_measures = nullptr);
 
 }  // namespace torvane

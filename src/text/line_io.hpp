@@ -9,11 +9,16 @@
 // without Commit() removes its temporary file and leaves the destination as
 // it was, so no failure leaves a half-written file in place of a good one.
 
+#include <sys/types.h>
+
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace torvane {
 
@@ -24,6 +29,14 @@ public:
     [[nodiscard]] virtual bool ReadLine(std::string& line) = 0;
     // Starts again from the first line.
     virtual void Rewind() = 0;
+    // Reads the source's bytes as they stand, line ends included, into
+    // `buffer`: how many, 0 at the end. For checks that look at bytes, not
+    // lines; Rewind() before reading lines again. The default gives the lines,
+    // each ended by LF.
+    [[nodiscard]] virtual std::size_t ReadBytes(char* buffer, std::size_t size);
+
+private:
+    std::string pending_;  // of the default ReadBytes
 };
 
 class LineSink {
@@ -59,5 +72,79 @@ public:
     [[nodiscard]] std::unique_ptr<LineSink> CreateDestination(const std::filesystem::path& destination,
                                                               const std::filesystem::path& source) override;
 };
+
+class TempFileName;
+class ConversionError;
+
+// Destinations of many files made durable together. Writing a file safely
+// on its own costs a sync of its data and a rename that forces a write-back;
+// a group pays the sync once: its files are written into temporary files
+// beside their destinations, made durable with one syncfs of their file
+// system (an fdatasync of each where that fails), then renamed over their
+// destinations, and each destination folder is synced once. A crash at any
+// moment leaves every destination old or new and whole.
+class DestinationGroup {
+public:
+    // The files of one source. Its sinks' Commit() only completes a
+    // temporary file; the files reach the group by DestinationGroup::Add(),
+    // or are removed by Discard() (also when the object goes), so that a
+    // source that fails halfway replaces nothing.
+    class Writes final : public Storage {
+    public:
+        explicit Writes(Storage& sources = DiskStorage());
+        ~Writes() override;
+        Writes(const Writes&) = delete;
+        Writes& operator=(const Writes&) = delete;
+
+        [[nodiscard]] std::unique_ptr<LineSource> OpenSource(const std::filesystem::path& source) override;
+        [[nodiscard]] std::unique_ptr<LineSink> CreateDestination(const std::filesystem::path& destination,
+                                                                  const std::filesystem::path& source) override;
+        void Discard();
+
+    private:
+        friend class DestinationGroup;
+        struct Completed;
+        void Complete(std::filesystem::path destination, std::unique_ptr<TempFileName> name, std::uintmax_t bytes,
+                      dev_t device);
+
+        Storage& sources_;
+        std::vector<Completed> completed_;
+    };
+
+    enum class Outcome {
+        kPlaced,   // the destination holds the new file
+        kExisted,  // no-clobber: the destination existed and was left alone
+        kFailed,   // the destination is as it was (or new but not known durable)
+    };
+    struct Result {
+        std::size_t owner = 0;
+        std::filesystem::path destination;
+        Outcome outcome = Outcome::kPlaced;
+        std::shared_ptr<const ConversionError> failure;  // for kFailed
+    };
+
+    explicit DestinationGroup(bool no_clobber = false);
+    ~DestinationGroup();
+    DestinationGroup(const DestinationGroup&) = delete;
+    DestinationGroup& operator=(const DestinationGroup&) = delete;
+
+    // Takes over the completed files of `writes`, tagged with `owner`.
+    void Add(Writes& writes, std::size_t owner);
+    [[nodiscard]] std::size_t Files() const;
+    [[nodiscard]] std::uintmax_t Bytes() const { return bytes_; }
+
+    // Makes every file durable, puts each in place in the order added, and
+    // empties the group. One result per file.
+    [[nodiscard]] std::vector<Result> Commit();
+
+private:
+    struct Pending;
+    bool no_clobber_;
+    std::vector<Pending> pending_;
+    std::uintmax_t bytes_ = 0;
+};
+
+// Replaces `file` safely with `bytes` as they are.
+void ReplaceFileSafely(const std::filesystem::path& file, std::string_view bytes);
 
 }  // namespace torvane

@@ -272,7 +272,9 @@ TEST(CliBatch, AFileThatFailsDoesNotStopTheBatch) {
     EXPECT_EQ(fake.sources, (std::vector<std::string>{"a.msd", "dir/bad.msd", "c.msd"}));
     EXPECT_EQ(outcome.out, "a.msd -> a.d2r\nc.msd -> c.d2r\n");
     // The engine's message already begins with the path; it is not repeated.
-    EXPECT_EQ(outcome.err, "torvane-cli: dir/bad.msd: cannot open it for reading\n");
+    EXPECT_EQ(outcome.err,
+              "torvane-cli: dir/bad.msd: cannot open it for reading\n"
+              "torvane-cli: 2 converted (0 with error lines), 1 failed, 0 skipped\n");
 }
 
 TEST(CliBatch, AFailedFileOutweighsErrorLines) {
@@ -292,7 +294,9 @@ TEST(CliBatch, ReportsAnyFailureOfAConversionAsAFailedFile) {
     for (auto& arg : args) argv.push_back(arg.data());
     std::ostringstream out, err;
     EXPECT_EQ(RunCli(static_cast<int>(argv.size()), argv.data(), out, err, throwing), kExitFailedFile);
-    EXPECT_EQ(err.str(), "torvane-cli: a.msd: too long\n");
+    EXPECT_EQ(err.str(),
+              "torvane-cli: a.msd: too large to convert: too long\n"
+              "torvane-cli: 1 converted (0 with error lines), 1 failed, 0 skipped\n");
     EXPECT_EQ(out.str(), "b.msd -> b.d2r\n");
 }
 
@@ -333,6 +337,51 @@ TEST(CliErrorLog, ThatCannotBeWrittenIsAFailure) {
     EXPECT_EQ(outcome.status, kExitFailedFile);
     EXPECT_NE(outcome.err.find("torvane-cli: " + log.string() + ": cannot create it"), std::string::npos)
         << outcome.err;
+}
+
+}  // namespace
+}  // namespace torvane
+
+namespace torvane {
+namespace {
+
+Outcome RunOnTerminal(std::vector<std::string> args) {
+    args.insert(args.begin(), "torvane-cli");
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    std::ostringstream out, err;
+    Outcome outcome;
+    outcome.status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, CliTerminal{true, 40});
+    outcome.out = out.str();
+    outcome.err = err.str();
+    return outcome;
+}
+
+TEST(CliProgress, IsDrawnOnATerminalAndWipedBeforeAnythingElse) {
+    test::TempDir dir;
+    test::WriteFile(dir / "a.msd", "#TITLE:a;\r\n");
+    test::WriteFile(dir / "b.msd", "not a chart\r\n");
+    const std::string long_name = "a-name-far-too-long-for-the-forty-columns-of-this-terminal.msd";
+    test::WriteFile(dir / long_name, "#TITLE:c;\r\n");
+    const Outcome outcome = RunOnTerminal({"msd2d2r", "-j1", (dir / "a.msd").string(), (dir / "b.msd").string(),
+                                           (dir / long_name).string()});
+    EXPECT_EQ(outcome.status, kExitFailedFile);
+    const std::string wipe = "\r\x1b[K";
+    EXPECT_NE(outcome.err.find(wipe + "[0/3] "), std::string::npos) << outcome.err;
+    EXPECT_NE(outcome.err.find(wipe + "[2/3] ..."), std::string::npos) << outcome.err;
+    // Every line of its own begins on a wiped line, and the last thing left is no progress.
+    EXPECT_NE(outcome.err.find(wipe + "torvane-cli: " + (dir / "b.msd").string() + ": not an MSD file"),
+              std::string::npos)
+        << outcome.err;
+    EXPECT_TRUE(outcome.err.ends_with("skipped\n")) << outcome.err;
+    // A progress line fits the terminal's width.
+    const std::string progress = wipe + "[";
+    for (std::size_t at = outcome.err.find(progress); at != std::string::npos; at = outcome.err.find(progress, at + 1)) {
+        const std::size_t start = at + wipe.size();
+        const std::size_t line_end = outcome.err.find_first_of("\r\n", start);
+        EXPECT_LT(line_end - start, 40u) << outcome.err.substr(start, line_end - start);
+    }
+    EXPECT_EQ(RunOnTerminal({"msd2d2r", "--no-progress", (dir / "a.msd").string()}).err.find('\r'), std::string::npos);
 }
 
 }  // namespace

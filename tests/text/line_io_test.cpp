@@ -165,3 +165,145 @@ TEST(MemoryStorage, CommittedDestinationBecomesAReadableFile) {
 
 }  // namespace
 }  // namespace torvane
+
+namespace torvane {
+namespace {
+
+using test::TempDir;
+
+void WriteThrough(Storage& storage, const std::filesystem::path& destination, const std::string& line) {
+    auto sink = storage.CreateDestination(destination, {});
+    sink->WriteLine(line);
+    sink->Commit();
+}
+
+TEST(DestinationGroup, PutsItsFilesInPlaceOnlyOnCommitAndLeavesNoTemporaryFile) {
+    TempDir dir;
+    WriteFile(dir / "a.d2r", "old a\r\n");
+    DestinationGroup group;
+    DestinationGroup::Writes first;
+    WriteThrough(first, dir / "a.d2r", "new a");
+    WriteThrough(first, dir / "b.d2r", "b once");
+    WriteThrough(first, dir / "b.d2r", "b again");  // the later file of one destination wins
+    group.Add(first, 7);
+    EXPECT_EQ(ReadFile(dir / "a.d2r"), "old a\r\n");
+    EXPECT_EQ(group.Files(), 2u);
+
+    const auto results = group.Commit();
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].owner, 7u);
+    EXPECT_EQ(results[0].outcome, DestinationGroup::Outcome::kPlaced);
+    EXPECT_EQ(ReadFile(dir / "a.d2r"), "new a\r\n");
+    EXPECT_EQ(ReadFile(dir / "b.d2r"), "b again\r\n");
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.d2r", "b.d2r"}));
+    EXPECT_EQ(group.Files(), 0u);
+}
+
+TEST(DestinationGroup, WritesThatAreDiscardedOrNeverAddedReplaceNothing) {
+    TempDir dir;
+    WriteFile(dir / "a.d2r", "old a\r\n");
+    {
+        DestinationGroup::Writes writes;
+        WriteThrough(writes, dir / "a.d2r", "new a");
+        {
+            auto unfinished = writes.CreateDestination(dir / "c.d2r", {});
+            unfinished->WriteLine("half");
+        }
+        writes.Discard();
+    }
+    {
+        DestinationGroup group;
+        DestinationGroup::Writes writes;
+        WriteThrough(writes, dir / "a.d2r", "new a");
+        group.Add(writes, 0);
+    }  // a group that is never committed
+    EXPECT_EQ(ReadFile(dir / "a.d2r"), "old a\r\n");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"a.d2r"});
+}
+
+TEST(DestinationGroup, WithoutClobberingLeavesADestinationThatExistsAlone) {
+    TempDir dir;
+    WriteFile(dir / "a.d2r", "old a\r\n");
+    DestinationGroup group(true);
+    DestinationGroup::Writes writes;
+    WriteThrough(writes, dir / "a.d2r", "new a");
+    WriteThrough(writes, dir / "b.d2r", "new b");
+    group.Add(writes, 0);
+    const auto results = group.Commit();
+    EXPECT_EQ(results[0].outcome, DestinationGroup::Outcome::kExisted);
+    EXPECT_EQ(results[1].outcome, DestinationGroup::Outcome::kPlaced);
+    EXPECT_EQ(ReadFile(dir / "a.d2r"), "old a\r\n");
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.d2r", "b.d2r"}));
+}
+
+TEST(DestinationGroup, RefusesTheSourceAsDestination) {
+    TempDir dir;
+    WriteFile(dir / "a.msd", "source\r\n");
+    DestinationGroup::Writes writes;
+    EXPECT_THROW((void)writes.CreateDestination(dir / "a.msd", dir / "a.msd"), ConversionError);
+}
+
+}  // namespace
+}  // namespace torvane
+
+namespace torvane {
+namespace {
+
+TEST(LineSource, ReadsTheBytesAsTheyStandAndThenLinesAfterARewind) {
+    test::TempDir dir;
+    std::string bytes;
+    for (int i = 0; i < 20000; ++i) bytes += "line " + std::to_string(i) + (i % 3 == 0 ? "\r\n" : "\n");
+    WriteFile(dir / "in.txt", bytes);
+    MemoryStorage memory;
+    memory.files["in.txt"] = bytes;
+    for (Storage* storage : {&DiskStorage(), static_cast<Storage*>(&memory)}) {
+        auto source = storage->OpenSource(storage == &memory ? std::filesystem::path("in.txt") : dir / "in.txt");
+        std::string line;
+        ASSERT_TRUE(source->ReadLine(line));  // bytes read into the buffer already count too
+        source->Rewind();
+        std::string read;
+        char buffer[1000];
+        for (std::size_t n; (n = source->ReadBytes(buffer, sizeof buffer)) > 0;) read.append(buffer, n);
+        EXPECT_EQ(read, bytes);
+        source->Rewind();
+        EXPECT_EQ(AllLines(*source).size(), 20000u);
+    }
+}
+
+}  // namespace
+}  // namespace torvane
+
+namespace torvane {
+namespace {
+
+TEST(LineSource, SplitsLinesOfEveryLengthAtEveryKindOfEndLikeAPlainScan) {
+    std::mt19937 random(7);
+    std::string bytes;
+    std::vector<std::string> expected;
+    const char* const ends[] = {"\r\n", "\n", "\r"};
+    for (int i = 0; i < 3000; ++i) {
+        std::string line;
+        // After a lone CR an empty line ended by LF would make one CR LF.
+        const int length = static_cast<int>(random() % 40) + (bytes.ends_with("\r") ? 1 : 0);
+        for (int k = 0; k < length; ++k) {
+            // Bytes near CR and LF, and Shift-JIS bytes, none of them a line end.
+            const char pool[] = {'a', '\x0b', '\x0c', '\x0e', '\x8d', '\x8a', '\x82', '\xa0', '0', '\t'};
+            line += pool[random() % sizeof pool];
+        }
+        bytes += line;
+        expected.push_back(line);
+        bytes += ends[random() % 3];
+    }
+    auto memory = MakeMemorySource(bytes);
+    test::TempDir dir;
+    WriteFile(dir / "in.txt", bytes);
+    auto file = DiskStorage().OpenSource(dir / "in.txt");
+    for (LineSource* source : {memory.get(), file.get()}) {
+        const std::vector<std::string> lines = AllLines(*source);
+        ASSERT_EQ(lines.size(), expected.size());
+        for (std::size_t i = 0; i < lines.size(); ++i) ASSERT_EQ(lines[i], expected[i]) << "line " << i;
+    }
+}
+
+}  // namespace
+}  // namespace torvane

@@ -1,0 +1,249 @@
+#include "library.hpp"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <stdexcept>
+#include <vector>
+
+#include "batch/plan.hpp"
+#include "batch/runner.hpp"
+
+namespace torvane::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double kMiB = 1024.0 * 1024.0;
+constexpr int kMeasures = 200;
+constexpr int kSongCounts[] = {50, 200};
+
+struct LibraryConversion {
+    Conversion conversion;
+    const char* name;
+    const char* source;  // the library it reads: "msd", "d2r" or "ddr"
+};
+
+constexpr LibraryConversion kConversions[] = {
+    {Conversion::kMSD2d2r, "msd2d2r", "msd"},
+    {Conversion::kd2r2MSD, "d2r2msd", "d2r"},
+    {Conversion::kMSD2ddr, "msd2ddr", "msd"},
+    {Conversion::kddr2MSD, "ddr2msd", "ddr"},
+};
+
+// Measures of whole beats, 16th, 32nd and triplet groups; the second pad has
+// the same rhythm on other panels, so that the pads' triplets agree.
+const char* const kFirstPad[] = {"40208060", "(1234)(4000)(6080)20", "(123)(426)(789)(AB0)", "(12346789)(4000)2080",
+                                 "4(2)86", "(4268)(4268)(4268)(4268)"};
+const char* const kSecondPad[] = {"60804020", "(3214)(6000)(4020)80", "(321)(624)(987)(BA0)", "(98764321)(6000)8020",
+                                  "6(8)24", "(6824)(6824)(6824)(6824)"};
+
+std::string Pad(const char* const* pad, int offset) {
+    std::string text = "0000000000000000";
+    for (int m = 0; m < kMeasures; ++m) text.append(pad[(m + offset) % 6]);
+    return text;
+}
+
+std::string Song(int number) {
+    std::string song = "#TITLE:Song " + std::to_string(number) + ";\r\n#ARTIST:Torvane;\r\n#FILE:song" +
+                       std::to_string(number) + ".wav;\r\n#BPM:150;\r\n#GAP:-40;\r\n";
+    const char* const difficulties[] = {"BASIC", "ANOTHER", "MANIAC"};
+    for (int d = 0; d < 3; ++d) {
+        song.append("#SINGLE:").append(difficulties[d]).append(":").append(std::to_string(3 + 3 * d)).append(":\r\n");
+        song.append(Pad(kFirstPad, number + d)).append(";\r\n");
+    }
+    for (int d = 0; d < 3; ++d) {
+        song.append("#DOUBLE:").append(difficulties[d]).append(":").append(std::to_string(4 + 3 * d)).append(":\r\n");
+        song.append(Pad(kFirstPad, number + d)).append(":\r\n").append(Pad(kSecondPad, number + d)).append(";\r\n");
+    }
+    return song;
+}
+
+void WriteAll(const fs::path& file, const std::string& bytes) {
+    fs::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadAll(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<fs::path> FilesBelow(const fs::path& folder) {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// Runs a batch; throws when a file fails, or has error lines other than the
+// one the d2r reader reports for each "MUSICEND" that a separator follows.
+void Batch(Conversion conversion, const fs::path& library, const fs::path& out, unsigned jobs) {
+    BatchSettings settings;
+    settings.jobs = jobs;
+    settings.ddr_options.mode = DdrOptions::kAsItIs;
+    BatchCallbacks callbacks;
+    callbacks.file_done = [conversion](const FileResult& result) {
+        if (result.status != FileStatus::kConverted ||
+            (!result.error_lines.empty() && conversion != Conversion::kd2r2MSD)) {
+            throw std::runtime_error(result.source.string() + " does not convert cleanly");
+        }
+    };
+    fs::create_directories(out);
+    (void)RunBatch(PlanBatch(conversion, {library}, out), settings, callbacks);
+}
+
+// Ten songs to a folder, as packs are.
+void WriteMsdLibrary(const fs::path& folder, int songs) {
+    for (int i = 0; i < songs; ++i) {
+        WriteAll(folder / ("pack" + std::to_string(i / 10)) / ("song" + std::to_string(i) + ".msd"), Song(i));
+    }
+}
+
+double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+template <typename F>
+double Timed(F&& f) {
+    ::sync();
+    const auto start = std::chrono::steady_clock::now();
+    f();
+    return Seconds(std::chrono::steady_clock::now() - start);
+}
+
+double Median(std::vector<double> times) {
+    std::sort(times.begin(), times.end());
+    const std::size_t n = times.size();
+    return n % 2 == 1 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+}
+
+// What the durable floor does: cat of the inputs, cp of the same output
+// files into a fresh folder, one sync.
+void Floor(const std::vector<fs::path>& inputs, const std::vector<std::pair<fs::path, std::string>>& outputs,
+           const fs::path& fresh) {
+    std::size_t bytes = 0;
+    for (const auto& input : inputs) bytes += ReadAll(input).size();
+    for (const auto& [name, content] : outputs) WriteAll(fresh / name, content);
+    ::sync();
+    if (bytes == 0) std::abort();
+}
+
+double PeakMiB(const char* self, const LibraryConversion& c, const fs::path& library, const fs::path& out,
+               unsigned jobs) {
+    fs::remove_all(out);
+    std::string command = "'";
+    command.append(self).append("' --library-peak ").append(c.name).append(" '").append(library.string());
+    command.append("' '").append(out.string()).append("' ").append(std::to_string(jobs));
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return -1;
+    double kib = -1;
+    if (std::fscanf(pipe, "%lf", &kib) != 1) kib = -1;
+    if (::pclose(pipe) != 0) return -1;
+    return kib / 1024.0;
+}
+
+long PeakKiBOfThisProcess() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+    }
+    return -1;
+}
+
+}  // namespace
+
+void WriteLibraries(const fs::path& folder, int songs) {
+    const std::string n = std::to_string(songs);
+    WriteMsdLibrary(folder / ("msd-" + n), songs);
+    Batch(Conversion::kMSD2d2r, folder / ("msd-" + n), folder / ("d2r-" + n), 2);
+    Batch(Conversion::kMSD2ddr, folder / ("msd-" + n), folder / ("ddr-" + n), 2);
+}
+
+int LibraryPeakMode(const std::string& conversion, const fs::path& library, const fs::path& out, unsigned jobs) {
+    for (const auto& c : kConversions) {
+        if (conversion != c.name) continue;
+        Batch(c.conversion, library, out, jobs);
+        std::printf("%ld\n", PeakKiBOfThisProcess());
+        return 0;
+    }
+    return 2;
+}
+
+void LibraryTable(const char* self, int runs, const fs::path& dir) {
+    std::printf("\nlibraries of songs of six charts of %d measures, each run into a fresh folder;\n", kMeasures);
+    std::printf("floor: cat of the inputs, cp of the same outputs into a fresh folder, one sync\n");
+    std::printf("%-8s %6s %6s %7s %9s %9s %9s %8s %8s %8s %8s\n", "convert", "songs", "files", "MB", "floor s",
+                "-j1 s", "-j2 s", "-j1 x", "-j2 x", "peak -j1", "peak -j2");
+    for (const int songs : kSongCounts) WriteLibraries(dir, songs);
+
+    std::map<std::string, std::map<int, std::pair<double, double>>> times;
+    for (const auto& c : kConversions) {
+        struct SizeRun {
+            int songs = 0;
+            fs::path library;
+            std::vector<fs::path> inputs;
+            std::vector<std::pair<fs::path, std::string>> outputs;
+            double mib = 0;
+            std::vector<double> floor, one, two;
+        };
+        std::vector<SizeRun> size_runs;
+        for (const int songs : kSongCounts) {
+            SizeRun run;
+            run.songs = songs;
+            run.library = dir / (std::string(c.source) + "-" + std::to_string(songs));
+            run.inputs = FilesBelow(run.library);
+            for (const auto& input : run.inputs) run.mib += static_cast<double>(fs::file_size(input)) / kMiB;
+            const fs::path out = dir / "out-first";
+            fs::remove_all(out);
+            Batch(c.conversion, run.library, out, 2);
+            for (const auto& file : FilesBelow(out)) run.outputs.emplace_back(file.lexically_relative(out), ReadAll(file));
+            fs::remove_all(out);
+            size_runs.push_back(std::move(run));
+        }
+        int fresh = 0;
+        for (int round = 0; round <= runs; ++round) {  // round 0 is the warm-up
+            for (SizeRun& run : size_runs) {
+                const fs::path a = dir / ("fresh-" + std::to_string(fresh++));
+                const fs::path b = dir / ("fresh-" + std::to_string(fresh++));
+                const fs::path f = dir / ("fresh-" + std::to_string(fresh++));
+                const double floor = Timed([&] { Floor(run.inputs, run.outputs, f); });
+                const double one = Timed([&] { Batch(c.conversion, run.library, a, 1); });
+                const double two = Timed([&] { Batch(c.conversion, run.library, b, 2); });
+                for (const auto& folder : {a, b, f}) fs::remove_all(folder);
+                if (round == 0) continue;
+                run.floor.push_back(floor);
+                run.one.push_back(one);
+                run.two.push_back(two);
+            }
+        }
+        for (SizeRun& run : size_runs) {
+            const double floor = Median(run.floor);
+            const double one = Median(run.one);
+            const double two = Median(run.two);
+            times[c.name][run.songs] = {one, two};
+            const double peak_one = PeakMiB(self, c, run.library, dir / "out-peak", 1);
+            const double peak_two = PeakMiB(self, c, run.library, dir / "out-peak", 2);
+            fs::remove_all(dir / "out-peak");
+            std::printf("%-8s %6d %6zu %7.1f %9.4f %9.4f %9.4f %8.2f %8.2f %8.1f %8.1f\n", c.name, run.songs,
+                        run.outputs.size(), run.mib, floor, one, two, one / floor, two / floor, peak_one, peak_two);
+            std::fflush(stdout);
+        }
+    }
+    std::printf("\ngrowth of time from %d to %d songs (linear is %.1f):\n", kSongCounts[0], kSongCounts[1],
+                static_cast<double>(kSongCounts[1]) / kSongCounts[0]);
+    for (const auto& c : kConversions) {
+        const auto& t = times[c.name];
+        std::printf("  %-8s -j1 %.2f  -j2 %.2f\n", c.name, t.at(kSongCounts[1]).first / t.at(kSongCounts[0]).first,
+                    t.at(kSongCounts[1]).second / t.at(kSongCounts[0]).second);
+    }
+}
+
+}  // namespace torvane::bench

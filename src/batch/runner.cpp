@@ -1,0 +1,270 @@
+#include "batch/runner.hpp"
+
+#include <algorithm>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <new>
+#include <stdexcept>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "text/fixed_texts.hpp"
+
+namespace torvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A file between its conversion and its delivery.
+struct Work {
+    FileResult result;
+    std::unique_ptr<DestinationGroup::Writes> writes;
+};
+
+Work ConvertOne(const BatchPlan& plan, const FileConverter& convert, std::size_t index) {
+    const PlannedFile& file = plan.files[index];
+    Work work;
+    FileResult& result = work.result;
+    result.index = index;
+    result.source = file.source;
+    if (file.problem != PlanProblem::kNone) {
+        result.problem = file.problem;
+        result.other_source = file.other_source;
+        result.status = file.problem == PlanProblem::kDestinationExists ? FileStatus::kSkipped : FileStatus::kFailed;
+        if (file.problem == PlanProblem::kDestinationExists) result.existing.push_back(file.destination);
+        return work;
+    }
+    work.writes = std::make_unique<DestinationGroup::Writes>();
+    ErrorList errors;
+    try {
+        result.destinations = convert(file, errors, *work.writes, result.encoding);
+    } catch (const ConversionError& error) {
+        result.failure = std::make_shared<const ConversionError>(error);
+    } catch (const std::bad_alloc&) {
+        result.failure = std::make_shared<const ConversionError>(Failure::kTooLarge, file.source, "", "out of memory");
+    } catch (const std::length_error& error) {
+        result.failure = std::make_shared<const ConversionError>(Failure::kTooLarge, file.source, "", error.what());
+    } catch (const std::exception& error) {
+        result.failure = std::make_shared<const ConversionError>(Failure::kInternal, file.source, "", error.what());
+    }
+    if (result.failure != nullptr) {
+        result.status = FileStatus::kFailed;
+        result.destinations.clear();
+        work.writes->Discard();
+    }
+    result.error_lines = errors.Lines();
+    result.notes = errors.Notes();
+    return work;
+}
+
+// The files converted but not yet in place, and their group.
+class Delivery {
+public:
+    Delivery(const BatchSettings& settings, const BatchCallbacks& callbacks, BatchSummary& summary)
+        : settings_(settings), callbacks_(callbacks), summary_(summary), group_(settings.no_clobber) {}
+
+    void Add(Work work) {
+        if (work.writes != nullptr) group_.Add(*work.writes, work.result.index);
+        works_.push_back(std::move(work));
+        if (group_.Files() >= settings_.group_files || group_.Bytes() >= settings_.group_bytes) Flush();
+    }
+
+    void Flush() {
+        std::map<std::size_t, Work*> by_index;
+        for (Work& work : works_) by_index[work.result.index] = &work;
+        for (const DestinationGroup::Result& placed : group_.Commit()) {
+            FileResult& result = by_index.at(placed.owner)->result;
+            if (placed.outcome == DestinationGroup::Outcome::kPlaced) continue;
+            auto& written = result.destinations;
+            written.erase(std::remove(written.begin(), written.end(), placed.destination), written.end());
+            if (placed.outcome == DestinationGroup::Outcome::kExisted) {
+                result.existing.push_back(placed.destination);
+            } else {
+                result.status = FileStatus::kFailed;
+                if (result.failure == nullptr) result.failure = placed.failure;
+            }
+        }
+        for (Work& work : works_) {
+            FileResult& result = work.result;
+            if (result.status == FileStatus::kConverted && result.destinations.empty() && !result.existing.empty()) {
+                result.status = FileStatus::kSkipped;
+            }
+            switch (result.status) {
+                case FileStatus::kConverted:
+                    ++summary_.converted;
+                    if (!result.error_lines.empty()) ++summary_.with_error_lines;
+                    break;
+                case FileStatus::kFailed: ++summary_.failed; break;
+                case FileStatus::kSkipped: ++summary_.skipped; break;
+            }
+            if (callbacks_.file_done) callbacks_.file_done(result);
+        }
+        works_.clear();
+    }
+
+private:
+    const BatchSettings& settings_;
+    const BatchCallbacks& callbacks_;
+    BatchSummary& summary_;
+    DestinationGroup group_;
+    std::vector<Work> works_;
+};
+
+bool CancelRequested(const BatchCallbacks& callbacks) {
+    return callbacks.cancel_requested && callbacks.cancel_requested();
+}
+
+void Progress(const BatchCallbacks& callbacks, std::size_t done, std::size_t count, const fs::path& in_hand) {
+    if (callbacks.progress) callbacks.progress(BatchProgress{done, count, in_hand});
+}
+
+void RunInOrder(const BatchPlan& plan, const FileConverter& convert, const BatchCallbacks& callbacks,
+                Delivery& delivery, BatchSummary& summary) {
+    const std::size_t count = plan.files.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (CancelRequested(callbacks)) {
+            summary.not_started = count - i;
+            break;
+        }
+        Progress(callbacks, i, count, plan.files[i].source);
+        delivery.Add(ConvertOne(plan, convert, i));
+    }
+    if (count > 0) Progress(callbacks, count - summary.not_started, count, {});
+}
+
+// Workers take the files in order; the calling thread collects them in order,
+// and keeps the workers at most a few files ahead of it, so that what waits
+// for its turn stays small.
+void RunOnWorkers(const BatchPlan& plan, const FileConverter& convert, const BatchCallbacks& callbacks,
+                  Delivery& delivery, BatchSummary& summary, unsigned jobs) {
+    const std::size_t count = plan.files.size();
+    const std::size_t ahead = 2 * static_cast<std::size_t>(jobs);
+    std::mutex mutex;
+    std::condition_variable to_workers;
+    std::condition_variable to_collector;
+    std::size_t next_to_start = 0;
+    std::size_t start_limit = std::min(count, ahead);
+    bool stop = false;
+    std::vector<std::size_t> started;  // not yet told as progress
+    std::map<std::size_t, Work> finished;
+    std::size_t finished_count = 0;
+
+    auto worker = [&] {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            to_workers.wait(lock, [&] { return stop || next_to_start < start_limit; });
+            if (stop) return;
+            const std::size_t index = next_to_start++;
+            started.push_back(index);
+            to_collector.notify_one();
+            lock.unlock();
+            Work work = ConvertOne(plan, convert, index);
+            lock.lock();
+            finished.emplace(index, std::move(work));
+            ++finished_count;
+            to_collector.notify_one();
+        }
+    };
+    std::vector<std::thread> workers;
+    for (std::size_t j = 0; j < std::min<std::size_t>(jobs, count); ++j) workers.emplace_back(worker);
+
+    // A callback that throws stops the workers before the exception leaves.
+    struct JoinWorkers {
+        std::mutex& mutex;
+        std::condition_variable& to_workers;
+        bool& stop;
+        std::vector<std::thread>& workers;
+        ~JoinWorkers() {
+            {
+                const std::lock_guard guard(mutex);
+                stop = true;
+            }
+            to_workers.notify_all();
+            for (auto& thread : workers) {
+                if (thread.joinable()) thread.join();
+            }
+        }
+    } join_workers{mutex, to_workers, stop, workers};
+
+    std::size_t next_to_collect = 0;
+    std::size_t end = count;  // files that will be collected: all, or those started before a cancel
+    std::unique_lock lock(mutex);
+    while (next_to_collect < end) {
+        to_collector.wait(lock, [&] { return !started.empty() || finished.contains(next_to_collect); });
+        const std::vector<std::size_t> now_started = std::exchange(started, {});
+        std::vector<Work> ready;
+        for (auto it = finished.find(next_to_collect); it != finished.end(); it = finished.find(next_to_collect)) {
+            ready.push_back(std::move(it->second));
+            finished.erase(it);
+            ++next_to_collect;
+        }
+        const std::size_t done = finished_count;
+        lock.unlock();
+        for (const std::size_t index : now_started) Progress(callbacks, done, count, plan.files[index].source);
+        const bool cancel = end == count && CancelRequested(callbacks);
+        for (Work& work : ready) delivery.Add(std::move(work));
+        lock.lock();
+        if (cancel) {
+            end = next_to_start;
+            start_limit = next_to_start;
+            summary.not_started = count - end;
+        } else if (end == count) {
+            start_limit = std::min(count, next_to_collect + ahead);
+        }
+        to_workers.notify_all();
+    }
+    lock.unlock();
+    if (count > 0) Progress(callbacks, end, count, {});
+}
+
+}  // namespace
+
+std::string_view FileStatusCode(FileStatus status) {
+    switch (status) {
+        case FileStatus::kConverted: return "converted";
+        case FileStatus::kFailed: return "failed";
+        case FileStatus::kSkipped: return "skipped";
+    }
+    return "failed";
+}
+
+std::vector<fs::path> ConvertPlannedFile(Conversion conversion, const BatchSettings& settings,
+                                         const PlannedFile& file, ErrorList& errors, Storage& storage,
+                                         SourceEncoding& encoding) {
+    std::unique_ptr<LineSource> opened;
+    encoding = CheckSource(conversion, file.source, settings.encoding, storage, opened);
+    const fs::path folder = file.destination.parent_path();
+    std::error_code ec;
+    if (!folder.empty() && !fs::is_directory(folder, ec)) {
+        fs::create_directories(folder, ec);
+        // Another worker may have made it meanwhile.
+        if (ec && !fs::is_directory(folder)) throw ConversionError(Failure::kCreate, folder, "", "", ec.value());
+    }
+    SourceReading reading(storage, file.source, encoding, errors, std::move(opened));
+    const std::string_view caption = settings.caption.empty() ? kCaption : std::string_view(settings.caption);
+    return RunConversion(conversion, file.source, file.destination, caption, settings.ddr_options, errors, reading);
+}
+
+BatchSummary RunBatch(const BatchPlan& plan, const BatchSettings& settings, const BatchCallbacks& callbacks) {
+    BatchSummary summary;
+    summary.files = plan.files.size();
+    FileConverter convert = settings.convert;
+    if (!convert) {
+        convert = [&](const PlannedFile& file, ErrorList& errors, Storage& storage, SourceEncoding& encoding) {
+            return ConvertPlannedFile(plan.conversion, settings, file, errors, storage, encoding);
+        };
+    }
+    Delivery delivery(settings, callbacks, summary);
+    if (settings.jobs <= 1 || plan.files.size() <= 1) {
+        RunInOrder(plan, convert, callbacks, delivery, summary);
+    } else {
+        RunOnWorkers(plan, convert, callbacks, delivery, summary, settings.jobs);
+    }
+    delivery.Flush();
+    return summary;
+}
+
+}  // namespace torvane

@@ -1,0 +1,93 @@
+#include "cli/report.hpp"
+
+#include "batch/codes.hpp"
+#include "batch/sources.hpp"
+#include "text/sjis.hpp"
+
+namespace torvane {
+
+std::string_view ConversionName(Conversion conversion) {
+    switch (conversion) {
+        case Conversion::kMSD2d2r: return "msd2d2r";
+        case Conversion::kd2r2MSD: return "d2r2msd";
+        case Conversion::kMSD2ddr: return "msd2ddr";
+        case Conversion::kddr2MSD: return "ddr2msd";
+    }
+    return "msd2d2r";
+}
+
+std::string EnglishFileReason(const FileResult& result, Conversion conversion) {
+    switch (result.problem) {
+        case PlanProblem::kNoSourceInFolder:
+            return "no " + std::string(SourceExtension(conversion)) + " file in it";
+        case PlanProblem::kSameDestination:
+            return "not converted: it would write the destination of " + result.other_source.string();
+        case PlanProblem::kDestinationExists:
+            return "skipped: " + (result.existing.empty() ? std::string() : result.existing.front().string()) +
+                   " exists";
+        case PlanProblem::kNone: break;
+    }
+    if (result.failure == nullptr) return {};
+    const ConversionError& failure = *result.failure;
+    // The line names the source already; another file (a destination) is named.
+    if (failure.File().empty() || failure.File() == result.source) return EnglishReason(failure);
+    return failure.File().string() + ": " + EnglishReason(failure);
+}
+
+nlohmann::ordered_json ReasonReport(const FileResult& result, Conversion conversion) {
+    if (result.problem == PlanProblem::kNone && result.failure == nullptr) return nullptr;
+    nlohmann::ordered_json reason;
+    reason["message"] = EnglishFileReason(result, conversion);
+    if (result.problem != PlanProblem::kNone) {
+        reason["code"] = PlanProblemCode(result.problem);
+        if (result.problem == PlanProblem::kSameDestination) reason["other_source"] = result.other_source.string();
+        return reason;
+    }
+    const ConversionError& failure = *result.failure;
+    reason["code"] = FailureCode(failure.Kind());
+    reason["file"] = failure.File().string();
+    reason["key"] = Cp932ToUtf8(failure.Key());
+    reason["text"] = Cp932ToUtf8(failure.Text());
+    reason["errno"] = failure.SystemError();
+    return reason;
+}
+
+nlohmann::ordered_json FileReport(const FileResult& result, Conversion conversion) {
+    nlohmann::ordered_json file;
+    file["source"] = result.source.string();
+    file["status"] = FileStatusCode(result.status);
+    nlohmann::ordered_json destinations = nlohmann::ordered_json::array();
+    for (const auto& destination : result.destinations) destinations.push_back(destination.string());
+    file["destinations"] = std::move(destinations);
+    nlohmann::ordered_json existing = nlohmann::ordered_json::array();
+    for (const auto& destination : result.existing) existing.push_back(destination.string());
+    file["left_alone"] = std::move(existing);
+    file["encoding"] = result.encoding == SourceEncoding::kUtf8 ? "utf-8" : "cp932";
+    file["reason"] = ReasonReport(result, conversion);
+
+    const std::string file_name = FileNameForErrorLine(result.source);
+    nlohmann::ordered_json lines = nlohmann::ordered_json::array();
+    for (const std::string& line : result.error_lines) {
+        const ErrorLineParts parts = SplitErrorLine(line, file_name);
+        lines.push_back({{"code", parts.code},
+                         {"message", Cp932ToUtf8(parts.message)},
+                         {"text", Cp932ToUtf8(parts.text)},
+                         {"line", Cp932ToUtf8(line)}});
+    }
+    file["error_lines"] = std::move(lines);
+    nlohmann::ordered_json notes = nlohmann::ordered_json::array();
+    for (const Note& note : result.notes) {
+        notes.push_back({{"code", note.code},
+                         {"chart", Cp932ToUtf8(note.chart)},
+                         {"value", Cp932ToUtf8(note.value)},
+                         {"says", NoteDescription(note.code)}});
+    }
+    file["notes"] = std::move(notes);
+    return file;
+}
+
+std::string ReportText(const nlohmann::ordered_json& report) {
+    return report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace torvane

@@ -1,0 +1,32 @@
+#pragma once
+// The report of a batch as one JSON document, for scripts. Its schema is in
+// doc/torvane-cli.1; kReportVersion changes whenever a reader would have to.
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+#include "batch/runner.hpp"
+
+namespace torvane {
+
+inline constexpr int kReportVersion = 1;
+
+// The entry of one file: source, destinations, status, reason, encoding,
+// error lines (UTF-8, each with its code) and notes.
+[[nodiscard]] nlohmann::ordered_json FileReport(const FileResult& result, Conversion conversion);
+
+// The reason of a failed or skipped file, or null.
+[[nodiscard]] nlohmann::ordered_json ReasonReport(const FileResult& result, Conversion conversion);
+
+// The English reason of a failed or skipped file, without its source's name.
+[[nodiscard]] std::string EnglishFileReason(const FileResult& result, Conversion conversion);
+
+// "msd2d2r", "d2r2msd", "msd2ddr", "ddr2msd".
+[[nodiscard]] std::string_view ConversionName(Conversion conversion);
+
+// The document as text: UTF-8, two-space indentation, ended by a line end;
+// bytes of names that are not UTF-8 become U+FFFD.
+[[nodiscard]] std::string ReportText(const nlohmann::ordered_json& report);
+
+}  // namespace torvane
