@@ -8,13 +8,16 @@
 // floor taking turns, round all sizes. The growth factor from 16 to 64 MB shows whether time
 // grows linearly (4.0). A last table gives the peak memory for files of one
 // large chart, against the chart's size, and one the time of drawing every
-// chart of the MSD sources as pictures against converting them to d2r.
+// chart of the MSD sources as pictures against converting them to d2r and to
+// ddr, written to disk and, to tell the work from the flushes, to memory,
+// with the pictures' size.
 //
 // Usage: torvane-bench [--sizes 1,4,16,64] [--runs N]
 //        torvane-bench --peak CONVERSION SOURCE DESTINATION   (one run; prints peak KiB)
 //        torvane-bench --write-inputs FOLDER [--sizes ...]      (writes the generated sources, for profiling)
 //        --no-chart-memory leaves out the table of peak memory against one chart's size
 //        --no-preview leaves out the table of pictures against conversions
+//        --preview-only gives the table of pictures against conversions alone
 
 #include <unistd.h>
 
@@ -33,6 +36,8 @@
 #include <vector>
 
 #include "batch/conversions.hpp"
+#include "d2r/d2r.hpp"
+#include "ddr/ddr.hpp"
 #include "msd/decoder.hpp"
 #include "preview/chart_loader.hpp"
 #include "preview/chart_svg.hpp"
@@ -310,11 +315,46 @@ std::size_t DrawPictures(const fs::path& source, const fs::path& folder) {
     return charts.size();
 }
 
+// The same work with every file written to memory: drawing and converting
+// without the flush that makes each file durable, which the pictures (one
+// file per chart) pay as often as MSD to ddr, and MSD to d2r once.
+std::size_t DrawPicturesInMemory(const fs::path& source) {
+    torvane::ErrorList errors;
+    torvane::MemoryDestinations memory(torvane::DiskStorage());
+    const auto charts = torvane::LoadCharts(source, torvane::ChartFormat::kMSD, errors);
+    for (std::size_t i = 0; i < charts.size(); ++i) {
+        const std::string svg = torvane::RenderChartSvg(charts[i]);
+        auto sink = memory.CreateDestination("chart-" + std::to_string(i) + ".svg", source);
+        std::string_view rest = svg;
+        for (std::size_t end = rest.find("\r\n"); end != std::string_view::npos; end = rest.find("\r\n")) {
+            sink->WriteLine(rest.substr(0, end));
+            rest.remove_prefix(end + 2);
+        }
+        sink->Commit();
+    }
+    return charts.size();
+}
+
+void ConvertInMemory(Conversion conversion, const fs::path& source) {
+    torvane::ErrorList errors;
+    torvane::MemoryDestinations memory(torvane::DiskStorage());
+    if (conversion == Conversion::kMSD2d2r) {
+        torvane::ConvertMSD2d2r(source, "memory.d2r", torvane::kCaption, errors, memory);
+    } else {
+        torvane::DdrOptions options;
+        options.mode = torvane::DdrOptions::kAsItIs;
+        (void)torvane::ConvertMSD2ddr(source, "memory.ddr", torvane::kCaption, options, errors, memory);
+    }
+}
+
 // Previewing a library should take no longer than converting it: the time to
 // draw every chart of an MSD source against the time to convert it to d2r (one
-// file) and to ddr (one file per chart, as the pictures), taking turns.
+// file) and to ddr (one file per chart, as the pictures), taking turns; then
+// the same with the files kept in memory.
 void PreviewAgainstConversion(const Inputs& units, const std::vector<int>& sizes, int runs, const fs::path& dir) {
-    std::printf("\n%-8s %7s %9s %9s %10s %10s\n", "preview", "MB", "MB/s", "charts", "x msd2d2r", "x msd2ddr");
+    std::printf("\n%-8s %7s %9s %9s %10s %10s %9s %10s %10s\n", "preview", "MB", "MB/s", "charts", "x msd2d2r",
+                "x msd2ddr", "SVG MB", "memory:", "x msd2ddr");
+    std::printf("%-8s %7s %9s %9s %10s %10s %9s %10s %10s\n", "", "", "", "", "", "", "", "x msd2d2r", "");
     const fs::path pictures = dir / "pictures";
     fs::create_directories(pictures);
     for (const int mb : sizes) {
@@ -324,6 +364,7 @@ void PreviewAgainstConversion(const Inputs& units, const std::vector<int>& sizes
         std::vector<double> preview_times;
         std::vector<double> d2r_times;
         std::vector<double> ddr_times;
+        std::vector<double> memory_times[3];
         std::size_t charts = 0;
         for (int round = 0; round <= runs; ++round) {
             ::sync();
@@ -332,15 +373,25 @@ void PreviewAgainstConversion(const Inputs& units, const std::vector<int>& sizes
             const double d2r = TimeSeconds([&] { Convert(kConversions[0], source, dir / "preview-out.d2r"); });
             ::sync();
             const double ddr = TimeSeconds([&] { Convert(kConversions[2], source, dir / "preview-out.ddr"); });
+            const double memory_p = TimeSeconds([&] { DrawPicturesInMemory(source); });
+            const double memory_d2r = TimeSeconds([&] { ConvertInMemory(Conversion::kMSD2d2r, source); });
+            const double memory_ddr = TimeSeconds([&] { ConvertInMemory(Conversion::kMSD2ddr, source); });
             if (round == 0) continue;
             preview_times.push_back(p);
             d2r_times.push_back(d2r);
             ddr_times.push_back(ddr);
+            memory_times[0].push_back(memory_p);
+            memory_times[1].push_back(memory_d2r);
+            memory_times[2].push_back(memory_ddr);
         }
+        double svg_bytes = 0;
+        for (const auto& entry : fs::directory_iterator(pictures)) svg_bytes += static_cast<double>(entry.file_size());
         const double mib = static_cast<double>(input.size()) / kMiB;
         const double p = Median(preview_times);
-        std::printf("%-8s %7.1f %9.1f %9zu %10.2f %10.2f\n", "svg", mib, mib / p, charts, p / Median(d2r_times),
-                    p / Median(ddr_times));
+        const double memory_p = Median(memory_times[0]);
+        std::printf("%-8s %7.1f %9.1f %9zu %10.2f %10.2f %9.1f %10.2f %10.2f\n", "svg", mib, mib / p, charts,
+                    p / Median(d2r_times), p / Median(ddr_times), svg_bytes / kMiB, memory_p / Median(memory_times[1]),
+                    memory_p / Median(memory_times[2]));
         std::fflush(stdout);
         fs::remove(source);
     }
@@ -353,12 +404,14 @@ int main(int argc, char** argv) {
     fs::path inputs_folder;
     bool no_chart_memory = false;
     bool no_preview = false;
+    bool preview_only = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--peak" && i + 3 < argc) return PeakMode(argv[i + 1], argv[i + 2], argv[i + 3]);
         if (arg == "--write-inputs" && i + 1 < argc) inputs_folder = argv[++i];
         if (arg == "--no-chart-memory") no_chart_memory = true;
         if (arg == "--no-preview") no_preview = true;
+        if (arg == "--preview-only") preview_only = true;
         if (arg == "--runs" && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
         if (arg == "--sizes" && i + 1 < argc) {
             sizes.clear();
@@ -371,6 +424,11 @@ int main(int argc, char** argv) {
     fs::create_directories(dir);
     try {
         const Inputs units = MakeUnits(dir);
+        if (preview_only) {
+            PreviewAgainstConversion(units, sizes, runs, dir);
+            fs::remove_all(dir);
+            return 0;
+        }
         std::printf("%-8s %7s %9s %9s %10s %8s\n", "convert", "MB", "MB/s", "peak MB", "floor s", "x floor");
         std::map<std::string, std::map<int, double>> times;
         for (const auto& c : kConversions) {

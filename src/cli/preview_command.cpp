@@ -12,6 +12,7 @@
 #include "cli/chart_commands.hpp"
 #include "cli/cli.hpp"
 #include "cli/json_report.hpp"
+#include "preview/chart_names.hpp"
 #include "preview/chart_svg.hpp"
 #include "text/output_names.hpp"
 #include "text/sjis.hpp"
@@ -51,25 +52,6 @@ class UsageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
-
-char StyleLetter(ChartStyle style) {
-    switch (style) {
-        case ChartStyle::kSingle: return 's';
-        case ChartStyle::kDouble: return 'd';
-        case ChartStyle::kCouple: return 'c';
-    }
-    return 's';
-}
-
-char DifficultyLetter(ChartDifficulty difficulty) {
-    switch (difficulty) {
-        case ChartDifficulty::kBasic: return 'b';
-        case ChartDifficulty::kAnother: return 'a';
-        case ChartDifficulty::kManiac: return 'm';
-        case ChartDifficulty::kUnknown: break;
-    }
-    return 'x';
-}
 
 // Writes the picture safely, as the conversions write their files.
 void WritePicture(const std::string& svg, const fs::path& destination, const fs::path& source, Storage& storage) {

@@ -99,15 +99,7 @@ Chart ReadChart(std::string_view line, std::size_t tag, LineSource& source, std:
     return chart;
 }
 
-}  // namespace
-
-long long Chart::Length() const {
-    long long length = 0;
-    for (const auto& pad : pads) length = std::max(length, pad.length);
-    return length;
-}
-
-unsigned char PanelsOfStepCharacter(char c) {
+constexpr unsigned char PanelsOf(char c) {
     switch (c) {
         case '1': return kLeftPanel | kDownPanel;
         case '2': return kDownPanel;
@@ -123,11 +115,30 @@ unsigned char PanelsOfStepCharacter(char c) {
     }
 }
 
+// A look-up per byte: a long chart's step text is read one byte at a time.
+constexpr std::array<unsigned char, 256> kPanelsOfCharacter = [] {
+    std::array<unsigned char, 256> panels{};
+    for (int c = 0; c < 256; ++c) panels[static_cast<std::size_t>(c)] = PanelsOf(static_cast<char>(c));
+    return panels;
+}();
+
+}  // namespace
+
+long long Chart::Length() const {
+    long long length = 0;
+    for (const auto& pad : pads) length = std::max(length, pad.length);
+    return length;
+}
+
+unsigned char PanelsOfStepCharacter(char c) { return kPanelsOfCharacter[static_cast<unsigned char>(c)]; }
+
 ChartPad PadFromExpandedSteps(std::string_view expanded) {
     ChartPad pad;
     long long tick = 0;
     auto add = [&pad](long long at, char c) {
-        if (const unsigned char panels = PanelsOfStepCharacter(c); panels != 0) pad.steps.push_back({at, panels});
+        if (const unsigned char panels = kPanelsOfCharacter[static_cast<unsigned char>(c)]; panels != 0) {
+            pad.steps.push_back({at, panels});
+        }
     };
     for (std::size_t i = 0; i < expanded.size(); ++i) {
         const char c = expanded[i];
