@@ -135,24 +135,23 @@ unsigned char PanelsOfStepCharacter(char c) { return kPanelsOfCharacter[static_c
 ChartPad PadFromExpandedSteps(std::string_view expanded) {
     ChartPad pad;
     long long tick = 0;
-    auto add = [&pad](long long at, char c) {
-        if (const unsigned char panels = kPanelsOfCharacter[static_cast<unsigned char>(c)]; panels != 0) {
-            pad.steps.push_back({at, panels});
-        }
-    };
     for (std::size_t i = 0; i < expanded.size(); ++i) {
         const char c = expanded[i];
-        if (c == ':' || c == ';') continue;
-        if (c == 'T') {
+        if (const unsigned char panels = kPanelsOfCharacter[static_cast<unsigned char>(c)]; panels != 0) {
+            pad.steps.push_back({tick, panels});
+        } else if (c == ':' || c == ';') {
+            continue;
+        } else if (c == 'T') {
             // The decoder always writes three characters after "T"; a text
             // cut short still ends the beat where it would have ended.
             for (std::size_t third = 0; third < 3 && i + 1 < expanded.size(); ++third) {
-                add(tick + static_cast<long long>(third) * (kTicksPerBeat / 3), expanded[++i]);
+                if (const unsigned char steps = kPanelsOfCharacter[static_cast<unsigned char>(expanded[++i])]; steps != 0) {
+                    pad.steps.push_back({tick + static_cast<long long>(third) * (kTicksPerBeat / 3), steps});
+                }
             }
             tick += kTicksPerBeat;
             continue;
         }
-        add(tick, c);
         tick += kTicksPerCell;
     }
     pad.length = tick;

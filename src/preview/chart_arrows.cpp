@@ -14,7 +14,6 @@ constexpr std::size_t kDefinitionBytes = 64;
 constexpr std::size_t kColourBytes = 28;
 constexpr std::size_t kPlacementBytes = 36;
 constexpr std::size_t kArrowBytes = 22;
-constexpr unsigned kAllLanes = kLeftPanel | kDownPanel | kUpPanel | kRightPanel;
 
 std::size_t RhythmIndex(long long tick) { return static_cast<std::size_t>(RhythmOfTick(tick)); }
 
@@ -82,7 +81,7 @@ ChartArrows::ChartArrows(const Chart& chart, const ChartLayout& layout) : chart_
             for (const ChartStep* step = StepsBegin(pad, measure); step != StepsEnd(pad, measure); ++step) {
                 keys[keys_used++] = static_cast<char>(step->tick % kTicksPerMeasure);
                 keys[keys_used++] = static_cast<char>(step->panels);
-                arrows += static_cast<std::size_t>(std::popcount(static_cast<unsigned>(step->panels & kAllLanes)));
+                arrows += static_cast<std::size_t>(PanelCount(step->panels));
                 colours |= 1u << RhythmIndex(step->tick);
             }
             if (arrows == 0) {

@@ -1,17 +1,8 @@
 #include "preview/chart_counts.hpp"
 
-#include <vector>
+#include <cstddef>
 
 namespace torvane {
-namespace {
-
-int PanelCount(unsigned char panels) {
-    int count = 0;
-    for (const unsigned char panel : kLanePanels) count += (panels & panel) != 0;
-    return count;
-}
-
-}  // namespace
 
 ChartCounts CountChartSteps(const Chart& chart) {
     ChartCounts counts;

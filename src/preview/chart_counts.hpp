@@ -13,14 +13,14 @@ enum class Rhythm { kBeat, kEighth, kSixteenth, kThirtySecond, kTriplet };
 inline constexpr std::size_t kRhythms = 5;
 
 [[nodiscard]] inline Rhythm RhythmOfTick(long long tick) {
-    // Every place in a beat; a triplet lies off the grid of 32nd notes.
+    // Every place in a beat, a 16th note a row; a triplet lies off the grid
+    // of 32nd notes.
+    using enum Rhythm;
     constexpr Rhythm kPlaces[kTicksPerBeat] = {
-        Rhythm::kBeat,         Rhythm::kTriplet,      Rhythm::kTriplet, Rhythm::kThirtySecond,
-        Rhythm::kTriplet,      Rhythm::kTriplet,      Rhythm::kSixteenth, Rhythm::kTriplet,
-        Rhythm::kTriplet,      Rhythm::kThirtySecond, Rhythm::kTriplet, Rhythm::kTriplet,
-        Rhythm::kEighth,       Rhythm::kTriplet,      Rhythm::kTriplet, Rhythm::kThirtySecond,
-        Rhythm::kTriplet,      Rhythm::kTriplet,      Rhythm::kSixteenth, Rhythm::kTriplet,
-        Rhythm::kTriplet,      Rhythm::kThirtySecond, Rhythm::kTriplet, Rhythm::kTriplet,
+        kBeat,      kTriplet, kTriplet, kThirtySecond, kTriplet, kTriplet,
+        kSixteenth, kTriplet, kTriplet, kThirtySecond, kTriplet, kTriplet,
+        kEighth,    kTriplet, kTriplet, kThirtySecond, kTriplet, kTriplet,
+        kSixteenth, kTriplet, kTriplet, kThirtySecond, kTriplet, kTriplet,
     };
     const long long in_beat = tick % kTicksPerBeat;
     return kPlaces[in_beat < 0 ? in_beat + kTicksPerBeat : in_beat];
@@ -28,6 +28,12 @@ inline constexpr std::size_t kRhythms = 5;
 
 // Panels of a step in the order of its pad's lanes: left, down, up, right.
 inline constexpr unsigned char kLanePanels[] = {kLeftPanel, kDownPanel, kUpPanel, kRightPanel};
+
+// How many of the four panels a step steps on.
+[[nodiscard]] inline int PanelCount(unsigned char panels) {
+    constexpr int kCounts[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+    return kCounts[panels & 15];
+}
 
 // The figures of the header. A moment is one pad's panels at one tick; the
 // two pads of a double chart are one player's, so their moments at one tick

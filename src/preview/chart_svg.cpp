@@ -162,7 +162,7 @@ std::string RenderChartSvg(const Chart& chart) {
     for (const auto& pad : chart.pads) steps += pad.steps.size();
     // A guess that is seldom short: measures drawn once cost a placement, not
     // their arrows.
-    SvgText out(4096 + static_cast<std::size_t>(layout.measures) * 64 + steps * 8);
+    SvgText out(4096 + static_cast<std::size_t>(layout.measures) * 64 + steps * 4);
 
     out.Put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
             "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" version=\"1.1\" width=\"");
