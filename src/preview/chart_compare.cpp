@@ -96,13 +96,20 @@ double GapShift(const Chart& before, const Chart& after) {
 // The shift that lines up most steps: the one the gap makes up, or the one
 // that lines up the first steps, or the last; in that order when they tie.
 long long BestShift(const Chart& before, const Chart& after) {
-    std::vector<long long> candidates = {std::llround(GapShift(before, after))};
+    // A gap far beyond any chart's length (a file may hold any number) moves
+    // no step into view: it is left out rather than let ticks overflow.
+    constexpr double kLargestShift = 1e15;
+    std::vector<long long> candidates;
+    if (const double gap_shift = GapShift(before, after); std::fabs(gap_shift) <= kLargestShift) {
+        candidates.push_back(std::llround(gap_shift));
+    }
     const auto first_before = FirstTick(before.pads);
     const auto first_after = FirstTick(after.pads);
     if (first_before && first_after) candidates.push_back(*first_after - *first_before);
     const auto last_before = LastTick(before.pads);
     const auto last_after = LastTick(after.pads);
     if (last_before && last_after) candidates.push_back(*last_after - *last_before);
+    if (candidates.empty()) return 0;
     long long best = candidates.front();
     std::size_t best_matches = CountMatches(before.pads, after.pads, best);
     for (std::size_t i = 1; i < candidates.size(); ++i) {
