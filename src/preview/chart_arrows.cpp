@@ -15,6 +15,10 @@ constexpr std::size_t kColourBytes = 28;
 constexpr std::size_t kPlacementBytes = 36;
 constexpr std::size_t kArrowBytes = 22;
 
+// Qt's SVG module drops the rest of a path after some 32,000 elements (an
+// arrow is eight), so a long chart's arrows of one colour take several paths.
+constexpr std::size_t kArrowsPerPath = 1000;
+
 std::size_t RhythmIndex(long long tick) { return static_cast<std::size_t>(RhythmOfTick(tick)); }
 
 bool Worth(std::size_t measures, std::size_t arrows, std::size_t colours) {
@@ -47,7 +51,7 @@ void PutArrow(SvgText& out, Pen& pen, std::size_t lane, long long x, long long y
         out.PutPair(tip_x, tip_y);
     }
     out.Put(kOutlines[lane]);
-    pen = {true, tip_x, tip_y};
+    pen = {true, tip_x, tip_y, pen.arrows + 1};
 }
 
 ChartArrows::ChartArrows(const Chart& chart, const ChartLayout& layout) : chart_(chart), layout_(layout) {
@@ -126,6 +130,12 @@ bool ChartArrows::PutMeasure(SvgText& out, Pen& pen, std::size_t pad, long long 
         const long long step_y = y + (step->tick % kTicksPerMeasure) * kPixelsPerTick;
         for (std::size_t lane = 0; lane < std::size(kLanePanels); ++lane) {
             if ((step->panels & kLanePanels[lane]) == 0) continue;
+            if (pen.arrows == kArrowsPerPath) {
+                out.Put("\"/>\r\n<path fill=\"");
+                out.Put(kRhythmColours[rhythm]);
+                out.Put("\" d=\"");
+                pen = Pen();
+            }
             PutArrow(out, pen, lane, x + static_cast<long long>(lane) * kLaneWidth + kLaneWidth / 2, step_y);
             any = true;
         }

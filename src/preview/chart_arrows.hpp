@@ -26,6 +26,7 @@ struct Pen {
     bool started = false;
     long long x = 0;
     long long y = 0;
+    std::size_t arrows = 0;  // outlines of the path so far
 };
 
 // Path data of an arrow centred on (x, y), pointing the way of `lane`.
