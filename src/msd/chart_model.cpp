@@ -137,10 +137,12 @@ ChartPad PadFromExpandedSteps(std::string_view expanded) {
     long long tick = 0;
     for (std::size_t i = 0; i < expanded.size(); ++i) {
         const char c = expanded[i];
-        if (const unsigned char panels = kPanelsOfCharacter[static_cast<unsigned char>(c)]; panels != 0) {
+        // Most cells of a chart are rests.
+        if (c == '0') {
+            tick += kTicksPerCell;
+        } else if (const unsigned char panels = kPanelsOfCharacter[static_cast<unsigned char>(c)]; panels != 0) {
             pad.steps.push_back({tick, panels});
-        } else if (c == ':' || c == ';') {
-            continue;
+            tick += kTicksPerCell;
         } else if (c == 'T') {
             // The decoder always writes three characters after "T"; a text
             // cut short still ends the beat where it would have ended.
@@ -150,9 +152,9 @@ ChartPad PadFromExpandedSteps(std::string_view expanded) {
                 }
             }
             tick += kTicksPerBeat;
-            continue;
+        } else if (c != ':' && c != ';') {
+            tick += kTicksPerCell;
         }
-        tick += kTicksPerCell;
     }
     pad.length = tick;
     return pad;
