@@ -352,9 +352,9 @@ void ConvertInMemory(Conversion conversion, const fs::path& source) {
 // file) and to ddr (one file per chart, as the pictures), taking turns; then
 // the same with the files kept in memory.
 void PreviewAgainstConversion(const Inputs& units, const std::vector<int>& sizes, int runs, const fs::path& dir) {
-    std::printf("\n%-8s %7s %9s %9s %10s %10s %9s %10s %10s\n", "preview", "MB", "MB/s", "charts", "x msd2d2r",
-                "x msd2ddr", "SVG MB", "memory:", "x msd2ddr");
-    std::printf("%-8s %7s %9s %9s %10s %10s %9s %10s %10s\n", "", "", "", "", "", "", "", "x msd2d2r", "");
+    std::printf("\n%-8s %7s %9s %9s %9s %10s %10s %10s %10s\n", "preview", "MB", "MB/s", "charts", "SVG MB",
+                "x msd2d2r", "x msd2ddr", "x msd2d2r", "x msd2ddr");
+    std::printf("%-8s %7s %9s %9s %9s %21s %21s\n", "", "", "", "", "", "(on disk)", "(in memory)");
     const fs::path pictures = dir / "pictures";
     fs::create_directories(pictures);
     for (const int mb : sizes) {
@@ -389,8 +389,8 @@ void PreviewAgainstConversion(const Inputs& units, const std::vector<int>& sizes
         const double mib = static_cast<double>(input.size()) / kMiB;
         const double p = Median(preview_times);
         const double memory_p = Median(memory_times[0]);
-        std::printf("%-8s %7.1f %9.1f %9zu %10.2f %10.2f %9.1f %10.2f %10.2f\n", "svg", mib, mib / p, charts,
-                    p / Median(d2r_times), p / Median(ddr_times), svg_bytes / kMiB, memory_p / Median(memory_times[1]),
+        std::printf("%-8s %7.1f %9.1f %9zu %9.1f %10.2f %10.2f %10.2f %10.2f\n", "svg", mib, mib / p, charts,
+                    svg_bytes / kMiB, p / Median(d2r_times), p / Median(ddr_times), memory_p / Median(memory_times[1]),
                     memory_p / Median(memory_times[2]));
         std::fflush(stdout);
         fs::remove(source);
