@@ -298,21 +298,21 @@ void ChartMemory(const char* self, const fs::path& dir) {
 }  // namespace
 
 // What torvane-cli preview does with one source: every chart read and drawn,
-// each picture written safely.
+// one at a time, each picture written safely.
 std::size_t DrawPictures(const fs::path& source, const fs::path& folder) {
     torvane::ErrorList errors;
-    const auto charts = torvane::LoadCharts(source, torvane::ChartFormat::kMSD, errors);
-    for (std::size_t i = 0; i < charts.size(); ++i) {
-        const std::string svg = torvane::RenderChartSvg(charts[i]);
-        auto sink = torvane::DiskStorage().CreateDestination(folder / ("chart-" + std::to_string(i) + ".svg"), source);
+    torvane::ChartFile file(source, torvane::ChartFormat::kMSD, errors);
+    file.ReadEachChart(errors, [&](std::size_t place, torvane::Chart&& chart) {
+        const std::string svg = torvane::RenderChartSvg(chart);
+        auto sink = torvane::DiskStorage().CreateDestination(folder / ("chart-" + std::to_string(place) + ".svg"), source);
         std::string_view rest = svg;
         for (std::size_t end = rest.find("\r\n"); end != std::string_view::npos; end = rest.find("\r\n")) {
             sink->WriteLine(rest.substr(0, end));
             rest.remove_prefix(end + 2);
         }
         sink->Commit();
-    }
-    return charts.size();
+    });
+    return file.Heads().size();
 }
 
 // The same work with every file written to memory: drawing and converting
@@ -321,18 +321,18 @@ std::size_t DrawPictures(const fs::path& source, const fs::path& folder) {
 std::size_t DrawPicturesInMemory(const fs::path& source) {
     torvane::ErrorList errors;
     torvane::MemoryDestinations memory(torvane::DiskStorage());
-    const auto charts = torvane::LoadCharts(source, torvane::ChartFormat::kMSD, errors);
-    for (std::size_t i = 0; i < charts.size(); ++i) {
-        const std::string svg = torvane::RenderChartSvg(charts[i]);
-        auto sink = memory.CreateDestination("chart-" + std::to_string(i) + ".svg", source);
+    torvane::ChartFile file(source, torvane::ChartFormat::kMSD, errors, memory);
+    file.ReadEachChart(errors, [&](std::size_t place, torvane::Chart&& chart) {
+        const std::string svg = torvane::RenderChartSvg(chart);
+        auto sink = memory.CreateDestination("chart-" + std::to_string(place) + ".svg", source);
         std::string_view rest = svg;
         for (std::size_t end = rest.find("\r\n"); end != std::string_view::npos; end = rest.find("\r\n")) {
             sink->WriteLine(rest.substr(0, end));
             rest.remove_prefix(end + 2);
         }
         sink->Commit();
-    }
-    return charts.size();
+    });
+    return file.Heads().size();
 }
 
 void ConvertInMemory(Conversion conversion, const fs::path& source) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "msd/chart_section.hpp"
 #include "msd/decoder.hpp"
@@ -53,11 +54,17 @@ std::string_view TakeField(std::string_view& rest) {
     return field;
 }
 
-// Reads the chart whose tag line is `line` (its tag already known) and the
-// lines that continue it.
-Chart ReadChart(std::string_view line, std::size_t tag, LineSource& source, std::string_view file_name,
-                ErrorList& errors) {
+// A chart tag line (its tag already known): the chart without its steps,
+// and what of the line is step data.
+struct ChartHead {
     Chart chart;
+    std::string_view data;
+    bool continues = false;  // the step data goes on in the lines that follow
+};
+
+ChartHead ReadChartHead(std::string_view line, std::size_t tag) {
+    ChartHead head;
+    Chart& chart = head.chart;
     chart.style = kStylesOfTags[tag];
     std::string_view rest = line.substr(kChartTags[tag].size());
     bool known = false;
@@ -75,14 +82,21 @@ Chart ReadChart(std::string_view line, std::size_t tag, LineSource& source, std:
         // its level is the field after it, not the word itself.
         chart.difficulty_word = std::string(TakeField(rest));
     }
-    if (rest.find(':') == std::string_view::npos) {
-        // No level field: what follows is step data, as both readers take it.
-        chart.level.clear();
-    } else {
-        chart.level = std::string(TakeField(rest));
-    }
-    std::string data(rest);
-    if (data.empty() || !EndsWithSemicolon(line)) (void)AppendChartLines(source, data);
+    // No level field: what follows is step data, as both readers take it.
+    if (rest.find(':') != std::string_view::npos) chart.level = std::string(TakeField(rest));
+    head.data = rest;
+    head.continues = rest.empty() || !EndsWithSemicolon(line);
+    return head;
+}
+
+// Reads the chart whose tag line is `line` (its tag already known) and the
+// lines that continue it.
+Chart ReadChart(std::string_view line, std::size_t tag, LineSource& source, std::string_view file_name,
+                ErrorList& errors) {
+    ChartHead head = ReadChartHead(line, tag);
+    Chart chart = std::move(head.chart);
+    std::string data(head.data);
+    if (head.continues) (void)AppendChartLines(source, data);
 
     std::string_view second_side;
     std::string_view first_side = data;
@@ -97,6 +111,41 @@ Chart ReadChart(std::string_view line, std::size_t tag, LineSource& source, std:
         chart.pads.push_back(PadFromExpandedSteps(DecodeMSDSteps(second_side, file_name, errors)));
     }
     return chart;
+}
+
+// Takes a header line into the song values; false for any other line.
+bool ReadSongLine(std::string_view line, SongValues& song) {
+    if (StartsWith(line, "#TITLE:")) {
+        if (!song.title) song.title = std::string(HeaderValue(line, 7));
+    } else if (StartsWith(line, "#ARTIST:")) {
+        if (!song.artist) song.artist = std::string(HeaderValue(line, 8));
+    } else if (StartsWith(line, "#BPM:")) {
+        if (!song.tempo_seen) song.tempo = HeaderNumber(HeaderValue(line, 5), "#BPM:");
+        song.tempo_seen = true;
+    } else if (StartsWith(line, "#GAP:")) {
+        if (!song.gap_seen) song.gap = HeaderNumber(HeaderValue(line, 5), "#GAP:");
+        song.gap_seen = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::size_t> ChartTagOf(std::string_view line) {
+    for (std::size_t tag = 0; tag < kChartTags.size(); ++tag) {
+        if (StartsWith(line, kChartTags[tag])) return tag;
+    }
+    return std::nullopt;
+}
+
+// Header tags may stand after the charts; they are the song's all the same.
+void GiveSongValues(const SongValues& song, std::vector<Chart>& charts) {
+    for (auto& chart : charts) {
+        chart.title = song.title.value_or(std::string());
+        chart.artist = song.artist.value_or(std::string());
+        chart.tempo = song.tempo;
+        chart.gap = song.gap;
+    }
 }
 
 constexpr unsigned char PanelsOf(char c) {
@@ -165,33 +214,52 @@ std::vector<Chart> ReadMSDCharts(LineSource& source, std::string_view file_name,
     SongValues song;
     std::string line;
     while (source.ReadLine(line)) {
-        if (StartsWith(line, "#TITLE:")) {
-            if (!song.title) song.title = std::string(HeaderValue(line, 7));
-        } else if (StartsWith(line, "#ARTIST:")) {
-            if (!song.artist) song.artist = std::string(HeaderValue(line, 8));
-        } else if (StartsWith(line, "#BPM:")) {
-            if (!song.tempo_seen) song.tempo = HeaderNumber(HeaderValue(line, 5), "#BPM:");
-            song.tempo_seen = true;
-        } else if (StartsWith(line, "#GAP:")) {
-            if (!song.gap_seen) song.gap = HeaderNumber(HeaderValue(line, 5), "#GAP:");
-            song.gap_seen = true;
-        } else {
-            for (std::size_t tag = 0; tag < kChartTags.size(); ++tag) {
-                if (StartsWith(line, kChartTags[tag])) {
-                    charts.push_back(ReadChart(line, tag, source, file_name, errors));
-                    break;
-                }
-            }
+        if (ReadSongLine(line, song)) continue;
+        if (const auto tag = ChartTagOf(line)) charts.push_back(ReadChart(line, *tag, source, file_name, errors));
+    }
+    GiveSongValues(song, charts);
+    return charts;
+}
+
+std::vector<Chart> ReadMSDChartHeads(LineSource& source) {
+    std::vector<Chart> heads;
+    SongValues song;
+    std::string line;
+    while (source.ReadLine(line)) {
+        if (ReadSongLine(line, song)) continue;
+        const auto tag = ChartTagOf(line);
+        if (!tag) continue;
+        ChartHead head = ReadChartHead(line, *tag);
+        heads.push_back(std::move(head.chart));
+        if (!head.continues) continue;
+        // Skipped as AppendChartLines reads them: up to the line that ends with ";".
+        while (source.ReadLine(line) && !EndsWithSemicolon(line)) {
         }
     }
-    // Header tags may stand after the charts; they are the song's all the same.
-    for (auto& chart : charts) {
-        chart.title = song.title.value_or(std::string());
-        chart.artist = song.artist.value_or(std::string());
-        chart.tempo = song.tempo;
-        chart.gap = song.gap;
+    GiveSongValues(song, heads);
+    return heads;
+}
+
+void ReadMSDChartsOneByOne(LineSource& source, const std::vector<Chart>& heads, std::string_view file_name,
+                           ErrorList& errors, const std::function<void(std::size_t, Chart&&)>& take) {
+    std::size_t read = 0;
+    std::string line;
+    while (source.ReadLine(line)) {
+        if (StartsWith(line, "#TITLE:") || StartsWith(line, "#ARTIST:") || StartsWith(line, "#BPM:") ||
+            StartsWith(line, "#GAP:")) {
+            continue;
+        }
+        const auto tag = ChartTagOf(line);
+        if (!tag) continue;
+        Chart chart = ReadChart(line, *tag, source, file_name, errors);
+        if (read < heads.size()) {
+            chart.title = heads[read].title;
+            chart.artist = heads[read].artist;
+            chart.tempo = heads[read].tempo;
+            chart.gap = heads[read].gap;
+        }
+        take(read++, std::move(chart));
     }
-    return charts;
 }
 
 }  // namespace torvane
