@@ -16,7 +16,7 @@ inline constexpr std::size_t kRhythms = 5;
     // Every place in a beat, a 16th note a row; a triplet lies off the grid
     // of 32nd notes.
     using enum Rhythm;
-    constexpr Rhythm kPlaces[kTicksPerBeat] = {
+    static constexpr Rhythm kPlaces[kTicksPerBeat] = {
         kBeat,      kTriplet, kTriplet, kThirtySecond, kTriplet, kTriplet,
         kSixteenth, kTriplet, kTriplet, kThirtySecond, kTriplet, kTriplet,
         kEighth,    kTriplet, kTriplet, kThirtySecond, kTriplet, kTriplet,
@@ -31,7 +31,7 @@ inline constexpr unsigned char kLanePanels[] = {kLeftPanel, kDownPanel, kUpPanel
 
 // How many of the four panels a step steps on.
 [[nodiscard]] inline int PanelCount(unsigned char panels) {
-    constexpr int kCounts[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+    static constexpr int kCounts[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
     return kCounts[panels & 15];
 }
 
