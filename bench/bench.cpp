@@ -8,7 +8,9 @@
 // floor taking turns, round all sizes. The growth factor from 16 to 64 MB shows whether time
 // grows linearly (4.0). A last table gives the peak memory for files of one
 // large chart, against the chart's size, and one the time of drawing every
-// chart of the MSD sources as pictures against converting them to d2r.
+// chart of the MSD sources as pictures against converting them to d2r and to
+// ddr, written to disk and, to tell the work from the flushes, to memory,
+// with the pictures' size.
 //
 // Usage: torvane-bench [--sizes 1,4,16,64] [--runs N]
 //        torvane-bench --peak CONVERSION SOURCE DESTINATION   (one run; prints peak KiB)
@@ -17,6 +19,7 @@
 //        --no-preview leaves out the table of pictures against conversions
 //        --library-only prints only the table of whole libraries (with --write-inputs: writes them)
 //        --no-library leaves that table out
+//        --preview-only gives the table of pictures against conversions alone
 
 #include <unistd.h>
 
@@ -36,6 +39,8 @@
 
 #include "batch/conversions.hpp"
 #include "library.hpp"
+#include "d2r/d2r.hpp"
+#include "ddr/ddr.hpp"
 #include "msd/decoder.hpp"
 #include "preview/chart_loader.hpp"
 #include "preview/chart_svg.hpp"
@@ -296,28 +301,63 @@ void ChartMemory(const char* self, const fs::path& dir) {
 }  // namespace
 
 // What torvane-cli preview does with one source: every chart read and drawn,
-// each picture written safely.
+// one at a time, each picture written safely.
 std::size_t DrawPictures(const fs::path& source, const fs::path& folder) {
     torvane::ErrorList errors;
-    const auto charts = torvane::LoadCharts(source, torvane::ChartFormat::kMSD, errors);
-    for (std::size_t i = 0; i < charts.size(); ++i) {
-        const std::string svg = torvane::RenderChartSvg(charts[i]);
-        auto sink = torvane::DiskStorage().CreateDestination(folder / ("chart-" + std::to_string(i) + ".svg"), source);
+    torvane::ChartFile file(source, torvane::ChartFormat::kMSD, errors);
+    file.ReadEachChart(errors, [&](std::size_t place, torvane::Chart&& chart) {
+        const std::string svg = torvane::RenderChartSvg(chart);
+        auto sink = torvane::DiskStorage().CreateDestination(folder / ("chart-" + std::to_string(place) + ".svg"), source);
         std::string_view rest = svg;
         for (std::size_t end = rest.find("\r\n"); end != std::string_view::npos; end = rest.find("\r\n")) {
             sink->WriteLine(rest.substr(0, end));
             rest.remove_prefix(end + 2);
         }
         sink->Commit();
+    });
+    return file.Heads().size();
+}
+
+// The same work with every file written to memory: drawing and converting
+// without the flush that makes each file durable, which the pictures (one
+// file per chart) pay as often as MSD to ddr, and MSD to d2r once.
+std::size_t DrawPicturesInMemory(const fs::path& source) {
+    torvane::ErrorList errors;
+    torvane::MemoryDestinations memory(torvane::DiskStorage());
+    torvane::ChartFile file(source, torvane::ChartFormat::kMSD, errors, memory);
+    file.ReadEachChart(errors, [&](std::size_t place, torvane::Chart&& chart) {
+        const std::string svg = torvane::RenderChartSvg(chart);
+        auto sink = memory.CreateDestination("chart-" + std::to_string(place) + ".svg", source);
+        std::string_view rest = svg;
+        for (std::size_t end = rest.find("\r\n"); end != std::string_view::npos; end = rest.find("\r\n")) {
+            sink->WriteLine(rest.substr(0, end));
+            rest.remove_prefix(end + 2);
+        }
+        sink->Commit();
+    });
+    return file.Heads().size();
+}
+
+void ConvertInMemory(Conversion conversion, const fs::path& source) {
+    torvane::ErrorList errors;
+    torvane::MemoryDestinations memory(torvane::DiskStorage());
+    if (conversion == Conversion::kMSD2d2r) {
+        torvane::ConvertMSD2d2r(source, "memory.d2r", torvane::kCaption, errors, memory);
+    } else {
+        torvane::DdrOptions options;
+        options.mode = torvane::DdrOptions::kAsItIs;
+        (void)torvane::ConvertMSD2ddr(source, "memory.ddr", torvane::kCaption, options, errors, memory);
     }
-    return charts.size();
 }
 
 // Previewing a library should take no longer than converting it: the time to
 // draw every chart of an MSD source against the time to convert it to d2r (one
-// file) and to ddr (one file per chart, as the pictures), taking turns.
+// file) and to ddr (one file per chart, as the pictures), taking turns; then
+// the same with the files kept in memory.
 void PreviewAgainstConversion(const Inputs& units, const std::vector<int>& sizes, int runs, const fs::path& dir) {
-    std::printf("\n%-8s %7s %9s %9s %10s %10s\n", "preview", "MB", "MB/s", "charts", "x msd2d2r", "x msd2ddr");
+    std::printf("\n%-8s %7s %9s %9s %9s %10s %10s %10s %10s\n", "preview", "MB", "MB/s", "charts", "SVG MB",
+                "x msd2d2r", "x msd2ddr", "x msd2d2r", "x msd2ddr");
+    std::printf("%-8s %7s %9s %9s %9s %21s %21s\n", "", "", "", "", "", "(on disk)", "(in memory)");
     const fs::path pictures = dir / "pictures";
     fs::create_directories(pictures);
     for (const int mb : sizes) {
@@ -327,6 +367,7 @@ void PreviewAgainstConversion(const Inputs& units, const std::vector<int>& sizes
         std::vector<double> preview_times;
         std::vector<double> d2r_times;
         std::vector<double> ddr_times;
+        std::vector<double> memory_times[3];
         std::size_t charts = 0;
         for (int round = 0; round <= runs; ++round) {
             ::sync();
@@ -335,15 +376,25 @@ void PreviewAgainstConversion(const Inputs& units, const std::vector<int>& sizes
             const double d2r = TimeSeconds([&] { Convert(kConversions[0], source, dir / "preview-out.d2r"); });
             ::sync();
             const double ddr = TimeSeconds([&] { Convert(kConversions[2], source, dir / "preview-out.ddr"); });
+            const double memory_p = TimeSeconds([&] { DrawPicturesInMemory(source); });
+            const double memory_d2r = TimeSeconds([&] { ConvertInMemory(Conversion::kMSD2d2r, source); });
+            const double memory_ddr = TimeSeconds([&] { ConvertInMemory(Conversion::kMSD2ddr, source); });
             if (round == 0) continue;
             preview_times.push_back(p);
             d2r_times.push_back(d2r);
             ddr_times.push_back(ddr);
+            memory_times[0].push_back(memory_p);
+            memory_times[1].push_back(memory_d2r);
+            memory_times[2].push_back(memory_ddr);
         }
+        double svg_bytes = 0;
+        for (const auto& entry : fs::directory_iterator(pictures)) svg_bytes += static_cast<double>(entry.file_size());
         const double mib = static_cast<double>(input.size()) / kMiB;
         const double p = Median(preview_times);
-        std::printf("%-8s %7.1f %9.1f %9zu %10.2f %10.2f\n", "svg", mib, mib / p, charts, p / Median(d2r_times),
-                    p / Median(ddr_times));
+        const double memory_p = Median(memory_times[0]);
+        std::printf("%-8s %7.1f %9.1f %9zu %9.1f %10.2f %10.2f %10.2f %10.2f\n", "svg", mib, mib / p, charts,
+                    svg_bytes / kMiB, p / Median(d2r_times), p / Median(ddr_times), memory_p / Median(memory_times[1]),
+                    memory_p / Median(memory_times[2]));
         std::fflush(stdout);
         fs::remove(source);
     }
@@ -358,6 +409,7 @@ int main(int argc, char** argv) {
     bool no_preview = false;
     bool library_only = false;
     bool no_library = false;
+    bool preview_only = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--peak" && i + 3 < argc) return PeakMode(argv[i + 1], argv[i + 2], argv[i + 3]);
@@ -370,6 +422,7 @@ int main(int argc, char** argv) {
         if (arg == "--write-inputs" && i + 1 < argc) inputs_folder = argv[++i];
         if (arg == "--no-chart-memory") no_chart_memory = true;
         if (arg == "--no-preview") no_preview = true;
+        if (arg == "--preview-only") preview_only = true;
         if (arg == "--runs" && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
         if (arg == "--sizes" && i + 1 < argc) {
             sizes.clear();
@@ -381,6 +434,11 @@ int main(int argc, char** argv) {
     const fs::path dir = fs::temp_directory_path() / ("torvane-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
     try {
+        if (preview_only) {
+            PreviewAgainstConversion(MakeUnits(dir), sizes, runs, dir);
+            fs::remove_all(dir);
+            return 0;
+        }
         if (library_only && !inputs_folder.empty()) {
             for (const int songs : {50, 200}) torvane::bench::WriteLibraries(inputs_folder, songs);
         }

@@ -40,7 +40,7 @@ inline constexpr int kExitChanges = 1;
 struct PreviewResult {
     std::filesystem::path source;
     std::vector<std::filesystem::path> written;
-    std::optional<std::string> failure;  // why nothing was written (UTF-8)
+    std::optional<std::string> failure;  // why not every picture was written (UTF-8)
     std::vector<std::string> error_lines;  // what reading the charts reported, code page 932
 };
 

@@ -15,7 +15,7 @@
 #include "cli/cli.hpp"
 #include "cli/json_report.hpp"
 #include "preview/check_report.hpp"
-#include "preview/chart_svg.hpp"
+#include "preview/chart_names.hpp"
 #include "text/sjis.hpp"
 
 namespace torvane {

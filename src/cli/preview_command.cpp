@@ -12,6 +12,7 @@
 #include "cli/chart_commands.hpp"
 #include "cli/cli.hpp"
 #include "cli/json_report.hpp"
+#include "preview/chart_names.hpp"
 #include "preview/chart_svg.hpp"
 #include "text/output_names.hpp"
 #include "text/sjis.hpp"
@@ -51,25 +52,6 @@ class UsageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
-
-char StyleLetter(ChartStyle style) {
-    switch (style) {
-        case ChartStyle::kSingle: return 's';
-        case ChartStyle::kDouble: return 'd';
-        case ChartStyle::kCouple: return 'c';
-    }
-    return 's';
-}
-
-char DifficultyLetter(ChartDifficulty difficulty) {
-    switch (difficulty) {
-        case ChartDifficulty::kBasic: return 'b';
-        case ChartDifficulty::kAnother: return 'a';
-        case ChartDifficulty::kManiac: return 'm';
-        case ChartDifficulty::kUnknown: break;
-    }
-    return 'x';
-}
 
 // Writes the picture safely, as the conversions write their files.
 void WritePicture(const std::string& svg, const fs::path& destination, const fs::path& source, Storage& storage) {
@@ -113,27 +95,28 @@ std::vector<PreviewResult> PreviewFiles(const std::vector<fs::path>& sources, co
     for (const auto& source : sources) {
         PreviewResult result;
         result.source = source;
+        ErrorList errors;
         try {
             const auto format = FormatOfFile(source);
             if (!format) throw std::runtime_error("not an .msd, .d2r or .ddr file");
-            ErrorList errors;
-            const auto charts = LoadCharts(source, *format, errors, storage);
-            result.error_lines = errors.Lines();
-            const auto names = PreviewNames(source, *format, charts, folder);
+            ChartFile file(source, *format, errors, storage);
+            const auto names = PreviewNames(source, *format, file.Heads(), folder);
             for (const auto& name : names) {
                 if (const auto it = written_for.find(name); it != written_for.end()) {
                     throw std::runtime_error("its picture " + name.string() + " would replace that of " +
                                              it->second.string());
                 }
             }
-            for (std::size_t i = 0; i < charts.size(); ++i) {
-                WritePicture(RenderChartSvg(charts[i]), names[i], source, storage);
-                written_for.emplace(names[i], source);
-                result.written.push_back(names[i]);
-            }
+            // A chart at a time: a file of many charts holds one chart's steps.
+            file.ReadEachChart(errors, [&](std::size_t place, Chart&& chart) {
+                WritePicture(RenderChartSvg(chart), names[place], source, storage);
+                written_for.emplace(names[place], source);
+                result.written.push_back(names[place]);
+            });
         } catch (const std::exception& error) {
             result.failure = error.what();
         }
+        result.error_lines = errors.Lines();
         results.push_back(std::move(result));
     }
     return results;

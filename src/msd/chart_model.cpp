@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "msd/chart_section.hpp"
 #include "msd/decoder.hpp"
@@ -51,11 +52,17 @@ std::string_view TakeField(std::string_view& rest) {
     return field;
 }
 
-// Reads the chart whose tag line is `line` (its tag already known) and the
-// lines that continue it.
-Chart ReadChart(std::string_view line, std::size_t tag, LineSource& source, std::string_view file_name,
-                ErrorList& errors) {
+// A chart tag line (its tag already known): the chart without its steps,
+// and what of the line is step data.
+struct ChartHead {
     Chart chart;
+    std::string_view data;
+    bool continues = false;  // the step data goes on in the lines that follow
+};
+
+ChartHead ReadChartHead(std::string_view line, std::size_t tag) {
+    ChartHead head;
+    Chart& chart = head.chart;
     chart.style = kStylesOfTags[tag];
     std::string_view rest = line.substr(kChartStyles[tag].msd_tag.size());
     bool known = false;
@@ -73,14 +80,21 @@ Chart ReadChart(std::string_view line, std::size_t tag, LineSource& source, std:
         // its level is the field after it, not the word itself.
         chart.difficulty_word = std::string(TakeField(rest));
     }
-    if (rest.find(':') == std::string_view::npos) {
-        // No level field: what follows is step data, as both readers take it.
-        chart.level.clear();
-    } else {
-        chart.level = std::string(TakeField(rest));
-    }
-    std::string data(rest);
-    if (data.empty() || !EndsWithSemicolon(line)) (void)AppendChartLines(source, data);
+    // No level field: what follows is step data, as both readers take it.
+    if (rest.find(':') != std::string_view::npos) chart.level = std::string(TakeField(rest));
+    head.data = rest;
+    head.continues = rest.empty() || !EndsWithSemicolon(line);
+    return head;
+}
+
+// Reads the chart whose tag line is `line` (its tag already known) and the
+// lines that continue it.
+Chart ReadChart(std::string_view line, std::size_t tag, LineSource& source, std::string_view file_name,
+                ErrorList& errors) {
+    ChartHead head = ReadChartHead(line, tag);
+    Chart chart = std::move(head.chart);
+    std::string data(head.data);
+    if (head.continues) (void)AppendChartLines(source, data);
 
     std::string_view second_side;
     std::string_view first_side = data;
@@ -97,6 +111,50 @@ Chart ReadChart(std::string_view line, std::size_t tag, LineSource& source, std:
     return chart;
 }
 
+// Takes a header line into the song values; false for any other line.
+bool ReadSongLine(std::string_view line, SongValues& song) {
+    if (line.starts_with(kTitleTag)) {
+        if (!song.title) song.title = std::string(MsdHeaderValue(line, kTitleTag.size()));
+    } else if (line.starts_with(kArtistTag)) {
+        if (!song.artist) song.artist = std::string(MsdHeaderValue(line, kArtistTag.size()));
+    } else if (line.starts_with(kBpmTag)) {
+        if (!song.tempo_seen) song.tempo = HeaderNumber(MsdHeaderValue(line, kBpmTag.size()), kBpmTag);
+        song.tempo_seen = true;
+    } else if (line.starts_with(kGapTag)) {
+        if (!song.gap_seen) song.gap = HeaderNumber(MsdHeaderValue(line, kGapTag.size()), kGapTag);
+        song.gap_seen = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::size_t> ChartTagOf(std::string_view line) {
+    for (std::size_t tag = 0; tag < kChartStyles.size(); ++tag) {
+        if (line.starts_with(kChartStyles[tag].msd_tag)) return tag;
+    }
+    return std::nullopt;
+}
+
+// Header tags may stand after the charts; they are the song's all the same.
+void GiveSongValues(const SongValues& song, std::vector<Chart>& charts) {
+    for (auto& chart : charts) {
+        chart.title = song.title.value_or(std::string());
+        chart.artist = song.artist.value_or(std::string());
+        chart.tempo = song.tempo;
+        chart.gap = song.gap;
+    }
+}
+
+// A look-up per byte: a long chart's step text is read one byte at a time.
+constexpr std::array<unsigned char, 256> kPanelsOfCharacter = [] {
+    std::array<unsigned char, 256> panels{};
+    for (int c = 0; c < 256; ++c) {
+        panels[static_cast<std::size_t>(c)] = static_cast<unsigned char>(std::max(PanelsOfStep(static_cast<char>(c)), 0));
+    }
+    return panels;
+}();
+
 }  // namespace
 
 long long Chart::Length() const {
@@ -105,30 +163,31 @@ long long Chart::Length() const {
     return length;
 }
 
-unsigned char PanelsOfStepCharacter(char c) {
-    return static_cast<unsigned char>(std::max(PanelsOfStep(c), 0));
-}
+unsigned char PanelsOfStepCharacter(char c) { return kPanelsOfCharacter[static_cast<unsigned char>(c)]; }
 
 ChartPad PadFromExpandedSteps(std::string_view expanded) {
     ChartPad pad;
     long long tick = 0;
-    auto add = [&pad](long long at, char c) {
-        if (const unsigned char panels = PanelsOfStepCharacter(c); panels != 0) pad.steps.push_back({at, panels});
-    };
     for (std::size_t i = 0; i < expanded.size(); ++i) {
         const char c = expanded[i];
-        if (c == ':' || c == ';') continue;
-        if (c == 'T') {
+        // Most cells of a chart are rests.
+        if (c == '0') {
+            tick += kTicksPerCell;
+        } else if (const unsigned char panels = kPanelsOfCharacter[static_cast<unsigned char>(c)]; panels != 0) {
+            pad.steps.push_back({tick, panels});
+            tick += kTicksPerCell;
+        } else if (c == 'T') {
             // The decoder always writes three characters after "T"; a text
             // cut short still ends the beat where it would have ended.
             for (std::size_t third = 0; third < 3 && i + 1 < expanded.size(); ++third) {
-                add(tick + static_cast<long long>(third) * (kTicksPerBeat / 3), expanded[++i]);
+                if (const unsigned char steps = kPanelsOfCharacter[static_cast<unsigned char>(expanded[++i])]; steps != 0) {
+                    pad.steps.push_back({tick + static_cast<long long>(third) * (kTicksPerBeat / 3), steps});
+                }
             }
             tick += kTicksPerBeat;
-            continue;
+        } else if (c != ':' && c != ';') {
+            tick += kTicksPerCell;
         }
-        add(tick, c);
-        tick += kTicksPerCell;
     }
     pad.length = tick;
     return pad;
@@ -139,33 +198,52 @@ std::vector<Chart> ReadMSDCharts(LineSource& source, std::string_view file_name,
     SongValues song;
     std::string line;
     while (source.ReadLine(line)) {
-        if (line.starts_with(kTitleTag)) {
-            if (!song.title) song.title = std::string(MsdHeaderValue(line, kTitleTag.size()));
-        } else if (line.starts_with(kArtistTag)) {
-            if (!song.artist) song.artist = std::string(MsdHeaderValue(line, kArtistTag.size()));
-        } else if (line.starts_with(kBpmTag)) {
-            if (!song.tempo_seen) song.tempo = HeaderNumber(MsdHeaderValue(line, kBpmTag.size()), kBpmTag);
-            song.tempo_seen = true;
-        } else if (line.starts_with(kGapTag)) {
-            if (!song.gap_seen) song.gap = HeaderNumber(MsdHeaderValue(line, kGapTag.size()), kGapTag);
-            song.gap_seen = true;
-        } else {
-            for (std::size_t tag = 0; tag < kChartStyles.size(); ++tag) {
-                if (line.starts_with(kChartStyles[tag].msd_tag)) {
-                    charts.push_back(ReadChart(line, tag, source, file_name, errors));
-                    break;
-                }
-            }
+        if (ReadSongLine(line, song)) continue;
+        if (const auto tag = ChartTagOf(line)) charts.push_back(ReadChart(line, *tag, source, file_name, errors));
+    }
+    GiveSongValues(song, charts);
+    return charts;
+}
+
+std::vector<Chart> ReadMSDChartHeads(LineSource& source) {
+    std::vector<Chart> heads;
+    SongValues song;
+    std::string line;
+    while (source.ReadLine(line)) {
+        if (ReadSongLine(line, song)) continue;
+        const auto tag = ChartTagOf(line);
+        if (!tag) continue;
+        ChartHead head = ReadChartHead(line, *tag);
+        heads.push_back(std::move(head.chart));
+        if (!head.continues) continue;
+        // Skipped as AppendChartLines reads them: up to the line that ends with ";".
+        while (source.ReadLine(line) && !EndsWithSemicolon(line)) {
         }
     }
-    // Header tags may stand after the charts; they are the song's all the same.
-    for (auto& chart : charts) {
-        chart.title = song.title.value_or(std::string());
-        chart.artist = song.artist.value_or(std::string());
-        chart.tempo = song.tempo;
-        chart.gap = song.gap;
+    GiveSongValues(song, heads);
+    return heads;
+}
+
+void ReadMSDChartsOneByOne(LineSource& source, const std::vector<Chart>& heads, std::string_view file_name,
+                           ErrorList& errors, const std::function<void(std::size_t, Chart&&)>& take) {
+    std::size_t read = 0;
+    std::string line;
+    while (source.ReadLine(line)) {
+        if (line.starts_with(kTitleTag) || line.starts_with(kArtistTag) || line.starts_with(kBpmTag) ||
+            line.starts_with(kGapTag)) {
+            continue;
+        }
+        const auto tag = ChartTagOf(line);
+        if (!tag) continue;
+        Chart chart = ReadChart(line, *tag, source, file_name, errors);
+        if (read < heads.size()) {
+            chart.title = heads[read].title;
+            chart.artist = heads[read].artist;
+            chart.tempo = heads[read].tempo;
+            chart.gap = heads[read].gap;
+        }
+        take(read++, std::move(chart));
     }
-    return charts;
 }
 
 }  // namespace torvane

@@ -4,6 +4,7 @@
 // before and after a conversion both work on this model, not on step text.
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,6 +61,8 @@ struct Chart {
 
     // Ticks of the longest pad.
     [[nodiscard]] long long Length() const;
+
+    friend bool operator==(const Chart&, const Chart&) = default;
 };
 
 // Left 1, down 2, up 4, right 8 for the MSD step characters; 0 for "0", "5"
@@ -77,5 +80,17 @@ struct Chart {
 // difficulty word, with the level after it; a chart cut off by the end of the
 // file keeps what was read.
 [[nodiscard]] std::vector<Chart> ReadMSDCharts(LineSource& source, std::string_view file_name, ErrorList& errors);
+
+// The charts of an MSD file without their steps (no pads): what ReadMSDCharts
+// reads but the step data, which is skipped, not decoded.
+[[nodiscard]] std::vector<Chart> ReadMSDChartHeads(LineSource& source);
+
+// The charts of an MSD file as ReadMSDCharts reads them, handed to `take` one
+// at a time with their place in the file, each as soon as it is complete, so
+// that no more than one chart's steps are held. `heads` are the charts'
+// heads (ReadMSDChartHeads of the same file, read before `source` was
+// rewound), for the song values, which may stand after the charts.
+void ReadMSDChartsOneByOne(LineSource& source, const std::vector<Chart>& heads, std::string_view file_name,
+                           ErrorList& errors, const std::function<void(std::size_t, Chart&&)>& take);
 
 }  // namespace torvane

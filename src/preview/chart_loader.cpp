@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "d2r/d2r.hpp"
 #include "ddr/ddr.hpp"
@@ -48,6 +50,36 @@ std::vector<Chart> LoadCharts(const std::filesystem::path& source, ChartFormat f
         Convertddr2MSD(source, converted, kCaption, errors, memory);
     }
     return ReadMSDFileCharts(converted, errors, memory);
+}
+
+ChartFile::ChartFile(const std::filesystem::path& source, ChartFormat format, ErrorList& errors, Storage& storage)
+    : memory_(storage), msd_(source) {
+    if (format != ChartFormat::kMSD) {
+        msd_ = ReplaceExtension(source, ".MSD");
+        if (format == ChartFormat::kd2r) {
+            Convertd2r2MSD(source, msd_, kCaption, errors, memory_);
+        } else {
+            Convertddr2MSD(source, msd_, kCaption, errors, memory_);
+        }
+    }
+    file_name_ = FileNameForErrorLine(msd_);
+    heads_ = ReadMSDChartHeads(*OpenMSD());
+}
+
+std::unique_ptr<LineSource> ChartFile::OpenMSD() {
+    // A conversion in memory is read where it lies, not copied for each pass.
+    if (const auto it = memory_.Written().find(msd_); it != memory_.Written().end()) return MakeBorrowedMemorySource(it->second);
+    return memory_.OpenSource(msd_);
+}
+
+void ChartFile::ReadEachChart(ErrorList& errors, const std::function<void(std::size_t, Chart&&)>& take) {
+    const auto input = OpenMSD();
+    ReadMSDChartsOneByOne(*input, heads_, file_name_, errors, [&](std::size_t place, Chart&& chart) {
+        const bool same = place < heads_.size() && chart.style == heads_[place].style &&
+                          chart.difficulty == heads_[place].difficulty && chart.level == heads_[place].level;
+        if (!same) throw std::runtime_error("the file changed while it was read");
+        take(place, std::move(chart));
+    });
 }
 
 }  // namespace torvane

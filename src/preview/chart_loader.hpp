@@ -3,10 +3,13 @@
 // file directly, a d2r or ddr file through its conversion to MSD, made in
 // memory.
 
+#include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "msd/chart_model.hpp"
@@ -50,5 +53,36 @@ private:
 // Throws ConversionError when the file cannot be read or converted.
 [[nodiscard]] std::vector<Chart> LoadCharts(const std::filesystem::path& source, ChartFormat format,
                                             ErrorList& errors, Storage& storage = DiskStorage());
+
+// The charts of a file of any format read one at a time, as pictures are
+// drawn: first every chart without its steps, which names the pictures, then
+// each chart with its steps, so that a file of many charts never holds more
+// than one chart's steps. A d2r or ddr file is converted to MSD in memory
+// first.
+class ChartFile {
+public:
+    // Reads the charts' heads. The error lines of a conversion to MSD go to
+    // `errors`. Throws ConversionError when the file cannot be read or
+    // converted. `storage` must outlive the chart file.
+    ChartFile(const std::filesystem::path& source, ChartFormat format, ErrorList& errors,
+              Storage& storage = DiskStorage());
+
+    // The charts without their steps, in file order.
+    [[nodiscard]] const std::vector<Chart>& Heads() const { return heads_; }
+
+    // Reads the charts again with their steps and hands each to `take` with
+    // its place among the heads; the decoder's error lines go to `errors`.
+    // Throws ConversionError when the file cannot be read, and
+    // std::runtime_error when it holds other charts than at first.
+    void ReadEachChart(ErrorList& errors, const std::function<void(std::size_t, Chart&&)>& take);
+
+private:
+    [[nodiscard]] std::unique_ptr<LineSource> OpenMSD();
+
+    MemoryDestinations memory_;
+    std::filesystem::path msd_;  // the source, or its conversion in memory
+    std::string file_name_;      // as error lines name it
+    std::vector<Chart> heads_;
+};
 
 }  // namespace torvane

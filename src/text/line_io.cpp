@@ -597,6 +597,10 @@ std::vector<DestinationGroup::Result> DestinationGroup::Commit() {
     return results;
 }
 
+std::unique_ptr<LineSource> MakeBorrowedMemorySource(std::string_view bytes) {
+    return std::make_unique<MemoryLineSource>(bytes);
+}
+
 void ReplaceFileSafely(const std::filesystem::path& file, std::string_view bytes) {
     TempFile temp(file);
     temp.Write(bytes);

@@ -73,6 +73,10 @@ public:
                                                               const std::filesystem::path& source) override;
 };
 
+// A line source over bytes in memory that it does not copy: they must
+// outlive it. For text converted in memory and read where it lies.
+[[nodiscard]] std::unique_ptr<LineSource> MakeBorrowedMemorySource(std::string_view bytes);
+
 class TempFileName;
 class ConversionError;
 

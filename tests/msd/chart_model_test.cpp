@@ -200,5 +200,40 @@ TEST(ReadMSDCharts, ReportsGroupsItCannotConvertAsTheConversionsDo) {
                                                         "song.msd" + t.bad_command + "{C}"}));
 }
 
+TEST(ReadMSDChartsOneByOne, ReadsWhatReadMSDChartsReadsWithTheHeadsFirst) {
+    // Header lines before, between and after the charts, charts over several
+    // lines, one cut off by the end of the file, and groups to report.
+    const std::vector<std::string> files = {
+        test::ReadFile(std::filesystem::path(TORVANE_TEST_DATA) / "../examples/sample.msd"),
+        test::CrLf({"#BPM:abc;", "#SINGLE:BASIC:1:4;", "#TITLE:Late;", "#GAP:12.5;", "#TITLE:Later;",
+                    "#DOUBLE:BASIC:1:4:4;", "#SINGLE:EASY:3:", "#TITLE:Inside;", "(12)(12345);",
+                    "#COUPLE:ANOTHER:10:0a2 (1a3):[1];", "#ARTIST:Last;", "#SINGLE:MANIAC:5:", "48"}),
+        "",
+        "#TITLE:No chart;",
+    };
+    for (const auto& file : files) {
+        ErrorList all_errors;
+        const auto charts = Read(file, all_errors);
+        const auto source = MakeMemorySource(file);
+        const auto heads = ReadMSDChartHeads(*source);
+        ASSERT_EQ(heads.size(), charts.size()) << file;
+        for (std::size_t i = 0; i < charts.size(); ++i) {
+            Chart without_steps = charts[i];
+            without_steps.pads.clear();
+            EXPECT_EQ(heads[i], without_steps) << file << " chart " << i;
+        }
+        source->Rewind();
+        ErrorList errors;
+        std::size_t next = 0;
+        ReadMSDChartsOneByOne(*source, heads, "song.msd", errors, [&](std::size_t place, Chart&& chart) {
+            ASSERT_EQ(place, next++);
+            ASSERT_LT(place, charts.size());
+            EXPECT_EQ(chart, charts[place]) << file << " chart " << place;
+        });
+        EXPECT_EQ(next, charts.size()) << file;
+        EXPECT_EQ(errors.Lines(), all_errors.Lines()) << file;
+    }
+}
+
 }  // namespace
 }  // namespace torvane

@@ -103,6 +103,13 @@ TEST(CompareCharts, TellsEachKindOfChange) {
          {"pad 1 panels changed: measure 2 beat 1.5, down -> left down"},
          {}},
         {"song values", [&] { Chart c = retitled; return c; }(), {}, {"level", "tempo", "title", "artist"}},
+        // A gap far beyond any chart moves no step: the steps stay lined up
+        // where they are.
+        {"a gap of no sense", SingleChart({{96, 1}, {108, 2}, {120, 4}, {144, 8}}, -1e300), {}, {"gap"}},
+        {"a gap of no sense and a step lost",
+         SingleChart({{96, 1}, {108, 2}, {120, 4}}, 1e300),
+         {"pad 1 lost: measure 2 beat 3, right"},
+         {"gap"}},
     };
     for (const auto& c : cases) {
         const ChartCheck check = CompareCharts(before, c.after);

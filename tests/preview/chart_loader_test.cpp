@@ -94,5 +94,28 @@ TEST(LoadCharts, NeverWritesBesideTheSource) {
     EXPECT_EQ(names, (std::vector<std::string>{"sample.d2r", "sample_sb.ddr"}));
 }
 
+TEST(ChartFile, ReadsOneChartAtATimeWhatLoadChartsReads) {
+    const std::vector<std::pair<const char*, ChartFormat>> files = {
+        {"sample.msd", ChartFormat::kMSD}, {"sample.d2r", ChartFormat::kd2r}, {"sample_sb.ddr", ChartFormat::kddr}};
+    for (const auto& [name, format] : files) {
+        ErrorList loaded_errors;
+        const auto charts = LoadCharts(Example(name), format, loaded_errors);
+        ErrorList errors;
+        ChartFile file(Example(name), format, errors);
+        ASSERT_EQ(file.Heads().size(), charts.size()) << name;
+        std::vector<Chart> read;
+        file.ReadEachChart(errors, [&](std::size_t place, Chart&& chart) {
+            EXPECT_EQ(place, read.size());
+            EXPECT_TRUE(file.Heads()[place].pads.empty());
+            EXPECT_EQ(file.Heads()[place].level, chart.level);
+            read.push_back(std::move(chart));
+        });
+        EXPECT_EQ(read, charts) << name;
+        EXPECT_EQ(errors.Lines(), loaded_errors.Lines()) << name;
+    }
+    ErrorList errors;
+    EXPECT_THROW(ChartFile("/nonexistent/song.d2r", ChartFormat::kd2r, errors), ConversionError);
+}
+
 }  // namespace
 }  // namespace torvane

@@ -109,20 +109,67 @@ TEST(RenderChartSvg, WritesTitleAndArtistAsEscapedUtf8) {
     EXPECT_EQ(svg.find('\x01'), std::string::npos);
 }
 
+// Measures of steps in a fixed pseudo-random order, no two alike.
+Chart ChartOfDistinctMeasures(long long measures) {
+    std::vector<ChartStep> steps;
+    unsigned state = 12345;
+    for (long long t = 0; t < measures * kTicksPerMeasure; t += 6) {
+        state = state * 1103515245u + 12345u;
+        steps.push_back({t, static_cast<unsigned char>(1 + (state >> 16) % 15)});
+    }
+    Chart chart = ChartOf(ChartStyle::kSingle, {steps});
+    chart.pads[0].length = measures * kTicksPerMeasure;
+    return chart;
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
 TEST(RenderChartSvg, GrowsWithTheChart) {
     // A measure's lines and an arrow's outline cost a fixed number of bytes:
     // a chart ten times as long gives a picture about ten times as large.
-    auto chart_of = [](long long measures) {
-        std::vector<ChartStep> steps;
-        for (long long t = 0; t < measures * kTicksPerMeasure; t += 6) steps.push_back({t, 5});
-        Chart chart = ChartOf(ChartStyle::kSingle, {steps});
-        chart.pads[0].length = measures * kTicksPerMeasure;
-        return chart;
-    };
-    const double small = static_cast<double>(RenderChartSvg(chart_of(100)).size());
-    const double large = static_cast<double>(RenderChartSvg(chart_of(1000)).size());
+    const double small = static_cast<double>(RenderChartSvg(ChartOfDistinctMeasures(100)).size());
+    const double large = static_cast<double>(RenderChartSvg(ChartOfDistinctMeasures(1000)).size());
     EXPECT_LT(large / small, 11.0);
     EXPECT_GT(large / small, 9.0);
+}
+
+TEST(RenderChartSvg, DrawsARecurringMeasureOnceForEveryPadItStandsOn) {
+    // Eight 8th notes, the same in every measure of both pads, and one
+    // measure of its own at the end.
+    std::vector<ChartStep> steps;
+    for (long long t = 0; t < 100 * kTicksPerMeasure; t += 12) steps.push_back({t, t % 24 == 0 ? kLeftPanel : kUpPanel});
+    std::vector<ChartStep> second = steps;
+    second.push_back({100 * kTicksPerMeasure + 6, kRightPanel});
+    Chart chart = ChartOf(ChartStyle::kDouble, {steps, second});
+    chart.pads[1].length = 101 * kTicksPerMeasure;
+    const std::string svg = RenderChartSvg(chart);
+    EXPECT_EQ(Occurrences(svg, "<g id=\"m"), 1u);
+    EXPECT_EQ(Occurrences(svg, "xlink:href=\"#m0\""), 200u);
+    // On the second pad the measure stands a pad's width and gap further right.
+    EXPECT_EQ(Occurrences(svg, "xlink:href=\"#m0\" x=\"70\""), 100u);
+    // The measure of its own is drawn in place: one yellow arrow.
+    EXPECT_EQ(Occurrences(svg, "<path fill=\"#e0b000\" d=\"M"), 1u);
+    EXPECT_EQ(svg, RenderChartSvg(chart));
+}
+
+TEST(RenderChartSvg, DrawsInPlaceWhatRecursTooSeldomToPay) {
+    // A measure of one arrow seen twice costs less in place than defined.
+    Chart chart = ChartOf(ChartStyle::kSingle, {{{0, kLeftPanel}, {kTicksPerMeasure, kLeftPanel}}});
+    chart.pads[0].length = 2 * kTicksPerMeasure;
+    const std::string svg = RenderChartSvg(chart);
+    EXPECT_EQ(Occurrences(svg, "<g id=\"m"), 0u);
+    EXPECT_EQ(Occurrences(svg, "<path fill=\"#d62828\" d=\"M48 140l6-6v4h6v4h-6v4zm0 192l6-6v4h6v4h-6v4z\"/>"), 1u);
+}
+
+TEST(RenderChartSvg, SkipsStepsOutsideTheChartsMeasuresAndStepsOutOfOrder) {
+    // Not what the model makes, but a picture of it must not fail.
+    Chart chart = ChartOf(ChartStyle::kSingle, {{{-24, kLeftPanel}, {48, kUpPanel}, {0, kDownPanel}, {500, kRightPanel}}});
+    const std::string svg = RenderChartSvg(chart);
+    EXPECT_NE(svg.find("</svg>"), std::string::npos);
 }
 
 }  // namespace

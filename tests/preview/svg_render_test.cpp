@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QStringList>
 #include <QSvgRenderer>
 #include <QXmlStreamReader>
 #include <QtTest>
@@ -20,6 +21,29 @@
 #include "preview/chart_svg.hpp"
 
 namespace {
+
+// What Qt's SVG module says of a picture while it reads it: it drops what it
+// cannot take, such as the rest of a path that is too long, and only warns.
+class SvgWarnings {
+public:
+    SvgWarnings() : previous_(qInstallMessageHandler(Keep)) { Kept().clear(); }
+    ~SvgWarnings() { qInstallMessageHandler(previous_); }
+    SvgWarnings(const SvgWarnings&) = delete;
+    SvgWarnings& operator=(const SvgWarnings&) = delete;
+
+    [[nodiscard]] QString Text() const { return Kept().join(QLatin1Char('\n')); }
+
+private:
+    static QStringList& Kept() {
+        static QStringList kept;
+        return kept;
+    }
+    static void Keep(QtMsgType, const QMessageLogContext& context, const QString& message) {
+        if (QByteArray(context.category).startsWith("qt.svg")) Kept() << message;
+    }
+
+    QtMessageHandler previous_;
+};
 
 QString GoldenFolder() { return QStringLiteral(TORVANE_TEST_DATA "/golden/preview"); }
 
@@ -79,8 +103,10 @@ private slots:
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
         QVERIFY(saw_svg);
 
+        SvgWarnings warnings;
         QSvgRenderer renderer(svg);
         QVERIFY(renderer.isValid());
+        QVERIFY2(warnings.Text().isEmpty(), qPrintable(warnings.Text()));
         QVERIFY(renderer.defaultSize().width() >= 680);
         const QImage image = Draw(svg);
         // The white background covers the whole picture.
@@ -104,6 +130,26 @@ private slots:
         const QImage empty = Draw(ReadAll(GoldenFolder() + QStringLiteral("/chart-without-steps/expected.svg")));
         const auto none = ChartColours(empty);
         QVERIFY(none.count(QColor(QLatin1String("#d62828")).rgb()) == 0);
+    }
+
+    // Thousands of arrows of each colour, none of them left out.
+    void longChartIsReadWhole() {
+        torvane::Chart chart;
+        chart.style = torvane::ChartStyle::kDouble;
+        unsigned state = 7;
+        for (int pad = 0; pad < 2; ++pad) {
+            torvane::ChartPad steps;
+            for (long long tick = 0; tick < 1000 * torvane::kTicksPerMeasure; tick += 6) {
+                state = state * 1103515245u + 12345u;
+                steps.steps.push_back({tick, static_cast<unsigned char>(1 + (state >> 16) % 15)});
+            }
+            steps.length = 1000 * torvane::kTicksPerMeasure;
+            chart.pads.push_back(steps);
+        }
+        SvgWarnings warnings;
+        QSvgRenderer renderer(QByteArray::fromStdString(torvane::RenderChartSvg(chart)));
+        QVERIFY(renderer.isValid());
+        QVERIFY2(warnings.Text().isEmpty(), qPrintable(warnings.Text()));
     }
 
     // The pictures of the example file, for a person to look at.

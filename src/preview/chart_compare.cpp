@@ -1,0 +1,243 @@
+#include "preview/chart_compare.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <optional>
+#include <utility>
+
+#include "preview/chart_names.hpp"
+#include "text/numbers.hpp"
+#include "text/sjis.hpp"
+
+namespace torvane {
+namespace {
+
+// The d2r conversions move the gap by 64 units for every beat by which they
+// move the lead-in, so 64 units of gap stand for one beat of steps.
+constexpr double kGapUnitsPerBeat = 64;
+
+std::string Number(double value) { return FormatGeneral(value, 10); }
+
+// Whole ticks as beats: "2", "0.5", "1/3", "1 2/3".
+std::string Beats(long long ticks) {
+    const bool negative = ticks < 0;
+    const long long magnitude = negative ? -ticks : ticks;
+    const long long whole = magnitude / kTicksPerBeat;
+    long long part = magnitude % kTicksPerBeat;
+    std::string text = negative ? "-" : "";
+    if (part == 0) return text + std::to_string(whole);
+    long long denominator = kTicksPerBeat;
+    const long long divisor = std::gcd(part, denominator);
+    part /= divisor;
+    denominator /= divisor;
+    if (denominator == 2 || denominator == 4 || denominator == 8) {
+        // Halves, quarters and eighths of a beat read best as decimals.
+        const std::string decimals = FormatGeneral(static_cast<double>(part) / static_cast<double>(denominator));
+        return text + std::to_string(whole) + decimals.substr(1);
+    }
+    if (whole != 0) text += std::to_string(whole) + ' ';
+    return text + std::to_string(part) + '/' + std::to_string(denominator);
+}
+
+std::string OptionalNumber(const std::optional<double>& value) { return value ? Number(*value) : "none"; }
+
+void CompareValue(std::vector<ValueChange>& changes, std::string_view what, const std::string& before,
+                  const std::string& after) {
+    if (before != after) changes.push_back({std::string(what), Cp932ToUtf8(before), Cp932ToUtf8(after), {}});
+}
+
+// How many steps of `after`, moved back by `shift`, stand where a step of
+// `before` stands with the same panels. Both lists are in time order.
+std::size_t CountMatches(const std::vector<ChartPad>& before, const std::vector<ChartPad>& after, long long shift) {
+    std::size_t matches = 0;
+    for (std::size_t pad = 0; pad < std::min(before.size(), after.size()); ++pad) {
+        const auto& a = before[pad].steps;
+        const auto& b = after[pad].steps;
+        std::size_t i = 0;
+        std::size_t j = 0;
+        while (i < a.size() && j < b.size()) {
+            const long long tb = b[j].tick - shift;
+            if (a[i].tick < tb) {
+                ++i;
+            } else if (tb < a[i].tick) {
+                ++j;
+            } else {
+                matches += a[i].panels == b[j].panels;
+                ++i;
+                ++j;
+            }
+        }
+    }
+    return matches;
+}
+
+std::optional<long long> FirstTick(const std::vector<ChartPad>& pads) {
+    std::optional<long long> first;
+    for (const auto& pad : pads) {
+        if (!pad.steps.empty() && (!first || pad.steps.front().tick < *first)) first = pad.steps.front().tick;
+    }
+    return first;
+}
+
+std::optional<long long> LastTick(const std::vector<ChartPad>& pads) {
+    std::optional<long long> last;
+    for (const auto& pad : pads) {
+        if (!pad.steps.empty() && (!last || pad.steps.back().tick > *last)) last = pad.steps.back().tick;
+    }
+    return last;
+}
+
+// The shift of the steps that the change of the gap makes up, in ticks.
+double GapShift(const Chart& before, const Chart& after) {
+    return (after.gap.value_or(0) - before.gap.value_or(0)) / kGapUnitsPerBeat * kTicksPerBeat;
+}
+
+// The shift that lines up most steps: the one the gap makes up, or the one
+// that lines up the first steps, or the last; in that order when they tie.
+long long BestShift(const Chart& before, const Chart& after) {
+    // A gap far beyond any chart's length (a file may hold any number) moves
+    // no step into view: it is left out rather than let ticks overflow.
+    constexpr double kLargestShift = 1e15;
+    std::vector<long long> candidates;
+    if (const double gap_shift = GapShift(before, after); std::fabs(gap_shift) <= kLargestShift) {
+        candidates.push_back(std::llround(gap_shift));
+    }
+    const auto first_before = FirstTick(before.pads);
+    const auto first_after = FirstTick(after.pads);
+    if (first_before && first_after) candidates.push_back(*first_after - *first_before);
+    const auto last_before = LastTick(before.pads);
+    const auto last_after = LastTick(after.pads);
+    if (last_before && last_after) candidates.push_back(*last_after - *last_before);
+    if (candidates.empty()) return 0;
+    long long best = candidates.front();
+    std::size_t best_matches = CountMatches(before.pads, after.pads, best);
+    for (std::size_t i = 1; i < candidates.size(); ++i) {
+        const std::size_t matches = CountMatches(before.pads, after.pads, candidates[i]);
+        if (matches > best_matches) {
+            best = candidates[i];
+            best_matches = matches;
+        }
+    }
+    return best;
+}
+
+// The changes of one pad. Steps at the same place with the same panels are
+// kept; of the rest, taken in time order, a step and a step with the same
+// panels are one step moved, and what is left at the same place changed its
+// panels, else was lost or added.
+void ComparePad(std::size_t pad, const std::vector<ChartStep>& before, const std::vector<ChartStep>& after,
+                long long shift, std::vector<StepChange>& changes) {
+    std::vector<ChartStep> lost;
+    std::vector<ChartStep> added;
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < before.size() || j < after.size()) {
+        const long long tb = j < after.size() ? after[j].tick - shift : 0;
+        if (j == after.size() || (i < before.size() && before[i].tick < tb)) {
+            lost.push_back(before[i++]);
+        } else if (i == before.size() || tb < before[i].tick) {
+            added.push_back({tb, after[j++].panels});
+        } else if (before[i].panels == after[j].panels) {
+            ++i;
+            ++j;
+        } else {
+            lost.push_back(before[i++]);
+            added.push_back({tb, after[j++].panels});
+        }
+    }
+
+    std::vector<ChartStep> left_lost;
+    std::vector<ChartStep> left_added;
+    i = 0;
+    j = 0;
+    while (i < lost.size() && j < added.size()) {
+        if (lost[i].panels == added[j].panels) {
+            changes.push_back({StepChange::Kind::kMoved, pad, lost[i].tick, added[j].tick, lost[i].panels,
+                               added[j].panels});
+            ++i;
+            ++j;
+        } else if (added[j].tick < lost[i].tick) {
+            left_added.push_back(added[j++]);
+        } else {
+            left_lost.push_back(lost[i++]);
+        }
+    }
+    left_lost.insert(left_lost.end(), lost.begin() + static_cast<std::ptrdiff_t>(i), lost.end());
+    left_added.insert(left_added.end(), added.begin() + static_cast<std::ptrdiff_t>(j), added.end());
+
+    i = 0;
+    j = 0;
+    while (i < left_lost.size() || j < left_added.size()) {
+        if (j == left_added.size() || (i < left_lost.size() && left_lost[i].tick < left_added[j].tick)) {
+            changes.push_back({StepChange::Kind::kLost, pad, left_lost[i].tick, 0, left_lost[i].panels, 0});
+            ++i;
+        } else if (i == left_lost.size() || left_added[j].tick < left_lost[i].tick) {
+            changes.push_back({StepChange::Kind::kAdded, pad, 0, left_added[j].tick, 0, left_added[j].panels});
+            ++j;
+        } else {
+            changes.push_back({StepChange::Kind::kPanels, pad, left_lost[i].tick, left_added[j].tick,
+                               left_lost[i].panels, left_added[j].panels});
+            ++i;
+            ++j;
+        }
+    }
+}
+
+// The changes, ordered by where they happen in the source chart.
+void SortChanges(std::vector<StepChange>& changes) {
+    auto at = [](const StepChange& c) { return c.kind == StepChange::Kind::kAdded ? c.tick_after : c.tick_before; };
+    std::stable_sort(changes.begin(), changes.end(), [&](const StepChange& a, const StepChange& b) {
+        return std::pair(at(a), a.pad) < std::pair(at(b), b.pad);
+    });
+}
+
+}  // namespace
+
+std::string FormatPosition(long long tick) {
+    long long measure = tick / kTicksPerMeasure;
+    long long in_measure = tick % kTicksPerMeasure;
+    if (in_measure < 0) {
+        in_measure += kTicksPerMeasure;
+        --measure;
+    }
+    // Beats count from 1, so the whole part of the beat is one more.
+    return "measure " + std::to_string(measure + 1) + " beat " + Beats(in_measure + kTicksPerBeat);
+}
+
+ChartCheck CompareCharts(const Chart& before, const Chart& after) {
+    ChartCheck check;
+    check.label = DescribeChart(before);
+    if (before.style != after.style) {
+        check.values.push_back({"style", std::string(StyleName(before.style)), std::string(StyleName(after.style)), {}});
+    }
+    if (before.difficulty != after.difficulty || before.difficulty_word != after.difficulty_word) {
+        check.values.push_back({"difficulty", Cp932ToUtf8(DifficultyName(before)), Cp932ToUtf8(DifficultyName(after)), {}});
+    }
+    CompareValue(check.values, "level", before.level, after.level);
+    if (before.tempo != after.tempo) {
+        check.values.push_back({"tempo", OptionalNumber(before.tempo), OptionalNumber(after.tempo), {}});
+    }
+
+    check.shift = BestShift(before, after);
+    const double unmade = static_cast<double>(check.shift) - GapShift(before, after);
+    if (std::fabs(unmade) > 1e-6) {
+        const double beats = unmade / kTicksPerBeat;
+        check.values.push_back({"gap", OptionalNumber(before.gap), OptionalNumber(after.gap),
+                                "the steps come " + Number(std::fabs(beats)) + (std::fabs(beats) == 1 ? " beat " : " beats ") +
+                                    (beats > 0 ? "later" : "earlier") + " against the music"});
+    }
+    CompareValue(check.values, "title", before.title, after.title);
+    CompareValue(check.values, "artist", before.artist, after.artist);
+
+    static const std::vector<ChartStep> kNoSteps;
+    const std::size_t pads = std::max(before.pads.size(), after.pads.size());
+    for (std::size_t pad = 0; pad < pads; ++pad) {
+        ComparePad(pad, pad < before.pads.size() ? before.pads[pad].steps : kNoSteps,
+                   pad < after.pads.size() ? after.pads[pad].steps : kNoSteps, check.shift, check.steps);
+    }
+    SortChanges(check.steps);
+    return check;
+}
+
+}  // namespace torvane

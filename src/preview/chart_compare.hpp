@@ -1,0 +1,56 @@
+#pragma once
+// What changed between a chart and the same chart after a conversion and
+// back: its song and chart values, and its steps lost, added, moved or
+// stepping on other panels.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "msd/chart_model.hpp"
+
+namespace torvane {
+
+struct StepChange {
+    enum class Kind { kLost, kAdded, kMoved, kPanels };
+    Kind kind = Kind::kLost;
+    std::size_t pad = 0;
+    // On the source chart's timeline: the chart after the round trip is
+    // moved back by the shift that best lines it up (ChartCheck::shift).
+    long long tick_before = 0;  // lost, moved, panels
+    long long tick_after = 0;   // added, moved, panels
+    unsigned char panels_before = 0;
+    unsigned char panels_after = 0;
+};
+
+// A song or chart value that changed; texts in UTF-8.
+struct ValueChange {
+    std::string what;  // "style", "difficulty", "level", "tempo", "gap", "title", "artist"
+    std::string before;
+    std::string after;
+    std::string detail;  // for the gap: how the steps move against the music
+};
+
+struct ChartCheck {
+    std::size_t chart = 0;   // the chart's place among the source's charts, from 0
+    std::string label;       // "Single Basic level 3", UTF-8
+    bool came_back = true;
+    std::string lost_reason;  // when it did not come back
+    long long shift = 0;      // ticks by which the chart's steps moved as a whole
+    std::vector<ValueChange> values;
+    std::vector<StepChange> steps;
+
+    [[nodiscard]] bool Changed() const { return !came_back || !values.empty() || !steps.empty(); }
+};
+
+// "measure 12 beat 2.5", "measure 3 beat 1 1/3": the measure and the beat,
+// both from 1, of a tick of a chart.
+[[nodiscard]] std::string FormatPosition(long long tick);
+
+// Compares a chart with what came back of it. The steps are lined up by the
+// shift that matches most of them; a shift that the change of the gap (64
+// units a beat, as the d2r conversions move it) does not make up is reported
+// as a change of the gap in time.
+[[nodiscard]] ChartCheck CompareCharts(const Chart& before, const Chart& after);
+
+}  // namespace torvane
