@@ -1,0 +1,226 @@
+#include "text/line_io.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "text/safe_file.hpp"
+
+namespace torvane {
+namespace {
+
+// The first CR or LF from `p`, or `end`. Eight bytes at a time: the scan for
+// line ends is most of the cost of reading the many short lines of a chart.
+const char* FindLineEnd(const char* p, const char* end) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+    while (std::endian::native == std::endian::little && end - p >= 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, p, sizeof word);
+        const std::uint64_t lf = word ^ (kOnes * '\n');
+        const std::uint64_t cr = word ^ (kOnes * '\r');
+        // A byte of zero in lf or cr: the classic test, exact for the lowest such byte.
+        const std::uint64_t found = ((lf - kOnes) & ~lf & kHighs) | ((cr - kOnes) & ~cr & kHighs);
+        if (found != 0) return p + (std::countr_zero(found) / 8);
+        p += 8;
+    }
+    while (p != end && *p != '\n' && *p != '\r') ++p;
+    return p;
+}
+
+// Splits bytes into lines at CR LF, LF and lone CR. Keeps the state of a CR
+// that ended one chunk so that an LF opening the next is not a second line end.
+class LineSplitter {
+public:
+    // Takes bytes from `chunk` into `line` until a line end. Returns true when
+    // a line is complete; `used` tells how many bytes were consumed.
+    bool Take(std::string_view chunk, std::string& line, std::size_t& used) {
+        used = SkipLfAfterCr(chunk);
+        const char* begin = chunk.data() + used;
+        const char* end = chunk.data() + chunk.size();
+        const char* p = FindLineEnd(begin, end);
+        if (p != end) {
+            line.append(begin, p);
+            used = static_cast<std::size_t>(p - chunk.data()) + 1;
+            if (*p == '\r') {
+                if (p + 1 != end) {
+                    if (p[1] == '\n') ++used;
+                } else {
+                    after_cr_ = true;
+                }
+            }
+            return true;
+        }
+        line.append(begin, end);
+        used = chunk.size();
+        return false;
+    }
+    // The LF of a CR LF split between two chunks; returns the bytes to skip.
+    std::size_t SkipLfAfterCr(std::string_view chunk) {
+        if (!after_cr_ || chunk.empty()) return 0;
+        after_cr_ = false;
+        return chunk.front() == '\n' ? 1 : 0;
+    }
+    void Reset() { after_cr_ = false; }
+
+private:
+    bool after_cr_ = false;
+};
+
+class FileLineSource final : public LineSource {
+public:
+    explicit FileLineSource(std::filesystem::path path) : path_(std::move(path)) {
+        file_ = std::fopen(path_.c_str(), "rb");
+        if (file_ == nullptr) ThrowIoError(path_, Failure::kOpenForReading, errno);
+        // Not zeroed: a library's files are small, and zeroing 64 KiB for
+        // each would cost more than reading it.
+        buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
+    }
+    ~FileLineSource() override {
+        if (file_ != nullptr) std::fclose(file_);
+    }
+    FileLineSource(const FileLineSource&) = delete;
+    FileLineSource& operator=(const FileLineSource&) = delete;
+
+    bool ReadLine(std::string& line) override {
+        line.clear();
+        bool have_bytes = false;
+        for (;;) {
+            if (pos_ == size_) {
+                if (eof_) return have_bytes;
+                Fill();
+                if (pos_ == size_) return have_bytes;
+            }
+            pos_ += splitter_.SkipLfAfterCr(std::string_view(buffer_.get() + pos_, size_ - pos_));
+            if (pos_ == size_) continue;
+            std::size_t used = 0;
+            const bool done = splitter_.Take(std::string_view(buffer_.get() + pos_, size_ - pos_), line, used);
+            pos_ += used;
+            if (done) return true;
+            have_bytes = true;
+        }
+    }
+
+    std::size_t ReadBytes(char* buffer, std::size_t size) override {
+        if (pos_ < size_) {
+            const std::size_t n = std::min(size, size_ - pos_);
+            std::memcpy(buffer, buffer_.get() + pos_, n);
+            pos_ += n;
+            return n;
+        }
+        if (eof_) return 0;
+        const std::size_t n = std::fread(buffer, 1, size, file_);
+        if (n < size) {
+            if (std::ferror(file_)) ThrowIoError(path_, Failure::kRead, errno ? errno : EIO);
+            eof_ = n == 0;
+        }
+        return n;
+    }
+
+    void Rewind() override {
+        if (std::fseek(file_, 0, SEEK_SET) != 0) ThrowIoError(path_, Failure::kRead, errno);
+        std::clearerr(file_);
+        pos_ = size_ = 0;
+        eof_ = false;
+        splitter_.Reset();
+    }
+
+private:
+    void Fill() {
+        pos_ = 0;
+        size_ = std::fread(buffer_.get(), 1, kBufferSize, file_);
+        if (size_ < kBufferSize) {
+            if (std::ferror(file_)) ThrowIoError(path_, Failure::kRead, errno ? errno : EIO);
+            eof_ = true;
+        }
+    }
+
+    std::filesystem::path path_;
+    std::FILE* file_ = nullptr;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t pos_ = 0;
+    std::size_t size_ = 0;
+    bool eof_ = false;
+    LineSplitter splitter_;
+};
+
+class MemoryLineSource final : public LineSource {
+public:
+    explicit MemoryLineSource(std::string_view bytes) : bytes_(bytes) {}
+    bool ReadLine(std::string& line) override {
+        line.clear();
+        if (pos_ >= bytes_.size()) return false;
+        std::size_t used = 0;
+        splitter_.Take(bytes_.substr(pos_), line, used);
+        pos_ += used;
+        return true;
+    }
+    void Rewind() override {
+        pos_ = 0;
+        splitter_.Reset();
+    }
+    std::size_t ReadBytes(char* buffer, std::size_t size) override {
+        const std::size_t n = std::min(size, bytes_.size() - std::min(pos_, bytes_.size()));
+        std::memcpy(buffer, bytes_.data() + pos_, n);
+        pos_ += n;
+        return n;
+    }
+
+private:
+    std::string_view bytes_;
+    std::size_t pos_ = 0;
+    LineSplitter splitter_;
+};
+
+// Owns the bytes for a source opened from MemoryStorage.
+class OwningMemorySource final : public LineSource {
+public:
+    explicit OwningMemorySource(std::string bytes) : bytes_(std::move(bytes)), source_(bytes_) {}
+    bool ReadLine(std::string& line) override { return source_.ReadLine(line); }
+    void Rewind() override { source_.Rewind(); }
+    std::size_t ReadBytes(char* buffer, std::size_t size) override { return source_.ReadBytes(buffer, size); }
+
+private:
+    std::string bytes_;
+    MemoryLineSource source_;
+};
+
+}  // namespace
+
+std::unique_ptr<LineSource> OpenFileLineSource(const std::filesystem::path& path) {
+    return std::make_unique<FileLineSource>(path);
+}
+
+std::size_t LineSource::ReadBytes(char* buffer, std::size_t size) {
+    std::size_t n = 0;
+    while (n < size) {
+        if (pending_.empty()) {
+            if (!ReadLine(pending_)) break;
+            pending_ += '\n';
+        }
+        const std::size_t take = std::min(size - n, pending_.size());
+        std::memcpy(buffer + n, pending_.data(), take);
+        pending_.erase(0, take);
+        n += take;
+    }
+    return n;
+}
+
+std::unique_ptr<LineSource> MemoryStorage::OpenSource(const std::filesystem::path& source) {
+    const auto it = files.find(source);
+    if (it == files.end()) ThrowIoError(source, Failure::kOpenForReading, ENOENT);
+    return std::make_unique<OwningMemorySource>(it->second);
+}
+
+std::unique_ptr<LineSource> MakeBorrowedMemorySource(std::string_view bytes) {
+    return std::make_unique<MemoryLineSource>(bytes);
+}
+
+}  // namespace torvane
