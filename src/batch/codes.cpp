@@ -28,6 +28,7 @@ const std::vector<MessageCode>& Messages() {
             {&texts.bad_ddr_slot, "ddr-slot"},
             {&texts.unterminated_chart, "unterminated-chart"},
             {&texts.unknown_difficulty, "unknown-difficulty"},
+            {&texts.chart_start_mismatch, "chart-starts-before-gap"},
             {&UnconvertibleCharacterMessage(), "no-cp932-form"},
         };
     }();
@@ -56,9 +57,11 @@ const std::vector<CodeDescription>& ErrorLineCodes() {
         {"panel-field", "a d2r pad field of three or four panels or letters out of place; a rest instead"},
         {"option", "a d2r line that cannot be converted: a line ending the step lines, or a \"T\" after a step line"},
         {"triplet-off-beat", "a d2r triplet that begins inside a beat; it moves to the next beat"},
-        {"ddr-slot", "a ddr slot character that is no panel code; kept as it is"},
+        {"ddr-slot", "a ddr slot character that is no panel code; a rest instead, unless MSD reads it as a step"},
         {"unterminated-chart", "a chart whose step data ends without \";\""},
         {"unknown-difficulty", "a chart whose difficulty is none of BASIC, ANOTHER and MANIAC"},
+        {"chart-starts-before-gap",
+         "a d2r chart that would have to start before the file's one gap; its steps come late against the music"},
         {"no-cp932-form", "a character of a UTF-8 source without a Shift-JIS form; \"?\" instead"},
         {"unknown", "a message this version does not know"},
     };

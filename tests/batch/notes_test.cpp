@@ -136,7 +136,8 @@ TEST(ErrorLineCodes, NameTheMessageOfEveryFixedText) {
                           Case{&texts.bad_panels, "panel-field"}, Case{&texts.bad_option, "option"},
                           Case{&texts.step_length_mismatch, "triplet-off-beat"}, Case{&texts.bad_ddr_slot, "ddr-slot"},
                           Case{&texts.unterminated_chart, "unterminated-chart"},
-                          Case{&texts.unknown_difficulty, "unknown-difficulty"}}) {
+                          Case{&texts.unknown_difficulty, "unknown-difficulty"},
+                          Case{&texts.chart_start_mismatch, "chart-starts-before-gap"}}) {
         const std::string line = "song.msd" + *c.message + "(123";
         const ErrorLineParts parts = SplitErrorLine(line, "song.msd");
         EXPECT_EQ(parts.code, c.code);
