@@ -1,6 +1,6 @@
 #include "app/batch_run.hpp"
 
-#include <algorithm>
+#include <vector>
 
 #include "app/failure_text.hpp"
 

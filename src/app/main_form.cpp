@@ -10,7 +10,6 @@
 #include <QStandardPaths>
 #include <QTimer>
 
-#include <algorithm>
 #include <utility>
 
 #include "app/button_conversion.hpp"
