@@ -1,24 +1,36 @@
 #include "app/batch_run.hpp"
 
+#include <vector>
+
+#include "app/failure_text.hpp"
+
 namespace torvane {
 
-BatchOutcome RunBatchFiles(const std::vector<BatchFile>& files, const ConvertFile& convert,
-                           const FileStarting& starting, const FileFailed& failed) {
-    BatchOutcome outcome;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (starting && !starting(i)) {
-            outcome.not_started = files.size() - i;
-            break;
-        }
-        try {
-            convert(files[i]);
-            ++outcome.converted;
-        } catch (const ConversionError& error) {
-            outcome.failed.push_back({files[i].source, error});
-            if (failed) failed(outcome.failed.back());
-        }
+void TakeFileResult(const BatchPlan& plan, const FileResult& result, ErrorList& errors,
+                    WindowBatchOutcome& outcome) {
+    // Lines the file gave before it failed come first, as they were found.
+    for (const auto& line : result.error_lines) errors.Add(line, {});
+    if (result.status != FileStatus::kFailed) return;
+    if (result.problem == PlanProblem::kSameDestination) {
+        const std::filesystem::path& destination = plan.files[result.index].destination;
+        errors.Add(SameDestinationLine(result.source, result.other_source, destination), {});
+        outcome.failed << SameDestinationText(result.source, result.other_source, destination);
+        return;
     }
-    return outcome;
+    const ConversionError error = result.failure != nullptr
+                                      ? *result.failure
+                                      : ConversionError(Failure::kInternal, result.source, "", "no reason given");
+    errors.Add(FailedFileLine(result.source, error), {});
+    outcome.failed << FailedFileText(result.source, error);
+}
+
+std::vector<std::filesystem::path> TakeFoldersWithoutSources(BatchPlan& plan) {
+    std::vector<std::filesystem::path> folders;
+    for (const auto& file : plan.files) {
+        if (file.problem == PlanProblem::kNoSourceInFolder) folders.push_back(file.source);
+    }
+    std::erase_if(plan.files, [](const PlannedFile& file) { return file.problem == PlanProblem::kNoSourceInFolder; });
+    return folders;
 }
 
 }  // namespace torvane

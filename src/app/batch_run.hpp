@@ -1,42 +1,39 @@
 #pragma once
-// The window's batch over its files, apart from any dialog: each file is
-// converted in turn, a file that fails is recorded and the next one goes on,
-// and the batch stops early only when asked to between two files.
+// The window's side of a batch that the shared runner converts: what the
+// window keeps of each file's result for its notice and "ErrLog.txt".
+
+#include <QStringList>
 
 #include <cstddef>
 #include <filesystem>
-#include <functional>
 #include <vector>
 
-#include "text/conversion_error.hpp"
+#include "batch/plan.hpp"
+#include "batch/runner.hpp"
+#include "text/error_list.hpp"
 
 namespace torvane {
 
-struct BatchFile {
-    std::filesystem::path source;
-    std::filesystem::path destination;
-};
-
-struct FailedFile {
-    std::filesystem::path source;
-    ConversionError error;
-};
-
-struct BatchOutcome {
-    std::size_t converted = 0;
-    std::vector<FailedFile> failed;
-    // Files that a cancel left alone, the last ones of the list.
+struct WindowBatchOutcome {
+    // The notice's line of each file that was not converted (failed, or
+    // writing the destination of an earlier source), in the batch's order.
+    QStringList failed;
+    // Files that a cancel left alone, the last ones of the batch.
     std::size_t not_started = 0;
+    // What a drop held that the batch passed over: files of another format,
+    // and folders without a source of the conversion.
+    std::vector<std::filesystem::path> other_files;
+    std::vector<std::filesystem::path> folders_without_sources;
 };
 
-// Before each file: its index in `files`; false stops the batch there.
-using FileStarting = std::function<bool(std::size_t index)>;
-// Converts one file; throws ConversionError when it cannot.
-using ConvertFile = std::function<void(const BatchFile& file)>;
-// After a failed file, before the next one starts.
-using FileFailed = std::function<void(const FailedFile& failure)>;
+// Takes one file's result, in the batch's order: its error lines, and for a
+// file that was not converted one line more, go to `errors`; its notice line
+// to `outcome`. Safe on any thread that owns `errors` and `outcome` for the batch.
+void TakeFileResult(const BatchPlan& plan, const FileResult& result, ErrorList& errors,
+                    WindowBatchOutcome& outcome);
 
-BatchOutcome RunBatchFiles(const std::vector<BatchFile>& files, const ConvertFile& convert,
-                           const FileStarting& starting, const FileFailed& failed = {});
+// Takes the folders that hold no source of the plan's conversion out of
+// `plan`, for the notice to name; the runner is given files only.
+[[nodiscard]] std::vector<std::filesystem::path> TakeFoldersWithoutSources(BatchPlan& plan);
 
 }  // namespace torvane

@@ -12,19 +12,11 @@ ChosenFiles SortDroppedFiles(Conversion conversion, const std::vector<fs::path>&
     ChosenFiles dropped;
     for (const auto& path : paths) {
         std::error_code ec;
-        if (fs::is_directory(path, ec)) {
-            const auto found = FindSources(conversion, path);
-            if (found.empty()) dropped.folders_without_sources.push_back(path);
-            for (const auto& file : found) dropped.sources.push_back({file, file.parent_path().lexically_relative(path)});
-        } else if (IsSourceOf(conversion, path)) {
-            dropped.sources.push_back({path, {}});
+        if (fs::is_directory(path, ec) || IsSourceOf(conversion, path)) {
+            dropped.arguments.push_back(path);
         } else {
             dropped.other_files.push_back(path);
         }
-    }
-    // lexically_relative gives "." for the folder itself.
-    for (auto& source : dropped.sources) {
-        if (source.subfolder == ".") source.subfolder.clear();
     }
     return dropped;
 }

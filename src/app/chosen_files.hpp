@@ -10,24 +10,18 @@
 
 namespace torvane {
 
-struct ChosenSource {
-    std::filesystem::path file;
-    // Where it lies below the dropped folder it was found in; empty for a
-    // file chosen or dropped itself. A chosen destination folder repeats this tree, so that
-    // two songs of one name in two folders do not overwrite each other.
-    std::filesystem::path subfolder;
-};
-
 struct ChosenFiles {
-    std::vector<ChosenSource> sources;
-    // Dropped files of another format, and dropped folders without a source,
-    // in the order of the drop; the file dialog gives none.
+    // What the batch is planned over, in order: the chosen files, or the
+    // dropped files of the button's format and the dropped folders, which the
+    // plan walks.
+    std::vector<std::filesystem::path> arguments;
+    // Dropped files of another format, in the order of the drop; the file
+    // dialog gives none.
     std::vector<std::filesystem::path> other_files;
-    std::vector<std::filesystem::path> folders_without_sources;
 };
 
-// Dropped files are taken in the order of the drop; a folder gives its
-// sources as FindSources walks it.
+// Sorts dropped files and folders in the order of the drop; folders are
+// walked later, by the plan.
 [[nodiscard]] ChosenFiles SortDroppedFiles(Conversion conversion, const std::vector<std::filesystem::path>& paths);
 
 // Whether a drag of `paths` holds anything the conversion might take: a file

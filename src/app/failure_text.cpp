@@ -166,7 +166,29 @@ JapaneseText MessageAndReason(const std::filesystem::path& source, const Convers
     return text.Words(kNotConvertedMessage).Words("（").Append(JapaneseReason(error, source)).Words("）");
 }
 
+JapaneseText SameDestinationMessage(const std::filesystem::path& earlier_source,
+                                    const std::filesystem::path& destination) {
+    JapaneseText text;
+    return text.Words(kNotConvertedMessage)
+        .Words("（「")
+        .Path(earlier_source)
+        .Words("」と変換先「")
+        .Path(destination)
+        .Words("」が同じです）");
+}
+
 }  // namespace
+
+std::string SameDestinationLine(const std::filesystem::path& source, const std::filesystem::path& earlier_source,
+                                const std::filesystem::path& destination) {
+    return FileNameForErrorLine(source) + SameDestinationMessage(earlier_source, destination).ToCp932();
+}
+
+QString SameDestinationText(const std::filesystem::path& source, const std::filesystem::path& earlier_source,
+                            const std::filesystem::path& destination) {
+    JapaneseText text;
+    return text.Path(source.filename()).Append(SameDestinationMessage(earlier_source, destination)).ToQt();
+}
 
 std::string FailedFileLine(const std::filesystem::path& source, const ConversionError& error) {
     return FileNameForErrorLine(source) + MessageAndReason(source, error).ToCp932();

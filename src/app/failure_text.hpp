@@ -52,6 +52,16 @@ inline constexpr char kNotConvertedMessage[] = "：変換できませんでし�
 // The same line as the window shows it.
 [[nodiscard]] QString FailedFileText(const std::filesystem::path& source, const ConversionError& error);
 
+// The line of a source that is not converted because an earlier source of
+// the batch writes its destination: both sources are named, the earlier one
+// and the destination by their paths.
+[[nodiscard]] std::string SameDestinationLine(const std::filesystem::path& source,
+                                              const std::filesystem::path& earlier_source,
+                                              const std::filesystem::path& destination);
+[[nodiscard]] QString SameDestinationText(const std::filesystem::path& source,
+                                          const std::filesystem::path& earlier_source,
+                                          const std::filesystem::path& destination);
+
 // Why a file could not be saved (the error log): "作成できません：ディスクの空き容量が足りません".
 [[nodiscard]] QString JapaneseSaveFailure(const ConversionError& error);
 

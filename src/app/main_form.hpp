@@ -7,11 +7,13 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "app/batch_run.hpp"
 #include "app/chosen_files.hpp"
 #include "batch/conversions.hpp"
+#include "batch/plan.hpp"
 #include "ddr/ddr.hpp"
 #include "text/error_list.hpp"
 
@@ -23,13 +25,16 @@ namespace torvane {
 class Dialogs;
 class TOptionForm;
 
+inline constexpr char kErrLogName[] = "ErrLog.txt";
+
 class TMainForm : public QWidget {
     Q_OBJECT
 
 public:
-    // Converts one file; RunConversion with the window's caption unless a
-    // test puts another in. Throws ConversionError when the file cannot be
-    // converted. It runs on a thread of its own while the window waits.
+    // Converts one file in place of the shared batch's own conversion (its
+    // input checks, its reading and its writer), for tests. Throws
+    // ConversionError when the file cannot be converted. It runs on a thread
+    // of its own while the window waits.
     using Converter = std::function<void(Conversion conversion, const std::filesystem::path& source,
                                           const std::filesystem::path& destination, const DdrOptions& options,
                                           ErrorList& errors)>;
@@ -67,13 +72,13 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // The steps after the sources are known: the folder chooser, the option
-    // dialog, the files, the notice.
-    void RunBatch(Conversion conversion, const ChosenFiles& chosen);
-    // `make_folders`: subfolders of a chosen folder are made as needed.
-    BatchOutcome ConvertFiles(Conversion conversion, const std::vector<BatchFile>& files, const DdrOptions& options,
-                              bool make_folders);
-    void ReportBatch(Conversion conversion, const BatchOutcome& outcome, const ChosenFiles& chosen);
+    // The steps after the sources are known: the plan, the folder chooser,
+    // the option dialog, the files, the notice.
+    void RunChosenBatch(Conversion conversion, const ChosenFiles& chosen);
+    // Runs the plan through the shared batch on a thread of its own, the
+    // progress dialog and the cancel on the window's thread.
+    void ConvertPlan(const BatchPlan& plan, const DdrOptions& options, WindowBatchOutcome& outcome);
+    void ReportBatch(Conversion conversion, const WindowBatchOutcome& outcome);
     // The notice's words on "ErrLog.txt", after saving it; the lines go to
     // `details` when it could not be saved anywhere, and the words say where
     // it was tried and why it failed there.

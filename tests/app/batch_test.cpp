@@ -39,29 +39,38 @@ class BatchTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The loop of a batch on its own.
-    void RunBatchFilesGoesOnAfterAFailureAndStopsOnlyBetweenFiles() {
-        const std::vector<torvane::BatchFile> files = {{"a.msd", "a.d2r"}, {"b.msd", "b.d2r"}, {"c.msd", "c.d2r"},
-                                                       {"d.msd", "d.d2r"}};
-        QStringList events;
-        const auto convert = [&](const torvane::BatchFile& file) {
-            events << QStringLiteral("convert ") + Q(file.source);
-            if (file.source == "b.msd") throw torvane::ConversionError(torvane::Failure::kEmptyFile, file.source);
-        };
-        const auto starting = [&](std::size_t index) {
-            events << QStringLiteral("start %1").arg(index);
-            return index < 3;
-        };
-        const auto failed = [&](const torvane::FailedFile& failure) { events << QStringLiteral("failed ") + Q(failure.source); };
-        const auto outcome = torvane::RunBatchFiles(files, convert, starting, failed);
-        QCOMPARE(events, (QStringList{QStringLiteral("start 0"), QStringLiteral("convert a.msd"), QStringLiteral("start 1"),
-                                      QStringLiteral("convert b.msd"), QStringLiteral("failed b.msd"),
-                                      QStringLiteral("start 2"), QStringLiteral("convert c.msd"),
-                                      QStringLiteral("start 3")}));
-        QCOMPARE(outcome.converted, std::size_t{2});
-        QCOMPARE(outcome.failed.size(), std::size_t{1});
-        QVERIFY(outcome.failed.front().error.Kind() == torvane::Failure::kEmptyFile);
-        QCOMPARE(outcome.not_started, std::size_t{1});
+    // What the window keeps of the shared batch's results, on their own.
+    void FileResultsGiveTheirErrorLinesAndAFailedFileItsLine() {
+        torvane::BatchPlan plan;
+        plan.files = {{"a.msd", "a.d2r", torvane::PlanProblem::kNone, {}},
+                      {"b.msd", "b.d2r", torvane::PlanProblem::kNone, {}},
+                      {"B.msd", "b.d2r", torvane::PlanProblem::kSameDestination, "b.msd"}};
+        ErrorList errors;
+        torvane::WindowBatchOutcome outcome;
+        torvane::FileResult converted;
+        converted.source = "a.msd";
+        converted.error_lines = {J("a.msd：変換不能なコマンドです{X}")};
+        torvane::TakeFileResult(plan, converted, errors, outcome);
+        torvane::FileResult failed;
+        failed.index = 1;
+        failed.source = "b.msd";
+        failed.status = torvane::FileStatus::kFailed;
+        failed.error_lines = {J("b.msd：変換不能なコマンドです{X}")};
+        failed.failure = std::make_shared<const torvane::ConversionError>(torvane::Failure::kEmptyFile, "b.msd");
+        torvane::TakeFileResult(plan, failed, errors, outcome);
+        torvane::FileResult collision;
+        collision.index = 2;
+        collision.source = "B.msd";
+        collision.status = torvane::FileStatus::kFailed;
+        collision.problem = torvane::PlanProblem::kSameDestination;
+        collision.other_source = "b.msd";
+        torvane::TakeFileResult(plan, collision, errors, outcome);
+        QCOMPARE(errors.Lines(), (std::vector<std::string>{J("a.msd：変換不能なコマンドです{X}"),
+                                                            J("b.msd：変換不能なコマンドです{X}"),
+                                                            J("b.msd：変換できませんでした（空のファイルです）"),
+                                                            J("B.msd：変換できませんでした（「b.msd」と変換先「b.d2r」が同じです）")}));
+        QCOMPARE(outcome.failed, (QStringList{QStringLiteral("b.msd：変換できませんでした（空のファイルです）"),
+                                              QStringLiteral("B.msd：変換できませんでした（「b.msd」と変換先「b.d2r」が同じです）")}));
     }
 
     // The batch's own steps, with converters that only record what they are given.
