@@ -90,7 +90,8 @@ std::vector<fs::path> DrawFile(const PlannedFile& file, EncodingChoice choice, E
     ChartFile charts(file.source, format, errors, reading);
     const auto names = PreviewNames(file.source, format, charts.Heads(), folder);
     for (const auto& name : names) {
-        if (const auto it = drawn.find(name); it != drawn.end()) {
+        // The same file named twice is drawn twice, as the plan allows.
+        if (const auto it = drawn.find(name); it != drawn.end() && it->second != file.source) {
             throw ConversionError(Failure::kInternal, file.source, "",
                                   "its picture " + name.string() + " would replace that of " + it->second.string());
         }
