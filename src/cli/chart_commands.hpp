@@ -2,23 +2,25 @@
 // torvane-cli preview and check: the two commands that look at charts
 // rather than convert them.
 //
-//   torvane-cli preview [-o DIR] [--report FILE] FILE...
-//   torvane-cli check [CONVERSION-OPTIONS] [--report FILE] FILE...
+//   torvane-cli preview [OPTIONS] FILE...
+//   torvane-cli check [CONVERSION-OPTIONS] [OPTIONS] FILE...
 //
-// Each is a parser around a function that takes the list of sources and
-// returns a result per source, so that the batch rules shared with the
-// conversions (folders, collisions, input checks) can hand it its sources.
+// Both run the batch of the conversions (batch/runner.hpp) over a plan of
+// their own (cli/chart_plan.hpp), with a converter of their own: the same
+// folders, collisions, input checks, reading of UTF-8, summary and report.
 
 #include <filesystem>
 #include <iosfwd>
-#include <optional>
-#include <string>
 #include <vector>
 
+#include "batch/input_check.hpp"
+#include "batch/plan.hpp"
+#include "cli/cli.hpp"
 #include "ddr/ddr.hpp"
 #include "msd/chart_model.hpp"
 #include "preview/chart_check.hpp"
 #include "preview/chart_loader.hpp"
+#include "text/error_list.hpp"
 #include "text/line_io.hpp"
 
 namespace torvane {
@@ -37,31 +39,19 @@ inline constexpr int kExitChanges = 1;
                                                               const std::vector<Chart>& charts,
                                                               const std::filesystem::path& folder = {});
 
-struct PreviewResult {
-    std::filesystem::path source;
-    std::vector<std::filesystem::path> written;
-    std::optional<std::string> failure;  // why not every picture was written (UTF-8)
-    std::vector<std::string> error_lines;  // what reading the charts reported, code page 932
-};
+// The format of a planned source, or a ConversionError of kind kWrongFormat
+// for a name of none of the three formats.
+[[nodiscard]] ChartFormat FormatOfSource(const std::filesystem::path& source);
 
-// Writes the pictures of each source, in order. A source whose picture
-// would replace one that an earlier source of the batch wrote is refused.
-[[nodiscard]] std::vector<PreviewResult> PreviewFiles(const std::vector<std::filesystem::path>& sources,
-                                                      const std::filesystem::path& folder,
-                                                      Storage& storage = DiskStorage());
-
-struct CheckResult {
-    std::filesystem::path source;
-    std::optional<SourceCheck> check;
-    std::optional<std::string> failure;  // the source could not be read (UTF-8)
-};
-
-[[nodiscard]] std::vector<CheckResult> CheckFiles(const std::vector<std::filesystem::path>& sources,
-                                                  const DdrOptions& options, Storage& storage = DiskStorage());
+// Checks a source as the conversion reading its format checks it, and opens
+// it for reading in its encoding; `opened` is handed to a SourceReading.
+[[nodiscard]] SourceEncoding CheckChartSource(const std::filesystem::path& source, ChartFormat format,
+                                              EncodingChoice choice, Storage& storage,
+                                              std::unique_ptr<LineSource>& opened);
 
 // The commands; `argv[0]` is the command's own name. They write what the
 // help of each says and return the exit status.
-int RunPreviewCommand(int argc, char** argv, std::ostream& out, std::ostream& err);
-int RunCheckCommand(int argc, char** argv, std::ostream& out, std::ostream& err);
+int RunPreviewCommand(int argc, char** argv, std::ostream& out, std::ostream& err, const CliTerminal& terminal = {});
+int RunCheckCommand(int argc, char** argv, std::ostream& out, std::ostream& err, const CliTerminal& terminal = {});
 
 }  // namespace torvane

@@ -3,26 +3,25 @@
 #include <CLI/CLI.hpp>
 
 #include <map>
-#include <nlohmann/json.hpp>
 #include <ostream>
-#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <system_error>
 
+#include "batch/runner.hpp"
+#include "cli/arguments.hpp"
 #include "cli/chart_commands.hpp"
-#include "cli/cli.hpp"
-#include "cli/json_report.hpp"
+#include "cli/chart_plan.hpp"
+#include "cli/command_run.hpp"
 #include "preview/chart_names.hpp"
 #include "preview/chart_svg.hpp"
+#include "text/conversion_error.hpp"
 #include "text/output_names.hpp"
-#include "text/sjis.hpp"
 
 namespace torvane {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr std::string_view kProgram = "torvane-cli";
 
 constexpr std::string_view kHelp = R"(Usage: torvane-cli preview [OPTIONS] FILE...
 
@@ -30,28 +29,32 @@ Draws every chart of each MSD, d2r or ddr FILE as an SVG picture: a header
 with the song, the chart and its counts of steps, jumps and triplets, then the
 measures in columns read top to bottom, each step an arrow in its lane,
 coloured by its rhythm. A d2r or ddr file is drawn as Torvane reads it, through
-its conversion to MSD.
+its conversion to MSD. A FILE that is a folder stands for every .msd, .d2r and
+.ddr file below it, in byte order of their paths.
 
 Each picture is named like the ddr files: song.msd gives song_sb.svg,
 song_da.svg, ...; "x" stands for a difficulty the formats do not know; a
 further chart of the same style and difficulty gets "-2", "-3", ...;
-song_sb.ddr gives song_sb.svg.
+song_sb.ddr gives song_sb.svg. A source whose pictures could have the names of
+an earlier source's (song.msd and song.d2r in one folder, song.msd and
+song_sb.ddr) is not drawn. Files are checked and read as the conversions read
+them.
 
 Options:
-  -o, --out-dir DIR  write every picture into DIR (it must exist)
-      --report FILE  write a JSON report of the batch to FILE ("-": standard
-                     output, instead of the "SOURCE -> PICTURE" lines)
-  -q, --quiet        print nothing on standard output
-  -h, --help         show this help
+  -o, --out-dir DIR     write every picture into DIR (it must exist); the tree
+                        below a folder argument is kept, subfolders are made
+  -n, --no-clobber      leave a picture that exists alone
+      --encoding ENC    how sources are read: auto (default), cp932 or utf-8
+      --report FILE     write a JSON report of the batch to FILE ("-":
+                        standard output, instead of the "SOURCE -> PICTURE"
+                        lines)
+  -q, --quiet           print nothing on standard output, and no summary
+      --no-progress     draw no progress line on a terminal
+  -h, --help            show this help
 
 Exit status: 0 every picture written; 1 written, with error lines; 2 usage
 error; 3 at least one file could not be read or drawn.
 )";
-
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 // Writes the picture safely, as the conversions write their files.
 void WritePicture(const std::string& svg, const fs::path& destination, const fs::path& source, Storage& storage) {
@@ -64,6 +67,43 @@ void WritePicture(const std::string& svg, const fs::path& destination, const fs:
         rest.remove_prefix(end + 2);
     }
     sink->Commit();
+}
+
+void MakeFolder(const fs::path& folder) {
+    std::error_code ec;
+    if (folder.empty() || fs::is_directory(folder, ec)) return;
+    fs::create_directories(folder, ec);
+    if (ec && !fs::is_directory(folder)) throw ConversionError(Failure::kCreate, folder, "", "", ec.value());
+}
+
+// Draws the charts of one planned source. `drawn` holds every picture of the
+// batch and its source: the plan cannot tell what a source's charts are, so
+// a picture that would still replace an earlier one fails its source.
+std::vector<fs::path> DrawFile(const PlannedFile& file, EncodingChoice choice, ErrorList& errors, Storage& storage,
+                               SourceEncoding& encoding, std::map<fs::path, fs::path>& drawn) {
+    const ChartFormat format = FormatOfSource(file.source);
+    std::unique_ptr<LineSource> opened;
+    encoding = CheckChartSource(file.source, format, choice, storage, opened);
+    const fs::path folder = file.destination.parent_path();
+    MakeFolder(folder);
+    SourceReading reading(storage, file.source, encoding, errors, std::move(opened));
+    ChartFile charts(file.source, format, errors, reading);
+    const auto names = PreviewNames(file.source, format, charts.Heads(), folder);
+    for (const auto& name : names) {
+        // The same file named twice is drawn twice, as the plan allows.
+        if (const auto it = drawn.find(name); it != drawn.end() && it->second != file.source) {
+            throw ConversionError(Failure::kInternal, file.source, "",
+                                  "its picture " + name.string() + " would replace that of " + it->second.string());
+        }
+    }
+    std::vector<fs::path> written;
+    // A chart at a time: a file of many charts holds one chart's steps.
+    charts.ReadEachChart(errors, [&](std::size_t place, Chart&& chart) {
+        WritePicture(RenderChartSvg(chart), names[place], file.source, storage);
+        drawn.emplace(names[place], file.source);
+        written.push_back(names[place]);
+    });
+    return written;
 }
 
 }  // namespace
@@ -88,84 +128,37 @@ std::vector<fs::path> PreviewNames(const fs::path& source, ChartFormat format, c
     return names;
 }
 
-std::vector<PreviewResult> PreviewFiles(const std::vector<fs::path>& sources, const fs::path& folder,
-                                        Storage& storage) {
-    std::vector<PreviewResult> results;
-    std::map<fs::path, fs::path> written_for;  // each picture of the batch and its source
-    for (const auto& source : sources) {
-        PreviewResult result;
-        result.source = source;
-        ErrorList errors;
-        try {
-            const auto format = FormatOfFile(source);
-            if (!format) throw std::runtime_error("not an .msd, .d2r or .ddr file");
-            ChartFile file(source, *format, errors, storage);
-            const auto names = PreviewNames(source, *format, file.Heads(), folder);
-            for (const auto& name : names) {
-                if (const auto it = written_for.find(name); it != written_for.end()) {
-                    throw std::runtime_error("its picture " + name.string() + " would replace that of " +
-                                             it->second.string());
-                }
-            }
-            // A chart at a time: a file of many charts holds one chart's steps.
-            file.ReadEachChart(errors, [&](std::size_t place, Chart&& chart) {
-                WritePicture(RenderChartSvg(chart), names[place], source, storage);
-                written_for.emplace(names[place], source);
-                result.written.push_back(names[place]);
-            });
-        } catch (const std::exception& error) {
-            result.failure = error.what();
-        }
-        result.error_lines = errors.Lines();
-        results.push_back(std::move(result));
+ChartFormat FormatOfSource(const fs::path& source) {
+    const auto format = FormatOfFile(source);
+    if (!format) {
+        throw ConversionError(Failure::kWrongFormat, source, "an MSD, d2r or ddr",
+                              "its name ends in none of .msd, .d2r and .ddr");
     }
-    return results;
+    return *format;
 }
 
-namespace {
-
-nlohmann::json ErrorLinesJson(const std::vector<std::string>& lines) {
-    auto json = nlohmann::json::array();
-    for (const auto& line : lines) json.push_back(Cp932ToUtf8(line));
-    return json;
+SourceEncoding CheckChartSource(const fs::path& source, ChartFormat format, EncodingChoice choice, Storage& storage,
+                                std::unique_ptr<LineSource>& opened) {
+    return CheckSource(ConversionReading(format), source, choice, storage, opened);
 }
 
-nlohmann::json PreviewReport(const std::vector<PreviewResult>& results) {
-    nlohmann::json sources = nlohmann::json::array();
-    std::size_t failed = 0;
-    std::size_t pictures = 0;
-    for (const auto& result : results) {
-        nlohmann::json entry;
-        entry["source"] = result.source.string();
-        entry["status"] = result.failure ? "failed" : "previewed";
-        entry["reason"] = result.failure ? nlohmann::json(*result.failure) : nlohmann::json(nullptr);
-        auto destinations = nlohmann::json::array();
-        for (const auto& file : result.written) destinations.push_back(file.string());
-        entry["destinations"] = destinations;
-        entry["error_lines"] = ErrorLinesJson(result.error_lines);
-        sources.push_back(entry);
-        failed += result.failure ? 1 : 0;
-        pictures += result.written.size();
-    }
-    return {{"format_version", 1},
-            {"command", "preview"},
-            {"sources", sources},
-            {"summary", {{"sources", results.size()}, {"failed", failed}, {"pictures", pictures}}}};
-}
-
-}  // namespace
-
-int RunPreviewCommand(int argc, char** argv, std::ostream& out, std::ostream& err) {
+int RunPreviewCommand(int argc, char** argv, std::ostream& out, std::ostream& err, const CliTerminal& terminal) {
     CLI::App app("Draws every chart of MSD, d2r and ddr files as an SVG picture.", "torvane-cli preview");
     app.set_help_flag("-h,--help");
     std::vector<std::string> files;
-    std::string out_dir;
-    std::string report;
-    bool quiet = false;
+    std::string out_dir, report, encoding;
+    CommandSetup setup;
+    setup.words = {"preview", "chart", "not drawn: its pictures could have the names of those of "};
+    setup.done = "drawn";
+    BatchSettings settings;
     app.add_option("files", files);
     auto* out_dir_option = app.add_option("-o,--out-dir", out_dir);
     auto* report_option = app.add_option("--report", report);
-    app.add_flag("-q,--quiet", quiet);
+    auto* encoding_option = app.add_option("--encoding", encoding);
+    app.add_flag("-n,--no-clobber", settings.no_clobber);
+    app.add_flag("-q,--quiet", setup.quiet);
+    app.add_flag("--no-progress", setup.no_progress);
+    fs::path folder;
     try {
         try {
             app.parse(argc, argv);
@@ -176,38 +169,33 @@ int RunPreviewCommand(int argc, char** argv, std::ostream& out, std::ostream& er
             throw UsageError(error.what());
         }
         if (files.empty()) throw UsageError("no file given");
-        if (report_option->count() > 0 && report.empty()) throw UsageError("--report needs a file name or -");
-        if (out_dir_option->count() > 0) {
-            std::error_code ec;
-            if (out_dir.empty() || !fs::is_directory(out_dir, ec)) {
-                throw UsageError("the --out-dir folder '" + out_dir + "' does not exist");
-            }
-        }
+        if (report_option->count() > 0) setup.report = ReportOption(report);
+        if (encoding_option->count() > 0) settings.encoding = EncodingOption(encoding);
+        if (out_dir_option->count() > 0) folder = OutDirOption(out_dir);
     } catch (const UsageError& error) {
         err << kProgram << ": " << error.what() << '\n'
             << "Try '" << kProgram << " preview --help' for more information.\n";
         return kExitUsage;
     }
 
-    std::vector<fs::path> sources(files.begin(), files.end());
-    const auto results = PreviewFiles(sources, out_dir);
-    const bool report_to_out = report == "-";
-    bool failed = false;
-    bool error_lines = false;
-    for (const auto& result : results) {
-        if (!quiet && !report_to_out) {
-            for (const auto& file : result.written) out << result.source.string() << " -> " << file.string() << '\n';
-        }
-        for (const auto& line : result.error_lines) err << Cp932ToUtf8(line) << '\n';
-        error_lines = error_lines || !result.error_lines.empty();
-        if (result.failure) {
-            err << kProgram << ": " << result.source.string() << ": " << FailureReason(*result.failure, result.source) << '\n';
-            failed = true;
-        }
-    }
-    if (!report.empty() && !WriteJsonReport(PreviewReport(results), report, out, err)) failed = true;
-    if (failed) return kExitFailedFile;
-    return error_lines ? kExitErrorLines : kExitConverted;
+    const BatchPlan plan = PlanChartBatch(std::vector<fs::path>(files.begin(), files.end()), folder, true);
+    std::map<fs::path, fs::path> drawn;
+    // One file after the other: `drawn` is the batch's, and pictures are
+    // quick to draw next to reading their charts.
+    settings.jobs = 1;
+    settings.convert = [&](const PlannedFile& file, ErrorList& errors, Storage& storage, SourceEncoding& read_as) {
+        return DrawFile(file, settings.encoding, errors, storage, read_as, drawn);
+    };
+    std::size_t pictures = 0;
+    setup.options = {{"out_dir", folder.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(folder.string())},
+                     {"no_clobber", settings.no_clobber},
+                     {"encoding", EncodingName(settings.encoding)}};
+    setup.report_file = [&](const FileResult& result, nlohmann::ordered_json& entry) {
+        if (result.status == FileStatus::kConverted) entry["status"] = "drawn";
+        pictures += result.destinations.size();
+    };
+    setup.report_summary = [&](nlohmann::ordered_json& summary) { summary["pictures"] = pictures; };
+    return RunCommand(plan, settings, setup, out, err, terminal);
 }
 
 }  // namespace torvane

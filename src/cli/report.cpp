@@ -16,12 +16,14 @@ std::string_view ConversionName(Conversion conversion) {
     return "msd2d2r";
 }
 
-std::string EnglishFileReason(const FileResult& result, Conversion conversion) {
+CommandWords WordsOf(Conversion conversion) {
+    return {std::string(ConversionName(conversion)), std::string(SourceExtension(conversion))};
+}
+
+std::string EnglishFileReason(const FileResult& result, const CommandWords& words) {
     switch (result.problem) {
-        case PlanProblem::kNoSourceInFolder:
-            return "no " + std::string(SourceExtension(conversion)) + " file in it";
-        case PlanProblem::kSameDestination:
-            return "not converted: it would write the destination of " + result.other_source.string();
+        case PlanProblem::kNoSourceInFolder: return "no " + words.sources + " file in it";
+        case PlanProblem::kSameDestination: return words.same_destination + result.other_source.string();
         case PlanProblem::kDestinationExists:
             return "skipped: " + (result.existing.empty() ? std::string() : result.existing.front().string()) +
                    " exists";
@@ -34,10 +36,10 @@ std::string EnglishFileReason(const FileResult& result, Conversion conversion) {
     return failure.File().string() + ": " + EnglishReason(failure);
 }
 
-nlohmann::ordered_json ReasonReport(const FileResult& result, Conversion conversion) {
+nlohmann::ordered_json ReasonReport(const FileResult& result, const CommandWords& words) {
     if (result.problem == PlanProblem::kNone && result.failure == nullptr) return nullptr;
     nlohmann::ordered_json reason;
-    reason["message"] = EnglishFileReason(result, conversion);
+    reason["message"] = EnglishFileReason(result, words);
     if (result.problem != PlanProblem::kNone) {
         reason["code"] = PlanProblemCode(result.problem);
         if (result.problem == PlanProblem::kSameDestination) reason["other_source"] = result.other_source.string();
@@ -52,7 +54,7 @@ nlohmann::ordered_json ReasonReport(const FileResult& result, Conversion convers
     return reason;
 }
 
-nlohmann::ordered_json FileReport(const FileResult& result, Conversion conversion) {
+nlohmann::ordered_json FileReport(const FileResult& result, const CommandWords& words) {
     nlohmann::ordered_json file;
     file["source"] = result.source.string();
     file["status"] = FileStatusCode(result.status);
@@ -63,7 +65,7 @@ nlohmann::ordered_json FileReport(const FileResult& result, Conversion conversio
     for (const auto& destination : result.existing) existing.push_back(destination.string());
     file["left_alone"] = std::move(existing);
     file["encoding"] = result.encoding == SourceEncoding::kUtf8 ? "utf-8" : "cp932";
-    file["reason"] = ReasonReport(result, conversion);
+    file["reason"] = ReasonReport(result, words);
 
     const std::string file_name = FileNameForErrorLine(result.source);
     nlohmann::ordered_json lines = nlohmann::ordered_json::array();

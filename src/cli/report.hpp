@@ -1,6 +1,7 @@
 #pragma once
-// The report of a batch as one JSON document, for scripts. Its schema is in
-// doc/torvane-cli.1; kReportVersion changes whenever a reader would have to.
+// The report of a batch as one JSON document, for scripts, the same for the
+// conversions and for preview and check. Its schema is in doc/torvane-cli.1;
+// kReportVersion changes whenever a reader would have to.
 
 #include <nlohmann/json.hpp>
 
@@ -12,15 +13,26 @@ namespace torvane {
 
 inline constexpr int kReportVersion = 1;
 
+// How a command names itself and the problems of its plan.
+struct CommandWords {
+    std::string name;     // "msd2d2r", ..., "preview", "check"
+    std::string sources;  // what a folder may lack: ".msd" gives "no .msd file in it"
+    // Before the earlier source of a kSameDestination file.
+    std::string same_destination = "not converted: it would write the destination of ";
+};
+
+// The words of a conversion.
+[[nodiscard]] CommandWords WordsOf(Conversion conversion);
+
 // The entry of one file: source, destinations, status, reason, encoding,
 // error lines (UTF-8, each with its code) and notes.
-[[nodiscard]] nlohmann::ordered_json FileReport(const FileResult& result, Conversion conversion);
+[[nodiscard]] nlohmann::ordered_json FileReport(const FileResult& result, const CommandWords& words);
 
 // The reason of a failed or skipped file, or null.
-[[nodiscard]] nlohmann::ordered_json ReasonReport(const FileResult& result, Conversion conversion);
+[[nodiscard]] nlohmann::ordered_json ReasonReport(const FileResult& result, const CommandWords& words);
 
 // The English reason of a failed or skipped file, without its source's name.
-[[nodiscard]] std::string EnglishFileReason(const FileResult& result, Conversion conversion);
+[[nodiscard]] std::string EnglishFileReason(const FileResult& result, const CommandWords& words);
 
 // "msd2d2r", "d2r2msd", "msd2ddr", "ddr2msd".
 [[nodiscard]] std::string_view ConversionName(Conversion conversion);

@@ -90,11 +90,14 @@ TEST(TorvaneCliPreview, DrawsD2rAndDdrFilesIntoTheOutDir) {
     TempDir temp;
     const Outcome run = RunTool({"preview", "-q", "-o", temp.path().string(), Example("sample.d2r").string(),
                              Example("sample_sb.ddr").string()});
-    // The d2r example's reader reports two lines, and its single basic
-    // picture is the ddr file's name too: the later source is refused.
+    // The d2r example's single basic picture is the ddr file's name too: the
+    // later source is refused, naming the earlier one.
     EXPECT_EQ(run.status, kExitFailedFile);
     EXPECT_EQ(run.out, "");
-    EXPECT_NE(run.err.find("sample_sb.svg would replace that of"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("sample_sb.ddr: not drawn: its pictures could have the names of those of " +
+                           Example("sample.d2r").string() + "\n"),
+              std::string::npos)
+        << run.err;
     EXPECT_TRUE(fs::exists(temp / "sample_sb.svg"));
     EXPECT_TRUE(fs::exists(temp / "sample_da.svg"));
     EXPECT_TRUE(fs::exists(temp / "sample_cm.svg"));
@@ -129,15 +132,16 @@ TEST(TorvaneCliPreview, ReportsTheBatchAsJson) {
     const Outcome run = RunTool({"preview", "--report", "-", (temp / "song.msd").string(), (temp / "gone.msd").string()});
     EXPECT_EQ(run.status, kExitFailedFile);
     const auto report = nlohmann::json::parse(run.out);
-    EXPECT_EQ(report["format_version"], 1);
-    EXPECT_EQ(report["command"], "preview");
-    ASSERT_EQ(report["sources"].size(), 2u);
-    EXPECT_EQ(report["sources"][0]["status"], "previewed");
-    EXPECT_EQ(report["sources"][0]["destinations"].size(), 5u);
-    EXPECT_EQ(report["sources"][1]["status"], "failed");
-    EXPECT_TRUE(report["sources"][1]["reason"].is_string());
+    EXPECT_EQ(report["report_version"], 1);
+    EXPECT_EQ(report["conversion"], "preview");
+    ASSERT_EQ(report["files"].size(), 2u);
+    EXPECT_EQ(report["files"][0]["status"], "drawn");
+    EXPECT_EQ(report["files"][0]["destinations"].size(), 5u);
+    EXPECT_EQ(report["files"][1]["status"], "failed");
+    EXPECT_EQ(report["files"][1]["reason"]["code"], "open-for-reading");
     EXPECT_EQ(report["summary"]["pictures"], 5);
     EXPECT_EQ(report["summary"]["failed"], 1);
+    EXPECT_EQ(report["exit_status"], kExitFailedFile);
 }
 
 TEST(TorvaneCliCheck, ExitsByWhetherAnythingChanges) {
@@ -175,7 +179,7 @@ TEST(TorvaneCliCheck, UsesTheConversionOptionsForTheWayThroughDdr) {
     const Outcome deleted = RunTool({"check", "--report", "-", Example("sample.msd").string()});
     const auto gap_of = [](const Outcome& run) {
         const auto report = nlohmann::json::parse(run.out);
-        const auto& values = report["sources"][0]["round_trips"][1]["charts"][0]["values"];
+        const auto& values = report["files"][0]["round_trips"][1]["charts"][0]["values"];
         for (const auto& value : values) {
             if (value["what"] == "gap") return value["detail"].get<std::string>();
         }
@@ -200,7 +204,9 @@ TEST(TorvaneCliCheck, ReportsEveryStepAsJson) {
     EXPECT_NE(run.out.find("and 3 more"), std::string::npos);  // the people's report lists a few
     const auto report = nlohmann::json::parse(ReadFile(report_file));
     EXPECT_EQ(report["summary"]["changed"], 1);
-    const auto& ddr = report["sources"][0]["round_trips"][1];
+    EXPECT_EQ(report["files"][0]["status"], "checked");
+    EXPECT_EQ(report["files"][0]["changed"], true);
+    const auto& ddr = report["files"][0]["round_trips"][1];
     EXPECT_EQ(ddr["way"], "through ddr");
     const auto& lost = ddr["charts"][0]["steps"];
     ASSERT_EQ(lost.size(), 11u);  // the report for scripts lists them all

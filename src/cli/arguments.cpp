@@ -1,0 +1,88 @@
+#include "cli/arguments.hpp"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+#include "ddr/ddr.hpp"
+
+namespace torvane {
+
+namespace fs = std::filesystem;
+
+std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+int WholeNumberOption(std::string_view option, const std::string& text, int low, int high) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < low || value > high) {
+        throw UsageError(std::string(option) + " must be a whole number from " + std::to_string(low) + " to " +
+                         std::to_string(high) + ", not " + Quoted(text));
+    }
+    return value;
+}
+
+// The beat travels as half beats, so only whole and half beats are valid.
+int HalfBeatOption(const std::string& text) {
+    double beat = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), beat);
+    const double half_beats = beat * 2;
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(beat) ||
+        half_beats < 2 || half_beats > 9 || half_beats != std::floor(half_beats)) {
+        throw UsageError("--beat must be 1 to 4.5 in steps of 0.5, not " + Quoted(text));
+    }
+    return static_cast<int>(half_beats);
+}
+
+int LeadInMode(const std::string& text) {
+    if (text == "delete") return DdrOptions::kDeleteLeadIn;
+    if (text == "first-step") return DdrOptions::kFirstStepAt;
+    if (text == "as-is") return DdrOptions::kAsItIs;
+    throw UsageError("--lead-in must be delete, first-step or as-is, not " + Quoted(text));
+}
+
+std::string_view LeadInName(int mode) {
+    switch (mode) {
+        case DdrOptions::kFirstStepAt: return "first-step";
+        case DdrOptions::kAsItIs: return "as-is";
+        default: return "delete";
+    }
+}
+
+EncodingChoice EncodingOption(const std::string& text) {
+    if (text == "auto") return EncodingChoice::kAuto;
+    if (text == "cp932") return EncodingChoice::kCp932;
+    if (text == "utf-8") return EncodingChoice::kUtf8;
+    throw UsageError("--encoding must be auto, cp932 or utf-8, not " + Quoted(text));
+}
+
+std::string_view EncodingName(EncodingChoice choice) {
+    switch (choice) {
+        case EncodingChoice::kCp932: return "cp932";
+        case EncodingChoice::kUtf8: return "utf-8";
+        case EncodingChoice::kAuto: break;
+    }
+    return "auto";
+}
+
+std::string ReportOption(const std::string& text) {
+    if (text.empty()) throw UsageError("--report needs a file name, or - for standard output");
+    return text;
+}
+
+fs::path OutDirOption(const std::string& text) {
+    std::error_code ec;
+    if (text.empty() || !fs::exists(text, ec)) throw UsageError("the --out-dir folder " + Quoted(text) + " does not exist");
+    if (!fs::is_directory(text, ec)) throw UsageError("--out-dir " + Quoted(text) + " is not a folder");
+    return text;
+}
+
+unsigned DefaultJobs() {
+    const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+    return online < 1 ? 1U : static_cast<unsigned>(std::min<long>(online, kMaxJobs));
+}
+
+}  // namespace torvane

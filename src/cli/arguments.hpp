@@ -1,0 +1,46 @@
+#pragma once
+// The command line's values, read the same way by every command: a bad value
+// is a UsageError, whose message the command prints before its hint.
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "batch/input_check.hpp"
+
+namespace torvane {
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+inline constexpr std::string_view kProgram = "torvane-cli";
+inline constexpr int kMaxJobs = 256;
+
+[[nodiscard]] std::string Quoted(std::string_view text);
+
+[[nodiscard]] int WholeNumberOption(std::string_view option, const std::string& text, int low, int high);
+
+// --beat: 1 to 4.5 in steps of 0.5, as half beats.
+[[nodiscard]] int HalfBeatOption(const std::string& text);
+
+// --lead-in: a DdrOptions mode, and back to its word.
+[[nodiscard]] int LeadInMode(const std::string& text);
+[[nodiscard]] std::string_view LeadInName(int mode);
+
+// --encoding: auto, cp932 or utf-8, and back to its word.
+[[nodiscard]] EncodingChoice EncodingOption(const std::string& text);
+[[nodiscard]] std::string_view EncodingName(EncodingChoice choice);
+
+// --report: a file name, or "-".
+[[nodiscard]] std::string ReportOption(const std::string& text);
+
+// --out-dir: a folder that exists.
+[[nodiscard]] std::filesystem::path OutDirOption(const std::string& text);
+
+// The processors online, at most kMaxJobs.
+[[nodiscard]] unsigned DefaultJobs();
+
+}  // namespace torvane
