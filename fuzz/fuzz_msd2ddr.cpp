@@ -5,7 +5,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     torvane::DdrOptions options;
     if (size >= 2) {
-        options.mode = data[0] % 3;
+        options.mode = static_cast<torvane::DdrOptions::Mode>(data[0] % 3);
         options.delete_count = data[1] % 151;
         options.measure = 1 + data[1] % 10;
         options.half_beat = 2 + data[0] / 3 % 8;

@@ -105,7 +105,7 @@ DdrOptions TOptionForm::Options() const {
     const int item = ItemIndex();
     // One item is checked from the start and exclusive items cannot be
     // unchecked; were none checked, the charts would go as they are.
-    options.mode = item >= 0 && item <= 2 ? item : DdrOptions::kAsItIs;
+    options.mode = item >= 0 && item <= 2 ? static_cast<DdrOptions::Mode>(item) : DdrOptions::kAsItIs;
     options.delete_count = SpinEdit1->Value();
     options.measure = SpinEdit2->Value();
     options.half_beat = UpDown1->Position();

@@ -37,14 +37,14 @@ int HalfBeatOption(const std::string& text) {
     return static_cast<int>(half_beats);
 }
 
-int LeadInMode(const std::string& text) {
+DdrOptions::Mode LeadInMode(const std::string& text) {
     if (text == "delete") return DdrOptions::kDeleteLeadIn;
     if (text == "first-step") return DdrOptions::kFirstStepAt;
     if (text == "as-is") return DdrOptions::kAsItIs;
     throw UsageError("--lead-in must be delete, first-step or as-is, not " + Quoted(text));
 }
 
-std::string_view LeadInName(int mode) {
+std::string_view LeadInName(DdrOptions::Mode mode) {
     switch (mode) {
         case DdrOptions::kFirstStepAt: return "first-step";
         case DdrOptions::kAsItIs: return "as-is";

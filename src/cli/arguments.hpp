@@ -27,8 +27,8 @@ inline constexpr int kMaxJobs = 256;
 [[nodiscard]] int HalfBeatOption(const std::string& text);
 
 // --lead-in: a DdrOptions mode, and back to its word.
-[[nodiscard]] int LeadInMode(const std::string& text);
-[[nodiscard]] std::string_view LeadInName(int mode);
+[[nodiscard]] DdrOptions::Mode LeadInMode(const std::string& text);
+[[nodiscard]] std::string_view LeadInName(DdrOptions::Mode mode);
 
 // --encoding: auto, cp932 or utf-8, and back to its word.
 [[nodiscard]] EncodingChoice EncodingOption(const std::string& text);

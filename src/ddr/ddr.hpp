@@ -12,12 +12,14 @@ namespace torvane {
 
 // Where the first step of each chart lies in the ddr files.
 struct DdrOptions {
-    enum Mode : int {
+    // Numbered as the option dialog's radio items.
+    enum class Mode {
         kDeleteLeadIn = 0,  // delete `delete_count` leading positions
         kFirstStepAt = 1,   // first step at measure `measure`, half beat `half_beat`
         kAsItIs = 2,        // keep each chart's lead-in
     };
-    int mode = kDeleteLeadIn;
+    using enum Mode;
+    Mode mode = kDeleteLeadIn;
     int delete_count = 18;  // 0 to 150
     int measure = 3;        // 1 to 10
     int half_beat = 2;      // 2 to 9: beat 1.0 to 4.5

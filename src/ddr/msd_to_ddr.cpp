@@ -37,8 +37,9 @@ long long StripLeadIn(std::string& pad) {
 
 DdrOptions ClampDdrOptions(const DdrOptions& options) {
     DdrOptions clamped;
-    clamped.mode = std::clamp(options.mode, static_cast<int>(DdrOptions::kDeleteLeadIn),
-                              static_cast<int>(DdrOptions::kAsItIs));
+    clamped.mode = static_cast<DdrOptions::Mode>(std::clamp(static_cast<int>(options.mode),
+                                                            static_cast<int>(DdrOptions::kDeleteLeadIn),
+                                                            static_cast<int>(DdrOptions::kAsItIs)));
     clamped.delete_count = std::clamp(options.delete_count, 0, 150);
     clamped.measure = std::clamp(options.measure, 1, 10);
     clamped.half_beat = std::clamp(options.half_beat, 2, 9);

@@ -135,7 +135,7 @@ private slots:
         QCOMPARE(batch.dialogs.calls, (QStringList{QStringLiteral("files"), QStringLiteral("options")}));
         QCOMPARE(batch.calls.size(), std::size_t{2});
         for (const auto& call : batch.calls) {
-            QCOMPARE(call.options.mode, int{DdrOptions::kFirstStepAt});
+            QCOMPARE(static_cast<int>(call.options.mode), static_cast<int>(DdrOptions::kFirstStepAt));
             QCOMPARE(call.options.measure, 5);
             QCOMPARE(call.options.half_beat, 3);
         }

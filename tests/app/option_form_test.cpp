@@ -147,7 +147,7 @@ private slots:
         QVERIFY(ok->isDefault());
 
         const DdrOptions options = form.Options();
-        QCOMPARE(options.mode, int{DdrOptions::kDeleteLeadIn});
+        QCOMPARE(static_cast<int>(options.mode), static_cast<int>(DdrOptions::kDeleteLeadIn));
         QCOMPARE(options.delete_count, 18);
         QCOMPARE(options.measure, 3);
         QCOMPARE(options.half_beat, 2);
@@ -176,7 +176,7 @@ private slots:
         for (const auto& name : {"SpinEdit2", "Label1", "Edit1", "UpDown1", "Label2"}) {
             QVERIFY2(form.findChild<QWidget*>(QString::fromLatin1(name))->isVisibleTo(&form) == second_row, name);
         }
-        QCOMPARE(form.Options().mode, item);
+        QCOMPARE(static_cast<int>(form.Options().mode), item);
     }
 
     void ArrowsShowTheBeatAndStopAtTheEnds() {

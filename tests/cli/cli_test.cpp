@@ -214,15 +214,15 @@ TEST_P(CliDdrOptions, ReachTheConversion) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, CliDdrOptions,
-    ::testing::Values(OptionCase{{}, {0, 18, 3, 2}},
-                      OptionCase{{"--lead-in", "delete", "--delete", "0"}, {0, 0, 3, 2}},
-                      OptionCase{{"--delete", "150"}, {0, 150, 3, 2}},
-                      OptionCase{{"--lead-in", "first-step"}, {1, 18, 3, 2}},
-                      OptionCase{{"--lead-in", "first-step", "--measure", "1", "--beat", "1.5"}, {1, 18, 1, 3}},
-                      OptionCase{{"--lead-in=first-step", "--measure=10", "--beat=4.5"}, {1, 18, 10, 9}},
-                      OptionCase{{"--beat", "3"}, {0, 18, 3, 6}},
-                      OptionCase{{"--beat", "2.0"}, {0, 18, 3, 4}},
-                      OptionCase{{"--lead-in", "as-is"}, {2, 18, 3, 2}}));
+    ::testing::Values(OptionCase{{}, {DdrOptions::kDeleteLeadIn, 18, 3, 2}},
+                      OptionCase{{"--lead-in", "delete", "--delete", "0"}, {DdrOptions::kDeleteLeadIn, 0, 3, 2}},
+                      OptionCase{{"--delete", "150"}, {DdrOptions::kDeleteLeadIn, 150, 3, 2}},
+                      OptionCase{{"--lead-in", "first-step"}, {DdrOptions::kFirstStepAt, 18, 3, 2}},
+                      OptionCase{{"--lead-in", "first-step", "--measure", "1", "--beat", "1.5"}, {DdrOptions::kFirstStepAt, 18, 1, 3}},
+                      OptionCase{{"--lead-in=first-step", "--measure=10", "--beat=4.5"}, {DdrOptions::kFirstStepAt, 18, 10, 9}},
+                      OptionCase{{"--beat", "3"}, {DdrOptions::kDeleteLeadIn, 18, 3, 6}},
+                      OptionCase{{"--beat", "2.0"}, {DdrOptions::kDeleteLeadIn, 18, 3, 4}},
+                      OptionCase{{"--lead-in", "as-is"}, {DdrOptions::kAsItIs, 18, 3, 2}}));
 
 // --- The batch ---
 

@@ -57,7 +57,7 @@ DdrOptions ReadOptions(const fs::path& file) {
         if (equals == std::string::npos) continue;
         const std::string key = line.substr(0, equals);
         const int value = std::stoi(line.substr(equals + 1));
-        if (key == "mode") options.mode = value;
+        if (key == "mode") options.mode = static_cast<DdrOptions::Mode>(value);
         else if (key == "delete_count") options.delete_count = value;
         else if (key == "measure") options.measure = value;
         else if (key == "half_beat") options.half_beat = value;

@@ -27,7 +27,7 @@ using test::SplitCrLf;
 
 DdrOptions Options(int mode, int delete_count = 18, int measure = 3, int half_beat = 2) {
     DdrOptions options;
-    options.mode = mode;
+    options.mode = static_cast<DdrOptions::Mode>(mode);
     options.delete_count = delete_count;
     options.measure = measure;
     options.half_beat = half_beat;

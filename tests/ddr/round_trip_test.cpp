@@ -269,7 +269,7 @@ TEST(DdrRoundTrip, KeepsEveryStepAtItsTimeWhereTheGridCanHoldIt) {
         ++charts_with_steps;
         ASSERT_EQ(trip.ddr_files, 1u) << "chart " << number;
         EXPECT_EQ(FromFirstStep(trip.steps), FromFirstStep(expected))
-            << "chart " << number << " in mode " << options.mode << ":\n"
+            << "chart " << number << " in mode " << static_cast<int>(options.mode) << ":\n"
             << CrLf(msd);
     }
     EXPECT_GT(charts_with_steps, 300);

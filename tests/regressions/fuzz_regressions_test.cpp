@@ -38,7 +38,7 @@ void RunInput(const std::string& target, const std::string& bytes) {
         conversion = Conversion::kMSD2ddr;
         if (bytes.size() >= 2) {
             const auto b0 = static_cast<unsigned char>(bytes[0]), b1 = static_cast<unsigned char>(bytes[1]);
-            options.mode = b0 % 3;
+            options.mode = static_cast<DdrOptions::Mode>(b0 % 3);
             options.delete_count = b1 % 151;
             options.measure = 1 + b1 % 10;
             options.half_beat = 2 + b0 / 3 % 8;
