@@ -519,8 +519,8 @@ int main(int argc, char** argv) {
                 }
             }
             if (inputs_folder.empty() && !no_chart_memory) ChartMemory(argv[0], dir);
+            if (inputs_folder.empty() && !no_preview) PreviewAgainstConversion(units, sizes, runs, dir);
         }
-        if (!library_only && inputs_folder.empty() && !no_preview) PreviewAgainstConversion(units, sizes, runs, dir);
         if (!no_library && inputs_folder.empty()) torvane::bench::LibraryTable(argv[0], runs, dir);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "torvane-bench: %s\n", e.what());
