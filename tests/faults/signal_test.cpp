@@ -108,8 +108,8 @@ TEST(Signals, SigkillAtAnyMomentOfALibraryBatchLeavesEveryDestinationOldOrNew) {
     }
     ASSERT_EQ(fresh.size(), 300u);
 
-    const unsigned seed = std::random_device()();
-    std::mt19937 random(seed);
+    const unsigned start = std::random_device()();
+    std::mt19937 random(start);
     std::uniform_int_distribution<long long> moment(0, std::chrono::duration_cast<std::chrono::microseconds>(run_time).count());
     for (int round = 0; round < 12; ++round) {
         fs::remove_all(dir / "out");
@@ -127,7 +127,7 @@ TEST(Signals, SigkillAtAnyMomentOfALibraryBatchLeavesEveryDestinationOldOrNew) {
         for (const auto& [name, bytes] : fresh) {
             const std::string now = ReadFile(dir / "out" / name);
             EXPECT_TRUE(now == "old\r\n" || now == bytes)
-                << name << " is neither old nor new after SIGKILL at " << delay.count() << " us (seed " << seed << ")";
+                << name << " is neither old nor new after SIGKILL at " << delay.count() << " us (random start " << start << ")";
             new_files += now == bytes;
         }
         RecordProperty("round" + std::to_string(round), std::to_string(delay.count()) + " us: " +
