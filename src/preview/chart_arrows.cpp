@@ -143,6 +143,17 @@ bool ChartArrows::PutMeasure(SvgText& out, Pen& pen, std::size_t pad, long long 
     return any;
 }
 
+namespace {
+
+// The start of a path of arrows in the colour of `rhythm`; its "d" follows.
+void OpenRhythmPath(SvgText& out, std::size_t rhythm) {
+    out.Put("<path fill=\"");
+    out.Put(kRhythmColours[rhythm]);
+    out.Put("\" d=\"");
+}
+
+}  // namespace
+
 void ChartArrows::PutDefinitions(SvgText& out) const {
     for (const auto& shape : shapes_) {
         if (shape.id < 0) continue;
@@ -153,9 +164,7 @@ void ChartArrows::PutDefinitions(SvgText& out) const {
         out.Put("\" stroke-linejoin=\"round\">");
         for (std::size_t rhythm = 0; rhythm < kRhythms; ++rhythm) {
             const std::size_t mark = out.Size();
-            out.Put("<path fill=\"");
-            out.Put(kRhythmColours[rhythm]);
-            out.Put("\" d=\"");
+            OpenRhythmPath(out, rhythm);
             Pen pen;
             if (!PutMeasure(out, pen, shape.pad, shape.measure, rhythm, 0, 0)) {
                 out.Truncate(mark);
@@ -195,9 +204,7 @@ void ChartArrows::PutArrowsInPlace(SvgText& out) const {
     out.Put("\" stroke-linejoin=\"round\">\r\n");
     for (std::size_t rhythm = 0; rhythm < kRhythms; ++rhythm) {
         const std::size_t mark = out.Size();
-        out.Put("<path fill=\"");
-        out.Put(kRhythmColours[rhythm]);
-        out.Put("\" d=\"");
+        OpenRhythmPath(out, rhythm);
         Pen pen;
         bool any = false;
         for (std::size_t pad = 0; pad < chart_.pads.size(); ++pad) {
