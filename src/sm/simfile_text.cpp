@@ -14,12 +14,10 @@ std::string EscapeSimfileValue(std::string_view value) {
     out.reserve(value.size() + 8);
     for (std::size_t i = 0; i < value.size(); ++i) {
         const char c = value[i];
-        if (c == '\\' || c == ':' || c == ';') {
+        // Every "/" that another follows is escaped, so that "///" leaves no
+        // "//" behind either: "\/\//".
+        if (c == '\\' || c == ':' || c == ';' || (c == '/' && i + 1 < value.size() && value[i + 1] == '/')) {
             out.push_back('\\');
-        } else if (c == '/' && i + 1 < value.size() && value[i + 1] == '/') {
-            out.append("\\//");
-            ++i;
-            continue;
         }
         out.push_back(c);
     }

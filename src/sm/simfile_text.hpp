@@ -11,6 +11,7 @@ namespace torvane {
 
 // `value` with "\" written "\\", ":" "\:", ";" "\;" and "//" "\//": simfile
 // readers end a value at ":" or ";" and drop the rest of a line after "//".
+// In a longer run of "/" each one that another follows is escaped.
 [[nodiscard]] std::string EscapeSimfileValue(std::string_view value);
 
 // A song text of code page 932 bytes in UTF-8. A byte that is not code page

@@ -22,7 +22,8 @@ TEST(EscapeSimfileValue, EscapesWhatEndsOrCutsAValue) {
         {"a;b", "a\\;b"},
         {"C:\\music\\song.wav", "C\\:\\\\music\\\\song.wav"},
         {"http://x", "http\\:\\//x"},
-        {"a///b", "a\\///b"},  // the first two slashes are the comment mark; one is left
+        {"a///b", "a\\/\\//b"},  // no two slashes left side by side
+        {"////", "\\/\\/\\//"},
         {"a/b", "a/b"},
         {"\xE3\x81\x82:", "\xE3\x81\x82\\:"},
     };

@@ -111,6 +111,20 @@ TEST(WriteSimfile, WritesTheHeaderThenOneSectionPerChartWithCrLf) {
               std::count(written.simfile.begin(), written.simfile.end(), '\r'));
 }
 
+TEST(WriteSimfile, WritesTextsThatASimfileReaderGivesBackAsTheyWere) {
+    const std::vector<std::string> titles = {"a:b;c", "\\", "x\\", "//", "a///b", "////", "/ / /", "a\\//b:;",
+                                             "曲: 前編; \\後編// ///", "ソ\\ソ", "#NOTES:", "end;"};
+    for (const auto& title : titles) {
+        const auto simfile = test::ReadSimfile(WriteMsd(CrLf({"#TITLE:" + J(title) + ";", "#ARTIST:" + J(title) + ";",
+                                                              "#FILE:x\\" + J(title) + ";", "#BPM:150;"}))
+                                                   .simfile);
+        EXPECT_EQ(simfile.tags.at("TITLE"), title);
+        EXPECT_EQ(simfile.tags.at("ARTIST"), title);
+        const std::string music = title.substr(title.find_last_of("\\/") == std::string::npos ? 0 : title.find_last_of("\\/") + 1);
+        EXPECT_EQ(simfile.tags.at("MUSIC"), music) << title;
+    }
+}
+
 TEST(WriteSimfile, WritesAChartWithoutStepsAsOneMeasureOfRests) {
     const auto simfile = test::ReadSimfile(WriteMsd(Msd({"#SINGLE:BASIC:1:00000000;", "#COUPLE:BASIC:1:;"})).simfile);
     ASSERT_EQ(simfile.charts.size(), 2u);
