@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "msd/chart_section.hpp"
-#include "msd/decoder.hpp"
 #include "msd/header.hpp"
 #include "msd/styles.hpp"
 #include "preview/chart_loader.hpp"
@@ -41,20 +40,12 @@ std::string_view StepDataOfChartLine(std::string_view line, std::size_t tag_size
 }
 
 // The chart model drops "5" as a step without panels; it is counted where
-// the step data still holds it. Most charts have no "5" at all, and only
-// those are decoded here.
+// the step data still holds it, once per chart.
 std::size_t CountSteps5(std::string_view data) {
     if (data.find('5') == std::string_view::npos) return 0;
-    ErrorList reported_by_the_chart_model;
-    std::size_t count = 0;
     const std::size_t colon = data.find(':');
-    for (const std::string_view side : {data.substr(0, colon), colon == std::string_view::npos
-                                                                   ? std::string_view()
-                                                                   : data.substr(colon + 1)}) {
-        const std::string expanded = DecodeMSDSteps(side, {}, reported_by_the_chart_model);
-        count += static_cast<std::size_t>(std::count(expanded.begin(), expanded.end(), '5'));
-    }
-    return count;
+    if (colon == std::string_view::npos) return CountMSDSteps5(data);
+    return CountMSDSteps5(data.substr(0, colon)) + CountMSDSteps5(data.substr(colon + 1));
 }
 
 std::optional<double> NumberOf(std::string_view text) {
@@ -84,6 +75,35 @@ void WriteSimfileHeader(const SimfileSongScan& scan, const SimfileTiming& timing
 std::string CountText(std::size_t count) { return std::to_string(count); }
 
 }  // namespace
+
+std::size_t CountMSDSteps5(std::string_view side) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < side.size();) {
+        const char c = side[i];
+        if (c == '(') {
+            // ")" is never the second byte of a double-byte character.
+            const std::size_t close = side.find(')', i + 1);
+            if (close == std::string_view::npos) break;
+            const std::size_t size = close - i - 1;
+            if (size == 1 || size == 2 || size == 3 || size == 4 || size == 8) {
+                count += static_cast<std::size_t>(std::count(side.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                                                             side.begin() + static_cast<std::ptrdiff_t>(close), '5'));
+            }
+            i = close + 1;
+        } else if (c == '[' || c == '{') {
+            // "]" and "}" may be second bytes: the group ends at one that is a character of its own.
+            const char closing = c == '[' ? ']' : '}';
+            std::size_t j = i + 1;
+            while (j < side.size() && side[j] != closing) j += SjisCharacterLength(side, j);
+            if (j >= side.size()) break;
+            i = j + 1;
+        } else {
+            if (c == '5') ++count;
+            i += SjisCharacterLength(side, i);
+        }
+    }
+    return count;
+}
 
 SimfileSongScan ScanSimfileSong(LineSource& msd) {
     SimfileSongScan scan;

@@ -31,6 +31,11 @@ struct SimfileSongScan {
     std::vector<ChartScan> charts;    // in file order
 };
 
+// The steps "5" in one side's MSD step data as the step decoder reads it:
+// outside groups, and inside beat groups of 1, 2, 3, 4 or 8 characters; not
+// in groups it cannot convert, nor after an opening without its closing.
+[[nodiscard]] std::size_t CountMSDSteps5(std::string_view side);
+
 // Reads `msd` from where it stands to its end.
 [[nodiscard]] SimfileSongScan ScanSimfileSong(LineSource& msd);
 

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
+
+#include "msd/decoder.hpp"
 
 #include "simfile_reader.hpp"
 #include "test_support.hpp"
@@ -91,6 +94,24 @@ INSTANTIATE_TEST_SUITE_P(
                  CrLf({"#TITLE:a\xFF;", "#BPM:150;"}),
                  {{"text-not-cp932", "", "#TITLE:a\xFF"}}}),
     [](const auto& info) { return info.param.name; });
+
+// The count must see what the decoder makes of the data, which the chart
+// model then drops: a "5" cell of the expanded text.
+TEST(CountMSDSteps5, CountsWhatTheDecoderKeepsAsSteps5) {
+    const std::vector<std::string> pieces = {"5", "1", "0", "(5)", "(55)", "(555)", "(5555)", "(55555)", "(55555555)",
+                                             "(5123)", "[5]", "{5}", "(", "[", "{", ")", "]", "}", J("ソ"), "\x83]",
+                                             "\x83}", "a", "T"};
+    std::mt19937 random(22);
+    for (int round = 0; round < 3000; ++round) {
+        std::string side;
+        const int count = static_cast<int>(random() % 12);
+        for (int i = 0; i < count; ++i) side += pieces[random() % pieces.size()];
+        ErrorList errors;
+        const std::string expanded = DecodeMSDSteps(side, "x", errors);
+        EXPECT_EQ(CountMSDSteps5(side), static_cast<std::size_t>(std::count(expanded.begin(), expanded.end(), '5')))
+            << side;
+    }
+}
 
 TEST(WriteSimfile, WritesTheHeaderThenOneSectionPerChartWithCrLf) {
     const Written written = WriteMsd(CrLf({"#TITLE:" + J("曲: A;B") + ";", "#ARTIST:a\\b//c;", "#FILE:C:\\x\\Song.WAV;",
