@@ -65,15 +65,6 @@ TEST(SimfileText, ConvertsCodePage932AndNotesBytesThatAreNot) {
     EXPECT_EQ(errors.Notes()[0], (Note{std::string(note::kTextNotCp932), "", "#TITLE:" + bad}));
 }
 
-TEST(SimfileStepsType, NamesEveryStyleWithItsColumns) {
-    EXPECT_EQ(SimfileStepsType(ChartStyle::kSingle), "dance-single");
-    EXPECT_EQ(SimfileStepsType(ChartStyle::kDouble), "dance-double");
-    EXPECT_EQ(SimfileStepsType(ChartStyle::kCouple), "dance-couple");
-    EXPECT_EQ(SimfileColumns(ChartStyle::kSingle), 4);
-    EXPECT_EQ(SimfileColumns(ChartStyle::kDouble), 8);
-    EXPECT_EQ(SimfileColumns(ChartStyle::kCouple), 8);
-}
-
 TEST(SimfileDifficulties, GiveEachStyleAndDifficultyOnceThenEdit) {
     const auto chart = [](ChartStyle style, ChartDifficulty difficulty) {
         Chart c;
