@@ -81,7 +81,6 @@ public:
     [[nodiscard]] std::unique_ptr<LineSource> OpenMSD();
 
 private:
-
     MemoryDestinations memory_;
     std::filesystem::path msd_;  // the source, or its conversion in memory
     std::string file_name_;      // as error lines name it
