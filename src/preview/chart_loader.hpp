@@ -76,9 +76,11 @@ public:
     // std::runtime_error when it holds other charts than at first.
     void ReadEachChart(ErrorList& errors, const std::function<void(std::size_t, Chart&&)>& take);
 
-private:
+    // The MSD text that the charts are read from, from its first line: for
+    // what the chart model does not hold (the music file, every tempo).
     [[nodiscard]] std::unique_ptr<LineSource> OpenMSD();
 
+private:
     MemoryDestinations memory_;
     std::filesystem::path msd_;  // the source, or its conversion in memory
     std::string file_name_;      // as error lines name it

@@ -40,4 +40,13 @@ inline constexpr std::string_view kStyleMissing = "style-missing";
 inline constexpr std::string_view kModeNotADifficulty = "mode-not-a-difficulty";
 inline constexpr std::string_view kStepLineDropped = "step-line-dropped";
 
+// Simfiles.
+inline constexpr std::string_view kEditChart = "edit-chart";
+inline constexpr std::string_view kMeterDefault = "meter-default";
+inline constexpr std::string_view kStep5Dropped = "step-5-dropped";
+inline constexpr std::string_view kSecondSideDropped = "second-side-dropped";
+inline constexpr std::string_view kTimingPerChartLost = "timing-per-chart-lost";
+inline constexpr std::string_view kTextNotCp932 = "text-not-cp932";
+inline constexpr std::string_view kMusicMissing = "music-missing";
+
 }  // namespace torvane::note
