@@ -78,6 +78,8 @@ void TMainForm::ConvertPlan(const BatchPlan& plan, const DdrOptions& options, Wi
                 in_hand = step.in_hand;
                 done = step.done;
                 if (progress || clock.elapsed() >= progress_delay_.count()) show_progress();
+                // A cancel pressed as the file showed stops it before it is read.
+                if (cancel_requested_ || (progress && progress->CancelRequested())) watch.stop = true;
             },
             Qt::BlockingQueuedConnection);
     };
