@@ -119,12 +119,14 @@ ChartView::ChartView(const Chart& chart, QWidget* parent) : QScrollArea(parent),
 
 void ChartView::SetZoom(double zoom) {
     zoom = std::clamp(zoom, kMinZoom, kMaxZoom);
-    // The measure in view stays in view.
+    // The measure in view stays in view; the top of the picture, with its
+    // header, stays at the top.
+    const bool at_top = verticalScrollBar()->value() == 0;
     const int measure = MeasureAtTop();
     zoom_ = zoom;
     picture_->setFixedSize(std::max(1, static_cast<int>(std::lround(own_size_.width() * zoom_))),
                            std::max(1, static_cast<int>(std::lround(own_size_.height() * zoom_))));
-    GoToMeasure(measure);
+    if (!at_top) GoToMeasure(measure);
 }
 
 void ChartView::ZoomBy(int steps) {
@@ -150,6 +152,8 @@ void ChartView::GoToMeasure(int measure) {
     // A little of what comes before, so the measure's number shows too.
     constexpr int kAbove = 12;
     verticalScrollBar()->setValue(static_cast<int>(std::lround((top.y() - kAbove) * zoom_)));
+    gone_to_ = measure;
+    gone_to_value_ = verticalScrollBar()->value();
     const int x = static_cast<int>(std::lround((top.x() - kNumberWidth) * zoom_));
     QScrollBar* across = horizontalScrollBar();
     if (x < across->value() || x + static_cast<int>(layout_.column_width * zoom_) > across->value() + viewport()->width()) {
@@ -158,6 +162,9 @@ void ChartView::GoToMeasure(int measure) {
 }
 
 int ChartView::MeasureAtTop() const {
+    // Columns side by side share their tops: the one gone to is the one meant
+    // until the view is scrolled.
+    if (gone_to_ > 0 && verticalScrollBar()->value() == gone_to_value_) return gone_to_;
     const double top = verticalScrollBar()->value() / zoom_;
     for (int measure = 1; measure <= layout_.measures; ++measure) {
         if (MeasureTop(measure).y() + kMeasureHeight / 2 >= top) return measure;

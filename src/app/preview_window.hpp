@@ -59,6 +59,8 @@ private:
     QSvgWidget* picture_;
     double zoom_ = 1.0;
     bool fitted_ = true;  // follows the width until the user zooms
+    int gone_to_ = 0;     // the measure last gone to, and where that left the view
+    int gone_to_value_ = -1;
 };
 
 // Zooms lie between these, Ctrl++ and Ctrl+− multiply by kZoomStep.

@@ -140,7 +140,12 @@ double ContrastRatio(const QColor& a, const QColor& b) {
 QColor FocusMarkColour(const QColor& background) {
     const QColor yellow(0xff, 0xd4, 0x00);
     const QColor blue(0x00, 0x3c, 0xb4);
-    return ContrastRatio(yellow, background) >= ContrastRatio(blue, background) ? yellow : blue;
+    const QColor coloured = ContrastRatio(yellow, background) >= ContrastRatio(blue, background) ? yellow : blue;
+    if (ContrastRatio(coloured, background) >= 3.0) return coloured;
+    // Mid greys: black or white, whichever stands out more (at least 4.5:1).
+    const QColor black(Qt::black);
+    const QColor white(Qt::white);
+    return ContrastRatio(black, background) >= ContrastRatio(white, background) ? black : white;
 }
 
 void InstallFocusMark(QWidget& window) {

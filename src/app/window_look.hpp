@@ -35,8 +35,8 @@ void CentreOnScreen(QWidget& window);
 [[nodiscard]] double ContrastRatio(const QColor& a, const QColor& b);
 
 // The colour of the focus mark on a background of `background`: a yellow on
-// dark ones, a deep blue on light ones; either has a contrast of at least
-// 3:1 with it.
+// dark ones, a deep blue on light ones, black or white on the mid greys
+// where neither reaches a contrast of 3:1 with it.
 [[nodiscard]] QColor FocusMarkColour(const QColor& background);
 
 // Width of the focus mark, and its distance from the control it surrounds.

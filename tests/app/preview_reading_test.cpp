@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSvgWidget>
 #include <QTabWidget>
@@ -15,6 +17,7 @@
 
 #include "app/main_form.hpp"
 #include "app/preview_window.hpp"
+#include "app/window_look.hpp"
 #include "app_test_main.hpp"
 #include "preview/chart_svg.hpp"
 #include "scripted_dialogs.hpp"

@@ -66,6 +66,7 @@ private slots:
         QVERIFY(window->windowTitle().startsWith(file));
         QCOMPARE(window->Tabs()->count(), tabs.size());
         for (int i = 0; i < tabs.size(); ++i) {
+            window->Tabs()->setCurrentIndex(i);
             QCOMPARE(window->Tabs()->tabText(i), tabs[i]);
             auto* scroll = qobject_cast<QScrollArea*>(window->Tabs()->widget(i));
             QVERIFY(scroll != nullptr);
