@@ -102,12 +102,11 @@ private slots:
         QVERIFY(written.find("150") != std::string::npos);
         QVERIFY(written.find("222") == std::string::npos);
         QVERIFY(fs::exists(out / "other.d2r"));
-        const QString line = later.filename().string() == "song.MSD"
-                                 ? QStringLiteral("song.MSD")
-                                 : QStringLiteral("song.msd");
         // Named from the folder that holds both sources; a destination elsewhere by its path.
+        const QString line = into_folder ? QStringLiteral("b/song.msd") : QStringLiteral("song.MSD");
+        const QString earlier = into_folder ? QStringLiteral("a/song.msd") : QStringLiteral("song.msd");
         const QString destination = into_folder ? Q(out / "song.d2r") : QStringLiteral("song.d2r");
-        const QString expected = line + QStringLiteral("：変換できませんでした（「") + Q(first.filename()) +
+        const QString expected = line + QStringLiteral("：変換できませんでした（「") + earlier +
                                  QStringLiteral("」と同じ変換先「") + destination +
                                  QStringLiteral("」になるため変換していません）");
         QCOMPARE(batch.ErrLog(), CrLf({J(expected.toStdString())}));

@@ -2,6 +2,8 @@
 // them part way, replacing nothing and counting them as not started.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,10 +24,11 @@ std::string TwoCharts() {
 }
 
 // The real storage of a file, with a hook after each destination is complete.
+// With `at_commit` false, the hook runs when a destination is begun instead.
 class HookedStorage final : public Storage {
 public:
-    HookedStorage(Storage& inner, std::function<void()> after_commit)
-        : inner_(inner), after_commit_(std::move(after_commit)) {}
+    HookedStorage(Storage& inner, bool at_commit, std::function<void()> after_commit)
+        : inner_(inner), at_commit_(at_commit), after_commit_(std::move(after_commit)) {}
     std::unique_ptr<LineSource> OpenSource(const fs::path& source) override { return inner_.OpenSource(source); }
     std::unique_ptr<LineSink> CreateDestination(const fs::path& destination, const fs::path& source) override {
         class Sink final : public LineSink {
@@ -41,11 +44,15 @@ public:
             std::unique_ptr<LineSink> inner_;
             std::function<void()>& hook_;
         };
-        return std::make_unique<Sink>(inner_.CreateDestination(destination, source), after_commit_);
+        auto sink = std::make_unique<Sink>(inner_.CreateDestination(destination, source), at_commit_ ? after_commit_ : none_);
+        if (!at_commit_) after_commit_();
+        return sink;
     }
 
 private:
     Storage& inner_;
+    bool at_commit_;
+    std::function<void()> none_ = [] {};
     std::function<void()> after_commit_;
 };
 
@@ -53,12 +60,13 @@ struct WatchCase {
     const char* name;
     Conversion conversion;
     unsigned jobs;
+    bool at_commit;  // stop once a.msd's first destination is complete, else once it is begun
 };
 
 class WatchedBatch : public testing::TestWithParam<WatchCase> {};
 
-// The user stops the batch once the first chart's file of a.msd is written:
-// a.msd replaces nothing (for MSD to ddr none of its chart files), counts
+// The user stops the batch once the first chart's file of a.msd is written
+// (for MSD to d2r, once its one file is begun): a.msd replaces nothing (for MSD to ddr none of its chart files), counts
 // as not started, and nothing after it starts.
 TEST_P(WatchedBatch, AStopEndsTheFilesInHandPartWayAndTheyReplaceNothing) {
     TempDir dir;
@@ -69,7 +77,7 @@ TEST_P(WatchedBatch, AStopEndsTheFilesInHandPartWayAndTheyReplaceNothing) {
     BatchSettings settings;
     settings.jobs = GetParam().jobs;
     settings.convert = [&](const PlannedFile& file, ErrorList& errors, Storage& storage, SourceEncoding& encoding) {
-        HookedStorage hooked(storage, [&] {
+        HookedStorage hooked(storage, GetParam().at_commit, [&] {
             if (file.source.filename() == "a.msd") watch.stop = true;
         });
         return ConvertPlannedFile(plan.conversion, settings, file, errors, hooked, encoding);
@@ -96,9 +104,9 @@ TEST_P(WatchedBatch, AStopEndsTheFilesInHandPartWayAndTheyReplaceNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Conversions, WatchedBatch,
-                         testing::Values(WatchCase{"MSD2ddr_one_job", Conversion::kMSD2ddr, 1},
-                                         WatchCase{"MSD2ddr_two_jobs", Conversion::kMSD2ddr, 2},
-                                         WatchCase{"MSD2d2r_one_job", Conversion::kMSD2d2r, 1}),
+                         testing::Values(WatchCase{"MSD2ddr_one_job", Conversion::kMSD2ddr, 1, true},
+                                         WatchCase{"MSD2ddr_two_jobs", Conversion::kMSD2ddr, 2, true},
+                                         WatchCase{"MSD2d2r_one_job", Conversion::kMSD2d2r, 1, false}),
                          [](const testing::TestParamInfo<WatchCase>& info) { return info.param.name; });
 
 TEST(WatchedBatchBytes, EveryByteOfTheSourcesIsCountedOnceWhateverTheirPasses) {
