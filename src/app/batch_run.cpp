@@ -13,15 +13,15 @@ void TakeFileResult(const BatchPlan& plan, const FileResult& result, ErrorList& 
     if (result.status != FileStatus::kFailed) return;
     if (result.problem == PlanProblem::kSameDestination) {
         const std::filesystem::path& destination = plan.files[result.index].destination;
-        errors.Add(SameDestinationLine(result.source, result.other_source, destination), {});
-        outcome.failed << SameDestinationText(result.source, result.other_source, destination);
+        errors.Add(SameDestinationLine(result.source, result.other_source, destination, outcome.base), {});
+        outcome.failed << SameDestinationText(result.source, result.other_source, destination, outcome.base);
         return;
     }
     const ConversionError error = result.failure != nullptr
                                       ? *result.failure
                                       : ConversionError(Failure::kInternal, result.source, "", "no reason given");
-    errors.Add(FailedFileLine(result.source, error), {});
-    outcome.failed << FailedFileText(result.source, error);
+    errors.Add(FailedFileLine(result.source, error, outcome.base), {});
+    outcome.failed << FailedFileText(result.source, error, outcome.base);
 }
 
 std::vector<std::filesystem::path> TakeFoldersWithoutSources(BatchPlan& plan) {

@@ -20,6 +20,9 @@ struct WindowBatchOutcome {
     QStringList failed;
     // Files that a cancel left alone, the last ones of the batch.
     std::size_t not_started = 0;
+    std::size_t converted = 0;
+    // The deepest folder that holds every source: failed files are named from there.
+    std::filesystem::path base;
     // What a drop held that the batch passed over: files of another format,
     // and folders without a source of the conversion.
     std::vector<std::filesystem::path> other_files;
@@ -28,7 +31,7 @@ struct WindowBatchOutcome {
 
 // Takes one file's result, in the batch's order: its error lines, and for a
 // file that was not converted one line more, go to `errors`; its notice line
-// to `outcome`. Safe on any thread that owns `errors` and `outcome` for the batch.
+// to `outcome`, the file named from `outcome.base`. Safe on any thread that owns `errors` and `outcome` for the batch.
 void TakeFileResult(const BatchPlan& plan, const FileResult& result, ErrorList& errors,
                     WindowBatchOutcome& outcome);
 

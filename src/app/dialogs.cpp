@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -68,9 +69,9 @@ std::filesystem::path PathFromQt(const QString& path) { return QFile::encodeName
 
 QString PathToQt(const std::filesystem::path& path) { return QFile::decodeName(QByteArray::fromStdString(path.string())); }
 
-std::vector<std::filesystem::path> QtDialogs::OpenSourceFiles(QWidget* parent, int format) {
+std::vector<std::filesystem::path> QtDialogs::OpenSourceFiles(QWidget* parent, int format, const QString& title) {
     QString selected = SourceFilter(format);
-    const QStringList files = QFileDialog::getOpenFileNames(parent, QString(), last_folder_,
+    const QStringList files = QFileDialog::getOpenFileNames(parent, title, last_folder_,
                                                             Filters().join(QStringLiteral(";;")), &selected);
     std::vector<std::filesystem::path> paths;
     paths.reserve(static_cast<std::size_t>(files.size()));
@@ -86,6 +87,15 @@ std::optional<std::filesystem::path> QtDialogs::OpenChartFile(QWidget* parent) {
     if (file.isEmpty()) return std::nullopt;
     last_folder_ = QFileInfo(file).absolutePath();
     return PathFromQt(QFileInfo(file).absoluteFilePath());
+}
+
+std::optional<int> QtDialogs::AskMeasure(QWidget* parent, int current, int measures) {
+    bool ok = false;
+    const int measure = QInputDialog::getInt(parent, QStringLiteral("小節へ移動"),
+                                             QStringLiteral("小節番号（1～%1）：").arg(measures), current, 1, measures,
+                                             1, &ok);
+    if (!ok) return std::nullopt;
+    return measure;
 }
 
 std::optional<std::filesystem::path> QtDialogs::ChooseFolder(QWidget* parent, const QString& title,

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -25,7 +26,10 @@ public:
     // The file in hand, how many files are done and how many the batch has.
     virtual void ShowFile(const std::filesystem::path& file, std::size_t done, std::size_t total) = 0;
 
-    // Whether the user asked to stop; the file in hand is still finished.
+    // How far the batch has read its sources, in bytes: the bar follows it.
+    virtual void ShowBytes(std::uint64_t read, std::uint64_t total) = 0;
+
+    // Whether the user asked to stop; the files in hand stop before their next chart.
     [[nodiscard]] virtual bool CancelRequested() const = 0;
 };
 
@@ -33,10 +37,15 @@ class Dialogs {
 public:
     virtual ~Dialogs() = default;
 
-    // The multi-select file-open dialog, opened on the filter of `format`
-    // (1 MSD, 2 d2r, 3 ddr). The chosen files in the dialog's order, full
-    // paths; none when the user cancels.
-    [[nodiscard]] virtual std::vector<std::filesystem::path> OpenSourceFiles(QWidget* parent, int format) = 0;
+    // The multi-select file-open dialog titled `title`, opened on the filter
+    // of `format` (1 MSD, 2 d2r, 3 ddr). The chosen files in the dialog's
+    // order, full paths; none when the user cancels.
+    [[nodiscard]] virtual std::vector<std::filesystem::path> OpenSourceFiles(QWidget* parent, int format,
+                                                                             const QString& title) = 0;
+
+    // The measure to go to in a chart of `measures` measures, 1 to
+    // `measures`, starting at `current`; nothing when the user cancels.
+    [[nodiscard]] virtual std::optional<int> AskMeasure(QWidget* parent, int current, int measures) = 0;
 
     // The file chooser of the chart preview: one file of any of the three
     // formats, full path; nothing when the user cancels.
@@ -75,7 +84,9 @@ public:
 
 class QtDialogs : public Dialogs {
 public:
-    [[nodiscard]] std::vector<std::filesystem::path> OpenSourceFiles(QWidget* parent, int format) override;
+    [[nodiscard]] std::vector<std::filesystem::path> OpenSourceFiles(QWidget* parent, int format,
+                                                                     const QString& title) override;
+    [[nodiscard]] std::optional<int> AskMeasure(QWidget* parent, int current, int measures) override;
     [[nodiscard]] std::optional<std::filesystem::path> OpenChartFile(QWidget* parent) override;
     [[nodiscard]] std::optional<std::filesystem::path> ChooseFolder(
         QWidget* parent, const QString& title, const std::filesystem::path& preselect) override;

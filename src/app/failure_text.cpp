@@ -159,7 +159,43 @@ JapaneseText JapaneseReason(const ConversionError& error, const std::filesystem:
     return text.Words("変換できませんでした");
 }
 
+std::filesystem::path CommonFolder(const std::vector<std::filesystem::path>& sources) {
+    if (sources.empty()) return {};
+    std::filesystem::path folder = sources.front().parent_path();
+    const auto holds = [](const std::filesystem::path& outer, const std::filesystem::path& inner) {
+        auto o = outer.begin();
+        auto i = inner.begin();
+        for (; o != outer.end(); ++o, ++i) {
+            if (o->empty()) continue;  // a trailing separator
+            if (i == inner.end() || *o != *i) return false;
+        }
+        return true;
+    };
+    for (const auto& source : sources) {
+        while (!holds(folder, source.parent_path()) && folder.has_relative_path()) folder = folder.parent_path();
+    }
+    return folder;
+}
+
+std::filesystem::path NameFromBase(const std::filesystem::path& file, const std::filesystem::path& base) {
+    if (base.empty()) return file.filename();
+    const std::filesystem::path relative = file.lexically_relative(base);
+    if (relative.empty() || *relative.begin() == "..") return file;
+    return relative;
+}
+
 namespace {
+
+// A path as an error line names it: each part as FileNameForErrorLine names a file.
+std::string PathForErrorLine(const std::filesystem::path& path) {
+    std::string text;
+    for (const auto& part : path) {
+        if (part.empty()) continue;
+        if (!text.empty() && text.back() != '/') text += '/';
+        text += part == "/" ? std::string("/") : FileNameForErrorLine(part);
+    }
+    return text;
+}
 
 JapaneseText MessageAndReason(const std::filesystem::path& source, const ConversionError& error) {
     JapaneseText text;
@@ -167,36 +203,38 @@ JapaneseText MessageAndReason(const std::filesystem::path& source, const Convers
 }
 
 JapaneseText SameDestinationMessage(const std::filesystem::path& earlier_source,
-                                    const std::filesystem::path& destination) {
+                                    const std::filesystem::path& destination, const std::filesystem::path& base) {
     JapaneseText text;
     return text.Words(kNotConvertedMessage)
         .Words("（「")
-        .Path(earlier_source)
-        .Words("」と変換先「")
-        .Path(destination)
-        .Words("」が同じです）");
+        .Path(NameFromBase(earlier_source, base))
+        .Words("」と同じ変換先「")
+        .Path(NameFromBase(destination, base))
+        .Words("」になるため変換していません）");
 }
 
 }  // namespace
 
 std::string SameDestinationLine(const std::filesystem::path& source, const std::filesystem::path& earlier_source,
-                                const std::filesystem::path& destination) {
-    return FileNameForErrorLine(source) + SameDestinationMessage(earlier_source, destination).ToCp932();
+                                const std::filesystem::path& destination, const std::filesystem::path& base) {
+    return PathForErrorLine(NameFromBase(source, base)) + SameDestinationMessage(earlier_source, destination, base).ToCp932();
 }
 
 QString SameDestinationText(const std::filesystem::path& source, const std::filesystem::path& earlier_source,
-                            const std::filesystem::path& destination) {
+                            const std::filesystem::path& destination, const std::filesystem::path& base) {
     JapaneseText text;
-    return text.Path(source.filename()).Append(SameDestinationMessage(earlier_source, destination)).ToQt();
+    return text.Path(NameFromBase(source, base)).Append(SameDestinationMessage(earlier_source, destination, base)).ToQt();
 }
 
-std::string FailedFileLine(const std::filesystem::path& source, const ConversionError& error) {
-    return FileNameForErrorLine(source) + MessageAndReason(source, error).ToCp932();
+std::string FailedFileLine(const std::filesystem::path& source, const ConversionError& error,
+                           const std::filesystem::path& base) {
+    return PathForErrorLine(NameFromBase(source, base)) + MessageAndReason(source, error).ToCp932();
 }
 
-QString FailedFileText(const std::filesystem::path& source, const ConversionError& error) {
+QString FailedFileText(const std::filesystem::path& source, const ConversionError& error,
+                       const std::filesystem::path& base) {
     JapaneseText text;
-    return text.Path(source.filename()).Append(MessageAndReason(source, error)).ToQt();
+    return text.Path(NameFromBase(source, base)).Append(MessageAndReason(source, error)).ToQt();
 }
 
 QString JapaneseSaveFailure(const ConversionError& error) {

@@ -46,21 +46,35 @@ private:
 // The message of a failed file's line, which follows the file's name.
 inline constexpr char kNotConvertedMessage[] = "：変換できませんでした";
 
-// A failed file's line in the manner of error lines: the source's name, the
-// message and the reason in brackets, as code page 932 for "ErrLog.txt".
-[[nodiscard]] std::string FailedFileLine(const std::filesystem::path& source, const ConversionError& error);
+// The folder that holds every one of `sources`, the deepest such; the
+// failed files' lines name their files from there. Empty for no sources.
+[[nodiscard]] std::filesystem::path CommonFolder(const std::vector<std::filesystem::path>& sources);
+
+// How a failed file's line names `file`: its path from `base` when `base`
+// holds it ("first/song.msd"), else its full path; its name alone when `base`
+// is empty.
+[[nodiscard]] std::filesystem::path NameFromBase(const std::filesystem::path& file, const std::filesystem::path& base);
+
+// A failed file's line in the manner of error lines: the source named from
+// `base`, the message and the reason in brackets, as code page 932 for
+// "ErrLog.txt".
+[[nodiscard]] std::string FailedFileLine(const std::filesystem::path& source, const ConversionError& error,
+                                         const std::filesystem::path& base = {});
 // The same line as the window shows it.
-[[nodiscard]] QString FailedFileText(const std::filesystem::path& source, const ConversionError& error);
+[[nodiscard]] QString FailedFileText(const std::filesystem::path& source, const ConversionError& error,
+                                     const std::filesystem::path& base = {});
 
 // The line of a source that is not converted because an earlier source of
-// the batch writes its destination: both sources are named, the earlier one
-// and the destination by their paths.
+// the batch writes its destination: "a/song.MSD：変換できませんでした（「a/song.msd」と
+// 同じ変換先「a/song.d2r」になるため変換していません）", every path named from `base`.
 [[nodiscard]] std::string SameDestinationLine(const std::filesystem::path& source,
                                               const std::filesystem::path& earlier_source,
-                                              const std::filesystem::path& destination);
+                                              const std::filesystem::path& destination,
+                                              const std::filesystem::path& base = {});
 [[nodiscard]] QString SameDestinationText(const std::filesystem::path& source,
                                           const std::filesystem::path& earlier_source,
-                                          const std::filesystem::path& destination);
+                                          const std::filesystem::path& destination,
+                                          const std::filesystem::path& base = {});
 
 // Why a file could not be saved (the error log): "作成できません：ディスクの空き容量が足りません".
 [[nodiscard]] QString JapaneseSaveFailure(const ConversionError& error);

@@ -14,6 +14,7 @@
 
 #include "app/button_conversion.hpp"
 #include "app/dialogs.hpp"
+#include "app/failure_text.hpp"
 #include "app/option_form.hpp"
 #include "app/preview_window.hpp"
 #include "app/window_look.hpp"
@@ -34,6 +35,14 @@ QPushButton* MakeButton(QWidget* parent, const char* name, int tag, const QStrin
     button->setAcceptDrops(true);
     button->installEventFilter(parent);
     return button;
+}
+
+// "ＭＳＤ→ｄ２ｒ：変換するファイルを選択": the button's caption without its long shaft.
+QString OpenDialogTitle(const QObject* button) {
+    const auto* push = qobject_cast<const QPushButton*>(button);
+    QString conversion = push != nullptr ? push->text() : QString();
+    conversion.remove(QStringLiteral("－－"));
+    return conversion + QStringLiteral("：変換するファイルを選択");
 }
 
 }  // namespace
@@ -76,6 +85,8 @@ TMainForm::TMainForm(Dialogs& dialogs, QWidget* parent)
     auto* preview = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this);
     connect(preview, &QShortcut::activated, this, [this] { OpenChartPreview(this, dialogs_); });
 
+    InstallFocusMark(*this);
+
     SetErrLogFolders(PathFromQt(QCoreApplication::applicationDirPath()),
                      PathFromQt(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)));
     CentreOnScreen(*this);
@@ -93,7 +104,7 @@ void TMainForm::MSD2d2rClick(QObject* button) {
     // Also when the user cancels below: the error lines are those of this batch.
     ErrorList_.Clear();
 
-    const auto files = dialogs_.OpenSourceFiles(this, SourceFormat(*conversion));
+    const auto files = dialogs_.OpenSourceFiles(this, SourceFormat(*conversion), OpenDialogTitle(button));
     if (files.empty()) return;
     ChosenFiles chosen;
     chosen.arguments = files;
@@ -105,6 +116,9 @@ void TMainForm::RunChosenBatch(Conversion conversion, const ChosenFiles& chosen)
     outcome.other_files = chosen.other_files;
     BatchPlan plan = PlanBatch(conversion, chosen.arguments);
     outcome.folders_without_sources = TakeFoldersWithoutSources(plan);
+    std::vector<fs::path> sources;
+    for (const auto& file : plan.files) sources.push_back(file.source);
+    outcome.base = CommonFolder(sources);
     if (plan.files.empty()) {
         ReportBatch(conversion, outcome);
         return;
@@ -138,9 +152,10 @@ void TMainForm::RunChosenBatch(Conversion conversion, const ChosenFiles& chosen)
 
 void TMainForm::closeEvent(QCloseEvent* event) {
     if (batch_running_) {
-        // The file in hand is finished first, and its batch reported.
+        // The files in hand stop, the batch is reported, then the window goes.
         cancel_requested_ = true;
         close_after_batch_ = true;
+        if (watch_ != nullptr) watch_->stop = true;
         event->ignore();
         return;
     }
@@ -159,7 +174,8 @@ void TMainForm::ShowHelp() {
         "ｄｄｒ－－→ＭＳＤ：ddrファイルをMSDファイルに変換します。\n\n"
         "ファイルやフォルダをボタンにドロップしても変換できます。フォルダは中のフォルダまで探して、"
         "そのボタンの形式のファイルをすべて変換します。\n"
-        "時間のかかる変換は、途中でキャンセルできます（変換中のファイルは最後まで変換します）。\n"
+        "時間のかかる変換は、途中でキャンセルできます（変換中のファイルは次の譜面の前で止め、"
+        "変換しなかったものとします）。\n"
         "Ctrl+P：譜面ファイルを選ぶと、その譜面を図で表示します。\n\n"
         "「変換先フォルダを確認しない」にチェックがあると、変換したファイルは"
         "元のファイルと同じフォルダに作られます。\n\n"

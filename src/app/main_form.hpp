@@ -14,6 +14,7 @@
 #include "app/chosen_files.hpp"
 #include "batch/conversions.hpp"
 #include "batch/plan.hpp"
+#include "batch/runner.hpp"
 #include "ddr/ddr.hpp"
 #include "text/error_list.hpp"
 
@@ -53,6 +54,11 @@ public:
 
     // How long a batch runs before it shows its progress.
     void SetProgressDelay(std::chrono::milliseconds delay) { progress_delay_ = delay; }
+
+    // Files converted at once: by default as many as torvane-cli converts.
+    // A converter set for tests converts one file after the other.
+    void SetJobs(unsigned jobs) { jobs_ = jobs < 1 ? 1 : jobs; }
+    [[nodiscard]] unsigned Jobs() const { return converter_ ? 1U : jobs_; }
 
     // Runs one batch; the "tag" property of `button` (1 to 4) selects the conversion.
     void MSD2d2rClick(QObject* button);
@@ -95,11 +101,14 @@ private:
     std::filesystem::path err_log_folder_;
     std::filesystem::path err_log_fallback_folder_;
     std::chrono::milliseconds progress_delay_{500};
+    unsigned jobs_ = DefaultBatchJobs();
 
     bool batch_running_ = false;
     // Closing the window while a batch runs stops the batch first.
     bool cancel_requested_ = false;
     bool close_after_batch_ = false;
+    // The running batch's watch: a cancel stops its files in hand.
+    BatchWatch* watch_ = nullptr;
 
     QPushButton* MSD2d2r;
     QPushButton* d2r2MSD;

@@ -6,6 +6,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <vector>
@@ -22,6 +23,9 @@ void TMainForm::ConvertPlan(const BatchPlan& plan, const DdrOptions& options, Wi
     batch_running_ = true;
     cancel_requested_ = false;
     const std::size_t count = plan.files.size();
+    BatchWatch watch;
+    watch_ = &watch;
+    const std::uint64_t total_bytes = PlanSourceBytes(plan);
 
     // The progress dialog shows once the batch has taken a while, at the
     // start of a file or while a long file is in hand.
@@ -34,6 +38,7 @@ void TMainForm::ConvertPlan(const BatchPlan& plan, const DdrOptions& options, Wi
         if (!progress) progress = dialogs_.OpenProgress(this, QCoreApplication::applicationName());
         shown = done;
         progress->ShowFile(in_hand, done, count);
+        progress->ShowBytes(watch.bytes_read.load(), total_bytes);
     };
     QElapsedTimer clock;
     clock.start();
@@ -42,16 +47,25 @@ void TMainForm::ConvertPlan(const BatchPlan& plan, const DdrOptions& options, Wi
     connect(&late, &QTimer::timeout, this, [&] { show_progress(); });
     // Without a delay the first file opens the dialog itself.
     if (progress_delay_.count() > 0) late.start(progress_delay_);
+    // Inside a long file: the bar follows the bytes read, and a cancel
+    // reaches the files in hand.
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, this, [&] {
+        if (cancel_requested_ || (progress && progress->CancelRequested())) watch.stop = true;
+        if (progress) progress->ShowBytes(watch.bytes_read.load(), total_bytes);
+    });
+    tick.start(100);
 
     // The runner calls back on the thread that runs it; the window's side of
-    // each call (the progress, the cancel) runs here while that thread
-    // waits, so a cancel always falls between two files.
+    // each call (the progress, the cancel) runs here while that thread waits.
     BatchCallbacks callbacks;
+    callbacks.watch = &watch;
     callbacks.cancel_requested = [&] {
         bool cancel = false;
         QMetaObject::invokeMethod(
             this, [&] { return cancel_requested_ || (progress && progress->CancelRequested()); },
             Qt::BlockingQueuedConnection, &cancel);
+        if (cancel) watch.stop = true;
         return cancel;
     };
     callbacks.progress = [&](const BatchProgress& step) {
@@ -64,6 +78,8 @@ void TMainForm::ConvertPlan(const BatchPlan& plan, const DdrOptions& options, Wi
                 in_hand = step.in_hand;
                 done = step.done;
                 if (progress || clock.elapsed() >= progress_delay_.count()) show_progress();
+                // A cancel pressed as the file showed stops it before it is read.
+                if (cancel_requested_ || (progress && progress->CancelRequested())) watch.stop = true;
             },
             Qt::BlockingQueuedConnection);
     };
@@ -72,6 +88,7 @@ void TMainForm::ConvertPlan(const BatchPlan& plan, const DdrOptions& options, Wi
 
     BatchSettings settings;
     settings.ddr_options = options;
+    settings.jobs = Jobs();
     if (converter_) {
         settings.convert = [&](const PlannedFile& file, ErrorList& errors, Storage&, SourceEncoding&) {
             converter_(plan.conversion, file.source, file.destination, options, errors);
@@ -96,11 +113,14 @@ void TMainForm::ConvertPlan(const BatchPlan& plan, const DdrOptions& options, Wi
     while (!finished) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     worker->wait();
 
+    tick.stop();
     late.stop();
     progress.reset();
+    watch_ = nullptr;
     batch_running_ = false;
     if (fault) std::rethrow_exception(fault);
     outcome.not_started = summary.not_started;
+    outcome.converted = summary.converted;
 }
 
 }  // namespace torvane

@@ -34,6 +34,11 @@ QString ListForNotice(const QStringList& items) {
     return shown.join(QStringLiteral("\r\n"));
 }
 
+// The line below the notice's two that says where "ErrLog.txt" is.
+QString ErrLogFolderLine(const fs::path& folder) {
+    return QStringLiteral("（保存先のフォルダ：%1）").arg(PathToQt(folder));
+}
+
 QString FromCp932(const std::string& line) { return QString::fromStdString(Cp932ToUtf8(line)); }
 
 }  // namespace
@@ -60,10 +65,12 @@ void TMainForm::ReportBatch(Conversion conversion, const WindowBatchOutcome& out
         for (const auto& folder : outcome.folders_without_sources) folders << PathToQt(folder);
         paragraphs << QStringLiteral("%1ファイルが見つからなかったフォルダ：\r\n").arg(format) + ListForNotice(folders);
     }
-    if (paragraphs.isEmpty()) return;
+    // A cancelled batch always says how far it got.
     if (outcome.not_started > 0) {
-        paragraphs << QStringLiteral("キャンセルしたため、残りの%1ファイルは変換していません").arg(outcome.not_started);
+        paragraphs << QStringLiteral("%1ファイルを変換しました\r\n").arg(outcome.converted) +
+                          QStringLiteral("キャンセルしたため、残りの%1ファイルは変換していません").arg(outcome.not_started);
     }
+    if (paragraphs.isEmpty()) return;
     // Last, right above the lines it speaks of.
     if (!details.isEmpty()) paragraphs << QStringLiteral("保存できなかったエラーの内容は次のとおりです：");
     dialogs_.ShowNotice(this, QCoreApplication::applicationName(), paragraphs.join(QStringLiteral("\r\n\r\n")),
@@ -86,12 +93,12 @@ QString TMainForm::SaveErrLog(QStringList& details) {
         }
         return false;
     };
-    if (save(err_log_folder_, false)) return detected + QStringLiteral("\r\nErrLog.txtを参照して下さい");
+    const QString see = detected + QStringLiteral("\r\nErrLog.txtを参照して下さい\r\n");
+    if (save(err_log_folder_, false)) return see + ErrLogFolderLine(err_log_folder_);
     // An installed program's folder is not writable for its user. No user
     // data folder known: not the current directory either.
     if (!err_log_fallback_folder_.empty() && save(err_log_fallback_folder_, true)) {
-        return detected + QStringLiteral("\r\nErrLog.txtを参照して下さい\r\n") +
-               PathToQt(err_log_fallback_folder_ / kErrLogName);
+        return see + ErrLogFolderLine(err_log_fallback_folder_);
     }
     for (const auto& line : ErrorList_.Lines()) details << FromCp932(line);
     return detected + QStringLiteral("\r\nErrLog.txtに保存できませんでした：\r\n") + failures.join(QStringLiteral("\r\n"));

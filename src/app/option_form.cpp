@@ -97,6 +97,7 @@ TOptionForm::TOptionForm(QWidget* parent)
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
 
     RadioGroup1Click();
+    InstallFocusMark(*this);
     CentreOnScreen(*this);
 }
 

@@ -6,7 +6,10 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "app/window_look.hpp"
 
@@ -24,7 +27,9 @@ TProgressForm::TProgressForm(QWidget* parent, const QString& title)
     setWindowTitle(title);
     setWindowIcon(ProgramIcon());
     setFont(TorvaneFont());
-    setWindowModality(Qt::ApplicationModal);
+    // Not modal: the main window's close box must reach the main window.
+    // Its buttons refuse a second batch while this one runs.
+    setWindowModality(Qt::NonModal);
 
     auto* heading = new QLabel(QStringLiteral("変換しています："), this);
     file_ = new QLabel(this);
@@ -62,6 +67,7 @@ TProgressForm::TProgressForm(QWidget* parent, const QString& title)
     layout->addSpacing(4);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    InstallFocusMark(*this);
 }
 
 void TProgressForm::ShowFile(const std::filesystem::path& file, std::size_t done, std::size_t total) {
@@ -76,17 +82,37 @@ void TProgressForm::ShowFile(const std::filesystem::path& file, std::size_t done
                                 .arg(static_cast<qulonglong>(total - done))
                                 .arg(static_cast<qulonglong>(total)));
     }
-    bar_->setRange(0, static_cast<int>(total));
-    bar_->setValue(static_cast<int>(done));
-    // A dialog shown for the first time is centred on its parent window.
-    if (!isVisible()) show();
+    if (!isVisible()) {
+        if (!placed_ && parentWidget() != nullptr) {
+            placed_ = true;
+            adjustSize();
+            const QWidget* owner = parentWidget()->window();
+            // The frame that the window manager will add is taken to be the owner's.
+            const QMargins frame(owner->geometry().left() - owner->frameGeometry().left(),
+                                 owner->geometry().top() - owner->frameGeometry().top(),
+                                 owner->frameGeometry().right() - owner->geometry().right(),
+                                 owner->frameGeometry().bottom() - owner->geometry().bottom());
+            const QSize outer = size().grownBy(frame);
+            const QScreen* screen = owner->screen();
+            const QRect desktop = screen != nullptr ? screen->availableGeometry() : QRect(QPoint(0, 0), outer);
+            move(PlaceBesideOwner(owner->frameGeometry(), outer, desktop));
+        }
+        show();
+    }
+}
+
+void TProgressForm::ShowBytes(std::uint64_t read, std::uint64_t total) {
+    // The bar counts in thousandths: QProgressBar holds an int.
+    constexpr int kSteps = 1000;
+    bar_->setRange(0, kSteps);
+    bar_->setValue(total == 0 ? 0 : static_cast<int>(std::min<std::uint64_t>(read, total) * kSteps / total));
 }
 
 void TProgressForm::Cancel() {
     if (cancel_requested_) return;
     cancel_requested_ = true;
     cancel_->setEnabled(false);
-    remaining_->setText(QStringLiteral("このファイルが終わったら止めます…"));
+    remaining_->setText(QStringLiteral("止めています…（変換中のファイルは変換しなかったものとします）"));
 }
 
 void TProgressForm::closeEvent(QCloseEvent* event) {

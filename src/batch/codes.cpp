@@ -70,45 +70,69 @@ const std::vector<CodeDescription>& ErrorLineCodes() {
 
 const std::vector<CodeDescription>& NoteCodes() {
     static const std::vector<CodeDescription> codes = {
-        {note::kTempoDefault, "#BPM:120.0; was written: a ddr file holds no tempo (value: the tempo of its BPM comment)"},
-        {note::kGapDefault, "#GAP:0; was written: a ddr file holds no gap (value: the gap of its GAP comment)"},
-        {note::kLevelDefault, "level 1 was written: a ddr file holds its level only as a comment (value: that level)"},
+        {note::kTempoDefault, "#BPM:120.0; was written: a ddr file holds no tempo (value: the tempo of its BPM comment)",
+         "ddrファイルにはテンポがないため、#BPM:120.0;と書きました（値：BPMコメントのテンポ）"},
+        {note::kGapDefault, "#GAP:0; was written: a ddr file holds no gap (value: the gap of its GAP comment)",
+         "ddrファイルにはギャップがないため、#GAP:0;と書きました（値：GAPコメントのギャップ）"},
+        {note::kLevelDefault, "level 1 was written: a ddr file holds its level only as a comment (value: that level)",
+         "ddrファイルはレベルをコメントにしか持たないため、レベル1と書きました（値：そのレベル）"},
         {note::kSongTagNotRead,
-         "a song tag that the ddr file holds only as a comment was written empty (value: the comment's tag and text)"},
-        {note::kDifficultyMissing, "no difficulty directive came before the chart: its chart line names none"},
+         "a song tag that the ddr file holds only as a comment was written empty (value: the comment's tag and text)",
+         "ddrファイルがコメントにしか持たない曲のタグを、空で書きました（値：コメントのタグと文字列）"},
+        {note::kDifficultyMissing, "no difficulty directive came before the chart: its chart line names none",
+         "譜面の前に難易度の指示がないため、譜面の行に難易度がありません"},
         {note::kMeasureOver999,
          "a step line of a four-digit measure number is read from its first three digits and its slots are lost "
-         "(value: its measure number)"},
+         "(value: its measure number)",
+         "4桁の小節番号のステップ行は最初の3桁で読まれ、その枠は失われます（値：小節番号）"},
         {note::kMeasureUnreadable,
-         "a step line whose length is no slot count became a measure of rests (value: its measure number)"},
-        {note::kSecondPadIgnored, "a single-play chart has \"$\" lines; their steps were not converted"},
+         "a step line whose length is no slot count became a measure of rests (value: its measure number)",
+         "長さが枠の数にならないステップ行は、休みの小節にしました（値：小節番号）"},
+        {note::kSecondPadIgnored, "a single-play chart has \"$\" lines; their steps were not converted",
+         "シングルの譜面に「$」の行があります。その足符は変換していません"},
         {note::kLineAfterStepsNotRead,
-         "the directive right after a chart's step lines ends the chart and is not read (value: the line)"},
-        {note::kLevelCut, "only the first character of the level was kept (value: the whole level)"},
+         "the directive right after a chart's step lines ends the chart and is not read (value: the line)",
+         "ステップ行のすぐ後の指示は譜面を終わらせ、読まれません（値：その行）"},
+        {note::kLevelCut, "only the first character of the level was kept (value: the whole level)",
+         "レベルは最初の1文字だけを残しました（値：元のレベル）"},
         {note::kMeasuresOver999,
          "the chart has more than 999 measures; ddr readers cannot read measures from 1000 on (value: the last "
-         "measure)"},
+         "measure)",
+         "譜面が999小節を超えています。ddrの読み手は1000小節目から読めません（値：最後の小節）"},
         {note::kChartOfUnknownDifficulty,
-         "a chart whose difficulty is none of BASIC, ANOTHER and MANIAC was not converted"},
+         "a chart whose difficulty is none of BASIC, ANOTHER and MANIAC was not converted",
+         "難易度がBASIC、ANOTHER、MANIACのどれでもない譜面は変換していません"},
         {note::kChartReplaced,
          "a later chart of the same style and difficulty wrote a chart file again: the earlier chart is not in it "
-         "(value: the file)"},
+         "(value: the file)",
+         "同じスタイルと難易度の後の譜面が譜面ファイルを書き直しました。前の譜面は入っていません（値：ファイル）"},
         {note::kTripletsApproximated,
-         "triplets in measures with finer steps were put on the nearest 32nd notes (value: how many measures)"},
-        {note::kStep5AsLeftUp, "the step \"5\" (no panel in MSD) was written as the ddr code 5, left and up"},
-        {note::kTempoTruncated, "the tempo lost what lies past its tenths (value: the tempo of #BPM:)"},
-        {note::kGapTruncated, "the gap lost its fraction (value: the gap of #GAP:)"},
+         "triplets in measures with finer steps were put on the nearest 32nd notes (value: how many measures)",
+         "細かい足符のある小節の3連符を、近い32分の位置に置きました（値：小節の数）"},
+        {note::kStep5AsLeftUp, "the step \"5\" (no panel in MSD) was written as the ddr code 5, left and up",
+         "足符「5」（MSDでは踏む所なし）を、ddrのコード5（左と上）として書きました"},
+        {note::kTempoTruncated, "the tempo lost what lies past its tenths (value: the tempo of #BPM:)",
+         "テンポの小数第2位以下を切り捨てました（値：#BPM:のテンポ）"},
+        {note::kGapTruncated, "the gap lost its fraction (value: the gap of #GAP:)",
+         "ギャップの小数部を切り捨てました（値：#GAP:のギャップ）"},
         {note::kLeadInCut,
          "a pad's lead-in, shifted like the first chart's, came out below zero: its steps come that much early "
-         "against the other charts (value: how many 8th notes)"},
+         "against the other charts (value: how many 8th notes)",
+         "最初の譜面に合わせてずらしたパッドの前置きが0を下回ったため、その分ほかの譜面より早くなります（値：8分音符の数）"},
         {note::kDifficultyNotWritten,
-         "a chart whose difficulty is none of BASIC, ANOTHER and MANIAC got no MODE= and LEVEL= lines"},
-        {note::kStartDefault, "the file has no START value other than 0; 4 measures were taken"},
-        {note::kDelayDefault, "the file has no DELAY= line; a delay of 0 was taken for the gap"},
+         "a chart whose difficulty is none of BASIC, ANOTHER and MANIAC got no MODE= and LEVEL= lines",
+         "難易度がBASIC、ANOTHER、MANIACのどれでもない譜面には、MODE=とLEVEL=の行を書いていません"},
+        {note::kStartDefault, "the file has no START value other than 0; 4 measures were taken",
+         "ファイルに0以外のSTARTの値がないため、4小節としました"},
+        {note::kDelayDefault, "the file has no DELAY= line; a delay of 0 was taken for the gap",
+         "ファイルにDELAY=の行がないため、ギャップを0としました"},
         {note::kStyleMissing,
-         "no PLAYER=1, 2 or 3 line came before the chart: it was read as two pads and got no chart line"},
-        {note::kModeNotADifficulty, "the chart's MODE= is none of BASIC, ANOTHER and MANIAC (value: the mode)"},
-        {note::kStepLineDropped, "a step line without a length code was dropped; the chart is shorter (value: the line)"},
+         "no PLAYER=1, 2 or 3 line came before the chart: it was read as two pads and got no chart line",
+         "譜面の前にPLAYER=1、2、3の行がないため、2パッドとして読み、譜面の行はありません"},
+        {note::kModeNotADifficulty, "the chart's MODE= is none of BASIC, ANOTHER and MANIAC (value: the mode)",
+         "譜面のMODE=がBASIC、ANOTHER、MANIACのどれでもありません（値：MODE）"},
+        {note::kStepLineDropped, "a step line without a length code was dropped; the chart is shorter (value: the line)",
+         "長さのコードがないステップ行を捨てました。譜面が短くなります（値：その行）"},
     };
     return codes;
 }
@@ -116,6 +140,13 @@ const std::vector<CodeDescription>& NoteCodes() {
 std::string_view NoteDescription(std::string_view code) {
     for (const CodeDescription& entry : NoteCodes()) {
         if (entry.code == code) return entry.english;
+    }
+    return {};
+}
+
+std::string_view NoteDescriptionJapanese(std::string_view code) {
+    for (const CodeDescription& entry : NoteCodes()) {
+        if (entry.code == code) return entry.japanese;
     }
     return {};
 }

@@ -24,6 +24,7 @@ struct ErrorLineParts {
 struct CodeDescription {
     std::string_view code;
     std::string_view english;
+    std::string_view japanese{};  // UTF-8; the notes' sentences for the window
 };
 
 // Every error line code with what its message says, in English.
@@ -34,5 +35,7 @@ struct CodeDescription {
 
 // The English words of a note code; empty for an unknown code.
 [[nodiscard]] std::string_view NoteDescription(std::string_view code);
+// The Japanese sentence of a note code, UTF-8; empty for an unknown code.
+[[nodiscard]] std::string_view NoteDescriptionJapanese(std::string_view code);
 
 }  // namespace torvane

@@ -11,6 +11,8 @@
 #include <thread>
 #include <utility>
 
+#include <unistd.h>
+
 #include "text/fixed_texts.hpp"
 
 namespace torvane {
@@ -18,13 +20,86 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Thrown by a watched source when the batch's watch says stop.
+struct FileStopped {};
+
+// The sources of one file, read through a BatchWatch: what is read counts
+// towards its bytes, and a stop ends the reading at the next line.
+class WatchedStorage final : public Storage {
+public:
+    WatchedStorage(BatchWatch& watch, const fs::path& source) : watch_(watch) {
+        std::error_code ec;
+        const auto size = fs::file_size(source, ec);
+        size_ = ec ? 0 : static_cast<std::uint64_t>(size);
+    }
+
+    std::unique_ptr<LineSource> OpenSource(const fs::path& source) override {
+        return std::make_unique<Source>(DiskStorage().OpenSource(source), *this);
+    }
+    std::unique_ptr<LineSink> CreateDestination(const fs::path& destination, const fs::path& source) override {
+        return DiskStorage().CreateDestination(destination, source);
+    }
+
+    // The file is done with: the rest of its size counts as read.
+    void Finish() { Reached(size_); }
+
+private:
+    class Source final : public LineSource {
+    public:
+        Source(std::unique_ptr<LineSource> inner, WatchedStorage& owner) : inner_(std::move(inner)), owner_(owner) {}
+        bool ReadLine(std::string& line) override {
+            owner_.CheckStop();
+            if (!inner_->ReadLine(line)) return false;
+            // The line's end is not seen; CR LF is the usual one.
+            Advance(line.size() + 2);
+            return true;
+        }
+        void Rewind() override {
+            inner_->Rewind();
+            position_ = 0;
+        }
+        // The checks' quick look at the bytes, which may run through the
+        // whole file, counts nothing: the bar follows the conversion's lines.
+        std::size_t ReadBytes(char* buffer, std::size_t size) override {
+            owner_.CheckStop();
+            return inner_->ReadBytes(buffer, size);
+        }
+
+    private:
+        void Advance(std::uint64_t bytes) {
+            position_ += bytes;
+            owner_.Reached(position_);
+        }
+        std::unique_ptr<LineSource> inner_;
+        WatchedStorage& owner_;
+        std::uint64_t position_ = 0;
+    };
+
+    void CheckStop() const {
+        if (watch_.stop.load(std::memory_order_relaxed)) throw FileStopped{};
+    }
+    void Reached(std::uint64_t position) {
+        position = std::min(position, size_);
+        if (position <= counted_) return;
+        watch_.bytes_read.fetch_add(position - counted_, std::memory_order_relaxed);
+        counted_ = position;
+    }
+
+    BatchWatch& watch_;
+    std::uint64_t size_ = 0;
+    std::uint64_t counted_ = 0;
+};
+
 // A file between its conversion and its delivery.
 struct Work {
     FileResult result;
+    // Before `writes`, which reads through it.
+    std::unique_ptr<WatchedStorage> watched;
     std::unique_ptr<DestinationGroup::Writes> writes;
+    bool stopped = false;  // by the watch, part way: not converted
 };
 
-Work ConvertOne(const BatchPlan& plan, const FileConverter& convert, std::size_t index) {
+Work ConvertOne(const BatchPlan& plan, const FileConverter& convert, BatchWatch* watch, std::size_t index) {
     const PlannedFile& file = plan.files[index];
     Work work;
     FileResult& result = work.result;
@@ -37,10 +112,20 @@ Work ConvertOne(const BatchPlan& plan, const FileConverter& convert, std::size_t
         if (file.problem == PlanProblem::kDestinationExists) result.existing.push_back(file.destination);
         return work;
     }
-    work.writes = std::make_unique<DestinationGroup::Writes>();
+    if (watch != nullptr) {
+        work.watched = std::make_unique<WatchedStorage>(*watch, file.source);
+        work.writes = std::make_unique<DestinationGroup::Writes>(*work.watched);
+    } else {
+        work.writes = std::make_unique<DestinationGroup::Writes>();
+    }
     ErrorList errors;
     try {
         result.destinations = convert(file, errors, *work.writes, result.encoding);
+    } catch (const FileStopped&) {
+        work.stopped = true;
+        result.destinations.clear();
+        work.writes->Discard();
+        return work;
     } catch (const ConversionError& error) {
         result.failure = std::make_shared<const ConversionError>(error);
     } catch (const std::bad_alloc&) {
@@ -55,6 +140,7 @@ Work ConvertOne(const BatchPlan& plan, const FileConverter& convert, std::size_t
         result.destinations.clear();
         work.writes->Discard();
     }
+    if (work.watched != nullptr) work.watched->Finish();
     result.error_lines = errors.Lines();
     result.notes = errors.Notes();
     return work;
@@ -67,6 +153,11 @@ public:
         : settings_(settings), callbacks_(callbacks), summary_(summary), group_(settings.no_clobber) {}
 
     void Add(Work work) {
+        // A file stopped part way is as if it had not been started.
+        if (work.stopped) {
+            ++summary_.not_started;
+            return;
+        }
         if (work.writes != nullptr) group_.Add(*work.writes, work.result.index);
         works_.push_back(std::move(work));
         if (group_.Files() >= settings_.group_files || group_.Bytes() >= settings_.group_bytes) Flush();
@@ -114,6 +205,7 @@ private:
 };
 
 bool CancelRequested(const BatchCallbacks& callbacks) {
+    if (callbacks.watch != nullptr && callbacks.watch->stop.load()) return true;
     return callbacks.cancel_requested && callbacks.cancel_requested();
 }
 
@@ -126,11 +218,11 @@ void RunInOrder(const BatchPlan& plan, const FileConverter& convert, const Batch
     const std::size_t count = plan.files.size();
     for (std::size_t i = 0; i < count; ++i) {
         if (CancelRequested(callbacks)) {
-            summary.not_started = count - i;
+            summary.not_started += count - i;
             break;
         }
         Progress(callbacks, i, count, plan.files[i].source);
-        delivery.Add(ConvertOne(plan, convert, i));
+        delivery.Add(ConvertOne(plan, convert, callbacks.watch, i));
     }
     if (count > 0) Progress(callbacks, count - summary.not_started, count, {});
 }
@@ -161,7 +253,7 @@ void RunOnWorkers(const BatchPlan& plan, const FileConverter& convert, const Bat
             started.push_back(index);
             to_collector.notify_one();
             lock.unlock();
-            Work work = ConvertOne(plan, convert, index);
+            Work work = ConvertOne(plan, convert, callbacks.watch, index);
             lock.lock();
             finished.emplace(index, std::move(work));
             ++finished_count;
@@ -210,7 +302,7 @@ void RunOnWorkers(const BatchPlan& plan, const FileConverter& convert, const Bat
         if (cancel) {
             end = next_to_start;
             start_limit = next_to_start;
-            summary.not_started = count - end;
+            summary.not_started += count - end;
         } else if (end == count) {
             start_limit = std::min(count, next_to_collect + ahead);
         }
@@ -246,6 +338,21 @@ std::vector<fs::path> ConvertPlannedFile(Conversion conversion, const BatchSetti
     SourceReading reading(storage, file.source, encoding, errors, std::move(opened));
     const std::string_view caption = settings.caption.empty() ? kCaption : std::string_view(settings.caption);
     return RunConversion(conversion, file.source, file.destination, caption, settings.ddr_options, errors, reading);
+}
+
+unsigned DefaultBatchJobs() {
+    const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+    return online < 1 ? 1U : static_cast<unsigned>(std::min<long>(online, kMaxBatchJobs));
+}
+
+std::uint64_t PlanSourceBytes(const BatchPlan& plan) {
+    std::uint64_t bytes = 0;
+    for (const auto& file : plan.files) {
+        std::error_code ec;
+        const auto size = fs::file_size(file.source, ec);
+        if (!ec) bytes += static_cast<std::uint64_t>(size);
+    }
+    return bytes;
 }
 
 BatchSummary RunBatch(const BatchPlan& plan, const BatchSettings& settings, const BatchCallbacks& callbacks) {

@@ -22,6 +22,7 @@
 // last files of the batch) are made durable together and then put in place.
 // A file that fails replaces nothing; its temporary files are removed.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -74,12 +75,27 @@ struct BatchProgress {
     std::filesystem::path in_hand;  // the file most recently started
 };
 
+// What a front end that shows progress inside long files watches, from any
+// thread, while the batch runs; and how it stops the files in hand.
+struct BatchWatch {
+    // Bytes of the sources read so far: of a file in hand as far as it has
+    // been read (a second pass over it adds nothing), of a finished file its
+    // whole size.
+    std::atomic<std::uint64_t> bytes_read{0};
+    // Set: each file in hand stops at the next line it reads (so at the
+    // latest before its next chart), replaces nothing, and counts as not
+    // started; no file is started after it.
+    std::atomic<bool> stop{false};
+};
+
 struct BatchCallbacks {
     std::function<void(const FileResult&)> file_done;
     std::function<void(const BatchProgress&)> progress;
     // Asked before each file is started: true stops the batch after the files
     // in hand, which are finished and put in place as usual.
     std::function<bool()> cancel_requested;
+    // None: files are read without being watched, and always finished.
+    BatchWatch* watch = nullptr;
 };
 
 struct BatchSummary {
@@ -88,8 +104,18 @@ struct BatchSummary {
     std::size_t with_error_lines = 0;  // of the converted
     std::size_t failed = 0;
     std::size_t skipped = 0;
-    std::size_t not_started = 0;  // left out by a cancel
+    std::size_t not_started = 0;  // left out by a cancel, or stopped part way
 };
+
+// The files a batch converts at once unless told otherwise: the processors
+// online, at most kMaxBatchJobs.
+inline constexpr unsigned kMaxBatchJobs = 256;
+[[nodiscard]] unsigned DefaultBatchJobs();
+
+// The bytes of the sources of `plan` as they stand now, for a progress bar
+// that follows BatchWatch::bytes_read; a source that cannot be measured
+// counts 0.
+[[nodiscard]] std::uint64_t PlanSourceBytes(const BatchPlan& plan);
 
 // What converting one file means. The default checks the source, reads it in
 // its encoding and runs the conversion; tests put a stand-in in its place.

@@ -45,6 +45,8 @@ Options:
                         below a folder argument is kept, subfolders are made
   -n, --no-clobber      leave a picture that exists alone
       --encoding ENC    how sources are read: auto (default), cp932 or utf-8
+      --lang LANG       the words of the pictures: en (English, default) or
+                        ja (Japanese, as the window draws them)
       --report FILE     write a JSON report of the batch to FILE ("-":
                         standard output, instead of the "SOURCE -> PICTURE"
                         lines)
@@ -79,8 +81,9 @@ void MakeFolder(const fs::path& folder) {
 // Draws the charts of one planned source. `drawn` holds every picture of the
 // batch and its source: the plan cannot tell what a source's charts are, so
 // a picture that would still replace an earlier one fails its source.
-std::vector<fs::path> DrawFile(const PlannedFile& file, EncodingChoice choice, ErrorList& errors, Storage& storage,
-                               SourceEncoding& encoding, std::map<fs::path, fs::path>& drawn) {
+std::vector<fs::path> DrawFile(const PlannedFile& file, EncodingChoice choice, PictureLanguage language,
+                               ErrorList& errors, Storage& storage, SourceEncoding& encoding,
+                               std::map<fs::path, fs::path>& drawn) {
     const ChartFormat format = FormatOfSource(file.source);
     std::unique_ptr<LineSource> opened;
     encoding = CheckChartSource(file.source, format, choice, storage, opened);
@@ -99,7 +102,7 @@ std::vector<fs::path> DrawFile(const PlannedFile& file, EncodingChoice choice, E
     std::vector<fs::path> written;
     // A chart at a time: a file of many charts holds one chart's steps.
     charts.ReadEachChart(errors, [&](std::size_t place, Chart&& chart) {
-        WritePicture(RenderChartSvg(chart), names[place], file.source, storage);
+        WritePicture(RenderChartSvg(chart, language), names[place], file.source, storage);
         drawn.emplace(names[place], file.source);
         written.push_back(names[place]);
     });
@@ -146,7 +149,7 @@ int RunPreviewCommand(int argc, char** argv, std::ostream& out, std::ostream& er
     CLI::App app("Draws every chart of MSD, d2r and ddr files as an SVG picture.", "torvane-cli preview");
     app.set_help_flag("-h,--help");
     std::vector<std::string> files;
-    std::string out_dir, report, encoding;
+    std::string out_dir, report, encoding, lang;
     CommandSetup setup;
     setup.words = {"preview", "chart", "not drawn: its pictures could have the names of those of "};
     setup.done = "drawn";
@@ -155,6 +158,8 @@ int RunPreviewCommand(int argc, char** argv, std::ostream& out, std::ostream& er
     auto* out_dir_option = app.add_option("-o,--out-dir", out_dir);
     auto* report_option = app.add_option("--report", report);
     auto* encoding_option = app.add_option("--encoding", encoding);
+    auto* lang_option = app.add_option("--lang", lang);
+    PictureLanguage language = PictureLanguage::kEnglish;
     app.add_flag("-n,--no-clobber", settings.no_clobber);
     app.add_flag("-q,--quiet", setup.quiet);
     app.add_flag("--no-progress", setup.no_progress);
@@ -171,6 +176,13 @@ int RunPreviewCommand(int argc, char** argv, std::ostream& out, std::ostream& er
         if (files.empty()) throw UsageError("no file given");
         if (report_option->count() > 0) setup.report = ReportOption(report);
         if (encoding_option->count() > 0) settings.encoding = EncodingOption(encoding);
+        if (lang_option->count() > 0) {
+            if (lang == "ja") {
+                language = PictureLanguage::kJapanese;
+            } else if (lang != "en") {
+                throw UsageError("--lang: '" + lang + "' is neither en nor ja");
+            }
+        }
         if (out_dir_option->count() > 0) folder = OutDirOption(out_dir);
     } catch (const UsageError& error) {
         err << kProgram << ": " << error.what() << '\n'
@@ -184,7 +196,7 @@ int RunPreviewCommand(int argc, char** argv, std::ostream& out, std::ostream& er
     // quick to draw next to reading their charts.
     settings.jobs = 1;
     settings.convert = [&](const PlannedFile& file, ErrorList& errors, Storage& storage, SourceEncoding& read_as) {
-        return DrawFile(file, settings.encoding, errors, storage, read_as, drawn);
+        return DrawFile(file, settings.encoding, language, errors, storage, read_as, drawn);
     };
     std::size_t pictures = 0;
     setup.options = {{"out_dir", folder.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(folder.string())},

@@ -14,9 +14,7 @@ namespace {
 constexpr long long kLegendSpacing = 132;
 constexpr std::string_view kSeparator = " \xC2\xB7 ";  // a middle dot
 
-constexpr std::array<std::string_view, kRhythms> kRhythmNames = {
-    "on the beat (red)", "8th (blue)", "16th (yellow)", "32nd (green)", "triplet (purple)",
-};
+static_assert(kRhythms == 5, "a word for each rhythm in PictureWords");
 
 // `<text x=".." y=".."` with the attributes that follow, up to the content.
 void OpenText(SvgText& out, long long x, long long y, std::string_view attributes) {
@@ -29,17 +27,34 @@ void OpenText(SvgText& out, long long x, long long y, std::string_view attribute
     out.Put('>');
 }
 
-void PutCount(SvgText& out, std::size_t count, std::string_view one) {
+void PutCount(SvgText& out, std::size_t count, std::string_view one, const PictureWords& words) {
+    if (words.count_after_word) {
+        out.Put(one);
+        out.Put(' ');
+    }
     out.PutNumber(static_cast<long long>(count));
+    if (words.count_after_word) return;
     out.Put(' ');
     out.Put(one);
-    if (count != 1) out.Put('s');
+    if (count != 1 && words.plural_s) out.Put('s');
 }
 
-void PutHeader(SvgText& out, const Chart& chart) {
+// The difficulty: the language's word, or the chart's own one as it stands.
+void PutDifficulty(SvgText& out, const Chart& chart, PictureLanguage language) {
+    if (chart.difficulty == ChartDifficulty::kUnknown && !chart.difficulty_word.empty()) {
+        out.PutEscaped(chart.difficulty_word);
+    } else if (language == PictureLanguage::kEnglish) {
+        out.PutEscaped(DifficultyName(chart));
+    } else {
+        out.Put(DifficultyWord(chart, language));
+    }
+}
+
+void PutHeader(SvgText& out, const Chart& chart, PictureLanguage language) {
+    const PictureWords& words = WordsOf(language);
     OpenText(out, kMargin, 30, " font-size=\"20\" font-weight=\"bold\"");
     if (chart.title.empty()) {
-        out.Put("(no title)");
+        out.Put(words.no_title);
     } else {
         out.PutEscaped(chart.title);
     }
@@ -49,23 +64,28 @@ void PutHeader(SvgText& out, const Chart& chart) {
     out.Put("</text>\r\n");
 
     OpenText(out, kMargin, 74, " font-size=\"13\"");
-    out.Put(StyleName(chart.style));
+    out.Put(StyleWord(chart.style, language));
     out.Put(kSeparator);
-    out.PutEscaped(DifficultyName(chart));
+    PutDifficulty(out, chart, language);
     out.Put(kSeparator);
-    out.Put("level ");
+    out.Put(words.level);
     out.PutEscaped(chart.level);
     out.Put(kSeparator);
-    out.Put(chart.tempo ? FormatGeneral(*chart.tempo) : std::string("?"));
-    out.Put(" BPM</text>\r\n");
+    if (chart.tempo) {
+        out.Put(FormatGeneral(*chart.tempo));
+        out.Put(" BPM");
+    } else {
+        out.Put(words.unknown_tempo);
+    }
+    out.Put("</text>\r\n");
 
     const ChartCounts counts = CountChartSteps(chart);
     OpenText(out, kMargin, 94, " font-size=\"13\"");
-    PutCount(out, counts.steps, "step");
+    PutCount(out, counts.steps, words.step, words);
     out.Put(kSeparator);
-    PutCount(out, counts.jumps, "jump");
+    PutCount(out, counts.jumps, words.jump, words);
     out.Put(kSeparator);
-    PutCount(out, counts.triplets, "triplet");
+    PutCount(out, counts.triplets, words.triplet, words);
     out.Put("</text>\r\n");
 
     // The legend: an arrow of each colour and what it means.
@@ -80,7 +100,7 @@ void PutHeader(SvgText& out, const Chart& chart) {
         PutArrow(out, pen, 2, x + kArrowHalf, 112);
         out.Put("\"/>\r\n");
         OpenText(out, x + 2 * kArrowHalf + 4, 116, " font-size=\"11\"");
-        out.Put(kRhythmNames[i]);
+        out.Put(words.rhythms[i]);
         out.Put("</text>\r\n");
     }
 }
@@ -155,7 +175,7 @@ void PutColumns(SvgText& out, const ChartLayout& layout, const ChartArrows& arro
 
 }  // namespace
 
-std::string RenderChartSvg(const Chart& chart) {
+std::string RenderChartSvg(const Chart& chart, PictureLanguage language) {
     const ChartLayout layout(chart);
     const ChartArrows arrows(chart, layout);
     std::size_t steps = 0;
@@ -176,9 +196,9 @@ std::string RenderChartSvg(const Chart& chart) {
     out.Put("\" font-family=\"sans-serif\">\r\n<title>");
     out.PutEscaped(chart.title);
     out.Put(" \xE2\x80\x94 ");
-    out.Put(StyleName(chart.style));
+    out.Put(StyleWord(chart.style, language));
     out.Put(' ');
-    out.PutEscaped(DifficultyName(chart));
+    PutDifficulty(out, chart, language);
     out.Put("</title>\r\n<defs>\r\n");
     if (layout.measures >= kMeasuresPerColumn) PutColumnDefinition(out, layout, kMeasuresPerColumn);
     if (const long long last = layout.MeasuresIn(layout.columns - 1); last != kMeasuresPerColumn) {
@@ -191,7 +211,7 @@ std::string RenderChartSvg(const Chart& chart) {
     out.PutNumber(layout.height);
     out.Put("\" fill=\"#fff\"/>\r\n");
 
-    PutHeader(out, chart);
+    PutHeader(out, chart, language);
     PutColumns(out, layout, arrows);
     arrows.PutArrowsInPlace(out);
     out.Put("</svg>\r\n");

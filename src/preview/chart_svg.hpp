@@ -11,8 +11,8 @@
 
 namespace torvane {
 
-// The SVG 1.1 document of `chart`, UTF-8, lines ended by CR LF. The same
-// chart always gives the same bytes.
-[[nodiscard]] std::string RenderChartSvg(const Chart& chart);
+// The SVG 1.1 document of `chart`, UTF-8, lines ended by CR LF, its words
+// in `language`. The same chart always gives the same bytes.
+[[nodiscard]] std::string RenderChartSvg(const Chart& chart, PictureLanguage language = PictureLanguage::kEnglish);
 
 }  // namespace torvane

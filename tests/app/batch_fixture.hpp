@@ -86,6 +86,11 @@ struct Batch {
     void AskForFolder() { form.findChild<QCheckBox*>(QStringLiteral("NoCfrm"))->setChecked(false); }
     void Click(const char* button) { form.findChild<QPushButton*>(QString::fromLatin1(button))->click(); }
     [[nodiscard]] std::string ErrLog() const { return ReadFile(program / "ErrLog.txt"); }
+    // The notice's first lines when "ErrLog.txt" was saved in `folder` (by default beside the program).
+    [[nodiscard]] QString Notice(const fs::path& folder = {}) const {
+        return kNotice + QStringLiteral("\r\n（保存先のフォルダ：") +
+               QString::fromStdString((folder.empty() ? program : folder).string()) + QStringLiteral("）");
+    }
 
     // Replaces the converters by one that records its calls and does what
     // `act` says for each source.

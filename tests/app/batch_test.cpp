@@ -68,9 +68,9 @@ private slots:
         QCOMPARE(errors.Lines(), (std::vector<std::string>{J("a.msd：変換不能なコマンドです{X}"),
                                                             J("b.msd：変換不能なコマンドです{X}"),
                                                             J("b.msd：変換できませんでした（空のファイルです）"),
-                                                            J("B.msd：変換できませんでした（「b.msd」と変換先「b.d2r」が同じです）")}));
+                                                            J("B.msd：変換できませんでした（「b.msd」と同じ変換先「b.d2r」になるため変換していません）")}));
         QCOMPARE(outcome.failed, (QStringList{QStringLiteral("b.msd：変換できませんでした（空のファイルです）"),
-                                              QStringLiteral("B.msd：変換できませんでした（「b.msd」と変換先「b.d2r」が同じです）")}));
+                                              QStringLiteral("B.msd：変換できませんでした（「b.msd」と同じ変換先「b.d2r」になるため変換していません）")}));
     }
 
     // The batch's own steps, with converters that only record what they are given.
@@ -155,7 +155,7 @@ private slots:
         batch.dialogs.files = {batch.sources / "a.msd", batch.sources / "b.msd", batch.sources / "c.msd"};
         batch.Click("MSD2d2r");
         QCOMPARE(batch.dialogs.calls, (QStringList{QStringLiteral("files"), QStringLiteral("notice")}));
-        QCOMPARE(batch.dialogs.notices.front().text, kNotice);
+        QCOMPARE(batch.dialogs.notices.front().text, batch.Notice());
         QCOMPARE(batch.ErrLog(), CrLf({J("a.msd：変換不能なコマンドです{X}"), J("c.msd：変換不能なコマンドです{X}")}));
     }
 
@@ -177,7 +177,7 @@ private slots:
                                        J("b.msd：変換できませんでした（#BPM:の値「fast」が数値ではありません）"),
                                        J("c.msd：変換不能なコマンドです{X}")}));
         const QString text = batch.dialogs.notices.front().text;
-        QVERIFY2(text.startsWith(kNotice + QStringLiteral("\r\n\r\n変換できなかったファイル（1件）：\r\n")),
+        QVERIFY2(text.startsWith(batch.Notice() + QStringLiteral("\r\n\r\n変換できなかったファイル（1件）：\r\n")),
                  qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("b.msd：変換できませんでした（#BPM:の値「fast」が数値ではありません）")),
                  qPrintable(text));
@@ -303,21 +303,25 @@ private slots:
         QCOMPARE(batch.dialogs.calls,
                  (QStringList{QStringLiteral("files"), QStringLiteral("progress"), QStringLiteral("notice")}));
         QCOMPARE(batch.ErrLog(), CrLf({J("a.msd：変換不能なコマンドです{X}"), J("b.msd：変換不能なコマンドです{X}")}));
-        QVERIFY2(batch.dialogs.notices.front().text.startsWith(kNotice), qPrintable(batch.dialogs.notices.front().text));
+        QVERIFY2(batch.dialogs.notices.front().text.startsWith(batch.Notice()), qPrintable(batch.dialogs.notices.front().text));
         QVERIFY2(batch.dialogs.notices.front().text.endsWith(QStringLiteral("キャンセルしたため、残りの2ファイルは変換していません")),
                  qPrintable(batch.dialogs.notices.front().text));
         QVERIFY(!batch.dialogs.progress_open);
     }
 
-    void CancelWithoutErrorsShowsNothing() {
+    // A cancelled batch always says how far it got, even without an error line.
+    void CancelWithoutErrorsStillShowsTheNotice() {
         Batch batch;
         batch.RecordConversions();
         batch.form.SetProgressDelay(std::chrono::milliseconds(0));
         batch.dialogs.cancel_at_file = 0;
-        batch.dialogs.files = {batch.sources / "a.msd", batch.sources / "b.msd"};
+        batch.dialogs.files = {batch.sources / "a.msd", batch.sources / "b.msd", batch.sources / "c.msd"};
         batch.Click("MSD2d2r");
         QCOMPARE(batch.calls.size(), std::size_t{1});
-        QCOMPARE(batch.dialogs.calls, (QStringList{QStringLiteral("files"), QStringLiteral("progress")}));
+        QCOMPARE(batch.dialogs.calls,
+                 (QStringList{QStringLiteral("files"), QStringLiteral("progress"), QStringLiteral("notice")}));
+        QCOMPARE(batch.dialogs.notices.front().text,
+                 QStringLiteral("1ファイルを変換しました\r\nキャンセルしたため、残りの2ファイルは変換していません"));
         QCOMPARE(batch.ErrLog(), kOldErrLog);
     }
 
@@ -330,6 +334,9 @@ private slots:
         batch.dialogs.files = {batch.sources / "a.msd", batch.sources / "b.msd"};
         batch.Click("MSD2d2r");
         QCOMPARE(batch.calls.size(), std::size_t{1});
+        // The notice first, then the window goes.
+        QCOMPARE(batch.dialogs.calls.back(), QStringLiteral("notice"));
+        QVERIFY(batch.dialogs.notices.front().text.endsWith(QStringLiteral("残りの1ファイルは変換していません")));
         QTRY_VERIFY(!batch.form.isVisible());
     }
 
@@ -400,7 +407,7 @@ private slots:
         QCOMPARE(Entries(batch.sources), Names({"a.d2r", "a.msd", "b.d2r", "b.msd", "c.d2r", "c.msd"}));
         QCOMPARE(batch.dialogs.calls, (QStringList{QStringLiteral("files"), QStringLiteral("notice")}));
         QCOMPARE(batch.dialogs.notices.front().title, QStringLiteral("Torvane"));
-        QCOMPARE(batch.dialogs.notices.front().text, kNotice);
+        QCOMPARE(batch.dialogs.notices.front().text, batch.Notice());
         QCOMPARE(batch.ErrLog(), CrLf({kErrorLine}));
 
         // The next batch with errors replaces the file rather than adding to it.
@@ -537,8 +544,7 @@ private slots:
         batch.Click("MSD2d2r");
         const fs::path saved = batch.user_data / "ErrLog.txt";
         QCOMPARE(ReadFile(saved), CrLf({kErrorLine}));
-        QCOMPARE(batch.dialogs.notices.front().text, kNotice + QStringLiteral("\r\n") +
-                                                         QString::fromStdString(saved.string()));
+        QCOMPARE(batch.dialogs.notices.front().text, batch.Notice(batch.user_data));
         QCOMPARE(batch.ErrLog(), kOldErrLog);
     }
 };

@@ -6,6 +6,8 @@
 #include <QStringList>
 
 #include <cstddef>
+#include <cstdint>
+#include <utility>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -40,10 +42,17 @@ public:
     std::optional<std::size_t> cancel_at_file;
     // Called each time the progress dialog shows a file, on the window's thread.
     std::function<void()> on_progress;
+    // The user presses cancel once the bar shows this many bytes read.
+    std::optional<std::uint64_t> cancel_at_bytes;
+    std::function<void(std::uint64_t, std::uint64_t)> on_bytes;
 
     // What was asked, in order: "files", "chart", "folder", "options", "notice", "error", "help", "progress".
     QStringList calls;
     int file_format = 0;
+    QString file_title;
+    std::optional<int> measure;  // the answer of "go to measure"; none: cancelled
+    std::pair<int, int> measure_asked{0, 0};  // the current measure and how many
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> bytes;  // what the bar showed: read, total
     QString folder_title;
     std::filesystem::path preselected_folder;
     std::vector<Box> notices;
@@ -52,10 +61,16 @@ public:
     std::vector<Progress> progress;  // what the progress dialog showed, in order
     bool progress_open = false;
 
-    std::vector<std::filesystem::path> OpenSourceFiles(QWidget*, int format) override {
+    std::vector<std::filesystem::path> OpenSourceFiles(QWidget*, int format, const QString& title) override {
         calls << QStringLiteral("files");
         file_format = format;
+        file_title = title;
         return files;
+    }
+    std::optional<int> AskMeasure(QWidget*, int current, int measures) override {
+        calls << QStringLiteral("measure");
+        measure_asked = {current, measures};
+        return measure;
     }
     std::optional<std::filesystem::path> OpenChartFile(QWidget*) override {
         calls << QStringLiteral("chart");
@@ -98,6 +113,11 @@ private:
             dialogs_.progress.push_back({file, done, total});
             if (dialogs_.cancel_at_file == done) cancelled_ = true;
             if (dialogs_.on_progress) dialogs_.on_progress();
+        }
+        void ShowBytes(std::uint64_t read, std::uint64_t total) override {
+            dialogs_.bytes.emplace_back(read, total);
+            if (dialogs_.on_bytes) dialogs_.on_bytes(read, total);
+            if (dialogs_.cancel_at_bytes && read >= *dialogs_.cancel_at_bytes) cancelled_ = true;
         }
         bool CancelRequested() const override { return cancelled_; }
 

@@ -56,7 +56,7 @@ private slots:
         QCOMPARE(batch.ErrLog(), CrLf({J(line.toStdString()), J("c.msd：変換不能な脚符長さです(12345)")}));
         QCOMPARE(batch.dialogs.notices.size(), std::size_t{1});
         QCOMPARE(batch.dialogs.notices.front().text,
-                 kNotice + QStringLiteral("\r\n\r\n変換できなかったファイル（1件）：\r\n") + line);
+                 batch.Notice() + QStringLiteral("\r\n\r\n変換できなかったファイル（1件）：\r\n") + line);
         // No temporary file is left behind.
         QCOMPARE(Entries(batch.sources), Names({"a.d2r", "a.msd", "b.d2r", "b.msd", "c.d2r", "c.msd"}));
     }
@@ -102,14 +102,16 @@ private slots:
         QVERIFY(written.find("150") != std::string::npos);
         QVERIFY(written.find("222") == std::string::npos);
         QVERIFY(fs::exists(out / "other.d2r"));
-        const QString line = later.filename().string() == "song.MSD"
-                                 ? QStringLiteral("song.MSD")
-                                 : QStringLiteral("song.msd");
-        const QString expected = line + QStringLiteral("：変換できませんでした（「") + Q(first) +
-                                 QStringLiteral("」と変換先「") + Q(out / "song.d2r") + QStringLiteral("」が同じです）");
+        // Named from the folder that holds both sources; a destination elsewhere by its path.
+        const QString line = into_folder ? QStringLiteral("b/song.msd") : QStringLiteral("song.MSD");
+        const QString earlier = into_folder ? QStringLiteral("a/song.msd") : QStringLiteral("song.msd");
+        const QString destination = into_folder ? Q(out / "song.d2r") : QStringLiteral("song.d2r");
+        const QString expected = line + QStringLiteral("：変換できませんでした（「") + earlier +
+                                 QStringLiteral("」と同じ変換先「") + destination +
+                                 QStringLiteral("」になるため変換していません）");
         QCOMPARE(batch.ErrLog(), CrLf({J(expected.toStdString())}));
         QCOMPARE(batch.dialogs.notices.front().text,
-                 kNotice + QStringLiteral("\r\n\r\n変換できなかったファイル（1件）：\r\n") + expected);
+                 batch.Notice() + QStringLiteral("\r\n\r\n変換できなかったファイル（1件）：\r\n") + expected);
     }
 
     void ACollisionIsFoundBeforeTheStandInConverterRuns() {
