@@ -96,13 +96,19 @@ const std::vector<CodeDescription>& NoteCodes() {
         {note::kTripletsApproximated,
          "triplets in measures with finer steps were put on the nearest 32nd notes (value: how many measures)"},
         {note::kStep5AsLeftUp, "the step \"5\" (no panel in MSD) was written as the ddr code 5, left and up"},
+        {note::kChartShifted,
+         "fewer leading rests could be taken from the chart than asked: a pad of it has no more, and both pads of a "
+         "chart move alike, so its steps come later than asked (value: how many beats)"},
         {note::kTempoTruncated, "the tempo lost what lies past its tenths (value: the tempo of #BPM:)"},
         {note::kGapTruncated, "the gap lost its fraction (value: the gap of #GAP:)"},
         {note::kLeadInCut,
-         "a pad's lead-in, shifted like the first chart's, came out below zero: its steps come that much early "
-         "against the other charts (value: how many 8th notes)"},
+         "a pad's lead-in, shifted like the first chart's, came out below zero: the pad starts at its first step, "
+         "so its steps come that much late against the other charts (value: how many 8th notes)"},
         {note::kDifficultyNotWritten,
          "a chart whose difficulty is none of BASIC, ANOTHER and MANIAC got no MODE= and LEVEL= lines"},
+        {note::kTripletsOnGrid,
+         "triplets that d2r could not hold where they stand were put on the nearest 32nd notes, so that every step "
+         "after them keeps its time (value: how many triplet beats)"},
         {note::kStartDefault, "the file has no START value other than 0; 4 measures were taken"},
         {note::kDelayDefault, "the file has no DELAY= line; a delay of 0 was taken for the gap"},
         {note::kStyleMissing,
