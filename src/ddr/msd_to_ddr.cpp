@@ -108,7 +108,7 @@ DdrPads SplitDdrPads(std::string_view chart_text, std::size_t reference_lead_in)
     } else {
         const std::string_view first = without_semicolon(chart_text);
         pads.second.assign(first.size() + reference_lead_in, '0');
-        pads.second_written = false;
+        pads.in_step = false;
         // Taken off a second time as for a two-pad chart: "12;;" is the pad "12".
         pads.first = without_semicolon(first);
     }
@@ -123,16 +123,19 @@ long long ApplyDdrLeadIn(DdrPads& pads, std::size_t lead_in, std::size_t referen
         case DdrOptions::kDeleteLeadIn: {
             const long long n = options.delete_count;
             const long long z2 = StripLeadIn(pads.second);
-            if (pads.second_written) {
+            if (pads.in_step) {
                 const long long k = std::min({n, z, z2});
                 pads.first = WithLeadIn(z - k, pads.first);
                 pads.second = WithLeadIn(z2 - k, pads.second);
                 return n - k;
             }
-            // A single chart's second pad is rests, however it is shifted.
-            if (z >= n) {
-                pads.first = WithLeadIn(z - n, pads.first);
-                pads.second = WithLeadIn(z - n + z2 - l0, pads.second);
+            // A single chart's second pad: as it always was, against the
+            // file's first chart.
+            const long long first = z - n;
+            const long long second = first + z2 - l0;
+            if (first >= 0 && second >= 0) {
+                pads.first = WithLeadIn(first, pads.first);
+                pads.second = WithLeadIn(second, pads.second);
                 return 0;
             }
             return n - z;
@@ -142,11 +145,11 @@ long long ApplyDdrLeadIn(DdrPads& pads, std::size_t lead_in, std::size_t referen
             const long long z2 = StripLeadIn(pads.second);
             // Every chart moves by x - l0, so that the file's first chart
             // starts at x; a pad cannot lose more rests than it has.
-            const long long fewest = pads.second_written ? std::min(z, z2) : z;
+            const long long fewest = pads.in_step ? std::min(z, z2) : z;
             const long long s = std::max(x - l0, -fewest);
             pads.first = WithLeadIn(z + s, pads.first);
-            // A single chart's second pad is rests: shifted as it always was.
-            pads.second = WithLeadIn(pads.second_written ? z2 + s : x + z2 - l0, pads.second);
+            // A single chart's second pad: as it always was.
+            pads.second = WithLeadIn(pads.in_step ? z2 + s : x + z2 - l0, pads.second);
             return s - (x - l0);
         }
         default:
@@ -213,6 +216,9 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
         for (const auto& opening : last.opening) out->WriteLine(opening);
 
         DdrPads pads = SplitDdrPads(chart.text, reference_lead_in);
+        // A single chart's second side is no pad of its player's: it keeps
+        // the lead-in it always had.
+        pads.in_step = pads.in_step && chart.style != kSingle.file_letter;
         chart.text = std::string();
         const long long late = ApplyDdrLeadIn(pads, chart.lead_in, reference_lead_in, in_range);
         NoteDdrChartShifted(ChartLabel(chart_line), late, errors);

@@ -58,12 +58,14 @@ struct DdrChart {
 struct DdrPads {
     std::string first;
     std::string second;
-    bool second_written = true;  // false for a single chart's pad of rests
+    // Both pads are the chart's own and move alike: a double or couple
+    // chart with a second side.
+    bool in_step = true;
 };
 
 // Splits a chart's step text at its first ":". A single chart's second pad
 // is rests only, as long as the first pad plus the reference lead-in. A final
-// ";" is taken off each pad.
+// ";" is taken off each pad. The pads are in step when there are two sides.
 [[nodiscard]] DdrPads SplitDdrPads(std::string_view chart_text, std::size_t reference_lead_in);
 
 // Puts the lead-in that the option mode asks for in front of each pad (MSD

@@ -263,7 +263,7 @@ TEST(SplitDdrPads, SplitsAtTheFirstColonAndFillsASingleChartsSecondPadWithRests)
         const DdrPads pads = SplitDdrPads(c.text, c.reference_lead_in);
         EXPECT_EQ(pads.first, c.first) << c.text;
         EXPECT_EQ(pads.second, c.second) << c.text;
-        EXPECT_EQ(pads.second_written, std::string_view(c.text).find(':') != std::string_view::npos) << c.text;
+        EXPECT_EQ(pads.in_step, std::string_view(c.text).find(':') != std::string_view::npos) << c.text;
     }
 }
 
@@ -278,7 +278,7 @@ TEST(ApplyDdrLeadIn, ShiftsBothPadsAsTheModeSays) {
         std::string first_after;
         std::string second_after;
         long long late = 0;          // 8th notes later than asked
-        bool second_written = true;  // false: a single chart's pad of rests
+        bool in_step = true;  // false: a single chart's pad of rests
     };
     const Case cases[] = {
         {"mode 2 gives the first pad its lead-in back", Options(2), 4, 9, "4", "0012", "00004", "0012"},
@@ -310,7 +310,7 @@ TEST(ApplyDdrLeadIn, ShiftsBothPadsAsTheModeSays) {
          Zeros(79) + "8"},
     };
     for (const auto& c : cases) {
-        DdrPads pads{c.first, c.second, c.second_written};
+        DdrPads pads{c.first, c.second, c.in_step};
         EXPECT_EQ(ApplyDdrLeadIn(pads, c.lead_in, c.reference, c.options), c.late) << c.what;
         EXPECT_EQ(pads.first, c.first_after) << c.what;
         EXPECT_EQ(pads.second, c.second_after) << c.what;
