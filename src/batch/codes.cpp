@@ -111,17 +111,25 @@ const std::vector<CodeDescription>& NoteCodes() {
          "細かい足符のある小節の3連符を、近い32分の位置に置きました（値：小節の数）"},
         {note::kStep5AsLeftUp, "the step \"5\" (no panel in MSD) was written as the ddr code 5, left and up",
          "足符「5」（MSDでは踏む所なし）を、ddrのコード5（左と上）として書きました"},
+        {note::kChartShifted,
+         "fewer leading rests could be taken from the chart than asked: a pad of it has no more, and both pads of a "
+         "chart move alike, so its steps come later than asked (value: how many beats)",
+         "パッドに休みが足りず、譜面の両パッドを同じだけずらすため、指定より少ない休みしか削れませんでした。足符は指定より遅れます（値：拍の数）"},
         {note::kTempoTruncated, "the tempo lost what lies past its tenths (value: the tempo of #BPM:)",
          "テンポの小数第2位以下を切り捨てました（値：#BPM:のテンポ）"},
         {note::kGapTruncated, "the gap lost its fraction (value: the gap of #GAP:)",
          "ギャップの小数部を切り捨てました（値：#GAP:のギャップ）"},
         {note::kLeadInCut,
-         "a pad's lead-in, shifted like the first chart's, came out below zero: its steps come that much early "
-         "against the other charts (value: how many 8th notes)",
-         "最初の譜面に合わせてずらしたパッドの前置きが0を下回ったため、その分ほかの譜面より早くなります（値：8分音符の数）"},
+         "a pad's lead-in, shifted like the first chart's, came out below zero: the pad starts at its first step, "
+         "so its steps come that much late against the other charts (value: how many 8th notes)",
+         "最初の譜面に合わせてずらしたパッドの前置きが0を下回ったため、パッドは最初の足符から始まり、その分ほかの譜面より遅くなります（値：8分音符の数）"},
         {note::kDifficultyNotWritten,
          "a chart whose difficulty is none of BASIC, ANOTHER and MANIAC got no MODE= and LEVEL= lines",
          "難易度がBASIC、ANOTHER、MANIACのどれでもない譜面には、MODE=とLEVEL=の行を書いていません"},
+        {note::kTripletsOnGrid,
+         "triplets that d2r could not hold where they stand were put on the nearest 32nd notes, so that every step "
+         "after them keeps its time (value: how many triplet beats)",
+         "d2rがその位置で持てない3連符を近い32分の位置に置き、後の足符の時間を保ちました（値：3連符の拍の数）"},
         {note::kStartDefault, "the file has no START value other than 0; 4 measures were taken",
          "ファイルに0以外のSTARTの値がないため、4小節としました"},
         {note::kDelayDefault, "the file has no DELAY= line; a delay of 0 was taken for the gap",

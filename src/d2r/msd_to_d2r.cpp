@@ -10,6 +10,7 @@
 #include "d2r/d2r.hpp"
 #include "d2r/d2r_notes.hpp"
 #include "d2r/msd_to_d2r.hpp"
+#include "d2r/triplet_placement.hpp"
 #include "msd/chart_section.hpp"
 #include "msd/decoder.hpp"
 #include "msd/header.hpp"
@@ -31,6 +32,7 @@ struct MsdToD2r {
     long long reference_lead_in = 0;
     long long lead_in = 0;
     bool section_open = false;
+    std::size_t triplets_on_grid = 0;
 
     void Tempo(std::string_view line) {
         const std::string_view value = MsdHeaderValue(line, kBpmTag.size());
@@ -64,7 +66,7 @@ struct MsdToD2r {
         NoteMsdChartForD2r(chart_line, steps, static_cast<long long>(chart_lead_in), lead_in, reference_lead_in, errors);
         if (steps.empty()) return;
         const auto lines = ConvertChartToD2rStepLines(steps, static_cast<long long>(chart_lead_in), lead_in,
-                                                      reference_lead_in, file_name, errors);
+                                                      reference_lead_in, file_name, errors, &triplets_on_grid);
         std::array<char, kD2rStepLineSize> text{};
         for (const D2rStepLine& step_line : lines) out.WriteLine(FormatD2rStepLine(step_line, text));
     }
@@ -215,13 +217,23 @@ std::vector<D2rStepLine> BuildD2rStepLines(std::string pad1, std::string pad2, s
 
 std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string_view chart_data, long long chart_lead_in,
                                                     long long lead_in, long long reference_lead_in,
-                                                    std::string_view file_name, ErrorList& errors) {
+                                                    std::string_view file_name, ErrorList& errors,
+                                                    std::size_t* triplets_on_grid) {
     D2rPadTexts pads = BuildD2rPadTexts(chart_data, chart_lead_in, lead_in, reference_lead_in);
-    std::string pad1 = DecodeMSDSteps(pads.pad1, file_name, errors);
-    std::string pad2 = DecodeMSDSteps(pads.pad2, file_name, errors);
-    if (EndsWithSemicolon(pad1)) pad1.pop_back();
-    if (EndsWithSemicolon(pad2)) pad2.pop_back();
-    return MergeD2rStepLinesFully(BuildD2rStepLines(std::move(pad1), std::move(pad2), file_name, errors));
+    D2rPadCells cells1;
+    D2rPadCells cells2;
+    cells1.text = DecodeMSDSteps(pads.pad1, file_name, errors, &cells1.triplet_beats);
+    cells2.text = DecodeMSDSteps(pads.pad2, file_name, errors, &cells2.triplet_beats);
+    pads = D2rPadTexts();
+    // A final ";" is no cell, and no triplet beat begins there.
+    if (EndsWithSemicolon(cells1.text)) cells1.text.pop_back();
+    if (EndsWithSemicolon(cells2.text)) cells2.text.pop_back();
+    D2rPlacedPads placed = PlaceD2rTriplets(cells1, cells2, file_name, errors);
+    if (triplets_on_grid != nullptr) *triplets_on_grid += placed.triplets_on_grid;
+    cells1 = D2rPadCells();
+    cells2 = D2rPadCells();
+    return MergeD2rStepLinesFully(
+        BuildD2rStepLines(std::move(placed.pad1), std::move(placed.pad2), file_name, errors));
 }
 
 void ConvertMSD2d2r(const std::filesystem::path& source, const std::filesystem::path& destination,
@@ -241,6 +253,9 @@ void ConvertMSD2d2r(const std::filesystem::path& source, const std::filesystem::
     while (input->ReadLine(line)) conversion.Line(line);
     if (conversion.section_open) out->WriteLine(kD2rMusicEnd);
     out->Commit();
+    if (conversion.triplets_on_grid > 0) {
+        errors.AddNote(note::kTripletsOnGrid, {}, std::to_string(conversion.triplets_on_grid));
+    }
 }
 
 }  // namespace torvane

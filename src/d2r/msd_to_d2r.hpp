@@ -2,6 +2,7 @@
 // The named steps of MSD to d2r, each callable on its own so that tests can
 // pin every rule.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,11 +72,14 @@ struct D2rPadTexts {
 // time close to linear also for charts that need a pass for every few lines.
 [[nodiscard]] std::vector<D2rStepLine> MergeD2rStepLinesByWalking(std::vector<D2rStepLine> lines);
 
-// The step lines of one chart: pad texts, decoding, building and merging.
-// `chart_data` has its `chart_lead_in` leading "0" characters removed.
+// The step lines of one chart: pad texts, decoding, placing the triplets,
+// building and merging. `chart_data` has its `chart_lead_in` leading "0"
+// characters removed. Adds to `triplets_on_grid`, when given, the triplet
+// beats written on the 32nd-note grid.
 [[nodiscard]] std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string_view chart_data,
                                                                   long long chart_lead_in, long long lead_in,
                                                                   long long reference_lead_in,
-                                                                  std::string_view file_name, ErrorList& errors);
+                                                                  std::string_view file_name, ErrorList& errors,
+                                                                  std::size_t* triplets_on_grid = nullptr);
 
 }  // namespace torvane

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <string>
 
 #include "msd/chart_section.hpp"
 #include "msd/styles.hpp"
@@ -89,6 +90,14 @@ void NoteMsdChartForDdr(std::string_view chart_line, bool converted, ErrorList& 
     // One character is kept, a double-byte one whole.
     const std::size_t kept = !level.empty() && static_cast<unsigned char>(level[0]) >= 0x80 ? 2 : 1;
     if (level.size() > kept) errors.AddNote(note::kLevelCut, label, level);
+}
+
+void NoteDdrChartShifted(std::string_view chart_line, long long eighths_late, ErrorList& errors) {
+    if (eighths_late <= 0) return;
+    // In beats: two 8th notes each.
+    std::string beats = std::to_string(eighths_late / 2);
+    if (eighths_late % 2 != 0) beats += ".5";
+    errors.AddNote(note::kChartShifted, chart_line, beats);
 }
 
 void NoteDdrPads(std::string_view chart_line, std::string_view first, std::string_view second, ErrorList& errors) {

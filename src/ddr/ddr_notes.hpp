@@ -35,6 +35,10 @@ void NoteLineAfterDdrSteps(std::string_view line, ErrorList& errors);
 // chart of unknown difficulty not converted).
 void NoteMsdChartForDdr(std::string_view chart_line, bool converted, ErrorList& errors);
 
+// MSD to ddr: a chart whose steps come `eighths_late` 8th notes later than
+// the lead-in option asked.
+void NoteDdrChartShifted(std::string_view chart_line, long long eighths_late, ErrorList& errors);
+
 // MSD to ddr: the notes of a chart's decoded pads.
 void NoteDdrPads(std::string_view chart_line, std::string_view first, std::string_view second, ErrorList& errors);
 

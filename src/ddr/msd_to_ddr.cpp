@@ -108,38 +108,53 @@ DdrPads SplitDdrPads(std::string_view chart_text, std::size_t reference_lead_in)
     } else {
         const std::string_view first = without_semicolon(chart_text);
         pads.second.assign(first.size() + reference_lead_in, '0');
+        pads.in_step = false;
         // Taken off a second time as for a two-pad chart: "12;;" is the pad "12".
         pads.first = without_semicolon(first);
     }
     return pads;
 }
 
-void ApplyDdrLeadIn(DdrPads& pads, std::size_t lead_in, std::size_t reference_lead_in, const DdrOptions& options) {
+long long ApplyDdrLeadIn(DdrPads& pads, std::size_t lead_in, std::size_t reference_lead_in,
+                         const DdrOptions& options) {
     const auto z = static_cast<long long>(lead_in);
     const auto l0 = static_cast<long long>(reference_lead_in);
     switch (options.mode) {
         case DdrOptions::kDeleteLeadIn: {
+            const long long n = options.delete_count;
             const long long z2 = StripLeadIn(pads.second);
-            const long long first = z - options.delete_count;
-            // The second pad keeps its place against the first chart of the
-            // file, not against this chart's first pad.
+            if (pads.in_step) {
+                const long long k = std::min({n, z, z2});
+                pads.first = WithLeadIn(z - k, pads.first);
+                pads.second = WithLeadIn(z2 - k, pads.second);
+                return n - k;
+            }
+            // A single chart's second pad: as it always was, against the
+            // file's first chart.
+            const long long first = z - n;
             const long long second = first + z2 - l0;
             if (first >= 0 && second >= 0) {
                 pads.first = WithLeadIn(first, pads.first);
                 pads.second = WithLeadIn(second, pads.second);
+                return 0;
             }
-            break;
+            return n - z;
         }
         case DdrOptions::kFirstStepAt: {
             const long long x = (options.measure - 1) * 8LL + (options.half_beat - 2);
-            pads.first = WithLeadIn(x + z - l0, pads.first);
             const long long z2 = StripLeadIn(pads.second);
-            pads.second = WithLeadIn(x + z2 - l0, pads.second);
-            break;
+            // Every chart moves by x - l0, so that the file's first chart
+            // starts at x; a pad cannot lose more rests than it has.
+            const long long fewest = pads.in_step ? std::min(z, z2) : z;
+            const long long s = std::max(x - l0, -fewest);
+            pads.first = WithLeadIn(z + s, pads.first);
+            // A single chart's second pad: as it always was.
+            pads.second = WithLeadIn(pads.in_step ? z2 + s : x + z2 - l0, pads.second);
+            return s - (x - l0);
         }
         default:
             pads.first = WithLeadIn(z, pads.first);
-            break;
+            return 0;
     }
 }
 
@@ -201,8 +216,12 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
         for (const auto& opening : last.opening) out->WriteLine(opening);
 
         DdrPads pads = SplitDdrPads(chart.text, reference_lead_in);
+        // A single chart's second side is no pad of its player's: it keeps
+        // the lead-in it always had.
+        pads.in_step = pads.in_step && chart.style != kSingle.file_letter;
         chart.text = std::string();
-        ApplyDdrLeadIn(pads, chart.lead_in, reference_lead_in, in_range);
+        const long long late = ApplyDdrLeadIn(pads, chart.lead_in, reference_lead_in, in_range);
+        NoteDdrChartShifted(ChartLabel(chart_line), late, errors);
         std::string first = DecodeMSDSteps(pads.first, file_name, errors);
         std::string second = DecodeMSDSteps(pads.second, file_name, errors);
         NoteDdrPads(ChartLabel(chart_line), first, second, errors);

@@ -58,18 +58,24 @@ struct DdrChart {
 struct DdrPads {
     std::string first;
     std::string second;
+    // Both pads are the chart's own and move alike: a double or couple
+    // chart with a second side.
+    bool in_step = true;
 };
 
 // Splits a chart's step text at its first ":". A single chart's second pad
 // is rests only, as long as the first pad plus the reference lead-in. A final
-// ";" is taken off each pad.
+// ";" is taken off each pad. The pads are in step when there are two sides.
 [[nodiscard]] DdrPads SplitDdrPads(std::string_view chart_text, std::size_t reference_lead_in);
 
 // Puts the lead-in that the option mode asks for in front of each pad (MSD
 // step characters, before decoding). `lead_in` is the chart's own, already
-// removed from the first pad; `options` must be in range.
-void ApplyDdrLeadIn(DdrPads& pads, std::size_t lead_in, std::size_t reference_lead_in,
-                    const DdrOptions& options);
+// removed from the first pad; `options` must be in range. Two written pads
+// always move by the same amount, so that they stay in step: where one of
+// them has too few rests for the move asked, both move less. Returns how
+// many 8th notes later than asked the chart's steps come.
+long long ApplyDdrLeadIn(DdrPads& pads, std::size_t lead_in, std::size_t reference_lead_in,
+                         const DdrOptions& options);
 
 // Expanded step text to ddr panel codes in place, one character for one; a
 // character without a code ("5", the triplet mark "T", ...) stays as it is.

@@ -104,9 +104,13 @@ Chart ReadChart(std::string_view line, std::size_t tag, LineSource& source, std:
         first_side = std::string_view(data).substr(0, colon);
         second_side = std::string_view(data).substr(colon + 1);
     }
-    chart.pads.push_back(PadFromExpandedSteps(DecodeMSDSteps(first_side, file_name, errors)));
+    std::vector<std::size_t> triplet_beats;
+    chart.pads.push_back(PadFromExpandedSteps(DecodeMSDSteps(first_side, file_name, errors, &triplet_beats),
+                                              &triplet_beats));
     if (two_sides || chart.style != ChartStyle::kSingle) {
-        chart.pads.push_back(PadFromExpandedSteps(DecodeMSDSteps(second_side, file_name, errors)));
+        triplet_beats.clear();
+        chart.pads.push_back(PadFromExpandedSteps(DecodeMSDSteps(second_side, file_name, errors, &triplet_beats),
+                                                  &triplet_beats));
     }
     return chart;
 }
@@ -165,9 +169,16 @@ long long Chart::Length() const {
 
 unsigned char PanelsOfStepCharacter(char c) { return kPanelsOfCharacter[static_cast<unsigned char>(c)]; }
 
-ChartPad PadFromExpandedSteps(std::string_view expanded) {
+ChartPad PadFromExpandedSteps(std::string_view expanded, const std::vector<std::size_t>* triplet_beats) {
     ChartPad pad;
     long long tick = 0;
+    std::size_t next_triplet = 0;
+    const auto begins_triplet = [&](std::size_t at) {
+        if (triplet_beats == nullptr) return true;
+        if (next_triplet == triplet_beats->size() || (*triplet_beats)[next_triplet] != at) return false;
+        ++next_triplet;
+        return true;
+    };
     for (std::size_t i = 0; i < expanded.size(); ++i) {
         const char c = expanded[i];
         // Most cells of a chart are rests.
@@ -176,7 +187,7 @@ ChartPad PadFromExpandedSteps(std::string_view expanded) {
         } else if (const unsigned char panels = kPanelsOfCharacter[static_cast<unsigned char>(c)]; panels != 0) {
             pad.steps.push_back({tick, panels});
             tick += kTicksPerCell;
-        } else if (c == 'T') {
+        } else if (c == 'T' && begins_triplet(i)) {
             // The decoder always writes three characters after "T"; a text
             // cut short still ends the beat where it would have ended.
             for (std::size_t third = 0; third < 3 && i + 1 < expanded.size(); ++third) {

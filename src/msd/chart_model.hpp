@@ -71,8 +71,11 @@ struct Chart {
 
 // A pad from one side's expanded step text (DecodeMSDSteps): each cell 3
 // ticks, a triplet beat "T" x y z 24 ticks with its steps 8 ticks apart;
-// ":" and ";" take no time.
-[[nodiscard]] ChartPad PadFromExpandedSteps(std::string_view expanded);
+// ":" and ";" take no time. With `triplet_beats` (the decoder's places of
+// the triplet beats), a "T" elsewhere, written inside a group, is a cell
+// without a panel.
+[[nodiscard]] ChartPad PadFromExpandedSteps(std::string_view expanded,
+                                           const std::vector<std::size_t>* triplet_beats = nullptr);
 
 // The charts of an MSD file in file order, read line by line. Each side of
 // each chart goes through DecodeMSDSteps, whose error lines name `file_name`.

@@ -73,7 +73,8 @@ bool ExpandBeatGroup(std::string_view g, std::string& out) {
 
 }  // namespace
 
-std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, ErrorList& errors) {
+std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, ErrorList& errors,
+                           std::vector<std::size_t>* triplet_beats) {
     const FixedTexts& texts = Texts();
     std::string out;
     out.reserve(steps.size() * 4);
@@ -97,6 +98,7 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
                     report(i, close, texts.bad_step_length);
                     return out;
                 }
+                if (triplet_beats != nullptr && close - i - 1 == 3) triplet_beats->push_back(out.size());
                 if (!ExpandBeatGroup(steps.substr(i + 1, close - i - 1), out)) {
                     report(i, close, texts.bad_step_length);
                     out.append(8, '0');

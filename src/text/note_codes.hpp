@@ -26,12 +26,14 @@ inline constexpr std::string_view kChartOfUnknownDifficulty = "chart-of-unknown-
 inline constexpr std::string_view kChartReplaced = "chart-replaced";
 inline constexpr std::string_view kTripletsApproximated = "triplets-approximated";
 inline constexpr std::string_view kStep5AsLeftUp = "step-5-as-left-up";
+inline constexpr std::string_view kChartShifted = "chart-shifted";
 
 // MSD to d2r.
 inline constexpr std::string_view kTempoTruncated = "tempo-truncated";
 inline constexpr std::string_view kGapTruncated = "gap-truncated";
 inline constexpr std::string_view kLeadInCut = "lead-in-cut";
 inline constexpr std::string_view kDifficultyNotWritten = "difficulty-not-written";
+inline constexpr std::string_view kTripletsOnGrid = "triplets-on-grid";
 
 // d2r to MSD.
 inline constexpr std::string_view kStartDefault = "start-default";

@@ -197,7 +197,7 @@ TEST(TorvaneCliLibrary, WritesAReportThatScriptsCanReadBack) {
     EXPECT_EQ(files[3]["encoding"], "utf-8");
     EXPECT_EQ(report["summary"],
               nlohmann::json({{"files", 4}, {"converted", 2}, {"with_error_lines", 1}, {"failed", 1}, {"skipped", 1},
-                              {"error_lines", 1}, {"notes", 0}}));
+                              {"error_lines", 1}, {"notes", 1}}));
 
     // To standard output, in place of the file lines.
     const ProgramOutcome to_out = Cli(dir.path(), {"msd2d2r", "--report", "-", "lib/b.msd"});

@@ -1,7 +1,11 @@
 // Whole conversions against the cases under tests/golden/d2r: one folder per
 // case, with input.msd and expected.d2r, or input.d2r and expected.MSD, and
 // optionally errors.txt (UTF-8, one error line per line). Without errors.txt a
-// case must convert without error lines.
+// case must convert without error lines. A case with notes.txt (code, chart
+// and value, tab-separated, one note a line) must give exactly those notes;
+// one with check.txt must give that block of torvane-cli check's report
+// through d2r. Every d2r file of a case must read back without a triplet that
+// begins inside a beat.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +15,8 @@
 #include <vector>
 
 #include "d2r/d2r.hpp"
+#include "preview/chart_check.hpp"
+#include "preview/check_report.hpp"
 #include "test_support.hpp"
 #include "text/fixed_texts.hpp"
 #include "text/sjis.hpp"
@@ -59,6 +65,47 @@ std::vector<std::string> ExpectedErrors(const fs::path& file) {
     return lines;
 }
 
+std::vector<std::string> TextLines(const fs::path& file) {
+    std::vector<std::string> lines;
+    const std::string text = ReadFile(file);
+    std::size_t from = 0;
+    while (from < text.size()) {
+        std::size_t end = text.find('\n', from);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(from, end - from));
+        from = end + 1;
+    }
+    return lines;
+}
+
+std::vector<Note> ExpectedNotes(const fs::path& file) {
+    std::vector<Note> notes;
+    for (const std::string& line : TextLines(file)) {
+        const std::size_t tab1 = line.find('\t');
+        const std::size_t tab2 = line.find('\t', tab1 + 1);
+        EXPECT_NE(tab2, std::string::npos) << file << ": " << line;
+        if (tab2 == std::string::npos) continue;
+        notes.push_back({line.substr(0, tab1), Utf8ToCp932(line.substr(tab1 + 1, tab2 - tab1 - 1)),
+                         Utf8ToCp932(line.substr(tab2 + 1))});
+    }
+    return notes;
+}
+
+std::vector<std::string> NoteTexts(const std::vector<Note>& notes) {
+    std::vector<std::string> out;
+    for (const Note& note : notes) out.push_back(note.code + " [" + Cp932ToUtf8(note.chart) + "] " + Cp932ToUtf8(note.value));
+    return out;
+}
+
+// The lines of the report's way through d2r, from its heading to the next way.
+std::string CheckThroughD2r(const fs::path& msd) {
+    const std::string report = FormatCheckReport(CheckSource(msd, ChartFormat::kMSD, DdrOptions{}));
+    const std::size_t from = report.find("  through d2r:");
+    if (from == std::string::npos) return {};
+    const std::size_t end = report.find("  through ", from + 1);
+    return report.substr(from, end == std::string::npos ? std::string::npos : end - from);
+}
+
 class D2rGolden : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(D2rGolden, ConvertsByteForByte) {
@@ -83,6 +130,23 @@ TEST_P(D2rGolden, ConvertsByteForByte) {
     const std::vector<std::string> expected_errors =
         fs::exists(folder / "errors.txt") ? ExpectedErrors(folder / "errors.txt") : std::vector<std::string>{};
     EXPECT_EQ(Readable(errors.Lines()), Readable(expected_errors));
+    if (fs::exists(folder / "notes.txt")) {
+        EXPECT_EQ(NoteTexts(errors.Notes()), NoteTexts(ExpectedNotes(folder / "notes.txt")));
+    }
+    if (fs::exists(folder / "check.txt")) {
+        EXPECT_EQ(CheckThroughD2r(folder / "input.msd"), ReadFile(folder / "check.txt"));
+    }
+}
+
+TEST_P(D2rGolden, WritesD2rThatReadsBackWithEveryTripletOnABeat) {
+    const fs::path d2r = GoldenFolder() / GetParam() / "expected.d2r";
+    if (!fs::exists(d2r)) GTEST_SKIP() << "no d2r written";
+    test::TempDir temp;
+    ErrorList errors;
+    Convertd2r2MSD(d2r, temp / "back.MSD", kCaption, errors);
+    for (const std::string& line : errors.Lines()) {
+        EXPECT_EQ(line.find(Texts().step_length_mismatch), std::string::npos) << Cp932ToUtf8(line);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, D2rGolden, ::testing::ValuesIn(CaseNames()),

@@ -6,7 +6,9 @@
 // options.txt ("mode=0", "delete_count=18", "measure=3", "half_beat=2"; the
 // dialog's defaults for what it leaves out); every other file of the folder is
 // a ddr file that the conversion must write. A folder with input.ddr is
-// converted ddr to MSD and must give expected.MSD.
+// converted ddr to MSD and must give expected.MSD. A folder with notes.txt
+// (code, chart and value, tab-separated, one note a line) must give exactly
+// those notes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -67,7 +69,8 @@ DdrOptions ReadOptions(const fs::path& file) {
 }
 
 bool IsCaseInput(const std::string& name) {
-    return name == "input.msd" || name == "input.ddr" || name == "options.txt" || name == "errors.txt";
+    return name == "input.msd" || name == "input.ddr" || name == "options.txt" || name == "errors.txt" ||
+           name == "notes.txt";
 }
 
 // Every file of `folder` but the inputs, by name.
@@ -124,6 +127,13 @@ TEST_P(DdrGolden, WritesEveryExpectedFileByteForByte) {
         for (const auto& line : TextLines(folder / "errors.txt")) expected_errors.push_back(Utf8ToCp932(line));
     }
     EXPECT_EQ(errors.Lines(), expected_errors);
+    if (fs::exists(folder / "notes.txt")) {
+        std::vector<std::string> expected_notes;
+        for (const auto& line : TextLines(folder / "notes.txt")) expected_notes.push_back(Utf8ToCp932(line));
+        std::vector<std::string> notes;
+        for (const Note& note : errors.Notes()) notes.push_back(note.code + "\t" + note.chart + "\t" + note.value);
+        EXPECT_EQ(notes, expected_notes);
+    }
 }
 
 std::string CaseTestName(const testing::TestParamInfo<std::string>& info) {

@@ -263,6 +263,7 @@ TEST(SplitDdrPads, SplitsAtTheFirstColonAndFillsASingleChartsSecondPadWithRests)
         const DdrPads pads = SplitDdrPads(c.text, c.reference_lead_in);
         EXPECT_EQ(pads.first, c.first) << c.text;
         EXPECT_EQ(pads.second, c.second) << c.text;
+        EXPECT_EQ(pads.in_step, std::string_view(c.text).find(':') != std::string_view::npos) << c.text;
     }
 }
 
@@ -276,6 +277,8 @@ TEST(ApplyDdrLeadIn, ShiftsBothPadsAsTheModeSays) {
         std::string second;
         std::string first_after;
         std::string second_after;
+        long long late = 0;          // 8th notes later than asked
+        bool in_step = true;  // false: a single chart's pad of rests
     };
     const Case cases[] = {
         {"mode 2 gives the first pad its lead-in back", Options(2), 4, 9, "4", "0012", "00004", "0012"},
@@ -283,25 +286,32 @@ TEST(ApplyDdrLeadIn, ShiftsBothPadsAsTheModeSays) {
         {"mode 0 deletes N from both pads", Options(0, 2), 3, 3, "4", "0008", "04", "08"},
         {"mode 0 with N = 18 on the first chart", Options(0, 18), 20, 20, "4", Zeros(24) + "8", "004",
          Zeros(6) + "8"},
-        {"mode 0 keeps a single chart's rests pad empty", Options(0, 2), 5, 5, "4", Zeros(6), "0004", Zeros(4)},
-        {"mode 0 with N above the lead-in starts both pads at their first step", Options(0, 18), 4, 20, "4",
-         Zeros(7) + "8", "4", "8"},
-        {"mode 0 measures the second pad against the reference lead-in", Options(0, 2), 3, 10, "4", "08", "4",
-         "8"},
-        {"mode 0 with N = 0", Options(0, 0), 2, 1, "4", "008", "004", "0008"},
+        {"mode 0 keeps a single chart's rests pad empty", Options(0, 2), 5, 5, "4", Zeros(6), "0004", Zeros(4), 0,
+         false},
+        {"mode 0 with N above a single chart's lead-in starts it at its first step", Options(0, 18), 4, 4, "4",
+         Zeros(5), "4", "", 14, false},
+        {"mode 0 with N above the lead-in deletes as much from both pads", Options(0, 18), 4, 20, "4",
+         Zeros(7) + "8", "4", "0008", 14},
+        {"mode 0 deletes no more than the shorter lead-in of the two pads", Options(0, 2), 3, 10, "4", "08", "004",
+         "8", 1},
+        {"mode 0 moves a later chart's pads alike whatever the first chart's lead-in", Options(0, 18), 24, 16, "4",
+         Zeros(24) + "6", Zeros(6) + "4", Zeros(6) + "6"},
+        {"mode 0 with N = 0", Options(0, 0), 2, 1, "4", "008", "004", "008"},
         {"mode 1 at measure 3, beat 1.0", Options(1, 18, 3, 2), 8, 8, "4", Zeros(8) + "8", Zeros(16) + "4",
          Zeros(16) + "8"},
         {"mode 1 puts a chart with 8 more rests one measure later", Options(1, 18, 3, 2), 16, 8, "4", "8",
          Zeros(24) + "4", Zeros(8) + "8"},
         {"mode 1 at measure 1, beat 1.5", Options(1, 18, 1, 3), 0, 0, "4", "008", "04", "0008"},
-        {"mode 1 with X = 0 and a shorter lead-in than the first chart's", Options(1, 18, 1, 2), 2, 5, "4",
-         "0008", "4", "8"},
+        {"mode 1 with X = 0 and a shorter lead-in than the first chart's keeps the pads' distance",
+         Options(1, 18, 1, 2), 2, 5, "4", "0008", "4", "08", 3},
+        {"mode 1 shifts a single chart no further than its lead-in", Options(1, 18, 1, 2), 2, 5, "4", Zeros(6), "4",
+         "0", 3, false},
         {"mode 1 at measure 10, beat 4.5", Options(1, 18, 10, 9), 0, 0, "4", "8", Zeros(79) + "4",
          Zeros(79) + "8"},
     };
     for (const auto& c : cases) {
-        DdrPads pads{c.first, c.second};
-        ApplyDdrLeadIn(pads, c.lead_in, c.reference, c.options);
+        DdrPads pads{c.first, c.second, c.in_step};
+        EXPECT_EQ(ApplyDdrLeadIn(pads, c.lead_in, c.reference, c.options), c.late) << c.what;
         EXPECT_EQ(pads.first, c.first_after) << c.what;
         EXPECT_EQ(pads.second, c.second_after) << c.what;
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "memory_source.hpp"
+#include "msd/decoder.hpp"
 #include "chart_steps.hpp"
 #include "test_support.hpp"
 #include "text/fixed_texts.hpp"
@@ -44,6 +45,16 @@ TEST(PadFromExpandedSteps, PutsEveryCellAndTripletOnItsTick) {
         EXPECT_EQ(StepsText(pad.steps), c.steps) << c.expanded;
         EXPECT_EQ(pad.length, c.length) << c.expanded;
     }
+}
+
+TEST(PadFromExpandedSteps, TakesOnlyTheDecodersTripletBeatsForTriplets) {
+    ErrorList errors;
+    std::vector<std::size_t> triplet_beats;
+    // "(1T23)" holds a written "T"; "(T06)" is a triplet beat whose first step is one.
+    const std::string expanded = DecodeMSDSteps("(1T23)(T06)", "a.msd", errors, &triplet_beats);
+    const ChartPad pad = PadFromExpandedSteps(expanded, &triplet_beats);
+    EXPECT_EQ(StepsText(pad.steps), "0:LD 12:D 18:DR 40:R");
+    EXPECT_EQ(pad.length, 48);
 }
 
 struct ChartCase {

@@ -79,6 +79,16 @@ TEST(DecodeMSDSteps, ReportsAndRepairsGroupsItCannotConvert) {
     }
 }
 
+TEST(DecodeMSDSteps, ListsWhereEachTripletBeatBegins) {
+    ErrorList errors;
+    std::vector<std::size_t> triplet_beats;
+    // A "T" written in a group is copied like any character; only the list
+    // tells it from a triplet beat's.
+    EXPECT_EQ(DecodeMSDSteps("0(123)(1T23)(T06)(12345)(4)", "a.msd", errors, &triplet_beats),
+              "0000T12310T02030TT0600000000" "40000000");
+    EXPECT_EQ(triplet_beats, (std::vector<std::size_t>{4, 16}));
+}
+
 TEST(DecodeMSDSteps, DropsDoubleByteCharactersWholeOutsideGroups) {
     // The second bytes 0x28 "(", 0x5B "[", 0x41 "A" and 0x31 "1" are not
     // possible trail bytes for all of these, so use real characters whose

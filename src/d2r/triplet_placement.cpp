@@ -1,0 +1,164 @@
+#include "d2r/triplet_placement.hpp"
+
+#include <algorithm>
+#include <array>
+
+#include "msd/panels.hpp"
+#include "text/fixed_texts.hpp"
+
+namespace torvane {
+namespace {
+
+constexpr std::size_t kCellsPerBeat = 8;
+// The other pad's cells after a triplet's first that must hold "0" for the
+// triplet's "T:" lines to carry the other pad too.
+constexpr std::size_t kCellsAfterTheFirst = 7;
+
+// A "T" that begins no triplet beat was written inside a group: no panel.
+char CellOf(char c) { return c == 'T' ? '0' : c; }
+
+bool IsRestCell(char c) { return PanelsOfStep(c) <= 0; }
+
+// One pad read in time: its plain cells, its triplet beats, and the eight
+// cells of a triplet beat just put on the grid.
+class PadCursor {
+public:
+    explicit PadCursor(const D2rPadCells& pad) : text_(pad.text), triplets_(pad.triplet_beats) {}
+
+    [[nodiscard]] bool Ended() const { return grid_left_ == 0 && at_ >= text_.size(); }
+    [[nodiscard]] bool AtTriplet() const {
+        return grid_left_ == 0 && next_triplet_ < triplets_.size() && triplets_[next_triplet_] == at_;
+    }
+    // The plain cell at hand as written; "0" once the pad has ended.
+    [[nodiscard]] char Cell() const {
+        if (grid_left_ > 0) return grid_[kCellsPerBeat - grid_left_];
+        return at_ < text_.size() ? text_[at_] : '0';
+    }
+    void Advance() {
+        if (grid_left_ > 0) {
+            --grid_left_;
+        } else {
+            ++at_;
+        }
+    }
+    // Whether the `count` cells after the one at hand hold "0" as written; a
+    // triplet beat's "T" does not, and past the end every cell does.
+    [[nodiscard]] bool ZerosAfter(std::size_t count) const {
+        std::size_t from = at_;
+        if (grid_left_ > 0) {
+            for (std::size_t g = kCellsPerBeat - grid_left_ + 1; g < kCellsPerBeat && count > 0; ++g, --count) {
+                if (grid_[g] != '0') return false;
+            }
+        } else {
+            ++from;
+        }
+        if (from >= text_.size()) return true;
+        return text_.substr(from, count).find_first_not_of('0') == std::string_view::npos;
+    }
+    // The steps of the triplet beat at hand (three, unless the text ends).
+    [[nodiscard]] std::string_view TripletSteps() const {
+        return at_ < text_.size() ? text_.substr(at_ + 1, 3) : std::string_view();
+    }
+    void SkipTriplet() {
+        at_ += 4;
+        ++next_triplet_;
+    }
+    void PutTripletOnGrid() {
+        std::array<char, 3> steps = {'0', '0', '0'};
+        const std::string_view written = TripletSteps();
+        std::copy(written.begin(), written.end(), steps.begin());
+        const std::string cells = D2rTripletOnGrid(steps[0], steps[1], steps[2]);
+        std::copy(cells.begin(), cells.end(), grid_.begin());
+        grid_left_ = kCellsPerBeat;
+        SkipTriplet();
+    }
+
+private:
+    std::string_view text_;
+    const std::vector<std::size_t>& triplets_;
+    std::size_t at_ = 0;            // the next character of the text
+    std::size_t next_triplet_ = 0;  // the next triplet beat's entry
+    std::array<char, kCellsPerBeat> grid_{};
+    std::size_t grid_left_ = 0;     // cells of grid_ still to come
+};
+
+void CopyCell(PadCursor& pad, std::string& out) {
+    if (pad.Ended()) return;
+    out += CellOf(pad.Cell());
+    pad.Advance();
+}
+
+// A triplet beat that keeps its "T:" lines, or the other pad's beat beside
+// it: its step on the first cell, rests after it, as far as the pad goes.
+void KeepBeat(PadCursor& pad, bool triplet, std::string& out) {
+    if (!triplet) {
+        for (std::size_t cell = 0; cell < kCellsPerBeat; ++cell) CopyCell(pad, out);
+        return;
+    }
+    out += 'T';
+    for (const char step : pad.TripletSteps()) out += CellOf(step);
+    pad.SkipTriplet();
+}
+
+// Without triplet beats only the written "T" change.
+std::string WithoutWrittenTs(const std::string& text) {
+    std::string out = text;
+    std::replace(out.begin(), out.end(), 'T', '0');
+    return out;
+}
+
+}  // namespace
+
+std::string D2rTripletOnGrid(char first, char second, char third) {
+    std::string cells(kCellsPerBeat, '0');
+    cells[0] = CellOf(first);
+    cells[3] = CellOf(second);
+    cells[5] = CellOf(third);
+    return cells;
+}
+
+D2rPlacedPads PlaceD2rTriplets(const D2rPadCells& pad1, const D2rPadCells& pad2, std::string_view file_name,
+                               ErrorList& errors) {
+    D2rPlacedPads placed;
+    if (pad1.triplet_beats.empty() && pad2.triplet_beats.empty()) {
+        placed.pad1 = WithoutWrittenTs(pad1.text);
+        placed.pad2 = WithoutWrittenTs(pad2.text);
+        return placed;
+    }
+    placed.pad1.reserve(pad1.text.size() + 4 * pad1.triplet_beats.size());
+    placed.pad2.reserve(pad2.text.size() + 4 * pad2.triplet_beats.size());
+    PadCursor one(pad1);
+    PadCursor two(pad2);
+    std::size_t into_beat = 0;  // cells since the reader's beat began
+    std::size_t rests = 0;      // cells just before that are rests on both pads
+    while (!one.Ended() || !two.Ended()) {
+        const bool triplet1 = one.AtTriplet();
+        const bool triplet2 = two.AtTriplet();
+        if (!triplet1 && !triplet2) {
+            rests = IsRestCell(one.Cell()) && IsRestCell(two.Cell()) ? rests + 1 : 0;
+            into_beat = (into_beat + 1) % kCellsPerBeat;
+            CopyCell(one, placed.pad1);
+            CopyCell(two, placed.pad2);
+            continue;
+        }
+        // Two triplets at one place share their lines: nothing to check.
+        bool busy = false;
+        if (triplet1 != triplet2) busy = !(triplet1 ? two : one).ZerosAfter(kCellsAfterTheFirst);
+        if (busy) errors.Add(file_name, Texts().triplet_mismatch);
+        if (!busy && D2rReaderTakesTriplet(into_beat, rests)) {
+            KeepBeat(one, triplet1, placed.pad1);
+            KeepBeat(two, triplet2, placed.pad2);
+            into_beat = 0;
+            rests = 0;
+            continue;
+        }
+        // The grid's cells are read as plain cells by the next turns, so a
+        // triplet of the other pad among them is taken in its own turn.
+        if (triplet1) one.PutTripletOnGrid();
+        if (triplet2) two.PutTripletOnGrid();
+        placed.triplets_on_grid += (triplet1 ? 1 : 0) + (triplet2 ? 1 : 0);
+    }
+    return placed;
+}
+
+}  // namespace torvane
