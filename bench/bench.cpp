@@ -7,7 +7,8 @@
 // are medians of repeated runs after a warm-up run, the conversion and its
 // floor taking turns, round all sizes. The growth factor from 16 to 64 MB shows whether time
 // grows linearly (4.0). A last table gives the peak memory for files of one
-// large chart, against the chart's size, and one the time of drawing every
+// large chart, against the chart's size, one the peak memory of check
+// beside msd2d2r's on the same files, and one the time of drawing every
 // chart of the MSD sources as pictures against converting them to d2r and to
 // ddr, written to disk and, to tell the work from the flushes, to memory,
 // with the pictures' size.
@@ -20,6 +21,8 @@
 //        --library-only prints only the table of whole libraries (with --write-inputs: writes them)
 //        --no-library leaves that table out
 //        --preview-only gives the table of pictures against conversions alone
+//        --check-memory-only gives the table of check's peak memory beside msd2d2r's alone
+//        --check-peak SOURCE                                    (one check; prints peak KiB)
 
 #include <unistd.h>
 
@@ -42,6 +45,7 @@
 #include "d2r/d2r.hpp"
 #include "ddr/ddr.hpp"
 #include "msd/decoder.hpp"
+#include "preview/chart_check.hpp"
 #include "preview/chart_loader.hpp"
 #include "preview/chart_svg.hpp"
 #include "text/conversion_error.hpp"
@@ -250,6 +254,50 @@ int PeakMode(const std::string& name, const fs::path& source, const fs::path& de
     return 2;
 }
 
+// `check` of an MSD file in this process, as the command runs it: prints the
+// peak KiB.
+int CheckPeakMode(const fs::path& source) {
+    (void)torvane::CheckSource(source, torvane::ChartFormat::kMSD, torvane::DdrOptions{});
+    std::printf("%ld\n", PeakKiBOfThisProcess());
+    return 0;
+}
+
+double CheckPeakMiB(const char* self, const fs::path& source) {
+    const std::string command = std::string("'") + self + "' --check-peak '" + source.string() + "'";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) return -1;
+    double kib = -1;
+    if (std::fscanf(pipe, "%lf", &kib) != 1) kib = -1;
+    if (::pclose(pipe) != 0) return -1;
+    return kib / 1024.0;
+}
+
+// The peak memory of check beside msd2d2r's on the same MSD files: one chart
+// of many measures, and many charts of 600 measures. check should stay within
+// twice msd2d2r's.
+void CheckMemory(const char* self, const Inputs& units, const fs::path& dir) {
+    std::printf("\npeak memory of check beside msd2d2r on the same MSD file:\n");
+    std::printf("%-22s %9s %13s %11s %7s\n", "file", "input MB", "msd2d2r MB", "check MB", "ratio");
+    struct File {
+        std::string name;
+        std::string bytes;
+    };
+    const std::vector<File> files = {{"one chart, 25000 m.", kMsdHeader + MsdChart(25000)},
+                                     {"one chart, 200000 m.", kMsdHeader + MsdChart(200000)},
+                                     {"charts of 600 m., 4 MB", Repeat(kMsdHeader, units.msd_unit, 4u << 20)},
+                                     {"charts of 600 m., 16 MB", Repeat(kMsdHeader, units.msd_unit, 16u << 20)}};
+    for (const File& file : files) {
+        const fs::path msd = dir / "check.msd";
+        WriteAll(msd, file.bytes);
+        const double converted = PeakMiB(self, kConversions[0], msd, dir / "check.d2r");
+        const double checked = CheckPeakMiB(self, msd);
+        std::printf("%-22s %9.1f %13.1f %11.1f %7.2f\n", file.name.c_str(),
+                    static_cast<double>(file.bytes.size()) / kMiB, converted, checked, checked / converted);
+        std::fflush(stdout);
+        fs::remove(msd);
+    }
+}
+
 // Peak memory against the size of one chart: a file of a single double chart
 // of 25,000 and of 200,000 measures. The chart's expanded text is both pads
 // written out at one character per 32nd-note cell, as the converters decode
@@ -410,9 +458,12 @@ int main(int argc, char** argv) {
     bool library_only = false;
     bool no_library = false;
     bool preview_only = false;
+    bool check_memory_only = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--peak" && i + 3 < argc) return PeakMode(argv[i + 1], argv[i + 2], argv[i + 3]);
+        if (arg == "--check-peak" && i + 1 < argc) return CheckPeakMode(argv[i + 1]);
+        if (arg == "--check-memory-only") check_memory_only = true;
         if (arg == "--library-peak" && i + 4 < argc) {
             return torvane::bench::LibraryPeakMode(argv[i + 1], argv[i + 2], argv[i + 3],
                                                    static_cast<unsigned>(std::atoi(argv[i + 4])));
@@ -434,6 +485,11 @@ int main(int argc, char** argv) {
     const fs::path dir = fs::temp_directory_path() / ("torvane-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
     try {
+        if (check_memory_only) {
+            CheckMemory(argv[0], MakeUnits(dir), dir);
+            fs::remove_all(dir);
+            return 0;
+        }
         if (preview_only) {
             PreviewAgainstConversion(MakeUnits(dir), sizes, runs, dir);
             fs::remove_all(dir);
@@ -519,6 +575,7 @@ int main(int argc, char** argv) {
                 }
             }
             if (inputs_folder.empty() && !no_chart_memory) ChartMemory(argv[0], dir);
+            if (inputs_folder.empty() && !no_chart_memory) CheckMemory(argv[0], units, dir);
             if (inputs_folder.empty() && !no_preview) PreviewAgainstConversion(units, sizes, runs, dir);
         }
         if (!no_library && inputs_folder.empty()) torvane::bench::LibraryTable(argv[0], runs, dir);

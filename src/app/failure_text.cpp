@@ -150,6 +150,15 @@ JapaneseText JapaneseReason(const ConversionError& error, const std::filesystem:
         case Failure::kEmptyFile: return text.Words("空のファイルです");
         case Failure::kBinaryData: return text.Words("バイナリデータを含んでいます（譜面ファイルではありません）");
         case Failure::kWrongFormat: return WrongFormat(error);
+        case Failure::kNotARegularFile: return text.Words("通常のファイルではありません（FIFO・ソケット・デバイス）");
+        case Failure::kBrokenLink:
+            return text.Words("リンク先のないシンボリックリンクです").Append(SystemSuffix(error.SystemError()));
+        case Failure::kUnreadableFolder:
+            return text.Words("フォルダを読み込めません").Append(SystemSuffix(error.SystemError()));
+        case Failure::kNotUtf8:
+            text.Words("UTF-8ではありません");
+            if (!error.Text().empty()) text.Words("（").Words(error.Text()).Words("）");
+            return text;
         case Failure::kInternal:
             // The details are the program's own, for a report of the fault.
             text.Words("プログラムの内部エラーです");

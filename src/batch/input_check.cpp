@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <optional>
+#include <string>
 
+#include "batch/sources.hpp"
 #include "text/conversion_error.hpp"
 #include "text/sjis.hpp"
 
@@ -46,6 +49,25 @@ bool IsDdrStepLine(std::string_view line) {
     throw ConversionError(Failure::kWrongFormat, source, "an MSD", "no MSD tag in it");
 }
 
+// The line, from 1, that the byte at `offset` of `input` lies on; lines end
+// at CR, LF and CR LF, as the converters read them.
+std::size_t LineOfOffset(LineSource& input, std::size_t offset) {
+    input.Rewind();
+    char buffer[64 * 1024];
+    std::size_t line = 1;
+    std::size_t at = 0;
+    char previous = 0;
+    for (std::size_t n; at < offset && (n = input.ReadBytes(buffer, sizeof buffer)) != 0;) {
+        const std::size_t take = std::min(n, offset - at);
+        for (std::size_t i = 0; i < take; ++i) {
+            if (buffer[i] == '\r' || (buffer[i] == '\n' && previous != '\r')) ++line;
+            previous = buffer[i];
+        }
+        at += take;
+    }
+    return line;
+}
+
 }  // namespace
 
 bool IsLineOfFormat(Conversion conversion, std::string_view line) {
@@ -66,6 +88,12 @@ SourceEncoding CheckSource(Conversion conversion, const std::filesystem::path& s
 
 SourceEncoding CheckSource(Conversion conversion, const std::filesystem::path& source, EncodingChoice choice,
                            Storage& storage, std::unique_ptr<LineSource>& opened) {
+    // Opening a FIFO waits for a writer, and a device may never end.
+    const FoundSource found = ExamineSource(source);
+    if (found.problem == WalkProblem::kNotARegularFile) throw ConversionError(Failure::kNotARegularFile, source);
+    if (found.problem == WalkProblem::kBrokenLink) {
+        throw ConversionError(Failure::kBrokenLink, source, "", "", found.system_error);
+    }
     opened = storage.OpenSource(source);
     LineSource* const input = opened.get();
 
@@ -74,44 +102,69 @@ SourceEncoding CheckSource(Conversion conversion, const std::filesystem::path& s
     const auto buffer = std::make_unique_for_overwrite<char[]>(kBinaryCheckBytes);
     std::size_t offset = 0;
     bool byte_order_mark = false;
+    std::optional<SourceEncoding> utf16;
     Utf8Scan scan;
+    Cp932Scan cp932;
+    const bool scanning = choice != EncodingChoice::kCp932;
     for (;;) {
         const std::size_t n = input->ReadBytes(buffer.get(), kBinaryCheckBytes);
         if (n == 0) break;
         std::string_view bytes(buffer.get(), n);
-        if (offset == 0 && bytes.starts_with(kUtf8ByteOrderMark)) {
-            byte_order_mark = true;
-            bytes.remove_prefix(kUtf8ByteOrderMark.size());
+        if (offset == 0) {
+            if (bytes.starts_with(kUtf16LEByteOrderMark)) utf16 = SourceEncoding::kUtf16LE;
+            if (bytes.starts_with(kUtf16BEByteOrderMark)) utf16 = SourceEncoding::kUtf16BE;
+            if (utf16) {
+                offset = n;
+                break;  // its NUL bytes are its text's
+            }
+            if (bytes.starts_with(kUtf8ByteOrderMark)) {
+                byte_order_mark = true;
+                bytes.remove_prefix(kUtf8ByteOrderMark.size());
+            }
         }
         if (offset < kBinaryCheckBytes &&
             bytes.substr(0, kBinaryCheckBytes - offset).find('\0') != std::string_view::npos) {
             throw ConversionError(Failure::kBinaryData, source);
         }
         offset += n;
-        const bool may_be_utf8 = choice == EncodingChoice::kAuto && !byte_order_mark && scan.Valid();
-        if (may_be_utf8) scan.Feed(bytes);
+        const bool may_be_utf8 = scanning && !(byte_order_mark && choice == EncodingChoice::kAuto) && scan.Valid();
+        if (may_be_utf8) {
+            scan.Feed(bytes);
+            if (choice == EncodingChoice::kAuto) cp932.Feed(bytes);
+        }
         if (offset >= kBinaryCheckBytes && !(may_be_utf8 && scan.Valid())) break;
     }
     if (offset == 0) throw ConversionError(Failure::kEmptyFile, source);
     scan.End();
+    cp932.End();
+    std::size_t not_utf8_line = 0;
+    if (choice == EncodingChoice::kUtf8 && !utf16 && !scan.Valid()) {
+        not_utf8_line = LineOfOffset(*input, scan.InvalidAt() + (byte_order_mark ? kUtf8ByteOrderMark.size() : 0));
+    }
 
     // Then the lines, up to the first of the format: as a rule the first.
     input->Rewind();
+    std::optional<Utf16Lines> utf16_lines;
+    if (utf16) utf16_lines.emplace(*input, *utf16 == SourceEncoding::kUtf16BE);
+    LineSource& lines = utf16_lines ? static_cast<LineSource&>(*utf16_lines) : *input;
     std::string line;
     bool of_format = false;
-    for (bool first = true; !of_format && input->ReadLine(line); first = false) {
+    for (bool first = true; !of_format && lines.ReadLine(line); first = false) {
         if (first && line.starts_with(kUtf8ByteOrderMark)) line.erase(0, kUtf8ByteOrderMark.size());
         of_format = IsLineOfFormat(conversion, line);
     }
     if (!of_format) ThrowWrongFormat(conversion, source);
+    if (utf16) return *utf16;
+    if (not_utf8_line != 0) {
+        throw ConversionError(Failure::kNotUtf8, source, "", "line " + std::to_string(not_utf8_line));
+    }
 
     switch (choice) {
         case EncodingChoice::kCp932: return SourceEncoding::kCp932;
         case EncodingChoice::kUtf8: return SourceEncoding::kUtf8;
         case EncodingChoice::kAuto: break;
     }
-    return byte_order_mark || (scan.Valid() && scan.HasLongSequence()) ? SourceEncoding::kUtf8
-                                                                       : SourceEncoding::kCp932;
+    return byte_order_mark || ReadsAsUtf8(scan, cp932) ? SourceEncoding::kUtf8 : SourceEncoding::kCp932;
 }
 
 const std::string& UnconvertibleCharacterMessage() {
@@ -136,7 +189,10 @@ std::unique_ptr<LineSource> SourceReading::OpenSource(const std::filesystem::pat
     } else {
         input = storage_.OpenSource(source);
     }
-    if (encoding_ != SourceEncoding::kUtf8 || source != source_) return input;
+    if (encoding_ == SourceEncoding::kCp932 || source != source_) return input;
+    if (encoding_ != SourceEncoding::kUtf8) {
+        input = MakeUtf16Source(std::move(input), encoding_ == SourceEncoding::kUtf16BE);
+    }
     return MakeUtf8Source(std::move(input), [this](std::string_view character) {
         errors_.Add(file_name_, UnconvertibleCharacterMessage(), CodePointName(character));
     });

@@ -16,11 +16,13 @@
 namespace torvane {
 
 enum class EncodingChoice {
-    kAuto,   // UTF-8 when the source begins with its byte-order mark, or is
-             // valid UTF-8 holding a character of three or more bytes
+    kAuto,   // UTF-8 when the source begins with its byte-order mark, or
+             // reads better as UTF-8 than as code page 932 (ReadsAsUtf8)
     kCp932,  // every source is code page 932, as it stands
-    kUtf8,   // every source is UTF-8
+    kUtf8,   // every source is UTF-8; one that is not is refused
 };
+// Whatever the choice, a source that begins with a UTF-16 byte-order mark is
+// UTF-16 of that order.
 
 // A NUL byte this early makes a file binary.
 inline constexpr std::size_t kBinaryCheckBytes = 64 * 1024;
@@ -30,11 +32,14 @@ inline constexpr std::size_t kBinaryCheckBytes = 64 * 1024;
 // line; for ddr one of its directives or a step line.
 [[nodiscard]] bool IsLineOfFormat(Conversion conversion, std::string_view line);
 
-// Reads `source` and refuses it with a ConversionError of kind kEmptyFile
-// (no byte), kBinaryData (a NUL byte in its first 64 KiB) or kWrongFormat (no
-// line of the conversion's source format; key "an MSD", "a d2r" or "a ddr",
-// text what is missing). Returns how the source is to be read. Reads the
-// whole file only while it may still be UTF-8.
+// Reads `source` and refuses it with a ConversionError of kind
+// kNotARegularFile or kBrokenLink (told before it is opened), kEmptyFile (no
+// byte), kBinaryData (a NUL byte in its first 64 KiB, UTF-16 aside),
+// kWrongFormat (no line of the conversion's source format; key "an MSD", "a
+// d2r" or "a ddr", text what is missing) or, under kUtf8, kNotUtf8 (text
+// "line N", the line of the first byte that is not UTF-8). Returns how the
+// source is to be read. Reads the whole file only while it may still be
+// UTF-8.
 [[nodiscard]] SourceEncoding CheckSource(Conversion conversion, const std::filesystem::path& source,
                                          EncodingChoice choice, Storage& storage = DiskStorage());
 
@@ -49,8 +54,8 @@ inline constexpr std::size_t kBinaryCheckBytes = 64 * 1024;
 // the character's code point ("U+1F600").
 [[nodiscard]] const std::string& UnconvertibleCharacterMessage();
 
-// The storage a converter reads `source` through: a UTF-8 source becomes code
-// page 932 on the way in, and each character without a code page 932 form an
+// The storage a converter reads `source` through: a UTF-8 or UTF-16 source
+// becomes code page 932 on the way in, and each character without a code page 932 form an
 // error line of `errors`. Destinations go to `storage` unchanged.
 class SourceReading final : public Storage {
 public:

@@ -17,6 +17,16 @@ fs::path Identity(const fs::path& file, const fs::path& current) {
     return (file.is_absolute() ? file : current / file).lexically_normal();
 }
 
+PlanProblem ProblemOf(WalkProblem problem) {
+    switch (problem) {
+        case WalkProblem::kUnreadableFolder: return PlanProblem::kUnreadableFolder;
+        case WalkProblem::kBrokenLink: return PlanProblem::kBrokenLink;
+        case WalkProblem::kNotARegularFile: return PlanProblem::kNotARegularFile;
+        case WalkProblem::kNone: break;
+    }
+    return PlanProblem::kNone;
+}
+
 }  // namespace
 
 std::string_view PlanProblemCode(PlanProblem problem) {
@@ -25,8 +35,27 @@ std::string_view PlanProblemCode(PlanProblem problem) {
         case PlanProblem::kNoSourceInFolder: return "no-source-in-folder";
         case PlanProblem::kSameDestination: return "same-destination";
         case PlanProblem::kDestinationExists: return "destination-exists";
+        case PlanProblem::kUnreadableFolder: return "unreadable-folder";
+        case PlanProblem::kBrokenLink: return "broken-link";
+        case PlanProblem::kNotARegularFile: return "not-a-regular-file";
     }
     return "";
+}
+
+std::shared_ptr<const ConversionError> PlanProblemFailure(const PlannedFile& file) {
+    const auto failure = [&](Failure kind) {
+        return std::make_shared<const ConversionError>(kind, file.source, "", "", file.system_error);
+    };
+    switch (file.problem) {
+        case PlanProblem::kUnreadableFolder: return failure(Failure::kUnreadableFolder);
+        case PlanProblem::kBrokenLink: return failure(Failure::kBrokenLink);
+        case PlanProblem::kNotARegularFile: return failure(Failure::kNotARegularFile);
+        case PlanProblem::kNone:
+        case PlanProblem::kNoSourceInFolder:
+        case PlanProblem::kSameDestination:
+        case PlanProblem::kDestinationExists: break;
+    }
+    return nullptr;
 }
 
 BatchPlan PlanBatch(Conversion conversion, const std::vector<fs::path>& arguments, const fs::path& out_dir,
@@ -36,19 +65,27 @@ BatchPlan PlanBatch(Conversion conversion, const std::vector<fs::path>& argument
     for (const fs::path& argument : arguments) {
         std::error_code ec;
         if (!fs::is_directory(argument, ec)) {
-            plan.files.push_back({argument, DestinationFor(conversion, argument, out_dir), PlanProblem::kNone, {}});
+            const FoundSource found = ExamineSource(argument);
+            const PlanProblem problem = ProblemOf(found.problem);
+            plan.files.push_back({argument, problem == PlanProblem::kNone ? DestinationFor(conversion, argument, out_dir)
+                                                                          : fs::path(),
+                                  problem, {}, found.system_error});
             continue;
         }
-        const auto sources = FindSources(conversion, argument);
+        const auto sources = WalkSources(conversion, argument);
         if (sources.empty()) {
             plan.files.push_back({argument, {}, PlanProblem::kNoSourceInFolder, {}});
             continue;
         }
-        for (const fs::path& source : sources) {
+        for (const FoundSource& source : sources) {
+            if (source.problem != WalkProblem::kNone) {
+                plan.files.push_back({source.path, {}, ProblemOf(source.problem), {}, source.system_error});
+                continue;
+            }
             fs::path folder = out_dir;
-            if (!out_dir.empty()) folder /= source.parent_path().lexically_relative(argument);
-            plan.files.push_back(
-                {source, DestinationFor(conversion, source, folder.lexically_normal()), PlanProblem::kNone, {}});
+            if (!out_dir.empty()) folder /= source.path.parent_path().lexically_relative(argument);
+            plan.files.push_back({source.path, DestinationFor(conversion, source.path, folder.lexically_normal()),
+                                  PlanProblem::kNone, {}});
         }
     }
 

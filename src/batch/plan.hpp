@@ -5,10 +5,12 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "batch/conversions.hpp"
+#include "text/conversion_error.hpp"
 
 namespace torvane {
 
@@ -18,10 +20,14 @@ enum class PlanProblem {
     kNoSourceInFolder,    // a folder argument holds no source of the conversion (failed)
     kSameDestination,     // an earlier source of the batch writes the same destination (failed)
     kDestinationExists,   // no-clobber and the destination exists (skipped)
+    kUnreadableFolder,    // a folder (an argument, or one below it) that cannot be listed (failed)
+    kBrokenLink,          // a link that leads nowhere or into a loop of links (failed)
+    kNotARegularFile,     // a FIFO, socket or device: never opened (failed)
 };
 
 // A stable name for reports: "no-source-in-folder", "same-destination",
-// "destination-exists".
+// "destination-exists", "unreadable-folder", "broken-link",
+// "not-a-regular-file".
 [[nodiscard]] std::string_view PlanProblemCode(PlanProblem problem);
 
 struct PlannedFile {
@@ -34,7 +40,15 @@ struct PlannedFile {
     PlanProblem problem = PlanProblem::kNone;
     // kSameDestination: the earlier source.
     std::filesystem::path other_source;
+    // The errno that told kUnreadableFolder or kBrokenLink.
+    int system_error = 0;
 };
+
+// The engine's failure of a problem that a file cannot be read at all, for
+// front ends that word failures: kUnreadableFolder, kBrokenLink and
+// kNotARegularFile give a ConversionError of the same code; none for the
+// other problems.
+[[nodiscard]] std::shared_ptr<const ConversionError> PlanProblemFailure(const PlannedFile& file);
 
 struct BatchPlan {
     Conversion conversion = Conversion::kMSD2d2r;
@@ -51,7 +65,8 @@ struct BatchPlan {
 // kSameDestination; the same file named twice is planned twice. With
 // `no_clobber` a destination that exists is kDestinationExists (msd2ddr,
 // whose chart files are known only when converted, leaves that to the
-// writer).
+// writer). What cannot be read (WalkSources, ExamineSource) is planned as a
+// file of its problem, in its place, and is never opened.
 [[nodiscard]] BatchPlan PlanBatch(Conversion conversion, const std::vector<std::filesystem::path>& arguments,
                                   const std::filesystem::path& out_dir = {}, bool no_clobber = false);
 

@@ -108,6 +108,7 @@ Work ConvertOne(const BatchPlan& plan, const FileConverter& convert, BatchWatch*
     if (file.problem != PlanProblem::kNone) {
         result.problem = file.problem;
         result.other_source = file.other_source;
+        result.failure = PlanProblemFailure(file);
         result.status = file.problem == PlanProblem::kDestinationExists ? FileStatus::kSkipped : FileStatus::kFailed;
         if (file.problem == PlanProblem::kDestinationExists) result.existing.push_back(file.destination);
         return work;

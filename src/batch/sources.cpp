@@ -1,6 +1,7 @@
 #include "batch/sources.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <system_error>
 
 namespace torvane {
@@ -25,23 +26,80 @@ bool IsSourceOf(Conversion conversion, const fs::path& file) {
     });
 }
 
-std::vector<fs::path> FindSources(Conversion conversion, const fs::path& folder) {
-    std::vector<fs::path> found;
+namespace {
+
+bool IsSpecialFile(fs::file_type type) {
+    return type == fs::file_type::fifo || type == fs::file_type::socket || type == fs::file_type::block ||
+           type == fs::file_type::character;
+}
+
+// One folder's entries, then each subfolder's; the whole is sorted at the end.
+void Walk(Conversion conversion, const fs::path& folder, std::vector<FoundSource>& found) {
     std::error_code ec;
-    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
-    for (const fs::recursive_directory_iterator end; !ec && it != end; it.increment(ec)) {
+    fs::directory_iterator it(folder, ec);
+    if (ec) {
+        found.push_back({folder, WalkProblem::kUnreadableFolder, ec.value()});
+        return;
+    }
+    std::vector<fs::path> subfolders;
+    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
         const fs::directory_entry& entry = *it;
-        if (entry.path().filename().string().starts_with('.')) {
-            if (entry.is_directory(ec) && !entry.is_symlink(ec)) it.disable_recursion_pending();
+        if (entry.path().filename().string().starts_with('.')) continue;
+        // The type as listed: no file is looked at but links.
+        std::error_code type_ec;
+        const fs::file_type type = entry.symlink_status(type_ec).type();
+        if (type == fs::file_type::directory) {
+            subfolders.push_back(entry.path());
             continue;
         }
-        // A link to a folder is not a folder to walk; a link to a file is a file.
-        if (entry.is_symlink(ec) && entry.is_directory(ec)) continue;
-        if (entry.is_regular_file(ec) && IsSourceOf(conversion, entry.path())) found.push_back(entry.path());
+        if (!IsSourceOf(conversion, entry.path())) continue;
+        if (type == fs::file_type::regular) {
+            found.push_back({entry.path(), WalkProblem::kNone, 0});
+        } else if (type == fs::file_type::symlink) {
+            const FoundSource target = ExamineSource(entry.path());
+            std::error_code ignored;
+            // A link to a folder is not a folder to walk.
+            if (target.problem == WalkProblem::kNone && fs::is_directory(entry.path(), ignored)) continue;
+            found.push_back(target);
+        } else if (IsSpecialFile(type)) {
+            found.push_back({entry.path(), WalkProblem::kNotARegularFile, 0});
+        }
     }
+    // A folder whose listing broke off part of the way cannot be read whole.
+    if (ec) found.push_back({folder, WalkProblem::kUnreadableFolder, ec.value()});
+    for (const fs::path& subfolder : subfolders) Walk(conversion, subfolder, found);
+}
+
+}  // namespace
+
+FoundSource ExamineSource(const fs::path& source) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(source, ec);
+    if (ec) {
+        if (ec.value() == ELOOP) return {source, WalkProblem::kBrokenLink, ec.value()};
+        if (ec.value() == ENOENT && fs::is_symlink(fs::symlink_status(source, ec))) {
+            return {source, WalkProblem::kBrokenLink, ENOENT};
+        }
+        return {source, WalkProblem::kNone, 0};
+    }
+    if (IsSpecialFile(status.type())) return {source, WalkProblem::kNotARegularFile, 0};
+    return {source, WalkProblem::kNone, 0};
+}
+
+std::vector<FoundSource> WalkSources(Conversion conversion, const fs::path& folder) {
+    std::vector<FoundSource> found;
+    Walk(conversion, folder, found);
     std::sort(found.begin(), found.end(),
-              [](const fs::path& a, const fs::path& b) { return a.native() < b.native(); });
+              [](const FoundSource& a, const FoundSource& b) { return a.path.native() < b.path.native(); });
     return found;
+}
+
+std::vector<fs::path> FindSources(Conversion conversion, const fs::path& folder) {
+    std::vector<fs::path> sources;
+    for (FoundSource& found : WalkSources(conversion, folder)) {
+        if (found.problem == WalkProblem::kNone) sources.push_back(std::move(found.path));
+    }
+    return sources;
 }
 
 }  // namespace torvane

@@ -26,8 +26,9 @@ int RunCommand(const BatchPlan& plan, const BatchSettings& settings, const Comma
     callbacks.file_done = [&](const FileResult& result) {
         progress.Wipe();
         const std::string source = result.source.string();
-        if (result.encoding == SourceEncoding::kUtf8 && settings.encoding == EncodingChoice::kAuto) {
-            err << kProgram << ": " << source << ": read as UTF-8\n";
+        if (result.encoding != SourceEncoding::kCp932 && settings.encoding == EncodingChoice::kAuto) {
+            err << kProgram << ": " << source << ": read as "
+                << (result.encoding == SourceEncoding::kUtf8 ? "UTF-8" : "UTF-16") << '\n';
         }
         if (file_lines) {
             output.Write(setup.file_text ? setup.file_text(result) : DestinationLines(result));

@@ -27,6 +27,9 @@ std::string EnglishFileReason(const FileResult& result, const CommandWords& word
         case PlanProblem::kDestinationExists:
             return "skipped: " + (result.existing.empty() ? std::string() : result.existing.front().string()) +
                    " exists";
+        case PlanProblem::kUnreadableFolder:
+        case PlanProblem::kBrokenLink:
+        case PlanProblem::kNotARegularFile:
         case PlanProblem::kNone: break;
     }
     if (result.failure == nullptr) return {};
@@ -64,7 +67,7 @@ nlohmann::ordered_json FileReport(const FileResult& result, const CommandWords& 
     nlohmann::ordered_json existing = nlohmann::ordered_json::array();
     for (const auto& destination : result.existing) existing.push_back(destination.string());
     file["left_alone"] = std::move(existing);
-    file["encoding"] = result.encoding == SourceEncoding::kUtf8 ? "utf-8" : "cp932";
+    file["encoding"] = EncodingCode(result.encoding);
     file["reason"] = ReasonReport(result, words);
 
     const std::string file_name = FileNameForErrorLine(result.source);

@@ -1,7 +1,15 @@
 #include "preview/chart_check.hpp"
 
+#include <stdlib.h>
+
 #include <algorithm>
+#include <condition_variable>
+#include <cstdio>
+#include <exception>
 #include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <utility>
 
 #include "d2r/d2r.hpp"
@@ -9,28 +17,182 @@
 #include "text/conversion_error.hpp"
 #include "text/fixed_texts.hpp"
 #include "text/output_names.hpp"
+#include "text/safe_file.hpp"
+#include "text/sjis.hpp"
 
 namespace torvane {
 namespace {
 
 namespace fs = std::filesystem;
 
-// The conversions of a round trip write into memory; what they report is
-// the round trip's own.
-struct Trip {
-    MemoryDestinations memory;
-    ErrorList errors;
-    explicit Trip(Storage& storage) : memory(storage) {}
+// One file of a round trip, written as the conversions write it and read back
+// from the start: no sync, for it is gone when the check is.
+class ScratchSink final : public LineSink {
+public:
+    explicit ScratchSink(const fs::path& path) : path_(path), file_(std::fopen(path.c_str(), "wb")) {
+        if (file_ == nullptr) throw ConversionError(Failure::kCreate, path_, "", "", errno);
+    }
+    ~ScratchSink() override {
+        if (file_ != nullptr) std::fclose(file_);
+    }
+    ScratchSink(const ScratchSink&) = delete;
+    ScratchSink& operator=(const ScratchSink&) = delete;
+
+    void WriteLine(std::string_view line) override {
+        if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() || std::fwrite("\r\n", 1, 2, file_) != 2) {
+            throw ConversionError(Failure::kWrite, path_, "", "", errno);
+        }
+    }
+    void Commit() override {
+        const int closed = std::fclose(file_);
+        file_ = nullptr;
+        if (closed != 0) throw ConversionError(Failure::kWrite, path_, "", "", errno);
+    }
+
+private:
+    fs::path path_;
+    std::FILE* file_;
 };
 
-std::vector<Chart> ReadBack(Trip& trip, const fs::path& msd) { return ReadMSDFileCharts(msd, trip.errors, trip.memory); }
+// Where the conversions of a check write: files in a folder of their own in
+// the temporary folder, removed with it, so that a check holds no converted
+// file in memory however large. A path written is read back from there;
+// sources come from `sources`.
+class ScratchFiles final : public Storage {
+public:
+    explicit ScratchFiles(Storage& sources) : sources_(sources) {
+        std::error_code ec;
+        std::string name = (fs::temp_directory_path(ec) / "torvane-check-XXXXXX").string();
+        if (::mkdtemp(name.data()) == nullptr) throw ConversionError(Failure::kCreate, name, "", "", errno);
+        folder_ = name;
+    }
+    ~ScratchFiles() override {
+        std::error_code ec;
+        fs::remove_all(folder_, ec);
+    }
+    ScratchFiles(const ScratchFiles&) = delete;
+    ScratchFiles& operator=(const ScratchFiles&) = delete;
+
+    [[nodiscard]] std::unique_ptr<LineSource> OpenSource(const fs::path& source) override {
+        if (const auto it = written_.find(source); it != written_.end()) return OpenFileLineSource(it->second);
+        return sources_.OpenSource(source);
+    }
+    [[nodiscard]] std::unique_ptr<LineSink> CreateDestination(const fs::path& destination,
+                                                              const fs::path& /*source*/) override {
+        const fs::path file = folder_ / std::to_string(files_made_++);
+        auto sink = std::make_unique<ScratchSink>(file);
+        written_[destination] = file;
+        return sink;
+    }
+    [[nodiscard]] bool Wrote(const fs::path& destination) const { return written_.contains(destination); }
+
+private:
+    Storage& sources_;
+    fs::path folder_;
+    std::map<fs::path, fs::path> written_;
+    std::size_t files_made_ = 0;
+};
+
+// The conversions of a round trip write into scratch files; what they report
+// is the round trip's own.
+struct Trip {
+    ScratchFiles files;
+    ErrorList errors;
+    explicit Trip(Storage& storage) : files(storage) {}
+};
+
+std::vector<Chart> Heads(Storage& storage, const fs::path& msd) { return ReadMSDChartHeads(*storage.OpenSource(msd)); }
+
+// Hands each chart of an MSD file to `take` with its place, one at a time;
+// decoder lines go to `errors`.
+void EachChart(Storage& storage, const fs::path& msd, const std::vector<Chart>& heads, ErrorList& errors,
+               const std::function<void(std::size_t, Chart&&)>& take) {
+    const auto input = storage.OpenSource(msd);
+    ReadMSDChartsOneByOne(*input, heads, FileNameForErrorLine(msd), errors, take);
+}
+
+// The charts of an MSD file, asked for in file order one at a time: they are
+// read on a thread of their own, at most one ahead of the asker, so that a
+// check can walk two files side by side holding one chart of each.
+class ChartPuller {
+public:
+    ChartPuller(Storage& storage, const fs::path& msd, const std::vector<Chart>& heads)
+        : thread_([this, &storage, msd, &heads] { Read(storage, msd, heads); }) {}
+    ~ChartPuller() {
+        {
+            const std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    ChartPuller(const ChartPuller&) = delete;
+    ChartPuller& operator=(const ChartPuller&) = delete;
+
+    // The chart at `place`, passing over those before it; none past the end.
+    const Chart* At(std::size_t place) {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            if (slot_ && slot_place_ == place) return &*slot_;
+            if (slot_ && slot_place_ > place) return nullptr;
+            if (slot_) {
+                slot_.reset();
+                changed_.notify_all();
+            }
+            changed_.wait(lock, [&] { return slot_.has_value() || done_; });
+            if (!slot_ && done_) {
+                if (failure_) std::rethrow_exception(failure_);
+                return nullptr;
+            }
+        }
+    }
+
+private:
+    struct Stopped {};
+
+    void Read(Storage& storage, const fs::path& msd, const std::vector<Chart>& heads) {
+        ErrorList ignored;  // the source's own lines are not the round trip's
+        try {
+            EachChart(storage, msd, heads, ignored, [&](std::size_t place, Chart&& chart) {
+                std::unique_lock lock(mutex_);
+                changed_.wait(lock, [&] { return !slot_.has_value() || stop_; });
+                if (stop_) throw Stopped{};
+                slot_.emplace(std::move(chart));
+                slot_place_ = place;
+                changed_.notify_all();
+            });
+        } catch (const Stopped&) {
+        } catch (...) {
+            const std::lock_guard lock(mutex_);
+            failure_ = std::current_exception();
+        }
+        const std::lock_guard lock(mutex_);
+        done_ = true;
+        changed_.notify_all();
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::optional<Chart> slot_;
+    std::size_t slot_place_ = 0;
+    bool stop_ = false;
+    bool done_ = false;
+    std::exception_ptr failure_;
+    std::thread thread_;  // last: it starts once the rest is made
+};
 
 bool SameKind(const Chart& a, const Chart& b) { return a.style == b.style && a.difficulty == b.difficulty; }
 
 // Pairs the charts that came back with the charts they came from, in file
 // order: each chart takes the next one of its style and difficulty; one that
-// finds none takes the next chart that no later chart would take.
-void CompareInOrder(const std::vector<Chart>& before, const std::vector<Chart>& after, RoundTripCheck& check) {
+// finds none takes the next chart that no later chart would take. Only the
+// charts' heads are looked at; the pairs are compared as both files are
+// read side by side, one chart of each at a time.
+void CompareInOrder(Storage& storage, const fs::path& source, const std::vector<Chart>& before, Trip& trip,
+                    const fs::path& back, RoundTripCheck& check) {
+    const std::vector<Chart> after = Heads(trip.files, back);
+    std::map<std::size_t, std::size_t> pair_of_after;  // after place to the place in check.charts
+    std::vector<std::size_t> before_of_pair;
     std::size_t j = 0;
     for (std::size_t i = 0; i < before.size(); ++i) {
         std::size_t k = j;
@@ -53,27 +215,46 @@ void CompareInOrder(const std::vector<Chart>& before, const std::vector<Chart>& 
             }
         }
         for (; j < k; ++j) check.added_charts.push_back(DescribeChart(after[j]));
-        ChartCheck compared = CompareCharts(before[i], after[k]);
-        compared.chart = i;
-        check.charts.push_back(std::move(compared));
+        pair_of_after[k] = check.charts.size();
+        before_of_pair.push_back(i);
+        check.charts.emplace_back();  // compared below
         j = k + 1;
     }
     for (; j < after.size(); ++j) check.added_charts.push_back(DescribeChart(after[j]));
-}
+    if (pair_of_after.empty()) {
+        // The way back's decoder lines are the round trip's all the same.
+        EachChart(trip.files, back, after, trip.errors, [](std::size_t, Chart&&) {});
+        return;
+    }
 
+    ChartPuller before_charts(storage, source, before);
+    EachChart(trip.files, back, after, trip.errors, [&](std::size_t k, Chart&& chart) {
+        const auto pair = pair_of_after.find(k);
+        if (pair == pair_of_after.end()) return;
+        const std::size_t i = before_of_pair[static_cast<std::size_t>(
+            std::distance(pair_of_after.begin(), pair))];
+        const Chart* const original = before_charts.At(i);
+        if (original == nullptr) throw std::runtime_error("the file changed while it was checked");
+        ChartCheck compared = CompareCharts(*original, chart);
+        compared.chart = i;
+        check.charts[pair->second] = std::move(compared);
+    });
+}
 
 // MSD to ddr makes one file per style and difficulty, a later chart's file
 // replacing an earlier one's, and none for a difficulty it does not know.
-void CompareThroughDdr(Trip& trip, const fs::path& msd, const std::vector<Chart>& before, const DdrOptions& options,
-                       RoundTripCheck& check) {
+void CompareThroughDdr(Trip& trip, Storage& storage, const fs::path& msd, const std::vector<Chart>& before,
+                       const DdrOptions& options, RoundTripCheck& check) {
     const fs::path ddr = ReplaceExtension(msd, ".round-trip.ddr");
-    (void)ConvertMSD2ddr(msd, ddr, kCaption, options, trip.errors, trip.memory);
+    (void)ConvertMSD2ddr(msd, ddr, kCaption, options, trip.errors, trip.files);
     std::map<std::string, std::size_t> last_of_file;
     for (std::size_t i = 0; i < before.size(); ++i) {
         if (before[i].difficulty == ChartDifficulty::kUnknown) continue;
         last_of_file[std::string{StyleLetter(before[i].style), DifficultyLetter(before[i].difficulty)}] = i;
     }
-    for (std::size_t i = 0; i < before.size(); ++i) {
+    ErrorList ignored;  // the source's own lines are not the round trip's
+    EachChart(storage, msd, before, ignored, [&](std::size_t i, Chart&& original) {
+        if (i >= before.size()) return;
         ChartCheck lost;
         lost.chart = i;
         lost.label = DescribeChart(before[i]);
@@ -81,50 +262,52 @@ void CompareThroughDdr(Trip& trip, const fs::path& msd, const std::vector<Chart>
         if (before[i].difficulty == ChartDifficulty::kUnknown) {
             lost.lost_reason = "a chart of a difficulty that ddr does not know gets no ddr file";
             check.charts.push_back(std::move(lost));
-            continue;
+            return;
         }
         const std::string letters{StyleLetter(before[i].style), DifficultyLetter(before[i].difficulty)};
         if (last_of_file[letters] != i) {
             lost.lost_reason = "a later chart of the same style and difficulty replaces its ddr file";
             check.charts.push_back(std::move(lost));
-            continue;
+            return;
         }
         std::string name = ddr.stem().string();
         name.append("_").append(letters).append(".ddr");
         const fs::path file = ddr.parent_path() / name;
         std::vector<Chart> after;
-        if (trip.memory.Written().count(file) != 0) {
+        if (trip.files.Wrote(file)) {
             const fs::path back = ReplaceExtension(file, ".MSD");
-            Convertddr2MSD(file, back, kCaption, trip.errors, trip.memory);
-            after = ReadBack(trip, back);
+            Convertddr2MSD(file, back, kCaption, trip.errors, trip.files);
+            const auto input = trip.files.OpenSource(back);
+            after = ReadMSDCharts(*input, FileNameForErrorLine(back), trip.errors);
         }
         if (after.empty()) {
             lost.lost_reason = "its ddr file holds no step";
             check.charts.push_back(std::move(lost));
-            continue;
+            return;
         }
-        ChartCheck compared = CompareCharts(before[i], after.front());
+        ChartCheck compared = CompareCharts(original, after.front());
         compared.chart = i;
         check.charts.push_back(std::move(compared));
         for (std::size_t extra = 1; extra < after.size(); ++extra) check.added_charts.push_back(DescribeChart(after[extra]));
-    }
+    });
 }
 
-void CompareThroughD2r(Trip& trip, const fs::path& msd, const std::vector<Chart>& before, RoundTripCheck& check) {
+void CompareThroughD2r(Trip& trip, Storage& storage, const fs::path& msd, const std::vector<Chart>& before,
+                       RoundTripCheck& check) {
     const fs::path d2r = ReplaceExtension(msd, ".round-trip.d2r");
     const fs::path back = ReplaceExtension(msd, ".round-trip.MSD");
-    ConvertMSD2d2r(msd, d2r, kCaption, trip.errors, trip.memory);
-    Convertd2r2MSD(d2r, back, kCaption, trip.errors, trip.memory);
-    CompareInOrder(before, ReadBack(trip, back), check);
+    ConvertMSD2d2r(msd, d2r, kCaption, trip.errors, trip.files);
+    Convertd2r2MSD(d2r, back, kCaption, trip.errors, trip.files);
+    CompareInOrder(storage, msd, before, trip, back, check);
 }
 
-// The MSD file that a d2r or ddr source becomes, in memory.
-fs::path AsMSD(Trip& trip, const fs::path& source, ChartFormat format) {
+// The MSD file that a d2r or ddr source becomes, in `storage`.
+fs::path AsMSD(Storage& storage, ErrorList& errors, const fs::path& source, ChartFormat format) {
     const fs::path msd = ReplaceExtension(source, ".MSD");
     if (format == ChartFormat::kd2r) {
-        Convertd2r2MSD(source, msd, kCaption, trip.errors, trip.memory);
+        Convertd2r2MSD(source, msd, kCaption, errors, storage);
     } else {
-        Convertddr2MSD(source, msd, kCaption, trip.errors, trip.memory);
+        Convertddr2MSD(source, msd, kCaption, errors, storage);
     }
     return msd;
 }
@@ -137,19 +320,19 @@ RoundTripCheck RunRoundTrip(RoundTrip way, const fs::path& source, ChartFormat f
     try {
         if (format == ChartFormat::kMSD) {
             if (way == RoundTrip::kThroughd2r) {
-                CompareThroughD2r(trip, source, before, check);
+                CompareThroughD2r(trip, storage, source, before, check);
             } else {
-                CompareThroughDdr(trip, source, before, options, check);
+                CompareThroughDdr(trip, storage, source, before, options, check);
             }
         } else {
-            const fs::path msd = AsMSD(trip, source, format);
+            const fs::path msd = AsMSD(trip.files, trip.errors, source, format);
             // Only what the way back reports is news: reading the source
             // reported its own lines already.
             trip.errors.Clear();
             if (format == ChartFormat::kd2r) {
-                CompareThroughD2r(trip, msd, before, check);
+                CompareThroughD2r(trip, trip.files, msd, before, check);
             } else {
-                CompareThroughDdr(trip, msd, before, options, check);
+                CompareThroughDdr(trip, trip.files, msd, before, options, check);
             }
         }
     } catch (const ConversionError& error) {
@@ -190,10 +373,33 @@ SourceCheck CheckSource(const fs::path& source, ChartFormat format, const DdrOpt
     SourceCheck check;
     check.source = source;
     check.format = format;
+    // The source is read once, as `storage` gives it (a UTF-8 source as code
+    // page 932, its lines about characters without a form told once), into a
+    // scratch file under its own name that every reading after takes.
+    ScratchFiles copy(storage);
+    {
+        const auto input = storage.OpenSource(source);
+        const auto output = copy.CreateDestination(source, source);
+        for (std::string line; input->ReadLine(line);) output->WriteLine(line);
+        output->Commit();
+    }
+    // The charts without their steps, each with its number of pads: a check
+    // holds the steps of one chart of each file it compares at a time.
     ErrorList errors;
-    check.charts = LoadCharts(source, format, errors, storage);
+    std::optional<ScratchFiles> converted;
+    fs::path msd = source;
+    if (format != ChartFormat::kMSD) {
+        converted.emplace(static_cast<Storage&>(copy));
+        msd = AsMSD(*converted, errors, source, format);
+    }
+    Storage& charts = converted ? static_cast<Storage&>(*converted) : copy;
+    check.charts = Heads(charts, msd);
+    EachChart(charts, msd, check.charts, errors, [&](std::size_t place, Chart&& chart) {
+        if (place < check.charts.size()) check.charts[place].pads.resize(chart.pads.size());
+    });
+    converted.reset();
     for (const RoundTrip way : RoundTripsOf(format)) {
-        check.ways.push_back(RunRoundTrip(way, source, format, check.charts, options, storage));
+        check.ways.push_back(RunRoundTrip(way, source, format, check.charts, options, copy));
     }
     return check;
 }

@@ -40,14 +40,17 @@ struct RoundTripCheck {
 struct SourceCheck {
     std::filesystem::path source;
     ChartFormat format = ChartFormat::kMSD;
-    std::vector<Chart> charts;  // as read from the source
+    // As read from the source, without their steps: each pad is there, empty.
+    std::vector<Chart> charts;
     std::vector<RoundTripCheck> ways;
 
     [[nodiscard]] bool Changed() const;
 };
 
-// Converts `source` each way its format can leave and come back, in memory,
-// and compares every chart. MSD to ddr uses `options`. Throws
+// Converts `source` each way its format can leave and come back, into
+// scratch files of the temporary folder that are removed when done, and
+// compares every chart, holding the steps of one chart of each side at a
+// time. MSD to ddr uses `options`. Throws
 // ConversionError when the source cannot be read.
 [[nodiscard]] SourceCheck CheckSource(const std::filesystem::path& source, ChartFormat format,
                                       const DdrOptions& options, Storage& storage = DiskStorage());

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <numeric>
 #include <optional>
 #include <utility>
@@ -126,8 +127,9 @@ long long BestShift(const Chart& before, const Chart& after) {
 // kept; of the rest, taken in time order, a step and a step with the same
 // panels are one step moved, and what is left at the same place changed its
 // panels, else was lost or added.
-void ComparePad(std::size_t pad, const std::vector<ChartStep>& before, const std::vector<ChartStep>& after,
+void ComparePad(std::size_t pad_index, const std::vector<ChartStep>& before, const std::vector<ChartStep>& after,
                 long long shift, std::vector<StepChange>& changes) {
+    const auto pad = static_cast<std::uint8_t>(pad_index);
     std::vector<ChartStep> lost;
     std::vector<ChartStep> added;
     std::size_t i = 0;
@@ -147,8 +149,10 @@ void ComparePad(std::size_t pad, const std::vector<ChartStep>& before, const std
         }
     }
 
-    std::vector<ChartStep> left_lost;
-    std::vector<ChartStep> left_added;
+    // What is left of both once the moves are out, kept in place at the
+    // front of each list: each is read before its place is written.
+    std::size_t left_lost = 0;
+    std::size_t left_added = 0;
     i = 0;
     j = 0;
     while (i < lost.size() && j < added.size()) {
@@ -158,26 +162,28 @@ void ComparePad(std::size_t pad, const std::vector<ChartStep>& before, const std
             ++i;
             ++j;
         } else if (added[j].tick < lost[i].tick) {
-            left_added.push_back(added[j++]);
+            added[left_added++] = added[j++];
         } else {
-            left_lost.push_back(lost[i++]);
+            lost[left_lost++] = lost[i++];
         }
     }
-    left_lost.insert(left_lost.end(), lost.begin() + static_cast<std::ptrdiff_t>(i), lost.end());
-    left_added.insert(left_added.end(), added.begin() + static_cast<std::ptrdiff_t>(j), added.end());
+    while (i < lost.size()) lost[left_lost++] = lost[i++];
+    while (j < added.size()) added[left_added++] = added[j++];
+    lost.resize(left_lost);
+    added.resize(left_added);
 
     i = 0;
     j = 0;
-    while (i < left_lost.size() || j < left_added.size()) {
-        if (j == left_added.size() || (i < left_lost.size() && left_lost[i].tick < left_added[j].tick)) {
-            changes.push_back({StepChange::Kind::kLost, pad, left_lost[i].tick, 0, left_lost[i].panels, 0});
+    while (i < lost.size() || j < added.size()) {
+        if (j == added.size() || (i < lost.size() && lost[i].tick < added[j].tick)) {
+            changes.push_back({StepChange::Kind::kLost, pad, lost[i].tick, 0, lost[i].panels, 0});
             ++i;
-        } else if (i == left_lost.size() || left_added[j].tick < left_lost[i].tick) {
-            changes.push_back({StepChange::Kind::kAdded, pad, 0, left_added[j].tick, 0, left_added[j].panels});
+        } else if (i == lost.size() || added[j].tick < lost[i].tick) {
+            changes.push_back({StepChange::Kind::kAdded, pad, 0, added[j].tick, 0, added[j].panels});
             ++j;
         } else {
-            changes.push_back({StepChange::Kind::kPanels, pad, left_lost[i].tick, left_added[j].tick,
-                               left_lost[i].panels, left_added[j].panels});
+            changes.push_back({StepChange::Kind::kPanels, pad, lost[i].tick, added[j].tick, lost[i].panels,
+                               added[j].panels});
             ++i;
             ++j;
         }

@@ -4,6 +4,7 @@
 // stepping on other panels.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,10 +12,11 @@
 
 namespace torvane {
 
+// Small, for a chart that loses every step has millions of them.
 struct StepChange {
-    enum class Kind { kLost, kAdded, kMoved, kPanels };
+    enum class Kind : std::uint8_t { kLost, kAdded, kMoved, kPanels };
     Kind kind = Kind::kLost;
-    std::size_t pad = 0;
+    std::uint8_t pad = 0;  // charts have at most two
     // On the source chart's timeline: the chart after the round trip is
     // moved back by the shift that best lines it up (ChartCheck::shift).
     long long tick_before = 0;  // lost, moved, panels

@@ -53,6 +53,10 @@ std::string_view FailureCode(Failure kind) {
         case Failure::kEmptyFile: return "empty-file";
         case Failure::kBinaryData: return "binary-data";
         case Failure::kWrongFormat: return "wrong-format";
+        case Failure::kNotARegularFile: return "not-a-regular-file";
+        case Failure::kBrokenLink: return "broken-link";
+        case Failure::kUnreadableFolder: return "unreadable-folder";
+        case Failure::kNotUtf8: return "not-utf-8";
         case Failure::kInternal: return "internal";
     }
     return "internal";
@@ -78,6 +82,10 @@ std::string EnglishReason(const ConversionError& error) {
         case Failure::kBinaryData: return "binary data, not a chart file";
         case Failure::kWrongFormat: return "not " + error.Key() + " file" +
                                            (error.Text().empty() ? "" : " (" + error.Text() + ")");
+        case Failure::kNotARegularFile: return "not a regular file (a FIFO, socket or device); not read";
+        case Failure::kBrokenLink: return "a symbolic link that leads to no file" + system;
+        case Failure::kUnreadableFolder: return "cannot read the folder" + system;
+        case Failure::kNotUtf8: return "not UTF-8" + (error.Text().empty() ? "" : " (" + error.Text() + ")");
         case Failure::kInternal: return "the conversion failed" + (error.Text().empty() ? "" : ": " + error.Text());
     }
     return "the conversion failed";

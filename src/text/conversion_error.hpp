@@ -23,6 +23,10 @@ enum class Failure {
     kEmptyFile,            // the source holds no byte
     kBinaryData,           // the source holds NUL bytes: not a text file
     kWrongFormat,          // no line of the conversion's source format
+    kNotARegularFile,      // a FIFO, socket or device: never opened, since reading one may never end
+    kBrokenLink,           // a symbolic link to nothing, or one of a loop of links
+    kUnreadableFolder,     // a folder of the sources that cannot be listed
+    kNotUtf8,              // read as UTF-8 but not UTF-8; `text` is "line N"
     kInternal,             // a fault of the program itself
 };
 

@@ -133,6 +133,12 @@ TEST(CheckSource, ReadsUtf8WithALongCharacterOrTheByteOrderMarkAsUtf8) {
         if (std::none_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0xE0; })) {
             continue;
         }
+        // One three-byte character alone is a kanji and a half-width
+        // katakana of Shift-JIS as well ("鬼" is E9 AC BC): Shift-JIS it is.
+        if (text == "鬼") {
+            EXPECT_EQ(Encoding(CrLf({"#TITLE:" + text + ";"})), SourceEncoding::kCp932);
+            continue;
+        }
         EXPECT_EQ(Encoding(CrLf({"#TITLE:" + text + ";"})), SourceEncoding::kUtf8) << text;
     }
     // Two-byte characters alone could be Shift-JIS half-width katakana.
@@ -140,7 +146,7 @@ TEST(CheckSource, ReadsUtf8WithALongCharacterOrTheByteOrderMarkAsUtf8) {
     EXPECT_EQ(Encoding("\xEF\xBB\xBF#TITLE:Cafe;\r\n"), SourceEncoding::kUtf8);
     // Valid UTF-8 until a byte that is not.
     EXPECT_EQ(Encoding(CrLf({"#TITLE:恋;", "#ARTIST:\x82\xa0;"})), SourceEncoding::kCp932);
-    EXPECT_EQ(Encoding(CrLf({"#TITLE:" + J("恋") + ";"}), EncodingChoice::kUtf8), SourceEncoding::kUtf8);
+    EXPECT_EQ(Encoding(CrLf({"#TITLE:恋;"}), EncodingChoice::kUtf8), SourceEncoding::kUtf8);
     EXPECT_EQ(Encoding(CrLf({"#TITLE:恋;"}), EncodingChoice::kCp932), SourceEncoding::kCp932);
 }
 
@@ -150,11 +156,32 @@ struct Twins {
     std::string cp932;
     std::string utf8;
     std::string utf8_with_mark;
+    std::string utf16le;  // each with its mark
+    std::string utf16be;
 };
+
+std::string Utf16(const std::string& utf8, bool big_endian) {
+    std::string utf16 = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        i += length;
+        std::vector<char32_t> units = {code};
+        if (code >= 0x10000) units = {0xD800 + ((code - 0x10000) >> 10), 0xDC00 + ((code - 0x10000) & 0x3FF)};
+        for (const char32_t unit : units) {
+            const char high = static_cast<char>(unit >> 8);
+            const char low = static_cast<char>(unit & 0xFF);
+            utf16 += big_endian ? std::string{high, low} : std::string{low, high};
+        }
+    }
+    return utf16;
+}
 
 Twins MakeTwins(const std::string& cp932) {
     const std::string utf8 = Cp932ToUtf8(cp932);
-    return {cp932, utf8, "\xEF\xBB\xBF" + utf8};
+    return {cp932, utf8, "\xEF\xBB\xBF" + utf8, Utf16(utf8, false), Utf16(utf8, true)};
 }
 
 const std::string kJapaneseMsd = CrLf({
@@ -203,14 +230,70 @@ TEST(Utf8Sources, GiveTheBytesOfTheirShiftJisTwinInEveryConversion) {
                           Case{Conversion::kd2r2MSD, "song.d2r", d2r}, Case{Conversion::kddr2MSD, "song_sb.ddr", ddr}}) {
         const Twins twins = MakeTwins(c.source);
         ASSERT_NE(twins.utf8, twins.cp932);
-        std::vector<std::string> cp932_lines, utf8_lines, marked_lines;
+        std::vector<std::string> cp932_lines, utf8_lines, marked_lines, le_lines, be_lines;
         const auto expected = Convert(c.conversion, twins.cp932, c.name, cp932_lines);
         ASSERT_FALSE(expected.empty());
         EXPECT_EQ(Convert(c.conversion, twins.utf8, c.name, utf8_lines), expected) << c.name;
         EXPECT_EQ(Convert(c.conversion, twins.utf8_with_mark, c.name, marked_lines), expected) << c.name;
+        EXPECT_EQ(Convert(c.conversion, twins.utf16le, c.name, le_lines), expected) << c.name;
+        EXPECT_EQ(Convert(c.conversion, twins.utf16be, c.name, be_lines), expected) << c.name;
         EXPECT_EQ(utf8_lines, cp932_lines);
         EXPECT_EQ(marked_lines, cp932_lines);
+        EXPECT_EQ(le_lines, cp932_lines);
+        EXPECT_EQ(be_lines, cp932_lines);
     }
+}
+
+TEST(CheckSource, ReadsUtf16WithItsMarkInEitherOrderWhateverTheChoice) {
+    const std::string msd = CrLf({"#TITLE:" + J("恋のうた") + ";", "#SINGLE:BASIC:3:", "4;"});
+    const Twins twins = MakeTwins(msd);
+    for (const EncodingChoice choice : {EncodingChoice::kAuto, EncodingChoice::kUtf8, EncodingChoice::kCp932}) {
+        EXPECT_EQ(Encoding(twins.utf16le, choice), SourceEncoding::kUtf16LE);
+        EXPECT_EQ(Encoding(twins.utf16be, choice), SourceEncoding::kUtf16BE);
+    }
+    // Without its mark, UTF-16 is binary data as before.
+    EXPECT_EQ(Refusal(Conversion::kMSD2d2r, twins.utf16le.substr(2))->Kind(), Failure::kBinaryData);
+    // Still of the format or not.
+    EXPECT_EQ(Refusal(Conversion::kddr2MSD, twins.utf16le)->Kind(), Failure::kWrongFormat);
+}
+
+TEST(CheckSource, RefusesWhatIsNotUtf8UnderTheUtf8ChoiceNamingItsLine) {
+    struct Case {
+        std::string bytes;
+        std::string line;
+    };
+    for (const Case& c : {Case{CrLf({"#TITLE:" + J("恋") + ";"}), "line 1"},
+                          Case{CrLf({"#TITLE:恋;", "#ARTIST:x;", "#MSD:" + J("ﾃｽﾄ") + ";"}), "line 3"},
+                          Case{"#TITLE:a;\r#ARTIST:b;\n\r\n#MSD:\xE6\x81;", "line 4"},  // cut off at the end
+                          Case{"\xEF\xBB\xBF#TITLE:a;\r\n\xFF;\r\n", "line 2"}}) {
+        MemoryStorage storage;
+        storage.files["in"] = c.bytes;
+        try {
+            (void)CheckSource(Conversion::kMSD2d2r, "in", EncodingChoice::kUtf8, storage);
+            ADD_FAILURE() << c.line;
+        } catch (const ConversionError& error) {
+            EXPECT_EQ(error.Kind(), Failure::kNotUtf8);
+            EXPECT_EQ(error.Text(), c.line);
+            EXPECT_EQ(EnglishReason(error), "not UTF-8 (" + c.line + ")");
+        }
+    }
+}
+
+// The titles of the issue both ways, through the whole check: Shift-JIS that
+// passes for UTF-8, and UTF-8 with characters that code page 932 lacks.
+TEST(CheckSource, WeighsTheUtf8ReadingAgainstTheShiftJisReading) {
+    for (const std::string& title : {J("箏・Koto Ensemble"), J("鬼ｼ"), J("驍ｼ Remix")}) {
+        EXPECT_EQ(Encoding(CrLf({"#TITLE:" + title + ";", "#SINGLE:BASIC:3:", "4;"})), SourceEncoding::kCp932);
+    }
+    for (const std::string title : {"Love♥テスト", "Café ★ ダンス", "ダンス💃", "恋のうた"}) {
+        EXPECT_EQ(Encoding(CrLf({"#TITLE:" + title + ";", "#SINGLE:BASIC:3:", "4;"})), SourceEncoding::kUtf8)
+            << title;
+    }
+    std::vector<std::string> lines;
+    const auto outputs = Convert(Conversion::kMSD2d2r, CrLf({"#TITLE:Love♥テスト;", "#SINGLE:BASIC:3:", "4;"}),
+                                 "song.msd", lines);
+    EXPECT_NE(outputs.at("song.d2r").find("TITLE=Love?" + J("テスト") + "\r\n"), std::string::npos);
+    EXPECT_EQ(lines, std::vector<std::string>{"song.msd" + UnconvertibleCharacterMessage() + "U+2665"});
 }
 
 TEST(Utf8Sources, ACharacterWithoutAShiftJisFormBecomesAQuestionMarkAndOneErrorLine) {

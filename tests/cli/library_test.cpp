@@ -129,7 +129,8 @@ TEST(TorvaneCliLibrary, RefusesEmptyBinaryAndWrongFormatSourcesAndKeepsTheOldDes
         {"msd2d2r", "song.msd", CrLf({"TITLE=x", "8.:L   :    :"}), "song.d2r", "not an MSD file (no MSD tag in it)"},
         {"ddr2msd", "song.ddr", kSong, "song.MSD", "not a ddr file (no ddr directive or step line in it)"},
         {"d2r2msd", "song.d2r", kSong, "song.MSD", "not a d2r file (no d2r key or step line in it)"},
-        {"msd2ddr", "song.msd", std::string("\xFF\xFE#\0T\0", 6), "song_sb.ddr", "binary data, not a chart file"},
+        // UTF-16 with its mark is read as text, and "#T" is no MSD tag.
+        {"msd2ddr", "song.msd", std::string("\xFF\xFE#\0T\0", 6), "song_sb.ddr", "not an MSD file (no MSD tag in it)"},
     };
     for (const Case& c : cases) {
         TempDir dir;
