@@ -1,6 +1,7 @@
 #include "batch/runner.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <map>
 #include <mutex>
@@ -67,12 +68,24 @@ public:
         : settings_(settings), callbacks_(callbacks), summary_(summary), group_(settings.no_clobber) {}
 
     void Add(Work work) {
+        if (Stopped() && Interrupted(work.result)) {
+            ++summary_.not_started;
+            return;
+        }
         if (work.writes != nullptr) group_.Add(*work.writes, work.result.index);
         works_.push_back(std::move(work));
         if (group_.Files() >= settings_.group_files || group_.Bytes() >= settings_.group_bytes) Flush();
     }
 
     void Flush() {
+        if (Stopped()) {
+            // Files finished before the stop are put in place; the ones it
+            // broke off are dropped.
+            const auto dropped = std::remove_if(works_.begin(), works_.end(),
+                                                [](const Work& work) { return Interrupted(work.result); });
+            summary_.not_started += static_cast<std::size_t>(works_.end() - dropped);
+            works_.erase(dropped, works_.end());
+        }
         std::map<std::size_t, Work*> by_index;
         for (Work& work : works_) by_index[work.result.index] = &work;
         for (const DestinationGroup::Result& placed : group_.Commit()) {
@@ -106,6 +119,16 @@ public:
     }
 
 private:
+    // A file broken off by a stop: its writing failed with EINTR.
+    static bool Interrupted(const FileResult& result) {
+        return result.failure != nullptr && result.failure->Kind() == Failure::kWrite &&
+               result.failure->SystemError() == EINTR;
+    }
+    bool Stopped() {
+        if (!summary_.stopped && callbacks_.stop_requested && callbacks_.stop_requested()) summary_.stopped = true;
+        return summary_.stopped;
+    }
+
     const BatchSettings& settings_;
     const BatchCallbacks& callbacks_;
     BatchSummary& summary_;
@@ -114,7 +137,8 @@ private:
 };
 
 bool CancelRequested(const BatchCallbacks& callbacks) {
-    return callbacks.cancel_requested && callbacks.cancel_requested();
+    return (callbacks.cancel_requested && callbacks.cancel_requested()) ||
+           (callbacks.stop_requested && callbacks.stop_requested());
 }
 
 void Progress(const BatchCallbacks& callbacks, std::size_t done, std::size_t count, const fs::path& in_hand) {
@@ -126,13 +150,13 @@ void RunInOrder(const BatchPlan& plan, const FileConverter& convert, const Batch
     const std::size_t count = plan.files.size();
     for (std::size_t i = 0; i < count; ++i) {
         if (CancelRequested(callbacks)) {
-            summary.not_started = count - i;
+            summary.not_started += count - i;
             break;
         }
         Progress(callbacks, i, count, plan.files[i].source);
         delivery.Add(ConvertOne(plan, convert, i));
     }
-    if (count > 0) Progress(callbacks, count - summary.not_started, count, {});
+    if (count > 0) Progress(callbacks, count - std::min(count, summary.not_started), count, {});
 }
 
 // Workers take the files in order; the calling thread collects them in order,
@@ -210,7 +234,7 @@ void RunOnWorkers(const BatchPlan& plan, const FileConverter& convert, const Bat
         if (cancel) {
             end = next_to_start;
             start_limit = next_to_start;
-            summary.not_started = count - end;
+            summary.not_started += count - end;
         } else if (end == count) {
             start_limit = std::min(count, next_to_collect + ahead);
         }

@@ -80,6 +80,11 @@ struct BatchCallbacks {
     // Asked before each file is started: true stops the batch after the files
     // in hand, which are finished and put in place as usual.
     std::function<bool()> cancel_requested;
+    // Asked as often as cancel_requested and before files are put in place:
+    // true stops the batch at once. The files in hand are dropped (their
+    // temporary files removed, their destinations as they were) and counted
+    // as not started; every file already told done stays in place.
+    std::function<bool()> stop_requested;
 };
 
 struct BatchSummary {
@@ -88,7 +93,8 @@ struct BatchSummary {
     std::size_t with_error_lines = 0;  // of the converted
     std::size_t failed = 0;
     std::size_t skipped = 0;
-    std::size_t not_started = 0;  // left out by a cancel
+    std::size_t not_started = 0;  // left out by a cancel or a stop
+    bool stopped = false;         // by stop_requested
 };
 
 // What converting one file means. The default checks the source, reads it in
