@@ -93,6 +93,7 @@ const std::vector<CodeDescription>& NoteCodes() {
         {note::kChartReplaced,
          "a later chart of the same style and difficulty wrote a chart file again: the earlier chart is not in it "
          "(value: the file)"},
+        {note::kNoChart, "the file holds no chart: no chart file was written"},
         {note::kTripletsApproximated,
          "triplets in measures with finer steps were put on the nearest 32nd notes (value: how many measures)"},
         {note::kStep5AsLeftUp, "the step \"5\" (no panel in MSD) was written as the ddr code 5, left and up"},

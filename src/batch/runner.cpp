@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <condition_variable>
 #include <map>
+#include <set>
+#include <unistd.h>
 #include <mutex>
 #include <new>
 #include <stdexcept>
@@ -13,6 +15,7 @@
 #include <utility>
 
 #include "text/fixed_texts.hpp"
+#include "text/note_codes.hpp"
 
 namespace torvane {
 namespace {
@@ -269,15 +272,33 @@ std::vector<fs::path> ConvertPlannedFile(Conversion conversion, const BatchSetti
     }
     SourceReading reading(storage, file.source, encoding, errors, std::move(opened));
     const std::string_view caption = settings.caption.empty() ? kCaption : std::string_view(settings.caption);
-    return RunConversion(conversion, file.source, file.destination, caption, settings.ddr_options, errors, reading);
+    auto written = RunConversion(conversion, file.source, file.destination, caption, settings.ddr_options, errors, reading);
+    // Only msd2ddr writes one file per chart: a file of headers only writes none.
+    if (conversion == Conversion::kMSD2ddr && written.empty()) errors.AddNote(note::kNoChart, "", "");
+    return written;
 }
 
 BatchSummary RunBatch(const BatchPlan& plan, const BatchSettings& settings, const BatchCallbacks& callbacks) {
     BatchSummary summary;
     summary.files = plan.files.size();
     FileConverter convert = settings.convert;
+    // The folders the batch makes for its destinations: those that end up
+    // empty (their files failed) are taken away again at the end.
+    std::mutex folders_mutex;
+    std::set<fs::path> made_folders;
     if (!convert) {
         convert = [&](const PlannedFile& file, ErrorList& errors, Storage& storage, SourceEncoding& encoding) {
+            std::vector<fs::path> missing;
+            std::error_code ec;
+            for (fs::path folder = file.destination.parent_path(); !folder.empty() && !fs::exists(folder, ec);
+                 folder = folder.parent_path()) {
+                missing.push_back(folder);
+                if (folder == folder.parent_path()) break;
+            }
+            if (!missing.empty()) {
+                const std::lock_guard lock(folders_mutex);
+                made_folders.insert(missing.begin(), missing.end());
+            }
             return ConvertPlannedFile(plan.conversion, settings, file, errors, storage, encoding);
         };
     }
@@ -288,6 +309,8 @@ BatchSummary RunBatch(const BatchPlan& plan, const BatchSettings& settings, cons
         RunOnWorkers(plan, convert, callbacks, delivery, summary, settings.jobs);
     }
     delivery.Flush();
+    // Deepest first; a folder that holds anything stays.
+    for (auto it = made_folders.rbegin(); it != made_folders.rend(); ++it) ::rmdir(it->c_str());
     return summary;
 }
 
