@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <utility>
 
 #include "text/conversion_error.hpp"
 #include "text/sjis.hpp"
@@ -137,8 +138,9 @@ std::unique_ptr<LineSource> SourceReading::OpenSource(const std::filesystem::pat
         input = storage_.OpenSource(source);
     }
     if (encoding_ != SourceEncoding::kUtf8 || source != source_) return input;
-    return MakeUtf8Source(std::move(input), [this](std::string_view character) {
-        errors_.Add(file_name_, UnconvertibleCharacterMessage(), CodePointName(character));
+    const bool report = !std::exchange(reported_, true);
+    return MakeUtf8Source(std::move(input), [this, report](std::string_view character) {
+        if (report) errors_.Add(file_name_, UnconvertibleCharacterMessage(), CodePointName(character));
     });
 }
 

@@ -365,3 +365,24 @@ TEST(TorvaneCli, AHeaderOnlyMsdSaysSoAndAFailedFileLeavesNoMirroredFolder) {
 
 }  // namespace
 }  // namespace torvane
+
+namespace torvane {
+namespace {
+
+TEST(TorvaneCli, PreviewAndCheckWriteEachLineOfACharacterWithoutAShiftJisFormOnce) {
+    TempDir dir;
+    // The character on the title and again on a later line: two lines, each once.
+    WriteFile(dir / "s.msd", "#TITLE:Love\u2665\u30c6\u30b9\u30c8;\r\n#ARTIST:\u2665;\r\n#BPM:120;\r\n"
+                             "#SINGLE:BASIC:1:\r\n000000004020;\r\n");
+    const std::string line = "s.msd\xef\xbc\x9aShift-JIS\xe3\x81\xa7\xe8\xa1\xa8\xe3\x81\x9b\xe3\x81\xaa\xe3\x81\x84"
+                             "\xe6\x96\x87\xe5\xad\x97\xe3\x81\xa7\xe3\x81\x99U+2665\n";
+    for (const std::string command : {"msd2d2r", "preview", "check"}) {
+        const Outcome outcome = RunProgram(dir.path(), {command, "s.msd"});
+        std::size_t count = 0;
+        for (auto at = outcome.err.find(line); at != std::string::npos; at = outcome.err.find(line, at + 1)) ++count;
+        EXPECT_EQ(count, 2u) << command << ":\n" << outcome.err;
+    }
+}
+
+}  // namespace
+}  // namespace torvane
