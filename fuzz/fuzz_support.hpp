@@ -13,6 +13,10 @@
 
 namespace torvane::fuzz {
 
+// Far below the program's limit: a mutated gap would otherwise ask for up to
+// a million rests per chart, and the target would try few inputs a second.
+inline constexpr long long kFuzzMaxLeadIn = 4096;
+
 inline void Convert(Conversion conversion, const std::uint8_t* data, std::size_t size,
                     const DdrOptions& options = {}) {
     MemoryStorage storage;
@@ -21,7 +25,7 @@ inline void Convert(Conversion conversion, const std::uint8_t* data, std::size_t
     const std::filesystem::path destination = std::string("out") + std::string(DestinationExtension(conversion));
     ErrorList errors;
     try {
-        (void)RunConversion(conversion, source, destination, kCaption, options, errors, storage);
+        (void)RunConversion(conversion, source, destination, kCaption, options, errors, storage, kFuzzMaxLeadIn);
     } catch (const ConversionError&) {
         // A failed conversion must not leave a destination behind.
         if (storage.files.size() != 1 && conversion != Conversion::kMSD2ddr) __builtin_trap();

@@ -106,6 +106,8 @@ const std::vector<CodeDescription>& NoteCodes() {
          "a later chart of the same style and difficulty wrote a chart file again: the earlier chart is not in it "
          "(value: the file)",
          "同じスタイルと難易度の後の譜面が譜面ファイルを書き直しました。前の譜面は入っていません（値：ファイル）"},
+        {note::kNoChart, "the file holds no chart: no chart file was written",
+         "ファイルに譜面がないため、譜面ファイルを書いていません"},
         {note::kTripletsApproximated,
          "triplets in measures with finer steps were put on the nearest 32nd notes (value: how many measures)",
          "細かい足符のある小節の3連符を、近い32分の位置に置きました（値：小節の数）"},

@@ -32,13 +32,14 @@ namespace {
 
 std::vector<std::filesystem::path> Convert(Conversion conversion, const std::filesystem::path& source,
                                            const std::filesystem::path& destination, std::string_view caption,
-                                           const DdrOptions& options, ErrorList& errors, Storage& storage) {
+                                           const DdrOptions& options, ErrorList& errors, Storage& storage,
+                                           long long max_lead_in) {
     switch (conversion) {
         case Conversion::kMSD2d2r:
-            ConvertMSD2d2r(source, destination, caption, errors, storage);
+            ConvertMSD2d2r(source, destination, caption, errors, storage, max_lead_in);
             break;
         case Conversion::kd2r2MSD:
-            Convertd2r2MSD(source, destination, caption, errors, storage);
+            Convertd2r2MSD(source, destination, caption, errors, storage, max_lead_in);
             break;
         case Conversion::kMSD2ddr:
             return ConvertMSD2ddr(source, destination, caption, options, errors, storage);
@@ -55,9 +56,9 @@ std::vector<std::filesystem::path> RunConversion(Conversion conversion,
                                                  const std::filesystem::path& source,
                                                  const std::filesystem::path& destination,
                                                  std::string_view caption, const DdrOptions& options,
-                                                 ErrorList& errors, Storage& storage) {
+                                                 ErrorList& errors, Storage& storage, long long max_lead_in) {
     try {
-        return Convert(conversion, source, destination, caption, options, errors, storage);
+        return Convert(conversion, source, destination, caption, options, errors, storage, max_lead_in);
     } catch (const ConversionError&) {
         throw;
     } catch (const std::bad_alloc&) {

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "d2r/d2r_format.hpp"
 #include "ddr/ddr.hpp"
 #include "text/error_list.hpp"
 #include "text/line_io.hpp"
@@ -26,10 +27,13 @@ enum class Conversion { kMSD2d2r, kd2r2MSD, kMSD2ddr, kddr2MSD };
 // Runs one conversion and returns the files it wrote. Throws ConversionError
 // and nothing else: whatever else goes wrong inside a conversion (memory
 // running out, a fault of the program) becomes one too, for the source.
+// `max_lead_in` bounds the leading rests (8th notes) that a header value may
+// ask the d2r conversions for; a lower one keeps fuzzing fast.
 std::vector<std::filesystem::path> RunConversion(Conversion conversion,
                                                  const std::filesystem::path& source,
                                                  const std::filesystem::path& destination,
                                                  std::string_view caption, const DdrOptions& options,
-                                                 ErrorList& errors, Storage& storage = DiskStorage());
+                                                 ErrorList& errors, Storage& storage = DiskStorage(),
+                                                 long long max_lead_in = kMaxLeadIn);
 
 }  // namespace torvane

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "batch/sources.hpp"
 #include "text/conversion_error.hpp"
@@ -193,8 +194,9 @@ std::unique_ptr<LineSource> SourceReading::OpenSource(const std::filesystem::pat
     if (encoding_ != SourceEncoding::kUtf8) {
         input = MakeUtf16Source(std::move(input), encoding_ == SourceEncoding::kUtf16BE);
     }
-    return MakeUtf8Source(std::move(input), [this](std::string_view character) {
-        errors_.Add(file_name_, UnconvertibleCharacterMessage(), CodePointName(character));
+    const bool report = !std::exchange(reported_, true);
+    return MakeUtf8Source(std::move(input), [this, report](std::string_view character) {
+        if (report) errors_.Add(file_name_, UnconvertibleCharacterMessage(), CodePointName(character));
     });
 }
 

@@ -75,6 +75,9 @@ private:
     ErrorList& errors_;
     std::string file_name_;
     std::unique_ptr<LineSource> opened_;
+    // The same bytes read again give the same error lines: only the first
+    // reading reports them.
+    bool reported_ = false;
 };
 
 }  // namespace torvane

@@ -1,8 +1,10 @@
 #include "batch/runner.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <map>
+#include <set>
 #include <mutex>
 #include <new>
 #include <stdexcept>
@@ -14,6 +16,7 @@
 #include <unistd.h>
 
 #include "text/fixed_texts.hpp"
+#include "text/note_codes.hpp"
 
 namespace torvane {
 namespace {
@@ -154,8 +157,9 @@ public:
         : settings_(settings), callbacks_(callbacks), summary_(summary), group_(settings.no_clobber) {}
 
     void Add(Work work) {
-        // A file stopped part way is as if it had not been started.
-        if (work.stopped) {
+        // A file stopped part way, by the watch or by a stop, is as if it had
+        // not been started.
+        if (work.stopped || (Stopped() && Interrupted(work.result))) {
             ++summary_.not_started;
             return;
         }
@@ -165,6 +169,14 @@ public:
     }
 
     void Flush() {
+        if (Stopped()) {
+            // Files finished before the stop are put in place; the ones it
+            // broke off are dropped.
+            const auto dropped = std::remove_if(works_.begin(), works_.end(),
+                                                [](const Work& work) { return Interrupted(work.result); });
+            summary_.not_started += static_cast<std::size_t>(works_.end() - dropped);
+            works_.erase(dropped, works_.end());
+        }
         std::map<std::size_t, Work*> by_index;
         for (Work& work : works_) by_index[work.result.index] = &work;
         for (const DestinationGroup::Result& placed : group_.Commit()) {
@@ -198,6 +210,16 @@ public:
     }
 
 private:
+    // A file broken off by a stop: its writing failed with EINTR.
+    static bool Interrupted(const FileResult& result) {
+        return result.failure != nullptr && result.failure->Kind() == Failure::kWrite &&
+               result.failure->SystemError() == EINTR;
+    }
+    bool Stopped() {
+        if (!summary_.stopped && callbacks_.stop_requested && callbacks_.stop_requested()) summary_.stopped = true;
+        return summary_.stopped;
+    }
+
     const BatchSettings& settings_;
     const BatchCallbacks& callbacks_;
     BatchSummary& summary_;
@@ -207,7 +229,8 @@ private:
 
 bool CancelRequested(const BatchCallbacks& callbacks) {
     if (callbacks.watch != nullptr && callbacks.watch->stop.load()) return true;
-    return callbacks.cancel_requested && callbacks.cancel_requested();
+    return (callbacks.cancel_requested && callbacks.cancel_requested()) ||
+           (callbacks.stop_requested && callbacks.stop_requested());
 }
 
 void Progress(const BatchCallbacks& callbacks, std::size_t done, std::size_t count, const fs::path& in_hand) {
@@ -225,7 +248,7 @@ void RunInOrder(const BatchPlan& plan, const FileConverter& convert, const Batch
         Progress(callbacks, i, count, plan.files[i].source);
         delivery.Add(ConvertOne(plan, convert, callbacks.watch, i));
     }
-    if (count > 0) Progress(callbacks, count - summary.not_started, count, {});
+    if (count > 0) Progress(callbacks, count - std::min(count, summary.not_started), count, {});
 }
 
 // Workers take the files in order; the calling thread collects them in order,
@@ -338,7 +361,10 @@ std::vector<fs::path> ConvertPlannedFile(Conversion conversion, const BatchSetti
     }
     SourceReading reading(storage, file.source, encoding, errors, std::move(opened));
     const std::string_view caption = settings.caption.empty() ? kCaption : std::string_view(settings.caption);
-    return RunConversion(conversion, file.source, file.destination, caption, settings.ddr_options, errors, reading);
+    auto written = RunConversion(conversion, file.source, file.destination, caption, settings.ddr_options, errors, reading);
+    // Only msd2ddr writes one file per chart: a file of headers only writes none.
+    if (conversion == Conversion::kMSD2ddr && written.empty()) errors.AddNote(note::kNoChart, "", "");
+    return written;
 }
 
 unsigned DefaultBatchJobs() {
@@ -360,8 +386,23 @@ BatchSummary RunBatch(const BatchPlan& plan, const BatchSettings& settings, cons
     BatchSummary summary;
     summary.files = plan.files.size();
     FileConverter convert = settings.convert;
+    // The folders the batch makes for its destinations: those that end up
+    // empty (their files failed) are taken away again at the end.
+    std::mutex folders_mutex;
+    std::set<fs::path> made_folders;
     if (!convert) {
         convert = [&](const PlannedFile& file, ErrorList& errors, Storage& storage, SourceEncoding& encoding) {
+            std::vector<fs::path> missing;
+            std::error_code ec;
+            for (fs::path folder = file.destination.parent_path(); !folder.empty() && !fs::exists(folder, ec);
+                 folder = folder.parent_path()) {
+                missing.push_back(folder);
+                if (folder == folder.parent_path()) break;
+            }
+            if (!missing.empty()) {
+                const std::lock_guard lock(folders_mutex);
+                made_folders.insert(missing.begin(), missing.end());
+            }
             return ConvertPlannedFile(plan.conversion, settings, file, errors, storage, encoding);
         };
     }
@@ -372,6 +413,8 @@ BatchSummary RunBatch(const BatchPlan& plan, const BatchSettings& settings, cons
         RunOnWorkers(plan, convert, callbacks, delivery, summary, settings.jobs);
     }
     delivery.Flush();
+    // Deepest first; a folder that holds anything stays.
+    for (auto it = made_folders.rbegin(); it != made_folders.rend(); ++it) ::rmdir(it->c_str());
     return summary;
 }
 

@@ -96,6 +96,11 @@ struct BatchCallbacks {
     std::function<bool()> cancel_requested;
     // None: files are read without being watched, and always finished.
     BatchWatch* watch = nullptr;
+    // Asked as often as cancel_requested and before files are put in place:
+    // true stops the batch at once. The files in hand are dropped (their
+    // temporary files removed, their destinations as they were) and counted
+    // as not started; every file already told done stays in place.
+    std::function<bool()> stop_requested;
 };
 
 struct BatchSummary {
@@ -104,7 +109,8 @@ struct BatchSummary {
     std::size_t with_error_lines = 0;  // of the converted
     std::size_t failed = 0;
     std::size_t skipped = 0;
-    std::size_t not_started = 0;  // left out by a cancel, or stopped part way
+    std::size_t not_started = 0;  // left out by a cancel or a stop, or stopped part way
+    bool stopped = false;         // by stop_requested
 };
 
 // The files a batch converts at once unless told otherwise: the processors

@@ -15,6 +15,18 @@ namespace fs = std::filesystem;
 
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
+std::string WithDashHint(std::string message, int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--") break;
+        std::error_code ec;
+        if (argument.size() > 1 && argument.front() == '-' && fs::exists(fs::path(argument), ec)) {
+            return message + " (to name a file that begins with \"-\", put -- before the file names)";
+        }
+    }
+    return message;
+}
+
 int WholeNumberOption(std::string_view option, const std::string& text, int low, int high) {
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);

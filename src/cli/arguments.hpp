@@ -40,6 +40,11 @@ inline constexpr int kMaxJobs = 256;
 // --out-dir: a folder that exists.
 [[nodiscard]] std::filesystem::path OutDirOption(const std::string& text);
 
+// `message` of a command line the parser refused, with a hint when one of
+// its arguments begins with "-" and names a file or folder that is there: such
+// a name must follow "--".
+[[nodiscard]] std::string WithDashHint(std::string message, int argc, char** argv);
+
 // The processors online, at most kMaxJobs.
 [[nodiscard]] unsigned DefaultJobs();
 

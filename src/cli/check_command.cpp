@@ -82,7 +82,7 @@ int RunCheckCommand(int argc, char** argv, std::ostream& out, std::ostream& err,
             out << kHelp;
             return kExitNoChange;
         } catch (const CLI::ParseError& error) {
-            throw UsageError(error.what());
+            throw UsageError(WithDashHint(error.what(), argc, argv));
         }
         if (lead_in_option->count() > 0) options.mode = LeadInMode(lead_in);
         if (delete_option->count() > 0) options.delete_count = WholeNumberOption("--delete", delete_count, 0, 150);

@@ -38,7 +38,7 @@ Conversion ConversionNamed(const std::string& name) {
     if (name == "msd2ddr") return Conversion::kMSD2ddr;
     if (name == "ddr2msd") return Conversion::kddr2MSD;
     if (name.empty()) throw UsageError("no conversion given (msd2d2r, d2r2msd, msd2ddr or ddr2msd)");
-    throw UsageError("unknown conversion " + Quoted(name) + " (use msd2d2r, d2r2msd, msd2ddr or ddr2msd)");
+    throw UsageError("unknown conversion " + Quoted(name) + " (use msd2d2r, d2r2msd, msd2ddr, ddr2msd, preview or check)");
 }
 
 Request ParseArguments(int argc, char** argv, Batch& batch, unsigned default_jobs) {
@@ -77,7 +77,7 @@ Request ParseArguments(int argc, char** argv, Batch& batch, unsigned default_job
     } catch (const CLI::CallForVersion&) {
         return Request::kVersion;
     } catch (const CLI::ParseError& error) {
-        throw UsageError(error.what());
+        throw UsageError(WithDashHint(error.what(), argc, argv));
     }
 
     batch.conversion = ConversionNamed(conversion);

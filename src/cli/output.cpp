@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "text/output_names.hpp"
 #include "text/sjis.hpp"
 
 namespace torvane {
@@ -14,7 +15,7 @@ void ProgressLine::Show(const BatchProgress& progress) {
     std::string done = std::to_string(progress.done);
     done.insert(0, count.size() - std::min(count.size(), done.size()), ' ');
     std::string line = "[" + done + "/" + count + "] ";
-    std::string name = progress.in_hand.string();
+    std::string name = DisplayPath(progress.in_hand.string());
     const std::size_t room =
         columns_ > static_cast<int>(line.size()) + 4 ? static_cast<std::size_t>(columns_) - line.size() - 1 : 3;
     // The end of a long path tells more than its start.
@@ -54,13 +55,13 @@ void Output::Check() {
 }
 
 std::string DestinationLines(const FileResult& result) {
-    const std::string source = result.source.string();
+    const std::string source = DisplayPath(result.source.string());
     std::string lines;
     for (const auto& destination : result.destinations) {
-        lines.append(source).append(" -> ").append(destination.string()).append("\n");
+        lines.append(source).append(" -> ").append(DisplayPath(destination.string())).append("\n");
     }
     for (const auto& destination : result.existing) {
-        lines.append(source).append(": skipped, ").append(destination.string()).append(" exists\n");
+        lines.append(source).append(": skipped, ").append(DisplayPath(destination.string())).append(" exists\n");
     }
     return lines;
 }

@@ -2,6 +2,7 @@
 
 #include "batch/codes.hpp"
 #include "batch/sources.hpp"
+#include "text/output_names.hpp"
 #include "text/sjis.hpp"
 
 namespace torvane {
@@ -23,9 +24,9 @@ CommandWords WordsOf(Conversion conversion) {
 std::string EnglishFileReason(const FileResult& result, const CommandWords& words) {
     switch (result.problem) {
         case PlanProblem::kNoSourceInFolder: return "no " + words.sources + " file in it";
-        case PlanProblem::kSameDestination: return words.same_destination + result.other_source.string();
+        case PlanProblem::kSameDestination: return words.same_destination + DisplayPath(result.other_source.string());
         case PlanProblem::kDestinationExists:
-            return "skipped: " + (result.existing.empty() ? std::string() : result.existing.front().string()) +
+            return "skipped: " + (result.existing.empty() ? std::string() : DisplayPath(result.existing.front().string())) +
                    " exists";
         case PlanProblem::kUnreadableFolder:
         case PlanProblem::kBrokenLink:
@@ -36,7 +37,7 @@ std::string EnglishFileReason(const FileResult& result, const CommandWords& word
     const ConversionError& failure = *result.failure;
     // The line names the source already; another file (a destination) is named.
     if (failure.File().empty() || failure.File() == result.source) return EnglishReason(failure);
-    return failure.File().string() + ": " + EnglishReason(failure);
+    return DisplayPath(failure.File().string()) + ": " + EnglishReason(failure);
 }
 
 nlohmann::ordered_json ReasonReport(const FileResult& result, const CommandWords& words) {
@@ -45,12 +46,12 @@ nlohmann::ordered_json ReasonReport(const FileResult& result, const CommandWords
     reason["message"] = EnglishFileReason(result, words);
     if (result.problem != PlanProblem::kNone) {
         reason["code"] = PlanProblemCode(result.problem);
-        if (result.problem == PlanProblem::kSameDestination) reason["other_source"] = result.other_source.string();
+        if (result.problem == PlanProblem::kSameDestination) reason["other_source"] = DisplayPath(result.other_source.string());
         return reason;
     }
     const ConversionError& failure = *result.failure;
     reason["code"] = FailureCode(failure.Kind());
-    reason["file"] = failure.File().string();
+    reason["file"] = DisplayPath(failure.File().string());
     reason["key"] = Cp932ToUtf8(failure.Key());
     reason["text"] = Cp932ToUtf8(failure.Text());
     reason["errno"] = failure.SystemError();
@@ -59,13 +60,13 @@ nlohmann::ordered_json ReasonReport(const FileResult& result, const CommandWords
 
 nlohmann::ordered_json FileReport(const FileResult& result, const CommandWords& words) {
     nlohmann::ordered_json file;
-    file["source"] = result.source.string();
+    file["source"] = DisplayPath(result.source.string());
     file["status"] = FileStatusCode(result.status);
     nlohmann::ordered_json destinations = nlohmann::ordered_json::array();
-    for (const auto& destination : result.destinations) destinations.push_back(destination.string());
+    for (const auto& destination : result.destinations) destinations.push_back(DisplayPath(destination.string()));
     file["destinations"] = std::move(destinations);
     nlohmann::ordered_json existing = nlohmann::ordered_json::array();
-    for (const auto& destination : result.existing) existing.push_back(destination.string());
+    for (const auto& destination : result.existing) existing.push_back(DisplayPath(destination.string()));
     file["left_alone"] = std::move(existing);
     file["encoding"] = EncodingCode(result.encoding);
     file["reason"] = ReasonReport(result, words);

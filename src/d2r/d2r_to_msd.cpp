@@ -20,7 +20,7 @@ namespace torvane {
 namespace {
 
 // The first pass: the first START value other than 0, or 0 when there is none.
-long long ReadD2rStart(LineSource& input, const std::filesystem::path& source) {
+long long ReadD2rStart(LineSource& input, const std::filesystem::path& source, long long max_start) {
     std::string line;
     while (input.ReadLine(line)) {
         // Any line that begins with "START", read from its seventh character.
@@ -28,7 +28,7 @@ long long ReadD2rStart(LineSource& input, const std::filesystem::path& source) {
         const std::string_view text = D2rLinePart(line, 6, std::string_view::npos);
         const long long start = ReadWholeNumber(text, source, "START");
         if (start == 0) continue;
-        if (start > kMaxStart || start < kMinStart) ThrowNumberOutOfRange(text, source, "START");
+        if (start > max_start || start < kMinStart) ThrowNumberOutOfRange(text, source, "START");
         return start;
     }
     return 0;
@@ -264,9 +264,9 @@ void WriteMsdChartFromD2r(D2rStepList& step_list, D2rToMsdState& state, LineSink
 }
 
 void Convertd2r2MSD(const std::filesystem::path& source, const std::filesystem::path& destination,
-                    std::string_view caption, ErrorList& errors, Storage& storage) {
+                    std::string_view caption, ErrorList& errors, Storage& storage, long long max_lead_in) {
     auto input = storage.OpenSource(source);
-    const long long start = ReadD2rStart(*input, source);
+    const long long start = ReadD2rStart(*input, source, MaxStart(max_lead_in));
     input->Rewind();
     auto out = storage.CreateDestination(destination, source);
     WriteMsdBanner(*out, caption);

@@ -16,7 +16,8 @@ namespace torvane {
 inline constexpr long long kGapWritten = 999999;
 // The largest START: it becomes a lead-in line of 18 "0" and 8 more per
 // measure above 4, which may not pass kMaxLeadIn.
-inline constexpr long long kMaxStart = (kMaxLeadIn - 18) / 8 + 4;
+[[nodiscard]] constexpr long long MaxStart(long long max_lead_in) { return (max_lead_in - 18) / 8 + 4; }
+inline constexpr long long kMaxStart = MaxStart(kMaxLeadIn);
 // A START below 4 costs nothing but measures added to the gap, 256 each;
 // below this one the gap would no longer fit 64 bits.
 inline constexpr long long kMinStart = -(1LL << 52);

@@ -31,6 +31,7 @@ struct MsdToD2r {
     LineSink& out;
     long long reference_lead_in = 0;
     long long lead_in = 0;
+    long long max_lead_in = kMaxLeadIn;
     bool section_open = false;
     std::size_t triplets_on_grid = 0;
 
@@ -50,7 +51,7 @@ struct MsdToD2r {
         const GapRuleResult result = ApplyD2rGapRule(lead_in, gap);
         // A lead-in longer than the file's own becomes rest lines of nothing
         // but the gap; past the limit that is no chart any more.
-        if (result.lead_in > std::max(reference_lead_in, kMaxLeadIn)) ThrowNumberOutOfRange(value, source, kGapTag);
+        if (result.lead_in > std::max(reference_lead_in, max_lead_in)) ThrowNumberOutOfRange(value, source, kGapTag);
         lead_in = result.lead_in;
         out.WriteLine(std::string(kD2rDelayKey) + std::to_string(result.delay));
         out.WriteLine(std::string(kD2rStartKey) + std::to_string(result.start));
@@ -237,7 +238,7 @@ std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string_view chart_data,
 }
 
 void ConvertMSD2d2r(const std::filesystem::path& source, const std::filesystem::path& destination,
-                    std::string_view caption, ErrorList& errors, Storage& storage) {
+                    std::string_view caption, ErrorList& errors, Storage& storage, long long max_lead_in) {
     auto input = storage.OpenSource(source);
     const auto reference_lead_in = static_cast<long long>(FindReferenceLeadIn(*input));
     input->Rewind();
@@ -249,6 +250,7 @@ void ConvertMSD2d2r(const std::filesystem::path& source, const std::filesystem::
     MsdToD2r conversion{source, FileNameForErrorLine(source), errors, *input, *out};
     conversion.reference_lead_in = reference_lead_in;
     conversion.lead_in = reference_lead_in;
+    conversion.max_lead_in = max_lead_in;
     std::string line;
     while (input->ReadLine(line)) conversion.Line(line);
     if (conversion.section_open) out->WriteLine(kD2rMusicEnd);

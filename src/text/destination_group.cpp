@@ -15,30 +15,37 @@
 namespace torvane {
 namespace {
 
+// Written lines are checked for a stop only every so often.
+constexpr unsigned kLinesBetweenStopChecks = 4096;
+
 class GroupSink final : public LineSink {
 public:
-    GroupSink(std::filesystem::path destination, std::function<void(TempFile&)> complete)
-        : file_(std::move(destination)), complete_(std::move(complete)) {}
+    GroupSink(std::filesystem::path destination, std::function<void(std::unique_ptr<TempFile>)> complete)
+        : file_(std::make_unique<TempFile>(std::move(destination))), complete_(std::move(complete)) {}
 
-    void WriteLine(std::string_view line) override { file_.WriteLine(line); }
+    void WriteLine(std::string_view line) override {
+        // A program asked to stop drops the file in hand rather than finish it.
+        if (++lines_ % kLinesBetweenStopChecks == 0 && StopReason() != 0) {
+            ThrowIoError(file_->Destination(), Failure::kWrite, EINTR);
+        }
+        file_->WriteLine(line);
+    }
 
     void Commit() override {
-        file_.Close(false);
-        complete_(file_);
+        file_->Close(false);
+        complete_(std::move(file_));
     }
 
 private:
-    TempFile file_;
-    std::function<void(TempFile&)> complete_;
+    std::unique_ptr<TempFile> file_;
+    std::function<void(std::unique_ptr<TempFile>)> complete_;
+    unsigned lines_ = 0;
 };
 
 }  // namespace
 
 struct DestinationGroup::Writes::Completed {
-    std::filesystem::path destination;
-    std::unique_ptr<TempFileName> name;
-    std::uintmax_t bytes = 0;
-    dev_t device = 0;
+    std::unique_ptr<TempFile> file;
 };
 
 struct DestinationGroup::Pending {
@@ -48,10 +55,6 @@ struct DestinationGroup::Pending {
 
 namespace {
 
-void Unlink(const std::unique_ptr<TempFileName>& name) {
-    if (name != nullptr && name->Path() != nullptr) ::unlink(name->Path());
-}
-
 // Runs `sync` on an open descriptor of `folder`; 0 or the errno.
 int SyncFolder(const std::filesystem::path& folder, int (*sync)(int)) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -59,16 +62,6 @@ int SyncFolder(const std::filesystem::path& folder, int (*sync)(int)) {
     const int error = sync(fd) == 0 ? 0 : errno;
     ::close(fd);
     return error;
-}
-
-// Renames without replacing: 0, or the errno (EEXIST when the destination is there).
-int RenameNoReplace(const char* from, const char* to) {
-    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return 0;
-    if (errno != EINVAL && errno != ENOSYS) return errno;
-    // A file system without the flag: a link fails as well when the name is taken.
-    if (::link(from, to) != 0) return errno;
-    ::unlink(from);
-    return 0;
 }
 
 }  // namespace
@@ -84,43 +77,39 @@ std::unique_ptr<LineSource> DestinationGroup::Writes::OpenSource(const std::file
 std::unique_ptr<LineSink> DestinationGroup::Writes::CreateDestination(const std::filesystem::path& destination,
                                                                       const std::filesystem::path& source) {
     if (IsSameFile(destination, source)) throw ConversionError(Failure::kSourceIsDestination, destination);
-    return std::make_unique<GroupSink>(destination, [this](TempFile& file) {
-        const dev_t device = file.Device();
-        Complete(file.Destination(), file.Release(), file.Bytes(), device);
-    });
+    return std::make_unique<GroupSink>(destination,
+                                       [this](std::unique_ptr<TempFile> file) { Complete(std::move(file)); });
 }
 
-void DestinationGroup::Writes::Complete(std::filesystem::path destination, std::unique_ptr<TempFileName> name,
-                                        std::uintmax_t bytes, dev_t device) {
+void DestinationGroup::Writes::Complete(std::unique_ptr<TempFile> file) {
     // A file written again by the same source (a later chart of the same
     // style and difficulty) replaces the earlier one.
     for (auto it = completed_.begin(); it != completed_.end(); ++it) {
-        if (it->destination == destination) {
-            Unlink(it->name);
+        if (it->file->Destination() == file->Destination()) {
             completed_.erase(it);
             break;
         }
     }
-    completed_.push_back(Completed{std::move(destination), std::move(name), bytes, device});
+    completed_.push_back(Completed{std::move(file)});
 }
 
-void DestinationGroup::Writes::Discard() {
-    for (auto& file : completed_) Unlink(file.name);
-    completed_.clear();
-}
+void DestinationGroup::Writes::Discard() { completed_.clear(); }
 
 DestinationGroup::DestinationGroup(bool no_clobber) : no_clobber_(no_clobber) {}
 
-DestinationGroup::~DestinationGroup() {
-    for (auto& pending : pending_) Unlink(pending.file.name);
-}
+DestinationGroup::~DestinationGroup() = default;
 
 void DestinationGroup::Add(Writes& writes, std::size_t owner) {
     for (auto& file : writes.completed_) {
-        bytes_ += file.bytes;
+        bytes_ += file.file->Bytes();
         pending_.push_back(Pending{owner, std::move(file)});
     }
     writes.completed_.clear();
+}
+
+void DestinationGroup::Discard() {
+    pending_.clear();
+    bytes_ = 0;
 }
 
 std::size_t DestinationGroup::Files() const { return pending_.size(); }
@@ -133,43 +122,42 @@ std::vector<DestinationGroup::Result> DestinationGroup::Commit() {
     };
     for (std::size_t i = 0; i < pending_.size(); ++i) {
         results[i].owner = pending_[i].owner;
-        results[i].destination = pending_[i].file.destination;
+        results[i].destination = pending_[i].file.file->Destination();
     }
 
     // Durable first: one syncfs per file system, or each file's data.
     std::map<dev_t, std::vector<std::size_t>> by_device;
-    for (std::size_t i = 0; i < pending_.size(); ++i) by_device[pending_[i].file.device].push_back(i);
+    for (std::size_t i = 0; i < pending_.size(); ++i) by_device[pending_[i].file.file->Device()].push_back(i);
     for (const auto& [device, files] : by_device) {
-        if (SyncFolder(FolderOf(pending_[files.front()].file.destination), ::syncfs) == 0) continue;
+        if (SyncFolder(FolderOf(pending_[files.front()].file.file->Destination()), ::syncfs) == 0) continue;
         for (const std::size_t i : files) {
-            const int fd = ::open(pending_[i].file.name->Path(), O_RDONLY | O_CLOEXEC);
-            const int error = fd < 0 ? errno : ::fdatasync(fd) == 0 ? 0 : errno;
-            if (fd >= 0) ::close(fd);
-            if (error != 0) fail(i, Failure::kWrite, pending_[i].file.destination, error);
+            if (const int error = pending_[i].file.file->Sync(); error != 0) {
+                fail(i, Failure::kWrite, results[i].destination, error);
+            }
         }
     }
 
-    // Then in place, in order.
+    // Then each named and in place, in order: a named temporary file exists
+    // only between the two.
     std::vector<std::filesystem::path> folders;
     for (std::size_t i = 0; i < pending_.size(); ++i) {
-        Writes::Completed& file = pending_[i].file;
-        if (results[i].outcome == Outcome::kFailed) {
-            Unlink(file.name);
+        std::unique_ptr<TempFile> file = std::move(pending_[i].file.file);
+        if (results[i].outcome == Outcome::kFailed) continue;
+        try {
+            file->Link();
+        } catch (const ConversionError& error) {
+            results[i].outcome = Outcome::kFailed;
+            results[i].failure = std::make_shared<const ConversionError>(error);
             continue;
         }
-        const int error = no_clobber_ ? RenameNoReplace(file.name->Path(), file.destination.c_str())
-                          : std::rename(file.name->Path(), file.destination.c_str()) == 0 ? 0
-                                                                                            : errno;
+        const int error = file->PutInPlace(no_clobber_);
         if (error == 0) {
-            file.name->Forget();
-            const auto folder = FolderOf(file.destination);
+            const auto folder = FolderOf(results[i].destination);
             if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
         } else if (error == EEXIST && no_clobber_) {
             results[i].outcome = Outcome::kExisted;
-            Unlink(file.name);
         } else {
-            fail(i, Failure::kReplace, file.destination, error);
-            Unlink(file.name);
+            fail(i, Failure::kReplace, results[i].destination, error);
         }
     }
 

@@ -14,7 +14,11 @@ class DiskLineSink final : public LineSink {
 public:
     explicit DiskLineSink(std::filesystem::path destination) : file_(std::move(destination)) {}
 
-    void WriteLine(std::string_view line) override { file_.WriteLine(line); }
+    void WriteLine(std::string_view line) override {
+        // A program asked to stop drops the file in hand rather than finish it.
+        if (++lines_ % 4096 == 0 && StopReason() != 0) ThrowIoError(file_.Destination(), Failure::kWrite, EINTR);
+        file_.WriteLine(line);
+    }
 
     void Commit() override {
         file_.Close(true);
@@ -23,6 +27,7 @@ public:
 
 private:
     TempFile file_;
+    unsigned lines_ = 0;
 };
 
 class DiskStorageImpl final : public Storage {

@@ -77,13 +77,13 @@ public:
 // outlive it. For text converted in memory and read where it lies.
 [[nodiscard]] std::unique_ptr<LineSource> MakeBorrowedMemorySource(std::string_view bytes);
 
-class TempFileName;
+class TempFile;
 class ConversionError;
 
 // Destinations of many files made durable together. Writing a file safely
 // on its own costs a sync of its data and a rename that forces a write-back;
 // a group pays the sync once: its files are written into temporary files
-// beside their destinations, made durable with one syncfs of their file
+// beside their destinations (unnamed ones where the file system allows), made durable with one syncfs of their file
 // system (an fdatasync of each where that fails), then renamed over their
 // destinations, and each destination folder is synced once. A crash at any
 // moment leaves every destination old or new and whole.
@@ -108,8 +108,7 @@ public:
     private:
         friend class DestinationGroup;
         struct Completed;
-        void Complete(std::filesystem::path destination, std::unique_ptr<TempFileName> name, std::uintmax_t bytes,
-                      dev_t device);
+        void Complete(std::unique_ptr<TempFile> file);
 
         Storage& sources_;
         std::vector<Completed> completed_;
@@ -136,6 +135,8 @@ public:
     void Add(Writes& writes, std::size_t owner);
     [[nodiscard]] std::size_t Files() const;
     [[nodiscard]] std::uintmax_t Bytes() const { return bytes_; }
+    // Drops every file of the group: no destination is touched.
+    void Discard();
 
     // Makes every file durable, puts each in place in the order added, and
     // empties the group. One result per file.

@@ -27,6 +27,7 @@ inline constexpr std::string_view kChartReplaced = "chart-replaced";
 inline constexpr std::string_view kTripletsApproximated = "triplets-approximated";
 inline constexpr std::string_view kStep5AsLeftUp = "step-5-as-left-up";
 inline constexpr std::string_view kChartShifted = "chart-shifted";
+inline constexpr std::string_view kNoChart = "no-chart";
 
 // MSD to d2r.
 inline constexpr std::string_view kTempoTruncated = "tempo-truncated";

@@ -1,8 +1,12 @@
 #include "text/safe_file.hpp"
 
+#include <dirent.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <mutex>
+#include <set>
 #include <system_error>
 
 namespace torvane {
@@ -47,6 +51,224 @@ bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b) 
 
 std::filesystem::path FolderOf(const std::filesystem::path& file) {
     return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+}
+
+namespace {
+
+// Unnamed files need a kernel and file system that know O_TMPFILE, and
+// /proc to give them a name later.
+bool CanLinkUnnamed() {
+    static const bool can = ::access("/proc/self/fd", X_OK) == 0;
+    return can;
+}
+
+// Links the open unnamed file `fd` under `name`, whose last six characters
+// are made up anew until the name is free: 0 or the errno.
+int LinkUnnamed(int fd, TempFileName& name) {
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name.MakeUp();
+        if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, name.Path(), AT_SYMLINK_FOLLOW) == 0) return 0;
+        if (errno != EEXIST) return errno;
+    }
+    return EEXIST;
+}
+
+bool ProcessRuns(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
+
+}  // namespace
+
+std::string TempFilePattern(const std::filesystem::path& destination) {
+    const std::string suffix = ".tv" + std::to_string(::getpid()) + ".XXXXXX";
+    std::string name = ".";
+    name.append(destination.filename().string()).append(suffix);
+    if (name.size() > kMaxFileNameLength) name = ".torvane" + suffix;
+    return (FolderOf(destination) / name).string();
+}
+
+pid_t TempFileOwner(std::string_view name) {
+    // ".NAME.tvPID.XXXXXX"
+    if (name.size() < 1 + 4 + 1 + 7 || name.front() != '.') return 0;
+    const std::size_t random = name.size() - 6;
+    if (name[random - 1] != '.') return 0;
+    for (std::size_t i = random; i < name.size(); ++i) {
+        const char c = name[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) return 0;
+    }
+    std::size_t digits = random - 1;
+    pid_t pid = 0;
+    std::size_t count = 0;
+    while (digits > 0 && name[digits - 1] >= '0' && name[digits - 1] <= '9') {
+        --digits;
+        ++count;
+    }
+    if (count == 0 || count > 9 || digits < 4 || name.substr(digits - 3, 3) != ".tv") return 0;
+    for (std::size_t i = digits; i < random - 1; ++i) pid = pid * 10 + (name[i] - '0');
+    return pid;
+}
+
+void RemoveStaleTempFiles(const std::filesystem::path& folder) {
+    static std::mutex mutex;
+    static std::set<std::filesystem::path> done;
+    {
+        const std::lock_guard lock(mutex);
+        if (!done.insert(folder).second) return;
+    }
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return;
+    const pid_t self = ::getpid();
+    while (const dirent* entry = ::readdir(dir)) {
+        const pid_t owner = TempFileOwner(entry->d_name);
+        if (owner <= 0 || owner == self || ProcessRuns(owner)) continue;
+        struct stat info {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode)) {
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+        }
+    }
+    ::closedir(dir);
+}
+
+TempFile::TempFile(std::filesystem::path destination) : destination_(std::move(destination)) {
+    const std::filesystem::path folder = FolderOf(destination_);
+    RemoveStaleTempFiles(folder);
+    struct stat existing {};
+    const mode_t mode = ::stat(destination_.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : CreationMode();
+    name_ = std::make_unique<TempFileName>(TempFilePattern(destination_));
+    if (CanLinkUnnamed()) {
+        fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        unnamed_ = fd_ >= 0;
+    }
+    if (fd_ < 0) fd_ = name_->Create();
+    if (fd_ < 0) {
+        const int error = errno;
+        name_->Forget();
+        ThrowIoError(destination_, Failure::kCreate, error);
+    }
+    ::fchmod(fd_, mode);
+    buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
+}
+
+TempFile::~TempFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (name_ != nullptr && !unnamed_) ::unlink(name_->Path());
+}
+
+void TempFile::WriteAll(std::string_view bytes) {
+    bytes_ += bytes.size();
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowIoError(destination_, Failure::kWrite, errno);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+void TempFile::Close(bool sync) {
+    Flush();
+    if (sync && ::fdatasync(fd_) != 0) ThrowIoError(destination_, Failure::kWrite, errno);
+    struct stat written {};
+    if (::fstat(fd_, &written) == 0) device_ = written.st_dev;
+}
+
+int TempFile::Sync() { return ::fdatasync(fd_) == 0 ? 0 : errno; }
+
+void TempFile::Link() {
+    if (unnamed_) {
+        const int error = LinkUnnamed(fd_, *name_);
+        if (error != 0) ThrowIoError(destination_, Failure::kCreate, error);
+        unnamed_ = false;
+    }
+    if (fd_ >= 0) {
+        const int fd = std::exchange(fd_, -1);
+        if (::close(fd) != 0) ThrowIoError(destination_, Failure::kWrite, errno);
+    }
+}
+
+int TempFile::PutInPlace(bool no_replace) {
+    int error = 0;
+    if (!no_replace) {
+        error = std::rename(name_->Path(), destination_.c_str()) == 0 ? 0 : errno;
+    } else if (::renameat2(AT_FDCWD, name_->Path(), AT_FDCWD, destination_.c_str(), RENAME_NOREPLACE) != 0) {
+        error = errno;
+        // A file system without the flag: a link fails as well when the name is taken.
+        if (error == EINVAL || error == ENOSYS) {
+            error = ::link(name_->Path(), destination_.c_str()) == 0 ? 0 : errno;
+            if (error == 0) ::unlink(name_->Path());
+        }
+    }
+    if (error == 0) {
+        name_->Forget();
+        name_.reset();
+    }
+    return error;
+}
+
+void TempFile::Replace() {
+    Link();
+    if (const int error = PutInPlace(false); error != 0) ThrowIoError(destination_, Failure::kReplace, error);
+}
+
+namespace {
+
+// The file a path leads to: a symbolic link followed to its end, even when
+// that end does not exist yet.
+std::filesystem::path FollowLinks(const std::filesystem::path& path) {
+    std::filesystem::path at = path;
+    for (int depth = 0; depth < 40; ++depth) {
+        std::error_code ec;
+        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(at, ec))) return at;
+        const std::filesystem::path target = std::filesystem::read_symlink(at, ec);
+        if (ec) return at;
+        at = target.is_absolute() ? target : FolderOf(at) / target;
+    }
+    throw ConversionError(Failure::kCreate, path, {}, {}, ELOOP);
+}
+
+}  // namespace
+
+ReportFile::ReportFile(const std::filesystem::path& path) : path_(path), target_(FollowLinks(path)) {
+    struct stat info {};
+    if (::stat(target_.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        if (S_ISDIR(info.st_mode)) ThrowIoError(path_, Failure::kCreate, EISDIR);
+        fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        if (fd_ < 0) ThrowIoError(path_, Failure::kCreate, errno);
+        return;
+    }
+    // The folder must take a new file: one made and removed at once.
+    const std::filesystem::path folder = FolderOf(target_);
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd < 0 && errno != EACCES && errno != EROFS && errno != ENOENT && errno != ENOTDIR && errno != ENOSPC) {
+        TempFileName name(TempFilePattern(target_));
+        fd = name.Create();
+        if (fd >= 0) ::unlink(name.Path());
+        name.Forget();
+    }
+    if (fd < 0) ThrowIoError(path_, Failure::kCreate, errno);
+    ::close(fd);
+}
+
+ReportFile::~ReportFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void ReportFile::Write(std::string_view bytes) {
+    if (fd_ < 0) {
+        TempFile temp(target_);
+        temp.Write(bytes);
+        temp.Close(true);
+        temp.Replace();
+        return;
+    }
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowIoError(path_, Failure::kWrite, errno);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
 }
 
 }  // namespace torvane

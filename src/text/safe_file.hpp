@@ -41,33 +41,17 @@ inline constexpr std::size_t kMaxFileNameLength = 255;
 // The folder of `file`; "." for a bare name.
 [[nodiscard]] std::filesystem::path FolderOf(const std::filesystem::path& file);
 
-// A temporary file beside `destination`, written through a buffer. It is
-// removed when the object goes, unless Release() took it away first.
+// A temporary file beside `destination`, written through a buffer. Where
+// the file system allows, it is an unnamed file (O_TMPFILE) that gets a name
+// only when it is put in place, so that even a killed program leaves no
+// temporary file behind; elsewhere a named one from the start. Every name
+// carries the process id (".song.d2r.tv1234.Ab3xYz"), so that a later run can
+// tell the leftovers of a program that no longer runs. The file is removed
+// when the object goes, unless it was put in place.
 class TempFile {
 public:
-    explicit TempFile(std::filesystem::path destination) : destination_(std::move(destination)) {
-        // The temporary file carries the destination's name, so that one left
-        // by a crash tells what it was; a name near the file system's limit
-        // would get too long, and takes a short one instead.
-        std::string temporary_name = ".";
-        temporary_name.append(destination_.filename().string()).append(".XXXXXX");
-        if (temporary_name.size() > kMaxFileNameLength) temporary_name = ".torvane.XXXXXX";
-        name_ = std::make_unique<TempFileName>((FolderOf(destination_) / temporary_name).string());
-        fd_ = name_->Create();
-        if (fd_ < 0) {
-            const int error = errno;
-            name_->Forget();
-            ThrowIoError(destination_, Failure::kCreate, error);
-        }
-        struct stat existing {};
-        const mode_t mode = ::stat(destination_.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : CreationMode();
-        ::fchmod(fd_, mode);
-        buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
-    }
-    ~TempFile() {
-        if (fd_ >= 0) ::close(fd_);
-        if (name_ != nullptr) ::unlink(name_->Path());
-    }
+    explicit TempFile(std::filesystem::path destination);
+    ~TempFile();
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
@@ -94,55 +78,76 @@ public:
         WriteAll(bytes);
     }
 
-    // Writes what is buffered, syncs the file's data when `sync`, and closes it.
-    void Close(bool sync) {
-        Flush();
-        if (sync && ::fdatasync(fd_) != 0) ThrowIoError(destination_, Failure::kWrite, errno);
-        if (!sync) {
-            struct stat written {};
-            if (::fstat(fd_, &written) == 0) device_ = written.st_dev;
-        }
-        const int fd = std::exchange(fd_, -1);
-        if (::close(fd) != 0) ThrowIoError(destination_, Failure::kWrite, errno);
-    }
-
-    // Renames the closed file over the destination.
-    void Replace() {
-        if (std::rename(name_->Path(), destination_.c_str()) != 0) ThrowIoError(destination_, Failure::kReplace, errno);
-        name_->Forget();
-        name_.reset();
-    }
+    // Writes what is buffered, and syncs the file's data when `sync`. The
+    // file stays open (an unnamed file is only reachable through it).
+    void Close(bool sync);
+    // Syncs the file's data; 0 or the errno.
+    [[nodiscard]] int Sync();
+    // Gives the file its temporary name beside the destination (a named
+    // file has it already) and closes it.
+    void Link();
+    // Renames the file over the destination, or with `no_replace` only when
+    // the destination is not there: 0 or the errno (EEXIST). On success the
+    // file is no longer this object's.
+    [[nodiscard]] int PutInPlace(bool no_replace);
+    // Link() and PutInPlace(false), throwing on failure.
+    void Replace();
 
     [[nodiscard]] const std::filesystem::path& Destination() const { return destination_; }
     [[nodiscard]] std::uintmax_t Bytes() const { return bytes_; }
     [[nodiscard]] dev_t Device() const { return device_; }
-    // The temporary file's name, for whoever takes the file over.
-    [[nodiscard]] std::unique_ptr<TempFileName> Release() { return std::move(name_); }
+    [[nodiscard]] bool Unnamed() const { return unnamed_; }
 
 private:
     void Flush() {
         WriteAll(std::string_view(buffer_.get(), used_));
         used_ = 0;
     }
-    void WriteAll(std::string_view bytes) {
-        bytes_ += bytes.size();
-        while (!bytes.empty()) {
-            const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                ThrowIoError(destination_, Failure::kWrite, errno);
-            }
-            bytes.remove_prefix(static_cast<std::size_t>(n));
-        }
-    }
+    void WriteAll(std::string_view bytes);
 
     std::filesystem::path destination_;
     std::unique_ptr<TempFileName> name_;
     int fd_ = -1;
+    bool unnamed_ = false;
     std::uintmax_t bytes_ = 0;
     dev_t device_ = 0;
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
+};
+
+// The name pattern of a temporary file beside `destination` for this
+// process: ".NAME.tvPID.XXXXXX", or ".torvane.tvPID.XXXXXX" for a name near
+// the file system's limit.
+[[nodiscard]] std::string TempFilePattern(const std::filesystem::path& destination);
+
+// The process id in a temporary file's name of that pattern, or 0 when the
+// name is not one.
+[[nodiscard]] pid_t TempFileOwner(std::string_view file_name);
+
+// Removes from `folder` the temporary files of processes that no longer run;
+// once per folder and process. Never those of a process that still runs.
+void RemoveStaleTempFiles(const std::filesystem::path& folder);
+
+// A file that a report or a log is written to, checked before the batch
+// starts. A symbolic link is followed: its target is replaced, the link kept.
+// A path that is not a regular file (a device, a FIFO) is opened at once and
+// written in place, never replaced. A regular file, or a new one, is
+// replaced safely at the end; its folder must let a file be made in it.
+class ReportFile {
+public:
+    // Throws ConversionError when the file cannot be written.
+    explicit ReportFile(const std::filesystem::path& path);
+    ~ReportFile();
+    ReportFile(const ReportFile&) = delete;
+    ReportFile& operator=(const ReportFile&) = delete;
+
+    void Write(std::string_view bytes);
+    [[nodiscard]] const std::filesystem::path& Target() const { return target_; }
+
+private:
+    std::filesystem::path path_;
+    std::filesystem::path target_;
+    int fd_ = -1;  // of a special file
 };
 
 }  // namespace torvane

@@ -4,7 +4,12 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <functional>
+#include <random>
+#include <thread>
 #include <cstring>
 #include <new>
 
@@ -32,14 +37,28 @@ int Register(char* path) {
     return -1;
 }
 
+std::atomic<int> g_stop{0};
+
 extern "C" void RemoveTempFilesAndExit(int signal_number) {
     g_handling.store(true);
     for (auto& slot : g_slots) {
         // A name still being filled in by mkstemp names no file yet.
         if (const char* path = slot.load(); path != nullptr) ::unlink(path);
     }
-    ::_exit(128 + signal_number);
+    const int first = g_stop.load();
+    ::_exit(128 + (first > 0 ? first : signal_number));
 }
+
+extern "C" void StopOnSignal(int signal_number) {
+    int expected = 0;
+    if (!g_stop.compare_exchange_strong(expected, signal_number) && expected > 0) {
+        RemoveTempFilesAndExit(signal_number);
+    }
+    // A stop that does not come in time is made at once.
+    ::alarm(5);
+}
+
+extern "C" void StopTimedOut(int) { RemoveTempFilesAndExit(0); }
 
 }  // namespace
 
@@ -52,6 +71,16 @@ TempFileName::~TempFileName() { Forget(); }
 
 int TempFileName::Create() { return ::mkstemp(path_); }
 
+void TempFileName::MakeUp() {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    thread_local std::minstd_rand random(static_cast<unsigned>(
+        std::chrono::steady_clock::now().time_since_epoch().count() ^ (std::hash<std::thread::id>{}(std::this_thread::get_id()))));
+    const std::size_t size = std::strlen(path_);
+    for (std::size_t i = size - std::min<std::size_t>(size, 6); i < size; ++i) {
+        path_[i] = kLetters[random() % (sizeof kLetters - 1)];
+    }
+}
+
 void TempFileName::Forget() {
     if (path_ == nullptr) return;
     if (slot_ >= 0) g_slots[slot_].store(nullptr);
@@ -63,10 +92,22 @@ void TempFileName::Forget() {
 
 void RemoveTempFilesOnSignals() {
     struct sigaction action {};
-    action.sa_handler = RemoveTempFilesAndExit;
+    action.sa_handler = StopOnSignal;
     sigemptyset(&action.sa_mask);
-    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, signal_number);
+    for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGALRM}) sigaddset(&action.sa_mask, signal_number);
     for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal_number, &action, nullptr);
+    action.sa_handler = StopTimedOut;
+    ::sigaction(SIGALRM, &action, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
 }
+
+int StopReason() { return g_stop.load(std::memory_order_relaxed); }
+
+void RequestStop(int reason) {
+    int expected = 0;
+    g_stop.compare_exchange_strong(expected, reason);
+}
+
+void ClearStop() { g_stop.store(0); }
 
 }  // namespace torvane

@@ -21,6 +21,8 @@ public:
 
     // mkstemp on the registered name: the open descriptor, or -1 with errno.
     [[nodiscard]] int Create();
+    // Makes up the last six characters anew, for a name that a link gives.
+    void MakeUp();
     [[nodiscard]] const char* Path() const { return path_; }
     // The file is no longer the program's to remove (renamed, or removed).
     void Forget();
@@ -30,8 +32,20 @@ private:
     int slot_;
 };
 
-// SIGINT, SIGTERM and SIGHUP remove every registered temporary file and end
-// the program with 128 + the signal's number (130, 143, 129).
+// SIGINT, SIGTERM and SIGHUP ask the program to stop (StopSignal() tells
+// which): the batch drops the files in hand and ends with its report. A
+// second such signal, or a program that has not ended five seconds after the
+// first, removes every registered temporary file and ends at once with 128 +
+// the first signal's number (130, 143, 129). SIGPIPE is ignored: a closed
+// output is a failed write, which stops the batch the same way.
 void RemoveTempFilesOnSignals();
+
+// Why the program was asked to stop: the signal's number, kStopClosedOutput,
+// or 0 while it goes on. Safe to ask from any thread and from a handler.
+inline constexpr int kStopClosedOutput = -1;
+[[nodiscard]] int StopReason();
+void RequestStop(int reason);
+// For tests: goes on again.
+void ClearStop();
 
 }  // namespace torvane

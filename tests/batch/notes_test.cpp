@@ -122,7 +122,7 @@ TEST(NoteCodes, EveryNoteACodeSaysHasWords) {
         EXPECT_FALSE(entry.english.empty()) << entry.code;
         EXPECT_EQ(NoteDescription(entry.code), entry.english);
     }
-    EXPECT_EQ(NoteCodes().size(), 26u);
+    EXPECT_EQ(NoteCodes().size(), 27u);
 }
 
 TEST(ErrorLineCodes, NameTheMessageOfEveryFixedText) {

@@ -330,13 +330,14 @@ TEST(CliErrorLog, KeepsTheLinesFoundBesideAFailedFile) {
     EXPECT_EQ(ReadFile(log), CrLf({"warn.msd" + J("：変換不能な脚符長さです") + "(12345)"}));
 }
 
-TEST(CliErrorLog, ThatCannotBeWrittenIsAFailure) {
+TEST(CliErrorLog, ThatCannotBeWrittenIsAUsageErrorBeforeAnythingIsConverted) {
     TempDir dir;
     const auto log = dir / "missing" / "errors.txt";
     const Outcome outcome = RunArgs({"msd2d2r", "--error-log", log.string(), "warn.msd"});
-    EXPECT_EQ(outcome.status, kExitFailedFile);
-    EXPECT_NE(outcome.err.find("torvane-cli: " + log.string() + ": cannot create it"), std::string::npos)
+    EXPECT_EQ(outcome.status, kExitUsage);
+    EXPECT_NE(outcome.err.find("torvane-cli: --error-log " + log.string() + ": cannot create it"), std::string::npos)
         << outcome.err;
+    EXPECT_TRUE(outcome.out.empty()) << outcome.out;
 }
 
 }  // namespace

@@ -189,7 +189,10 @@ TEST(TorvaneCli, UsageErrorsGiveStatusTwoAndConvertNothing) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"msd2dwi", "one.msd"}, {"msd2d2r", "--bogus", "one.msd"},
           {"msd2ddr", "--delete", "151", "one.msd"}, {"msd2d2r", "--measure", "2", "one.msd"}, {"msd2d2r"},
-          {"msd2d2r", "-o", "missing", "one.msd"}, {}}) {
+          {"msd2d2r", "-o", "missing", "one.msd"}, {},
+          // Where the report or the error log cannot be written: known before anything is converted.
+          {"msd2d2r", "--report", "missing/report.json", "one.msd"},
+          {"msd2d2r", "--error-log", "one.msd/errors.txt", "one.msd"}}) {
         const Outcome outcome = RunProgram(dir.path(), args);
         EXPECT_EQ(outcome.status, 2) << outcome.err;
         EXPECT_EQ(outcome.out, "");
@@ -271,6 +274,114 @@ TEST(TorvaneCliExamples, ConvertBackToMsd) {
     const Outcome from_d2r = RunProgram(examples, {"d2r2msd", "-o", out.path().string(), "sample.d2r"});
     EXPECT_LE(from_d2r.status, 1) << from_d2r.err;
     EXPECT_EQ(out.Entries(), (std::vector<std::string>{"sample.MSD", "sample_sb.MSD"}));
+}
+
+}  // namespace
+}  // namespace torvane
+
+namespace torvane {
+namespace {
+
+TEST(TorvaneCli, UsageErrorsNameEveryCommandAndHintAtDashDashForANameThatBeginsWithADash) {
+    TempDir dir;
+    WriteFile(dir / "-song.msd", kSingle);
+    Outcome outcome = RunProgram(dir.path(), {"msd2dwi", "x.msd"});
+    EXPECT_NE(outcome.err.find("(use msd2d2r, d2r2msd, msd2ddr, ddr2msd, preview or check)"), std::string::npos)
+        << outcome.err;
+    for (const std::string command : {"msd2d2r", "check"}) {
+        outcome = RunProgram(dir.path(), {command, "-song.msd"});
+        EXPECT_EQ(outcome.status, 2);
+        EXPECT_NE(outcome.err.find("put -- before the file names"), std::string::npos) << outcome.err;
+        outcome = RunProgram(dir.path(), {command, "--", "-song.msd"});
+        EXPECT_LE(outcome.status, 1) << outcome.err;
+    }
+    outcome = RunProgram(dir.path(), {"msd2d2r", "--bogus", "x.msd"});
+    EXPECT_EQ(outcome.err.find("put --"), std::string::npos) << outcome.err;
+}
+
+TEST(TorvaneCli, ShowsNamesWithControlCharactersAndCodePage932BytesAsOneEscapedLine) {
+    TempDir dir;
+    const std::string names[] = {"a\nb.msd", "\x1b[31mred.msd", "\x8b\xc8.msd", "back\\slash.msd"};
+    for (const auto& name : names) WriteFile(dir / name, kSingle);
+    const Outcome outcome = RunProgram(dir.path(), {"msd2d2r", "-j1", names[0], names[1], names[2], names[3]});
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(outcome.out,
+              "a\\nb.msd -> a\\nb.d2r\n"
+              "\\x1b[31mred.msd -> \\x1b[31mred.d2r\n"
+              "曲.msd -> 曲.d2r\n"
+              "back\\\\slash.msd -> back\\\\slash.d2r\n");
+}
+
+// Runs a shell command line in `folder`: its status, and the program's
+// standard error kept in "err".
+int RunShell(const fs::path& folder, const std::string& line) {
+    const std::string command = "cd " + ShellQuoted(folder.string()) + " && bash -c " + ShellQuoted(line);
+    const int raw = std::system(command.c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+TEST(TorvaneCli, AClosedStandardOutputStopsTheBatchCleanlyWithOneLine) {
+    TempDir dir;
+    fs::create_directory(dir / "lib");
+    for (int i = 0; i < 400; ++i) WriteFile(dir / "lib" / ("s" + std::to_string(1000 + i) + ".msd"), kSong);
+    fs::create_directory(dir / "out");
+    // The reader is gone before the first line is written.
+    const int status = RunShell(dir.path(), ShellQuoted(TORVANE_CLI) +
+                                                " msd2d2r -j2 -o out --report report.json lib 2>err | true;"
+                                                " exit ${PIPESTATUS[0]}");
+    EXPECT_EQ(status, 3);
+    EXPECT_EQ(ReadFile(dir / "err"), "torvane-cli: standard output: cannot write it: Broken pipe\n");
+    std::size_t placed = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(dir / "out")) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
+        ++placed;
+    }
+    EXPECT_LT(placed, 400u);
+    const std::string report = ReadFile(dir / "report.json");
+    EXPECT_NE(report.find("\"interrupted\": true"), std::string::npos) << report;
+}
+
+}  // namespace
+}  // namespace torvane
+
+namespace torvane {
+namespace {
+
+TEST(TorvaneCli, AHeaderOnlyMsdSaysSoAndAFailedFileLeavesNoMirroredFolder) {
+    TempDir dir;
+    fs::create_directories(dir / "lib" / "good");
+    fs::create_directories(dir / "lib" / "bad" / "deeper");
+    fs::create_directory(dir / "out");
+    WriteFile(dir / "lib" / "good" / "song.msd", kSingle);
+    WriteFile(dir / "lib" / "bad" / "deeper" / "empty.msd", "");
+    WriteFile(dir / "lib" / "headers.msd", CrLf({"#TITLE:Headers only;", "#BPM:120;"}));
+    const Outcome outcome = RunProgram(dir.path(), {"msd2ddr", "-j1", "-o", "out", "--report", "report.json", "lib"});
+    EXPECT_EQ(outcome.status, 3) << outcome.err;
+    EXPECT_TRUE(fs::exists(dir / "out" / "good" / "song_sb.ddr"));
+    EXPECT_FALSE(fs::exists(dir / "out" / "bad")) << "a folder made for a file that failed";
+    const std::string report = ReadFile(dir / "report.json");
+    EXPECT_NE(report.find("\"code\": \"no-chart\""), std::string::npos) << report;
+}
+
+}  // namespace
+}  // namespace torvane
+
+namespace torvane {
+namespace {
+
+TEST(TorvaneCli, PreviewAndCheckWriteEachLineOfACharacterWithoutAShiftJisFormOnce) {
+    TempDir dir;
+    // The character on the title and again on a later line: two lines, each once.
+    WriteFile(dir / "s.msd", "#TITLE:Love\u2665\u30c6\u30b9\u30c8;\r\n#ARTIST:\u2665;\r\n#BPM:120;\r\n"
+                             "#SINGLE:BASIC:1:\r\n000000004020;\r\n");
+    const std::string line = "s.msd\xef\xbc\x9aShift-JIS\xe3\x81\xa7\xe8\xa1\xa8\xe3\x81\x9b\xe3\x81\xaa\xe3\x81\x84"
+                             "\xe6\x96\x87\xe5\xad\x97\xe3\x81\xa7\xe3\x81\x99U+2665\n";
+    for (const std::string command : {"msd2d2r", "preview", "check"}) {
+        const Outcome outcome = RunProgram(dir.path(), {command, "s.msd"});
+        std::size_t count = 0;
+        for (auto at = outcome.err.find(line); at != std::string::npos; at = outcome.err.find(line, at + 1)) ++count;
+        EXPECT_EQ(count, 2u) << command << ":\n" << outcome.err;
+    }
 }
 
 }  // namespace

@@ -195,3 +195,29 @@ TEST(FailedConversion, ASourceThatIsAlsoTheDestinationIsNeverDestroyed) {
 
 }  // namespace
 }  // namespace torvane
+
+namespace torvane {
+namespace {
+
+// The lead-in limit is the conversion's: the program keeps its own, a caller
+// (the fuzz targets) may ask for a far lower one.
+TEST(LeadInLimit, ALowerLimitRefusesALeadInThatTheProgramsOwnTakes) {
+    std::string d2r = ReadFile(std::filesystem::path(TORVANE_EXAMPLES) / "sample.d2r");
+    const auto start = d2r.find("START=");
+    ASSERT_NE(start, std::string::npos);
+    d2r.replace(start, d2r.find('\r', start) - start, "START=1000");
+    MemoryStorage storage;
+    storage.files["in.d2r"] = d2r;
+    ErrorList errors;
+    EXPECT_NO_THROW((void)RunConversion(Conversion::kd2r2MSD, "in.d2r", "out.MSD", kCaption, {}, errors, storage));
+    try {
+        (void)RunConversion(Conversion::kd2r2MSD, "in.d2r", "low.MSD", kCaption, {}, errors, storage, 4096);
+        ADD_FAILURE() << "a START past the lower limit was taken";
+    } catch (const ConversionError& error) {
+        EXPECT_EQ(error.Kind(), Failure::kNumberOutOfRange);
+    }
+    EXPECT_FALSE(storage.files.contains("low.MSD"));
+}
+
+}  // namespace
+}  // namespace torvane
