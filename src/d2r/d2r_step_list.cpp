@@ -5,15 +5,51 @@
 
 namespace torvane {
 
-void D2rStepList::Add(std::string_view head, std::string_view tail) {
-    if (head.size() + tail.size() == kD2rRestUnit.size() && head == kD2rRestUnit.substr(0, head.size()) &&
-        tail == kD2rRestUnit.substr(head.size())) {
-        entries_.push_back(kRest);
-        return;
+namespace {
+
+// The panels of a pad field in which each column is a blank or its own
+// letter ("L", "D", "U", "R"), when they are at most two; -1 otherwise.
+int PlainFieldMask(const char* field) {
+    int mask = 0;
+    for (int column = 0; column < 4; ++column) {
+        if (field[column] == "LDUR"[column]) {
+            mask |= 1 << column;
+        } else if (field[column] != ' ') {
+            return -1;
+        }
     }
+    return StepOfPanels(mask) != 0 ? mask : -1;
+}
+
+// Pad 1's mask times 16 plus pad 2's when `text` (13 bytes) is a plain line,
+// -1 otherwise.
+int PlainLineMasks(const char* text) {
+    if (text[0] != '8' || text[1] != '.' || text[2] != ':' || text[7] != ':' || text[12] != ':') return -1;
+    const int pad1 = PlainFieldMask(text + 3);
+    const int pad2 = PlainFieldMask(text + 8);
+    return pad1 < 0 || pad2 < 0 ? -1 : pad1 * 16 + pad2;
+}
+
+}  // namespace
+
+void D2rStepList::Add(std::string_view head, std::string_view tail) {
     const std::size_t length = head.size() + tail.size();
-    // Records begin below kTakenByPad2, and their lengths fit four bytes.
-    if (length > kTakenByPad2 - kLengthBytes - 1 || text_.size() > kTakenByPad2 - kLengthBytes - 1 - length) {
+    if (length == kD2rRestUnit.size() && tail.empty()) {
+        if (const int masks = PlainLineMasks(head.data()); masks >= 0) {
+            entries_.push_back(masks == 0 ? kRest : kPlain + static_cast<std::uint32_t>(masks));
+            return;
+        }
+    } else if (length == kD2rRestUnit.size()) {
+        char text[kD2rRestUnit.size()];
+        std::copy(head.begin(), head.end(), text);
+        std::copy(tail.begin(), tail.end(), text + head.size());
+        if (const int masks = PlainLineMasks(text); masks >= 0) {
+            entries_.push_back(masks == 0 ? kRest : kPlain + static_cast<std::uint32_t>(masks));
+            return;
+        }
+    }
+    // Records begin below kPlain, and their lengths fit four bytes.
+    if (length > kPlain - kLengthBytes - 1 || text_.size() > kPlain - kLengthBytes - 1 - length) {
         throw std::length_error("a step block of more than 4 GB");
     }
     const std::size_t at = text_.size();
@@ -37,11 +73,22 @@ void D2rStepList::MarkTakenByPad1(std::size_t i) {
         case kRest: entries_[i] = kRestTakenByPad1; return;
         case kRestTakenByPad1:
         case kTakenByPad2: return;
-        default: text_[entries_[i] + kLengthBytes] = '#';
+        default: break;
+    }
+    if (entries_[i] >= kPlainTakenByPad1) return;
+    if (entries_[i] >= kPlain) {
+        entries_[i] += kMasks;
+    } else {
+        text_[entries_[i] + kLengthBytes] = '#';
     }
 }
 
 void CollectD2rStepLine(std::string_view line, D2rStepList& step_list) {
+    if (line.size() == kD2rRestUnit.size() && line[0] == '8' && line[1] == '.') {
+        // Most lines: "8." lines as the writer writes them.
+        step_list.Add(line);
+        return;
+    }
     if (line.starts_with("8.") || line.starts_with("T")) {
         step_list.Add(line);
         return;

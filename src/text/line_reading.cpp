@@ -47,7 +47,8 @@ public:
         const char* end = chunk.data() + chunk.size();
         const char* p = FindLineEnd(begin, end);
         if (p != end) {
-            line.append(begin, p);
+            // By length: append(first, last) takes the slower road of replace().
+            line.append(begin, static_cast<std::size_t>(p - begin));
             used = static_cast<std::size_t>(p - chunk.data()) + 1;
             if (*p == '\r') {
                 if (p + 1 != end) {
@@ -58,7 +59,7 @@ public:
             }
             return true;
         }
-        line.append(begin, end);
+        line.append(begin, static_cast<std::size_t>(end - begin));
         used = chunk.size();
         return false;
     }
