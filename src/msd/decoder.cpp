@@ -25,20 +25,18 @@ std::size_t FindClosingCharacter(std::string_view text, std::size_t i, char clos
 // The expanded text as it is written: cells are stored through a pointer
 // into room made ahead, not appended one by one, since most of the decoder's
 // work is writing four cells for every step character it reads.
+// The room is made a stretch at a time within the capacity reserved for the
+// expected size, so that memory not yet written is not touched either: a
+// long chart's expanded text is the larger part of what a conversion holds.
 class Cells {
 public:
     Cells(std::string& out, std::size_t expected) : out_(out) {
-        out_.resize(expected + kMostPerItem);
-        at_ = out_.data();
-        end_ = at_ + out_.size();
+        out_.reserve(expected + kMostPerItem);
+        Grow();
     }
     // Room for one more item of input: at most kMostPerItem cells.
     void MakeRoom() {
-        if (static_cast<std::size_t>(end_ - at_) >= kMostPerItem) return;
-        const std::size_t used = Used();
-        out_.resize(2 * out_.size() + kMostPerItem);
-        at_ = out_.data() + used;
-        end_ = out_.data() + out_.size();
+        if (static_cast<std::size_t>(end_ - at_) < kMostPerItem) Grow();
     }
     void Put(char c) { *at_++ = c; }
     // `c` and then three rests.
@@ -64,7 +62,17 @@ public:
     static constexpr std::size_t kMostPerItem = 16;
 
 private:
-    [[nodiscard]] std::size_t Used() const { return static_cast<std::size_t>(at_ - out_.data()); }
+    static constexpr std::size_t kStretch = 64 * 1024;
+
+    void Grow() {
+        const std::size_t used = Used();
+        out_.resize(out_.size() + kStretch);
+        at_ = out_.data() + used;
+        end_ = out_.data() + out_.size();
+    }
+    [[nodiscard]] std::size_t Used() const {
+        return at_ == nullptr ? 0 : static_cast<std::size_t>(at_ - out_.data());
+    }
     static constexpr char kRests[4] = {'0', '0', '0', '0'};
 
     std::string& out_;
