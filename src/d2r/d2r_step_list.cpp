@@ -8,8 +8,8 @@ namespace torvane {
 namespace {
 
 // The panels of a pad field in which each column is a blank or its own
-// letter ("L", "D", "U", "R"), when they are at most two; -1 otherwise.
-int PlainFieldMask(const char* field) {
+// letter ("L", "D", "U", "R"); -1 otherwise.
+int WellFormedFieldMask(const char* field) {
     int mask = 0;
     for (int column = 0; column < 4; ++column) {
         if (field[column] == "LDUR"[column]) {
@@ -18,7 +18,22 @@ int PlainFieldMask(const char* field) {
             return -1;
         }
     }
-    return StepOfPanels(mask) != 0 ? mask : -1;
+    return mask;
+}
+
+// The same for at most two panels, which have a step character.
+int PlainFieldMask(const char* field) {
+    const int mask = WellFormedFieldMask(field);
+    return mask >= 0 && StepOfPanels(mask) != 0 ? mask : -1;
+}
+
+// Pad 1's mask times 16 plus pad 2's when `line` is "T:", two well-formed
+// fields and ":" after each; -1 otherwise.
+int TripletLineMasks(std::string_view line) {
+    if (line.size() != 12 || line[0] != 'T' || line[1] != ':' || line[6] != ':' || line[11] != ':') return -1;
+    const int pad1 = WellFormedFieldMask(line.data() + 2);
+    const int pad2 = WellFormedFieldMask(line.data() + 7);
+    return pad1 < 0 || pad2 < 0 ? -1 : pad1 * 16 + pad2;
 }
 
 // Pad 1's mask times 16 plus pad 2's when `text` (13 bytes) is a plain line,
@@ -45,6 +60,12 @@ void D2rStepList::Add(std::string_view head, std::string_view tail) {
         std::copy(tail.begin(), tail.end(), text + head.size());
         if (const int masks = PlainLineMasks(text); masks >= 0) {
             entries_.push_back(masks == 0 ? kRest : kPlain + static_cast<std::uint32_t>(masks));
+            return;
+        }
+    }
+    if (tail.empty() && !head.empty() && head[0] == 'T') {
+        if (const int masks = TripletLineMasks(head); masks >= 0) {
+            entries_.push_back(kTriplet + static_cast<std::uint32_t>(masks));
             return;
         }
     }
@@ -75,8 +96,9 @@ void D2rStepList::MarkTakenByPad1(std::size_t i) {
         case kTakenByPad2: return;
         default: break;
     }
-    if (entries_[i] >= kPlainTakenByPad1) return;
-    if (entries_[i] >= kPlain) {
+    const std::uint32_t entry = entries_[i];
+    if (entry >= kTripletTakenByPad1 || (entry >= kPlainTakenByPad1 && entry < kTriplet)) return;
+    if (entry >= kPlain) {
         entries_[i] += kMasks;
     } else {
         text_[entries_[i] + kLengthBytes] = '#';

@@ -13,11 +13,29 @@
 
 namespace torvane {
 
+// The texts of the lines of one head and two well-formed pad fields, by pad
+// 1's mask times 16 plus pad 2's: `head` and each field followed by ":".
+constexpr std::array<std::array<char, 16>, 256> D2rLineTexts(std::string_view head) {
+    std::array<std::array<char, 16>, 256> texts{};
+    for (std::size_t masks = 0; masks < texts.size(); ++masks) {
+        auto& text = texts[masks];
+        for (std::size_t k = 0; k < head.size(); ++k) text[k] = head[k];
+        for (std::size_t pad = 0; pad < 2; ++pad) {
+            const std::size_t mask = pad == 0 ? masks >> 4 : masks & 15;
+            for (std::size_t column = 0; column < 4; ++column) {
+                text[head.size() + 5 * pad + column] = (mask >> column) & 1 ? "LDUR"[column] : ' ';
+            }
+            text[head.size() + 4 + 5 * pad] = ':';
+        }
+    }
+    return texts;
+}
+
 // The step list of one block: a line per 32nd-note unit, as the pads read
 // them. A unit of rest costs four bytes, and so does a plain line: "8.:", two
 // well-formed pad fields of at most two panels each, ":" after each (what the
-// writer writes, and most of any chart). Any other line costs four bytes and
-// its text with a five-byte head. While the pads are read, a line that pad 1
+// writer writes, and most of any chart), and a triplet line of well-formed
+// fields. Any other line costs four bytes and its text with a five-byte head. While the pads are read, a line that pad 1
 // takes into a triplet gets a "#" in front, and one that pad 2 takes becomes
 // "&".
 class D2rStepList {
@@ -51,6 +69,13 @@ public:
             case kTakenByPad2: return "&";
             default: break;
         }
+        if (entry >= kTriplet) {
+            // Triplet lines of well-formed fields, marked "#" or not.
+            const bool taken = entry >= kTripletTakenByPad1;
+            const auto& text = kTripletLineTexts[entry - (taken ? kTripletTakenByPad1 : kTriplet)];
+            return taken ? std::string_view(text.data(), kTripletLineSize + 1)
+                         : std::string_view(text.data() + 1, kTripletLineSize);
+        }
         if (entry >= kPlain) {
             // Plain lines, marked "#" or not.
             const bool taken = entry >= kPlainTakenByPad1;
@@ -73,29 +98,20 @@ private:
     static constexpr std::uint32_t kRestTakenByPad1 = UINT32_MAX - 1;
     static constexpr std::uint32_t kTakenByPad2 = UINT32_MAX - 2;
     // Plain lines: kPlain + masks, and kPlainTakenByPad1 + masks once pad 1
-    // took one into a triplet. Records begin below kPlain.
+    // took one into a triplet. Triplet lines "T:" whose two fields are well
+    // formed (any number of panels) are kept as kTriplet + masks in the same
+    // way, for the room alone: the pads read them as any other line. Records
+    // begin below kPlain.
     static constexpr std::uint32_t kMasks = 256;
-    static constexpr std::uint32_t kPlain = UINT32_MAX - 3 - 2 * kMasks;
+    static constexpr std::uint32_t kPlain = UINT32_MAX - 3 - 4 * kMasks;
     static constexpr std::uint32_t kPlainTakenByPad1 = kPlain + kMasks;
+    static constexpr std::uint32_t kTriplet = kPlain + 2 * kMasks;
+    static constexpr std::uint32_t kTripletTakenByPad1 = kPlain + 3 * kMasks;
     static constexpr std::size_t kLengthBytes = sizeof(std::uint32_t);
+    static constexpr std::size_t kTripletLineSize = 12;  // "T:", two fields, ":" after each
 
-    // Each plain line's text after a "#": "#8.:" and each pad's field and ":".
-    static constexpr auto kPlainLineTexts = [] {
-        std::array<std::array<char, 16>, kMasks> texts{};
-        for (std::size_t masks = 0; masks < kMasks; ++masks) {
-            auto& text = texts[masks];
-            const char head[] = "#8.:";
-            for (std::size_t k = 0; k < 4; ++k) text[k] = head[k];
-            for (std::size_t pad = 0; pad < 2; ++pad) {
-                const std::size_t mask = pad == 0 ? masks >> 4 : masks & 15;
-                for (std::size_t column = 0; column < 4; ++column) {
-                    text[4 + 5 * pad + column] = (mask >> column) & 1 ? "LDUR"[column] : ' ';
-                }
-                text[8 + 5 * pad] = ':';
-            }
-        }
-        return texts;
-    }();
+    static constexpr auto kPlainLineTexts = D2rLineTexts("#8.:");
+    static constexpr auto kTripletLineTexts = D2rLineTexts("#T:");
 
     // Each stored line: its length (4 bytes), a mark byte (" " or "#"), its text.
     std::string text_;
