@@ -14,7 +14,8 @@
 //
 // Usage: torvane-bench [--sizes 1,4,16,64] [--runs N]
 //        torvane-bench --peak CONVERSION SOURCE DESTINATION   (one run; prints peak KiB)
-//        torvane-bench --write-inputs FOLDER [--sizes ...]      (writes the generated sources, for profiling)
+//        torvane-bench --write-inputs FOLDER [--sizes ...]      (writes the generated sources, for profiling,
+//                                                              and the merging rule's worst case at each size)
 //        --no-chart-memory leaves out the table of peak memory against one chart's size
 //        --no-preview leaves out the table of pictures against conversions
 //        --library-only prints only the table of whole libraries (with --write-inputs: writes them)
@@ -415,6 +416,22 @@ void PreviewAgainstConversion(const Inputs& units, const std::vector<int>& sizes
     fs::remove_all(pictures);
 }
 
+// A single chart of about `size` bytes on which every merging pass finds one
+// new pair a little further on: the 32nd-note cells "1" and then "00011"
+// again and again, eight cells to a group. The merging rule's worst case, for
+// profiling: msd2d2r holds the whole chart while it merges.
+std::string WorstMergingChart(std::size_t size) {
+    std::string cells = "1";
+    while (cells.size() < size * 8 / 10) cells += "00011";
+    cells.append((8 - cells.size() % 8) % 8, '0');
+    std::string chart = std::string(kMsdHeader) + "#SINGLE:MANIAC:9:\r\n";
+    for (std::size_t at = 0; at < cells.size(); at += 8) {
+        chart.append("(").append(cells, at, 8).append(")");
+        if (at % 64 == 56) chart += "\r\n";
+    }
+    return chart + ";\r\n";
+}
+
 int main(int argc, char** argv) {
     std::vector<int> sizes = {1, 4, 16, 64};
     int runs = 5;
@@ -523,6 +540,12 @@ int main(int argc, char** argv) {
                                 floor, t / floor);
                     std::fflush(stdout);
                     fs::remove(run.source);
+                }
+            }
+            if (!inputs_folder.empty()) {
+                for (const int mb : sizes) {
+                    WriteAll(inputs_folder / ("worst-msd2d2r-" + std::to_string(mb) + ".msd"),
+                             WorstMergingChart(static_cast<std::size_t>(mb) * 1024 * 1024));
                 }
             }
             if (std::find(sizes.begin(), sizes.end(), 16) != sizes.end() &&
