@@ -70,6 +70,8 @@ public:
         return chunk.front() == '\n' ? 1 : 0;
     }
     void Reset() { after_cr_ = false; }
+    // Whether the last chunk ended with a CR, whose LF may open the next.
+    [[nodiscard]] bool AfterCr() const { return after_cr_; }
 
 private:
     bool after_cr_ = false;
@@ -92,6 +94,18 @@ public:
 
     bool ReadLine(std::string& line) override {
         line.clear();
+        if (pos_ < size_ && !splitter_.AfterCr()) {
+            // Most lines: whole in the buffer, ended before its last byte, so
+            // that a CR's LF, if any, is there too.
+            const char* begin = buffer_.get() + pos_;
+            const char* end = buffer_.get() + size_;
+            const char* p = FindLineEnd(begin, end);
+            if (end - p >= 2) {
+                line.append(begin, static_cast<std::size_t>(p - begin));
+                pos_ = static_cast<std::size_t>(p - buffer_.get()) + (p[0] == '\r' && p[1] == '\n' ? 2 : 1);
+                return true;
+            }
+        }
         bool have_bytes = false;
         for (;;) {
             if (pos_ == size_) {
