@@ -36,31 +36,29 @@ int TripletLineMasks(std::string_view line) {
     return pad1 < 0 || pad2 < 0 ? -1 : pad1 * 16 + pad2;
 }
 
-// Pad 1's mask times 16 plus pad 2's when `text` (13 bytes) is a plain line,
-// -1 otherwise.
-int PlainLineMasks(const char* text) {
-    if (text[0] != '8' || text[1] != '.' || text[2] != ':' || text[7] != ':' || text[12] != ':') return -1;
-    const int pad1 = PlainFieldMask(text + 3);
-    const int pad2 = PlainFieldMask(text + 8);
+// Pad 1's mask times 16 plus pad 2's when `tail` (11 bytes) is what follows
+// "8." in a plain line: ":", each pad's field and ":" after it; -1 otherwise.
+int PlainTailMasks(const char* tail) {
+    if (tail[0] != ':' || tail[5] != ':' || tail[10] != ':') return -1;
+    const int pad1 = PlainFieldMask(tail + 1);
+    const int pad2 = PlainFieldMask(tail + 6);
     return pad1 < 0 || pad2 < 0 ? -1 : pad1 * 16 + pad2;
 }
+
+constexpr std::size_t kPlainTailSize = 11;
 
 }  // namespace
 
 void D2rStepList::Add(std::string_view head, std::string_view tail) {
     const std::size_t length = head.size() + tail.size();
-    if (length == kD2rRestUnit.size() && tail.empty()) {
-        if (const int masks = PlainLineMasks(head.data()); masks >= 0) {
-            entries_.push_back(masks == 0 ? kRest : kPlain + static_cast<std::uint32_t>(masks));
-            return;
-        }
-    } else if (length == kD2rRestUnit.size()) {
-        char text[kD2rRestUnit.size()];
-        std::copy(head.begin(), head.end(), text);
-        std::copy(tail.begin(), tail.end(), text + head.size());
-        if (const int masks = PlainLineMasks(text); masks >= 0) {
-            entries_.push_back(masks == 0 ? kRest : kPlain + static_cast<std::uint32_t>(masks));
-            return;
+    if (length == kD2rRestUnit.size() && (head.size() == 2 || (tail.empty() && head.size() == length))) {
+        // "8." and the plain tail, given whole or as the head "8." and its tail.
+        const std::string_view rest = tail.empty() ? head.substr(2) : tail;
+        if (head[0] == '8' && head[1] == '.' && rest.size() == kPlainTailSize) {
+            if (const int masks = PlainTailMasks(rest.data()); masks >= 0) {
+                entries_.push_back(masks == 0 ? kRest : kPlain + static_cast<std::uint32_t>(masks));
+                return;
+            }
         }
     }
     if (tail.empty() && !head.empty() && head[0] == 'T') {
@@ -125,7 +123,7 @@ void CollectD2rStepLine(std::string_view line, D2rStepList& step_list) {
         default: return;
     }
     step_list.Add("8.", line.substr(2));
-    for (int i = 0; i < rests; ++i) step_list.AddRestUnit();
+    step_list.AddRestUnits(static_cast<std::size_t>(rests));
 }
 
 }  // namespace torvane

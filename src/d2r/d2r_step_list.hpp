@@ -44,6 +44,7 @@ public:
     // stored text would pass 4 GB.
     void Add(std::string_view head, std::string_view tail = {});
     void AddRestUnit() { entries_.push_back(kRest); }
+    void AddRestUnits(std::size_t count) { entries_.insert(entries_.end(), count, kRest); }
     void Clear();
     [[nodiscard]] std::size_t Size() const { return entries_.size(); }
     // How many units of rest, never taken into a triplet, follow from `i` on.
