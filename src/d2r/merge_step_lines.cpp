@@ -64,7 +64,12 @@ std::size_t MergePassFrom(std::vector<D2rStepLine>& list, std::size_t start) {
     std::size_t kept = next;
     while (next + 1 < count) {
         D2rStepLine line = lines[next];
-        if (Merges(line, lines[next + 1])) {
+        const D2rStepLine after = lines[next + 1];
+        // Merges(line, after), in the order that rejects soonest: lengths
+        // that can double (below a quarter, so never a triplet), equal, and
+        // the line after silent on both pads.
+        if (static_cast<std::uint8_t>(line.length) < kQuarter && line.length == after.length &&
+            ((after.pad1 ^ '0') | (after.pad2 ^ '0')) == 0) {
             // Two lines of one length make one line of twice that length.
             line.length = static_cast<D2rLength>(static_cast<int>(line.length) + 1);
             lines[kept++] = line;
