@@ -38,6 +38,7 @@ public:
     void MakeRoom() {
         if (static_cast<std::size_t>(end_ - at_) < kMostPerItem) Grow();
     }
+    [[nodiscard]] bool HasRoom(std::size_t cells) const { return static_cast<std::size_t>(end_ - at_) >= cells; }
     void Put(char c) { *at_++ = c; }
     // `c` and then three rests.
     void PutWithRests(char c) {
@@ -147,8 +148,13 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
         const char c = steps[i];
         switch (kByteKinds[static_cast<unsigned char>(c)]) {
             case ByteKind::kStep:
-                cells.PutWithRests(c);
-                ++i;
+                // A run of 8th notes, the commonest notation, without going
+                // round the switch for each.
+                do {
+                    cells.PutWithRests(steps[i]);
+                    ++i;
+                } while (i < n && kByteKinds[static_cast<unsigned char>(steps[i])] == ByteKind::kStep &&
+                         cells.HasRoom(4));
                 break;
             case ByteKind::kOpenGroup: {
                 // The scan goes on after the ")" it finds, so every byte is
