@@ -7,15 +7,16 @@
 // are medians of repeated runs after a warm-up run, the conversion and its
 // floor taking turns, round all sizes. The growth factor from 16 to 64 MB shows whether time
 // grows linearly (4.0). A last table gives the peak memory for files of one
-// large chart, against the chart's size, one the peak memory of check
-// beside msd2d2r's on the same files, and one the time of drawing every
+// chart of 16 and of 64 MB, against the goal for the chart's size, one the
+// peak memory of check beside msd2d2r's on the same files, and one the time of drawing every
 // chart of the MSD sources as pictures against converting them to d2r and to
 // ddr, written to disk and, to tell the work from the flushes, to memory,
 // with the pictures' size.
 //
 // Usage: torvane-bench [--sizes 1,4,16,64] [--runs N]
 //        torvane-bench --peak CONVERSION SOURCE DESTINATION   (one run; prints peak KiB)
-//        torvane-bench --write-inputs FOLDER [--sizes ...]      (writes the generated sources, for profiling)
+//        torvane-bench --write-inputs FOLDER [--sizes ...]      (writes the generated sources, for profiling,
+//                                                              and the merging rule's worst case at each size)
 //        --no-chart-memory leaves out the table of peak memory against one chart's size
 //        --no-preview leaves out the table of pictures against conversions
 //        --library-only prints only the table of whole libraries (with --write-inputs: writes them)
@@ -299,30 +300,37 @@ void CheckMemory(const char* self, const Inputs& units, const fs::path& dir) {
 }
 
 // Peak memory against the size of one chart: a file of a single double chart
-// of 25,000 and of 200,000 measures. The chart's expanded text is both pads
-// written out at one character per 32nd-note cell, as the converters decode
-// them. The growth of the peak between the two, per byte of growth of the
+// of about 16 and 64 MB of MSD, and its d2r conversion as the source of d2r to
+// MSD. The goal is 1.5 times the chart's own size in bytes of the source
+// plus 16 MB (one job). The chart's expanded text is both pads written out
+// at one character per 32nd-note cell, as the converters decode them; the
+// growth of the peak between the two sizes, per byte of growth of the
 // expanded text, is what a conversion holds per byte of a chart. ddr charts
 // are left out: their measure numbers end at 999.
 void ChartMemory(const char* self, const fs::path& dir) {
-    constexpr int kMeasures[] = {25000, 200000};
-    std::printf("\npeak memory for a file of one chart (expanded: both pads at one character per 32nd note):\n");
-    std::printf("%-8s %9s %9s %12s %9s\n", "convert", "measures", "input MB", "expanded MB", "peak MB");
+    constexpr int kChartMiB[] = {16, 64};
+    constexpr double kGoalPerChartByte = 1.5;
+    constexpr double kGoalPerJobMiB = 16;
+    std::printf("\npeak memory for a file of one chart (expanded: both pads at one character per 32nd note);\n");
+    std::printf("goal: at most %.1f x the chart's size in the source + %.0f MB\n", kGoalPerChartByte, kGoalPerJobMiB);
+    std::printf("%-8s %9s %9s %12s %9s %9s\n", "convert", "measures", "input MB", "expanded MB", "peak MB", "goal MB");
     std::map<std::string, std::map<int, double>> peaks;
     std::map<int, double> expanded;
-    for (const int measures : kMeasures) {
+    const double bytes_per_measure = static_cast<double>(MsdChart(600).size()) / 600;
+    for (const int mib : kChartMiB) {
+        const int measures = static_cast<int>(mib * kMiB / bytes_per_measure);
         std::string sides[2];
         for (int m = 0; m < measures; ++m) {
             sides[0].append(kFirstSide[m % 6]);
             sides[1].append(kSecondSide[m % 6]);
         }
         torvane::ErrorList errors;
-        expanded[measures] =
+        expanded[mib] =
             static_cast<double>(torvane::DecodeMSDSteps("0000000000000000" + sides[0], "bench", errors).size() +
                                 torvane::DecodeMSDSteps("0000000000000000" + sides[1], "bench", errors).size()) /
             kMiB;
-        const fs::path msd = dir / ("chart-" + std::to_string(measures) + ".msd");
-        const fs::path d2r = dir / ("chart-" + std::to_string(measures) + ".d2r");
+        const fs::path msd = dir / ("chart-" + std::to_string(mib) + ".msd");
+        const fs::path d2r = dir / ("chart-" + std::to_string(mib) + ".d2r");
         WriteAll(msd, kMsdHeader + MsdChart(measures));
         Convert(kConversions[0], msd, d2r);
         for (const auto& c : kConversions) {
@@ -331,18 +339,25 @@ void ChartMemory(const char* self, const fs::path& dir) {
             const fs::path destination = dir / (std::string("chart-out-") + c.name +
                                                 std::string(torvane::DestinationExtension(c.conversion)));
             const double peak = PeakMiB(self, c, source, destination);
-            peaks[c.name][measures] = peak;
-            std::printf("%-8s %9d %9.1f %12.1f %9.1f\n", c.name, measures,
-                        static_cast<double>(fs::file_size(source)) / kMiB, expanded[measures], peak);
+            const double input = static_cast<double>(fs::file_size(source)) / kMiB;
+            const double goal = kGoalPerChartByte * input + kGoalPerJobMiB;
+            peaks[c.name][mib] = peak;
+            std::printf("%-8s %9d %9.1f %12.1f %9.1f %9.1f %s\n", c.name, measures, input, expanded[mib], peak, goal,
+                        peak <= goal ? "ok" : "OVER");
             std::fflush(stdout);
+            for (const auto& entry : fs::directory_iterator(dir)) {
+                if (entry.path().filename().string().starts_with("chart-out-")) fs::remove(entry.path());
+            }
         }
+        fs::remove(msd);
+        fs::remove(d2r);
     }
-    std::printf("\nmemory per byte of expanded text (growth from %d to %d measures):\n", kMeasures[0], kMeasures[1]);
+    std::printf("\nmemory per byte of expanded text (growth from %d to %d MB charts):\n", kChartMiB[0], kChartMiB[1]);
     for (const auto& c : kConversions) {
         if (c.conversion == Conversion::kddr2MSD) continue;
         std::printf("  %-8s %.2f\n", c.name,
-                    (peaks[c.name][kMeasures[1]] - peaks[c.name][kMeasures[0]]) /
-                        (expanded[kMeasures[1]] - expanded[kMeasures[0]]));
+                    (peaks[c.name][kChartMiB[1]] - peaks[c.name][kChartMiB[0]]) /
+                        (expanded[kChartMiB[1]] - expanded[kChartMiB[0]]));
     }
 }
 
@@ -447,6 +462,22 @@ void PreviewAgainstConversion(const Inputs& units, const std::vector<int>& sizes
         fs::remove(source);
     }
     fs::remove_all(pictures);
+}
+
+// A single chart of about `size` bytes on which every merging pass finds one
+// new pair a little further on: the 32nd-note cells "1" and then "00011"
+// again and again, eight cells to a group. The merging rule's worst case, for
+// profiling: msd2d2r holds the whole chart while it merges.
+std::string WorstMergingChart(std::size_t size) {
+    std::string cells = "1";
+    while (cells.size() < size * 8 / 10) cells += "00011";
+    cells.append((8 - cells.size() % 8) % 8, '0');
+    std::string chart = std::string(kMsdHeader) + "#SINGLE:MANIAC:9:\r\n";
+    for (std::size_t at = 0; at < cells.size(); at += 8) {
+        chart.append("(").append(cells, at, 8).append(")");
+        if (at % 64 == 56) chart += "\r\n";
+    }
+    return chart + ";\r\n";
 }
 
 int main(int argc, char** argv) {
@@ -565,6 +596,12 @@ int main(int argc, char** argv) {
                                 floor, t / floor);
                     std::fflush(stdout);
                     fs::remove(run.source);
+                }
+            }
+            if (!inputs_folder.empty()) {
+                for (const int mb : sizes) {
+                    WriteAll(inputs_folder / ("worst-msd2d2r-" + std::to_string(mb) + ".msd"),
+                             WorstMergingChart(static_cast<std::size_t>(mb) * 1024 * 1024));
                 }
             }
             if (std::find(sizes.begin(), sizes.end(), 16) != sizes.end() &&

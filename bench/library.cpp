@@ -10,6 +10,7 @@
 #include <iterator>
 #include <map>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 #include "batch/plan.hpp"
@@ -23,6 +24,15 @@ namespace fs = std::filesystem;
 constexpr double kMiB = 1024.0 * 1024.0;
 constexpr int kMeasures = 200;
 constexpr int kSongCounts[] = {50, 200};
+
+// The goals the table is read against.
+constexpr double kGoalOneJob = 2.0;
+constexpr double kGoalTwoJobs = 1.5;
+constexpr double kGoalGrowth = 4.4;
+constexpr double kGoalMemoryPerChartByte = 1.5;
+constexpr double kGoalMemoryPerJobMiB = 16;
+
+const char* Verdict(bool met) { return met ? "ok" : "OVER"; }
 
 struct LibraryConversion {
     Conversion conversion;
@@ -150,6 +160,34 @@ double PeakMiB(const char* self, const LibraryConversion& c, const fs::path& lib
     return kib / 1024.0;
 }
 
+// The size of the largest chart of a source: of its step lines from a chart
+// tag (MSD) or a separator (d2r, and ddr files, one chart each) to the next.
+double LargestChartMiB(const fs::path& source) {
+    const std::string bytes = ReadAll(source);
+    const bool msd = source.extension() == ".msd";
+    std::size_t largest = 0;
+    std::size_t begin = 0;
+    const auto starts_chart = [&](std::size_t at) {
+        const std::string_view line = std::string_view(bytes).substr(at);
+        return msd ? line.starts_with("#SINGLE:") || line.starts_with("#DOUBLE:") || line.starts_with("#COUPLE:")
+                   : line.starts_with("*---");
+    };
+    for (std::size_t at = 0; at < bytes.size(); at = bytes.find('\n', at) + 1) {
+        if (starts_chart(at)) {
+            largest = std::max(largest, at - begin);
+            begin = at;
+        }
+        if (bytes.find('\n', at) == std::string::npos) break;
+    }
+    largest = std::max(largest, bytes.size() - begin);
+    if (source.extension() == ".ddr") largest = bytes.size();
+    return static_cast<double>(largest) / kMiB;
+}
+
+double MemoryGoalMiB(double largest_chart_mib, unsigned jobs) {
+    return kGoalMemoryPerChartByte * largest_chart_mib + kGoalMemoryPerJobMiB * jobs;
+}
+
 long PeakKiBOfThisProcess() {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);) {
@@ -180,8 +218,12 @@ int LibraryPeakMode(const std::string& conversion, const fs::path& library, cons
 void LibraryTable(const char* self, int runs, const fs::path& dir) {
     std::printf("\nlibraries of songs of six charts of %d measures, each run into a fresh folder;\n", kMeasures);
     std::printf("floor: cat of the inputs, cp of the same outputs into a fresh folder, one sync\n");
-    std::printf("%-8s %6s %6s %7s %9s %9s %9s %8s %8s %8s %8s\n", "convert", "songs", "files", "MB", "floor s",
-                "-j1 s", "-j2 s", "-j1 x", "-j2 x", "peak -j1", "peak -j2");
+    std::printf("goals: at most %.1f x the floor at -j1 and %.1f x at -j2; peak at most %.1f x the largest chart's\n",
+                kGoalOneJob, kGoalTwoJobs, kGoalMemoryPerChartByte);
+    std::printf("size + %.0f MB per job; growth from %d to %d songs at most %.1f (\"ok\" or \"OVER\" after each)\n",
+                kGoalMemoryPerJobMiB, kSongCounts[0], kSongCounts[1], kGoalGrowth);
+    std::printf("%-8s %6s %6s %7s %9s %9s %9s %12s %12s %8s %8s %9s\n", "convert", "songs", "files", "MB", "floor s",
+                "-j1 s", "-j2 s", "-j1 x", "-j2 x", "peak -j1", "peak -j2", "peak goal");
     for (const int songs : kSongCounts) WriteLibraries(dir, songs);
 
     std::map<std::string, std::map<int, std::pair<double, double>>> times;
@@ -192,6 +234,7 @@ void LibraryTable(const char* self, int runs, const fs::path& dir) {
             std::vector<fs::path> inputs;
             std::vector<std::pair<fs::path, std::string>> outputs;
             double mib = 0;
+            double largest_chart_mib = 0;
             std::vector<double> floor, one, two;
         };
         std::vector<SizeRun> size_runs;
@@ -200,7 +243,10 @@ void LibraryTable(const char* self, int runs, const fs::path& dir) {
             run.songs = songs;
             run.library = dir / (std::string(c.source) + "-" + std::to_string(songs));
             run.inputs = FilesBelow(run.library);
-            for (const auto& input : run.inputs) run.mib += static_cast<double>(fs::file_size(input)) / kMiB;
+            for (const auto& input : run.inputs) {
+                run.mib += static_cast<double>(fs::file_size(input)) / kMiB;
+                run.largest_chart_mib = std::max(run.largest_chart_mib, LargestChartMiB(input));
+            }
             const fs::path out = dir / "out-first";
             fs::remove_all(out);
             Batch(c.conversion, run.library, out, 2);
@@ -232,8 +278,13 @@ void LibraryTable(const char* self, int runs, const fs::path& dir) {
             const double peak_one = PeakMiB(self, c, run.library, dir / "out-peak", 1);
             const double peak_two = PeakMiB(self, c, run.library, dir / "out-peak", 2);
             fs::remove_all(dir / "out-peak");
-            std::printf("%-8s %6d %6zu %7.1f %9.4f %9.4f %9.4f %8.2f %8.2f %8.1f %8.1f\n", c.name, run.songs,
-                        run.outputs.size(), run.mib, floor, one, two, one / floor, two / floor, peak_one, peak_two);
+            const double memory_goal_one = MemoryGoalMiB(run.largest_chart_mib, 1);
+            const double memory_goal_two = MemoryGoalMiB(run.largest_chart_mib, 2);
+            std::printf("%-8s %6d %6zu %7.1f %9.4f %9.4f %9.4f %7.2f %-4s %7.2f %-4s %8.1f %8.1f %4.0f/%-4.0f %s\n", c.name,
+                        run.songs, run.outputs.size(), run.mib, floor, one, two, one / floor,
+                        Verdict(one / floor <= kGoalOneJob), two / floor, Verdict(two / floor <= kGoalTwoJobs), peak_one,
+                        peak_two, memory_goal_one, memory_goal_two,
+                        Verdict(peak_one <= memory_goal_one && peak_two <= memory_goal_two));
             std::fflush(stdout);
         }
     }
@@ -241,8 +292,10 @@ void LibraryTable(const char* self, int runs, const fs::path& dir) {
                 static_cast<double>(kSongCounts[1]) / kSongCounts[0]);
     for (const auto& c : kConversions) {
         const auto& t = times[c.name];
-        std::printf("  %-8s -j1 %.2f  -j2 %.2f\n", c.name, t.at(kSongCounts[1]).first / t.at(kSongCounts[0]).first,
-                    t.at(kSongCounts[1]).second / t.at(kSongCounts[0]).second);
+        const double one = t.at(kSongCounts[1]).first / t.at(kSongCounts[0]).first;
+        const double two = t.at(kSongCounts[1]).second / t.at(kSongCounts[0]).second;
+        std::printf("  %-8s -j1 %.2f %-4s  -j2 %.2f %-4s\n", c.name, one, Verdict(one <= kGoalGrowth), two,
+                    Verdict(two <= kGoalGrowth));
     }
 }
 

@@ -88,14 +88,19 @@ bool IsD2rKeyLine(std::string_view line) {
 }
 
 std::string_view FormatD2rStepLine(const D2rStepLine& line, std::array<char, kD2rStepLineSize>& buffer) {
-    static constexpr std::string_view kCodes[] = {"8.:", "4.:", "4p:", "4P:", "T:"};
-    const std::string_view code = kCodes[static_cast<std::size_t>(line.length)];
-    char* at = std::copy(code.begin(), code.end(), buffer.begin());
-    at = std::copy_n(kD2rPadFields[static_cast<unsigned char>(line.pad1)].begin(), 4, at);
-    *at++ = ':';
-    at = std::copy_n(kD2rPadFields[static_cast<unsigned char>(line.pad2)].begin(), 4, at);
-    *at++ = ':';
-    return {buffer.data(), static_cast<std::size_t>(at - buffer.data())};
+    // Each code padded to four bytes, so that every piece is a copy of a
+    // fixed size: the writer formats every step line of every chart here.
+    static constexpr char kCodes[][4] = {"8.:", "4.:", "4p:", "4P:", "T: "};
+    const auto length = static_cast<std::size_t>(line.length);
+    const std::size_t code_size = line.length == D2rLength::kTriplet ? 2 : 3;
+    char* at = buffer.data();
+    std::memcpy(at, kCodes[length], 3);
+    at += code_size;
+    std::memcpy(at, kD2rPadFields[static_cast<unsigned char>(line.pad1)].data(), 4);
+    at[4] = ':';
+    std::memcpy(at + 5, kD2rPadFields[static_cast<unsigned char>(line.pad2)].data(), 4);
+    at[9] = ':';
+    return {buffer.data(), code_size + 10};
 }
 
 // The line is read from its start, so that a double-byte character that

@@ -5,15 +5,70 @@
 
 namespace torvane {
 
-void D2rStepList::Add(std::string_view head, std::string_view tail) {
-    if (head.size() + tail.size() == kD2rRestUnit.size() && head == kD2rRestUnit.substr(0, head.size()) &&
-        tail == kD2rRestUnit.substr(head.size())) {
-        entries_.push_back(kRest);
-        return;
+namespace {
+
+// The panels of a pad field in which each column is a blank or its own
+// letter ("L", "D", "U", "R"); -1 otherwise.
+int WellFormedFieldMask(const char* field) {
+    int mask = 0;
+    for (int column = 0; column < 4; ++column) {
+        if (field[column] == "LDUR"[column]) {
+            mask |= 1 << column;
+        } else if (field[column] != ' ') {
+            return -1;
+        }
     }
+    return mask;
+}
+
+// The same for at most two panels, which have a step character.
+int PlainFieldMask(const char* field) {
+    const int mask = WellFormedFieldMask(field);
+    return mask >= 0 && StepOfPanels(mask) != 0 ? mask : -1;
+}
+
+// Pad 1's mask times 16 plus pad 2's when `line` is "T:", two well-formed
+// fields and ":" after each; -1 otherwise.
+int TripletLineMasks(std::string_view line) {
+    if (line.size() != 12 || line[0] != 'T' || line[1] != ':' || line[6] != ':' || line[11] != ':') return -1;
+    const int pad1 = WellFormedFieldMask(line.data() + 2);
+    const int pad2 = WellFormedFieldMask(line.data() + 7);
+    return pad1 < 0 || pad2 < 0 ? -1 : pad1 * 16 + pad2;
+}
+
+// Pad 1's mask times 16 plus pad 2's when `tail` (11 bytes) is what follows
+// "8." in a plain line: ":", each pad's field and ":" after it; -1 otherwise.
+int PlainTailMasks(const char* tail) {
+    if (tail[0] != ':' || tail[5] != ':' || tail[10] != ':') return -1;
+    const int pad1 = PlainFieldMask(tail + 1);
+    const int pad2 = PlainFieldMask(tail + 6);
+    return pad1 < 0 || pad2 < 0 ? -1 : pad1 * 16 + pad2;
+}
+
+constexpr std::size_t kPlainTailSize = 11;
+
+}  // namespace
+
+void D2rStepList::Add(std::string_view head, std::string_view tail) {
     const std::size_t length = head.size() + tail.size();
-    // Records begin below kTakenByPad2, and their lengths fit four bytes.
-    if (length > kTakenByPad2 - kLengthBytes - 1 || text_.size() > kTakenByPad2 - kLengthBytes - 1 - length) {
+    if (length == kD2rRestUnit.size() && (head.size() == 2 || (tail.empty() && head.size() == length))) {
+        // "8." and the plain tail, given whole or as the head "8." and its tail.
+        const std::string_view rest = tail.empty() ? head.substr(2) : tail;
+        if (head[0] == '8' && head[1] == '.' && rest.size() == kPlainTailSize) {
+            if (const int masks = PlainTailMasks(rest.data()); masks >= 0) {
+                entries_.push_back(masks == 0 ? kRest : kPlain + static_cast<std::uint32_t>(masks));
+                return;
+            }
+        }
+    }
+    if (tail.empty() && !head.empty() && head[0] == 'T') {
+        if (const int masks = TripletLineMasks(head); masks >= 0) {
+            entries_.push_back(kTriplet + static_cast<std::uint32_t>(masks));
+            return;
+        }
+    }
+    // Records begin below kPlain, and their lengths fit four bytes.
+    if (length > kPlain - kLengthBytes - 1 || text_.size() > kPlain - kLengthBytes - 1 - length) {
         throw std::length_error("a step block of more than 4 GB");
     }
     const std::size_t at = text_.size();
@@ -37,11 +92,23 @@ void D2rStepList::MarkTakenByPad1(std::size_t i) {
         case kRest: entries_[i] = kRestTakenByPad1; return;
         case kRestTakenByPad1:
         case kTakenByPad2: return;
-        default: text_[entries_[i] + kLengthBytes] = '#';
+        default: break;
+    }
+    const std::uint32_t entry = entries_[i];
+    if (entry >= kTripletTakenByPad1 || (entry >= kPlainTakenByPad1 && entry < kTriplet)) return;
+    if (entry >= kPlain) {
+        entries_[i] += kMasks;
+    } else {
+        text_[entries_[i] + kLengthBytes] = '#';
     }
 }
 
 void CollectD2rStepLine(std::string_view line, D2rStepList& step_list) {
+    if (line.size() == kD2rRestUnit.size() && line[0] == '8' && line[1] == '.') {
+        // Most lines: "8." lines as the writer writes them.
+        step_list.Add(line);
+        return;
+    }
     if (line.starts_with("8.") || line.starts_with("T")) {
         step_list.Add(line);
         return;
@@ -56,7 +123,7 @@ void CollectD2rStepLine(std::string_view line, D2rStepList& step_list) {
         default: return;
     }
     step_list.Add("8.", line.substr(2));
-    for (int i = 0; i < rests; ++i) step_list.AddRestUnit();
+    step_list.AddRestUnits(static_cast<std::size_t>(rests));
 }
 
 }  // namespace torvane

@@ -240,6 +240,15 @@ void WriteMsdChartFromD2r(D2rStepList& step_list, D2rToMsdState& state, LineSink
                 i += rests - 1;
                 continue;
             }
+            if (const int masks = step_list.PlainLinePanels(i); masks >= 0) {
+                // Most other units: a plain line, which decodes without a word.
+                if (lead_in_pending && masks != 0) {
+                    WriteD2rLeadIn(pad, state, out, source, chart_line, file_name, errors);
+                    lead_in_pending = false;
+                }
+                pad.AddUnit(StepOfPanels(pad_number == 1 ? masks >> 4 : masks & 15));
+                continue;
+            }
             const std::string_view line = step_list.Line(i);
             if (!line.empty() && line[0] == taken_mark) continue;
             const std::optional<char> step = DecodeD2rPanels(line, field_at, D2rLinePart(line, 0, 3), file_name, errors);

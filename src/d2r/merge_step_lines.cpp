@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "d2r/msd_to_d2r.hpp"
 
@@ -26,6 +27,64 @@ namespace torvane {
 namespace {
 
 constexpr auto kQuarter = static_cast<std::uint8_t>(D2rLength::kQuarter);
+constexpr std::size_t kNoMerge = SIZE_MAX;
+
+// Whether the pass, standing at `line`, joins `after` to it.
+constexpr bool Merges(D2rStepLine line, D2rStepLine after) {
+    return IsD2rRestLine(after) && line.length == after.length && line.length != D2rLength::kQuarter;
+}
+
+// Moves lines [from, from + count) down to `to` (to <= from). A beat is 1,
+// 2, 4 or 8 lines: copies of a fixed size, which the compiler makes a few
+// moves, not a call for every beat.
+inline void MoveLines(D2rStepLine* lines, std::size_t to, std::size_t from, std::size_t count) {
+    switch (count) {
+        case 8: std::memmove(lines + to, lines + from, 8 * sizeof(D2rStepLine)); return;
+        case 4: std::memmove(lines + to, lines + from, 4 * sizeof(D2rStepLine)); return;
+        case 2: std::memmove(lines + to, lines + from, 2 * sizeof(D2rStepLine)); return;
+        case 1: lines[to] = lines[from]; return;
+        default: std::memmove(lines + to, lines + from, count * sizeof(D2rStepLine)); return;
+    }
+}
+
+// One merging pass over `lines`, in place, from `start`: a line that the pass
+// is known to stand on, with nothing merged before it. Returns the first line
+// that the pass merged, or kNoMerge when it merged nothing. Up to its first
+// merge a pass moves nothing, and the pass after it walks the same way up to
+// there, so it can start at that line.
+std::size_t MergePassFrom(std::vector<D2rStepLine>& list, std::size_t start) {
+    D2rStepLine* const lines = list.data();
+    const std::size_t count = list.size();
+    std::size_t next = start;
+    while (next + 1 < count && !Merges(lines[next], lines[next + 1])) next += D2rLinesPerBeat(lines[next].length);
+    if (next + 1 >= count) return kNoMerge;
+    const std::size_t first_merge = next;
+    // From here the list is lines[..kept) followed by lines[next..): the pass
+    // never looks back, and never writes ahead of what it reads.
+    std::size_t kept = next;
+    while (next + 1 < count) {
+        D2rStepLine line = lines[next];
+        const D2rStepLine after = lines[next + 1];
+        // Merges(line, after), in the order that rejects soonest: lengths
+        // that can double (below a quarter, so never a triplet), equal, and
+        // the line after silent on both pads.
+        if (static_cast<std::uint8_t>(line.length) < kQuarter && line.length == after.length &&
+            ((after.pad1 ^ '0') | (after.pad2 ^ '0')) == 0) {
+            // Two lines of one length make one line of twice that length.
+            line.length = static_cast<D2rLength>(static_cast<int>(line.length) + 1);
+            lines[kept++] = line;
+            next += 2;
+        } else {
+            const std::size_t beat = std::min<std::size_t>(count - next, D2rLinesPerBeat(line.length));
+            MoveLines(lines, kept, next, beat);
+            kept += beat;
+            next += beat;
+        }
+    }
+    if (next < count) lines[kept++] = lines[next];
+    list.resize(kept);
+    return first_merge;
+}
 
 // The latest time at which each line changed, for "has any line in [a, b]
 // changed after t": a tree of maxima over the line numbers.
@@ -183,27 +242,7 @@ std::vector<D2rStepLine> MergeD2rStepLinesByWalking(std::vector<D2rStepLine> lin
 }
 
 std::vector<D2rStepLine> MergeD2rStepLines(std::vector<D2rStepLine> lines) {
-    // The list being merged is always lines[..kept) followed by lines[next..):
-    // the pass never looks back, so the lines it has passed are final, and it
-    // never writes ahead of what it reads.
-    const std::size_t count = lines.size();
-    std::size_t kept = 0;
-    std::size_t next = 0;
-    while (next + 1 < count) {
-        D2rStepLine line = lines[next];
-        const D2rStepLine after = lines[next + 1];
-        if (IsD2rRestLine(after) && line.length == after.length && line.length != D2rLength::kQuarter) {
-            // Two lines of one length make one line of twice that length.
-            line.length = static_cast<D2rLength>(static_cast<int>(line.length) + 1);
-            lines[kept++] = line;
-            next += 2;
-        } else {
-            const std::size_t end = std::min<std::size_t>(count, next + D2rLinesPerBeat(line.length));
-            while (next < end) lines[kept++] = lines[next++];
-        }
-    }
-    while (next < count) lines[kept++] = lines[next++];
-    lines.resize(kept);
+    (void)MergePassFrom(lines, 0);
     return lines;
 }
 
@@ -211,10 +250,10 @@ std::vector<D2rStepLine> MergeD2rStepLinesFully(std::vector<D2rStepLine> lines) 
     // A pass changes the list exactly when it merges, and every merge removes
     // a line. Most charts are done after a few whole passes, which also shrink
     // the list; the rest is left to the walk that does not repeat itself.
+    std::size_t start = 0;
     for (int pass = 0; pass < 4; ++pass) {
-        const std::size_t before = lines.size();
-        lines = MergeD2rStepLines(std::move(lines));
-        if (lines.size() == before) return lines;
+        start = MergePassFrom(lines, start);
+        if (start == kNoMerge) return lines;
     }
     return MergeD2rStepLinesByWalking(std::move(lines));
 }

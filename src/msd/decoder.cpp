@@ -1,32 +1,15 @@
 #include "msd/decoder.hpp"
 
+#include <array>
+#include <cstdint>
+#include <cstring>
+
 #include "msd/panels.hpp"
 #include "text/fixed_texts.hpp"
 #include "text/sjis.hpp"
 
 namespace torvane {
 namespace {
-
-// Finds the first `closing` at or after a position that only grows, scanning
-// every byte at most once over the whole text. ")" cannot be the second byte
-// of a double-byte character, so a plain byte search finds it.
-class ClosingFinder {
-public:
-    ClosingFinder(std::string_view text, char closing) : text_(text), closing_(closing) {}
-    std::size_t From(std::size_t i) {
-        if (at_ != std::string_view::npos && (!searched_ || at_ < i)) {
-            at_ = text_.find(closing_, i);
-            searched_ = true;
-        }
-        return at_;
-    }
-
-private:
-    std::string_view text_;
-    char closing_;
-    std::size_t at_ = 0;
-    bool searched_ = false;
-};
 
 // Finds the first `closing` at or after `i` that is a character of its own:
 // "]" and "}" are also possible second bytes of double-byte characters. The
@@ -39,37 +22,112 @@ std::size_t FindClosingCharacter(std::string_view text, std::size_t i, char clos
     return std::string_view::npos;
 }
 
+// The expanded text as it is written: cells are stored through a pointer
+// into room made ahead, not appended one by one, since most of the decoder's
+// work is writing four cells for every step character it reads.
+// The room is made a stretch at a time within the capacity reserved for the
+// expected size, so that memory not yet written is not touched either: a
+// long chart's expanded text is the larger part of what a conversion holds.
+class Cells {
+public:
+    Cells(std::string& out, std::size_t expected) : out_(out) {
+        out_.reserve(expected + kMostPerItem);
+        Grow();
+    }
+    // Room for one more item of input: at most kMostPerItem cells.
+    void MakeRoom() {
+        if (static_cast<std::size_t>(end_ - at_) < kMostPerItem) Grow();
+    }
+    [[nodiscard]] bool HasRoom(std::size_t cells) const { return static_cast<std::size_t>(end_ - at_) >= cells; }
+    void Put(char c) { *at_++ = c; }
+    // `c` and then three rests.
+    void PutWithRests(char c) {
+        std::memcpy(at_, kRests, 4);
+        *at_ = c;
+        at_ += 4;
+    }
+    // `count` characters, a size known where it is called, so the copy is
+    // a move or two, not a call.
+    template <std::size_t count>
+    void Put(const char* text) {
+        std::memcpy(at_, text, count);
+        at_ += count;
+    }
+    void PutRests(std::size_t count) {
+        std::memset(at_, '0', count);
+        at_ += count;
+    }
+    void Finish() { out_.resize(Used()); }
+    // Cells written so far.
+    [[nodiscard]] std::size_t Size() const { return Used(); }
+
+    // "[" ... "]" gives the most: sixteen cells.
+    static constexpr std::size_t kMostPerItem = 16;
+
+private:
+    static constexpr std::size_t kStretch = 64 * 1024;
+
+    void Grow() {
+        const std::size_t used = Used();
+        out_.resize(out_.size() + kStretch);
+        at_ = out_.data() + used;
+        end_ = out_.data() + out_.size();
+    }
+    [[nodiscard]] std::size_t Used() const {
+        return at_ == nullptr ? 0 : static_cast<std::size_t>(at_ - out_.data());
+    }
+    static constexpr char kRests[4] = {'0', '0', '0', '0'};
+
+    std::string& out_;
+    char* at_ = nullptr;
+    char* end_ = nullptr;
+};
+
 // A beat group of n characters between "(" and ")", expanded to cells.
 // Returns false for a size that has no expansion.
-bool ExpandBeatGroup(std::string_view g, std::string& out) {
+bool ExpandBeatGroup(std::string_view g, Cells& out) {
     switch (g.size()) {
         case 1:
-            out += g[0];
-            out.append(7, '0');
+            out.PutWithRests(g[0]);
+            out.PutRests(4);
             return true;
         case 2:
-            out += g[0];
-            out.append("000");
-            out += g[1];
-            out.append("000");
+            out.PutWithRests(g[0]);
+            out.PutWithRests(g[1]);
             return true;
         case 3:
-            out += 'T';
-            out.append(g);
+            out.Put('T');
+            out.Put<3>(g.data());
             return true;
         case 4:
-            for (char c : g) {
-                out += c;
-                out += '0';
+            for (const char c : g) {
+                out.Put(c);
+                out.Put('0');
             }
             return true;
         case 8:
-            out.append(g);
+            out.Put<8>(g.data());
             return true;
         default:
             return false;
     }
 }
+
+// What the scan does with each byte outside groups.
+enum class ByteKind : unsigned char { kDropped, kStep, kKept, kOpenGroup, kOpenCommand, kOpenStepGroup };
+
+constexpr auto kByteKinds = [] {
+    std::array<ByteKind, 256> kinds{};
+    for (std::size_t c = 0; c < kinds.size(); ++c) {
+        if (IsMSDStepCharacter(static_cast<char>(c))) kinds[c] = ByteKind::kStep;
+    }
+    kinds[':'] = ByteKind::kKept;
+    kinds[';'] = ByteKind::kKept;
+    kinds['('] = ByteKind::kOpenGroup;
+    kinds['{'] = ByteKind::kOpenCommand;
+    kinds['['] = ByteKind::kOpenStepGroup;
+    return kinds;
+}();
 
 }  // namespace
 
@@ -77,8 +135,7 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
                            std::vector<std::size_t>* triplet_beats) {
     const FixedTexts& texts = Texts();
     std::string out;
-    out.reserve(steps.size() * 4);
-    ClosingFinder paren(steps, ')');
+    Cells cells(out, steps.size() * 4);
 
     // A group that cannot be converted is reported as it stood; an opening
     // without its closing partner takes the rest of the text with it.
@@ -90,53 +147,67 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
     std::size_t i = 0;
     const std::size_t n = steps.size();
     while (i < n) {
+        cells.MakeRoom();
         const char c = steps[i];
-        switch (c) {
-            case '(': {
-                const std::size_t close = paren.From(i);
-                if (close == std::string_view::npos) {
-                    report(i, close, texts.bad_step_length);
+        switch (kByteKinds[static_cast<unsigned char>(c)]) {
+            case ByteKind::kStep:
+                // A run of 8th notes, the commonest notation, without going
+                // round the switch for each.
+                do {
+                    cells.PutWithRests(steps[i]);
+                    ++i;
+                } while (i < n && kByteKinds[static_cast<unsigned char>(steps[i])] == ByteKind::kStep &&
+                         cells.HasRoom(4));
+                break;
+            case ByteKind::kOpenGroup: {
+                // The scan goes on after the ")" it finds, so every byte is
+                // looked at once; a group is a few bytes, too short for find().
+                std::size_t close = i + 1;
+                while (close < n && steps[close] != ')') ++close;
+                if (close == n) {
+                    report(i, std::string_view::npos, texts.bad_step_length);
+                    cells.Finish();
                     return out;
                 }
-                if (triplet_beats != nullptr && close - i - 1 == 3) triplet_beats->push_back(out.size());
-                if (!ExpandBeatGroup(steps.substr(i + 1, close - i - 1), out)) {
+                if (triplet_beats != nullptr && close - i - 1 == 3) triplet_beats->push_back(cells.Size());
+                if (!ExpandBeatGroup(steps.substr(i + 1, close - i - 1), cells)) {
                     report(i, close, texts.bad_step_length);
-                    out.append(8, '0');
+                    cells.PutRests(8);
                 }
                 i = close + 1;
                 break;
             }
-            case '{': {
+            case ByteKind::kOpenCommand: {
                 const std::size_t close = FindClosingCharacter(steps, i + 1, '}');
                 report(i, close, texts.bad_command);
-                if (close == std::string_view::npos) return out;
+                if (close == std::string_view::npos) {
+                    cells.Finish();
+                    return out;
+                }
                 i = close + 1;
                 break;
             }
-            case '[': {
+            case ByteKind::kOpenStepGroup: {
                 const std::size_t close = FindClosingCharacter(steps, i + 1, ']');
                 report(i, close, texts.bad_step_group);
-                if (close == std::string_view::npos) return out;
-                out.append(16, '0');
+                if (close == std::string_view::npos) {
+                    cells.Finish();
+                    return out;
+                }
+                cells.PutRests(16);
                 i = close + 1;
                 break;
             }
-            case ':':
-            case ';':
-                out += c;
+            case ByteKind::kKept:
+                cells.Put(c);
                 ++i;
                 break;
-            default:
-                if (IsMSDStepCharacter(c)) {
-                    out += c;
-                    out.append("000");
-                    ++i;
-                } else {
-                    i += SjisCharacterLength(steps, i);  // a double-byte character is dropped whole
-                }
+            case ByteKind::kDropped:
+                i += SjisCharacterLength(steps, i);  // a double-byte character is dropped whole
                 break;
         }
     }
+    cells.Finish();
     return out;
 }
 

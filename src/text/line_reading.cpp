@@ -47,7 +47,8 @@ public:
         const char* end = chunk.data() + chunk.size();
         const char* p = FindLineEnd(begin, end);
         if (p != end) {
-            line.append(begin, p);
+            // By length: append(first, last) takes the slower road of replace().
+            line.append(begin, static_cast<std::size_t>(p - begin));
             used = static_cast<std::size_t>(p - chunk.data()) + 1;
             if (*p == '\r') {
                 if (p + 1 != end) {
@@ -58,7 +59,7 @@ public:
             }
             return true;
         }
-        line.append(begin, end);
+        line.append(begin, static_cast<std::size_t>(end - begin));
         used = chunk.size();
         return false;
     }
@@ -69,6 +70,8 @@ public:
         return chunk.front() == '\n' ? 1 : 0;
     }
     void Reset() { after_cr_ = false; }
+    // Whether the last chunk ended with a CR, whose LF may open the next.
+    [[nodiscard]] bool AfterCr() const { return after_cr_; }
 
 private:
     bool after_cr_ = false;
@@ -91,6 +94,18 @@ public:
 
     bool ReadLine(std::string& line) override {
         line.clear();
+        if (pos_ < size_ && !splitter_.AfterCr()) {
+            // Most lines: whole in the buffer, ended before its last byte, so
+            // that a CR's LF, if any, is there too.
+            const char* begin = buffer_.get() + pos_;
+            const char* end = buffer_.get() + size_;
+            const char* p = FindLineEnd(begin, end);
+            if (end - p >= 2) {
+                line.append(begin, static_cast<std::size_t>(p - begin));
+                pos_ = static_cast<std::size_t>(p - buffer_.get()) + (p[0] == '\r' && p[1] == '\n' ? 2 : 1);
+                return true;
+            }
+        }
         bool have_bytes = false;
         for (;;) {
             if (pos_ == size_) {

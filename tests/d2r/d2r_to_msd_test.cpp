@@ -392,3 +392,82 @@ TEST(Convertd2r2MSD, ConvertsALongChartOfTripletsWithoutLosingABeat) {
 
 }  // namespace
 }  // namespace torvane
+
+namespace torvane {
+namespace {
+
+// ":", pad 1's field, ":", pad 2's field, ":".
+std::string PadFields(int pad1, int pad2) {
+    std::string fields = ":    :    :";
+    for (int column = 0; column < 4; ++column) {
+        if (pad1 & (1 << column)) fields[static_cast<std::size_t>(1 + column)] = "LDUR"[column];
+        if (pad2 & (1 << column)) fields[static_cast<std::size_t>(6 + column)] = "LDUR"[column];
+    }
+    return fields;
+}
+
+// Every pair of pad fields: a line keeps its text whatever way the list
+// stores it, gives its panels only while it is a plain line of at most two
+// panels a pad, and reads "#" in front once pad 1 takes it.
+TEST(D2rStepList, GivesEveryLineBackAsItWasAddedAndMarked) {
+    for (int pad1 = 0; pad1 < 16; ++pad1) {
+        for (int pad2 = 0; pad2 < 16; ++pad2) {
+            const std::string tail = PadFields(pad1, pad2);
+            const std::string text = std::string("8.").append(tail);
+            const bool plain = StepOfPanels(pad1) != 0 && StepOfPanels(pad2) != 0;
+            D2rStepList list;
+            list.Add(text);
+            list.Add("8.", tail);
+            CollectD2rStepLine("4." + tail, list);
+            for (std::size_t i : {0u, 1u, 2u}) {
+                EXPECT_EQ(list.Line(i), text) << text;
+                EXPECT_EQ(list.PlainLinePanels(i), plain && (pad1 | pad2) != 0 ? pad1 * 16 + pad2 : -1) << text;
+            }
+            EXPECT_EQ(list.RestsAt(0), pad1 == 0 && pad2 == 0 ? 4u : 0u) << text;
+            list.MarkTakenByPad1(0);
+            list.MarkTakenByPad1(0);
+            EXPECT_EQ(list.Line(0), std::string("#").append(text)) << text;
+            EXPECT_EQ(list.PlainLinePanels(0), -1) << text;
+            list.MarkTakenByPad2(1);
+            EXPECT_EQ(list.Line(1), "&") << text;
+            EXPECT_EQ(list.Line(2), text) << text;
+        }
+    }
+}
+
+TEST(D2rStepList, GivesEveryTripletLineBackAsItWasAddedAndMarked) {
+    for (int pad1 = 0; pad1 < 16; ++pad1) {
+        for (int pad2 = 0; pad2 < 16; ++pad2) {
+            const std::string text = std::string("T").append(PadFields(pad1, pad2));
+            D2rStepList list;
+            CollectD2rStepLine(text, list);
+            list.Add(text);
+            for (std::size_t i : {0u, 1u}) {
+                EXPECT_EQ(list.Line(i), text);
+                EXPECT_EQ(list.PlainLinePanels(i), -1) << text;
+            }
+            EXPECT_EQ(list.RestsAt(0), 0u) << text;
+            list.MarkTakenByPad1(0);
+            list.MarkTakenByPad1(0);
+            EXPECT_EQ(list.Line(0), std::string("#").append(text));
+            list.MarkTakenByPad2(1);
+            EXPECT_EQ(list.Line(1), "&");
+        }
+    }
+}
+
+TEST(D2rStepList, KeepsLinesThatAreNotPlainAsTheyStand) {
+    for (const std::string text : {"8.:L UR:    :", "8.: D  :   L:", "8.:LDU :    :", "8,:L   :    :", "8.;L   :    :",
+                                   "8.:L   :    ;", "8.:L   :    : ", "8.:l   :    :", "T:L   :    :", "8.:L   :    ", "T:L   :    ", "T:L   :    ;",
+                                   "T;L   :    :", "T:l   :    :", "T:L   :    : "}) {
+        D2rStepList list;
+        list.Add(text);
+        EXPECT_EQ(list.Line(0), text);
+        EXPECT_EQ(list.PlainLinePanels(0), -1) << text;
+        list.MarkTakenByPad1(0);
+        EXPECT_EQ(list.Line(0), std::string("#").append(text));
+    }
+}
+
+}  // namespace
+}  // namespace torvane

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -10,10 +11,33 @@
 namespace torvane {
 namespace {
 
+// One pass of the rule as first written, line by line, kept here to check
+// the converter's faster pass against: a rest line joins the line before it
+// when both have the same length (not "4P"); otherwise the pass skips a
+// beat's worth of lines.
+std::vector<D2rStepLine> ReferencePass(const std::vector<D2rStepLine>& lines) {
+    std::vector<D2rStepLine> out;
+    std::size_t i = 0;
+    while (i + 1 < lines.size()) {
+        D2rStepLine line = lines[i];
+        const D2rStepLine after = lines[i + 1];
+        if (IsD2rRestLine(after) && line.length == after.length && line.length != D2rLength::kQuarter) {
+            line.length = static_cast<D2rLength>(static_cast<int>(line.length) + 1);
+            out.push_back(line);
+            i += 2;
+        } else {
+            const std::size_t end = std::min<std::size_t>(lines.size(), i + D2rLinesPerBeat(line.length));
+            while (i < end) out.push_back(lines[i++]);
+        }
+    }
+    while (i < lines.size()) out.push_back(lines[i++]);
+    return out;
+}
+
 // The rule itself: whole passes until one changes nothing.
 std::vector<D2rStepLine> MergeByWholePasses(std::vector<D2rStepLine> lines) {
     for (;;) {
-        std::vector<D2rStepLine> merged = MergeD2rStepLines(lines);
+        std::vector<D2rStepLine> merged = ReferencePass(lines);
         if (merged == lines) return lines;
         lines = std::move(merged);
     }
@@ -44,6 +68,48 @@ std::vector<D2rStepLine> RandomLines(std::mt19937& random, std::size_t count) {
         }
     }
     return lines;
+}
+
+// Rests after steps of every length, in beats that fit and beats that do
+// not: the lines that pass after pass merge further.
+std::vector<D2rStepLine> RestHeavyLines(std::mt19937& random, std::size_t count) {
+    std::vector<D2rStepLine> lines;
+    std::uniform_int_distribution<int> choice(0, 99);
+    while (lines.size() < count) {
+        const int c = choice(random);
+        lines.push_back(Line("8.", false, c));
+        const int rests = c < 70 ? 7 : c % 9;
+        for (int r = 0; r < rests; ++r) lines.push_back(Line("8.", true, 0));
+        if (c > 95) {
+            for (int t = 0; t < 3; ++t) lines.push_back(Line("T:", t > 0, t));
+        }
+    }
+    return lines;
+}
+
+TEST(MergeD2rStepLines, OnePassGivesTheReferencePassOnRandomAndRestHeavyLines) {
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 3000; ++round) {
+        const std::size_t count = std::uniform_int_distribution<std::size_t>(0, 150)(random);
+        const auto lines = round % 2 == 0 ? RandomLines(random, count) : RestHeavyLines(random, count);
+        ASSERT_EQ(MergeD2rStepLines(lines), ReferencePass(lines)) << "round " << round;
+        // A pass on what a pass left, as the repeated passes do.
+        const auto once = ReferencePass(lines);
+        ASSERT_EQ(MergeD2rStepLines(once), ReferencePass(once)) << "second pass, round " << round;
+    }
+}
+
+TEST(MergeD2rStepLinesFully, GivesTheResultOfWholePassesOnRandomAndRestHeavyLines) {
+    std::mt19937 random(20261209);
+    for (int round = 0; round < 2000; ++round) {
+        const std::size_t count = std::uniform_int_distribution<std::size_t>(0, 300)(random);
+        const auto lines = round % 2 == 0 ? RandomLines(random, count) : RestHeavyLines(random, count);
+        ASSERT_EQ(MergeD2rStepLinesFully(lines), MergeByWholePasses(lines)) << "round " << round;
+    }
+    for (int round = 0; round < 10; ++round) {
+        const auto lines = RestHeavyLines(random, 20000);
+        ASSERT_EQ(MergeD2rStepLinesFully(lines), MergeByWholePasses(lines)) << "long round " << round;
+    }
 }
 
 TEST(MergeD2rStepLinesByWalking, GivesTheResultOfWholePassesOnRandomLines) {
