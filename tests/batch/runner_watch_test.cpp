@@ -67,7 +67,7 @@ class WatchedBatch : public testing::TestWithParam<WatchCase> {};
 
 // The user stops the batch once the first chart's file of a.msd is written
 // (for MSD to d2r, once its one file is begun): a.msd replaces nothing (for MSD to ddr none of its chart files), counts
-// as not started, and nothing after it starts.
+// as not started, and with one job nothing after it starts.
 TEST_P(WatchedBatch, AStopEndsTheFilesInHandPartWayAndTheyReplaceNothing) {
     TempDir dir;
     const std::vector<fs::path> sources = {dir / "a.msd", dir / "b.msd", dir / "c.msd"};
@@ -94,7 +94,8 @@ TEST_P(WatchedBatch, AStopEndsTheFilesInHandPartWayAndTheyReplaceNothing) {
     // Whatever b.msd did meanwhile on a second job, a.msd left nothing.
     for (const auto& name : left) EXPECT_FALSE(name.starts_with("a") && name != "a.msd") << name;
     EXPECT_EQ(summary.converted + summary.not_started + summary.failed, 3U);
-    EXPECT_GE(summary.not_started, 2U);
+    // A second job may have finished b.msd and c.msd before a.msd stopped.
+    EXPECT_GE(summary.not_started, 1U);
     EXPECT_EQ(summary.failed, 0U);
     for (const auto& name : done) EXPECT_NE(name, "a.msd");
     if (GetParam().jobs == 1) {
