@@ -66,23 +66,23 @@ TOptionForm::TOptionForm(QWidget* parent)
     Panel1->setMidLineWidth(0);
 
     SpinEdit1 = Place(new SpinEdit(Panel1), "SpinEdit1", 9, 9, 60, 21);
-    SpinEdit1->setRange(0, 150);
-    SpinEdit1->setValue(18);
+    SpinEdit1->setRange(kDdrDeleteCount.lowest, kDdrDeleteCount.highest);
+    SpinEdit1->setValue(kDdrDeleteCount.initial);
 
     SpinEdit2 = Place(new SpinEdit(Panel1), "SpinEdit2", 9, 40, 53, 21);
-    SpinEdit2->setRange(1, 10);
-    SpinEdit2->setValue(3);
+    SpinEdit2->setRange(kDdrMeasure.lowest, kDdrMeasure.highest);
+    SpinEdit2->setValue(kDdrMeasure.initial);
 
     // The labels are as high as the edits beside them and centred on them,
     // so that the words read on the line of the numbers.
     Label1 = Place(new QLabel(QStringLiteral("小節"), Panel1), "Label1", 64, 41, 24, 20);
     Label1->setAlignment(Qt::AlignCenter);
 
-    Edit1 = Place(new QLineEdit(QStringLiteral("2"), Panel1), "Edit1", 92, 41, 37, 20);
+    Edit1 = Place(new QLineEdit(QString::number(kDdrHalfBeat.initial), Panel1), "Edit1", 92, 41, 37, 20);
     UpDown1 = Place(new UpDown(Panel1), "UpDown1", 129, 41, 15, 20);
     connect(Edit1, &QLineEdit::textChanged, this, [this] { Edit1Change(); });
-    UpDown1->SetRange(2, 9);
-    UpDown1->SetPosition(2);
+    UpDown1->SetRange(kDdrHalfBeat.lowest, kDdrHalfBeat.highest);
+    UpDown1->SetPosition(kDdrHalfBeat.initial);
     UpDown1->Associate(Edit1);
     // The edit stands for beat 1.0 from the start, not for the bare position
     // "2", which would read as beat 2 while the charts get beat 1.

@@ -1,8 +1,5 @@
 #include "cli/arguments.hpp"
 
-#include <unistd.h>
-
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <system_error>
@@ -37,14 +34,24 @@ int WholeNumberOption(std::string_view option, const std::string& text, int low,
     return value;
 }
 
+namespace {
+
+// A number of half beats as a beat: 2 gives "1", 9 gives "4.5".
+std::string BeatText(int half_beats) {
+    return std::to_string(half_beats / 2) + (half_beats % 2 != 0 ? ".5" : "");
+}
+
+}  // namespace
+
 // The beat travels as half beats, so only whole and half beats are valid.
 int HalfBeatOption(const std::string& text) {
     double beat = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), beat);
     const double half_beats = beat * 2;
     if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(beat) ||
-        half_beats < 2 || half_beats > 9 || half_beats != std::floor(half_beats)) {
-        throw UsageError("--beat must be 1 to 4.5 in steps of 0.5, not " + Quoted(text));
+        half_beats < kDdrHalfBeat.lowest || half_beats > kDdrHalfBeat.highest || half_beats != std::floor(half_beats)) {
+        throw UsageError("--beat must be " + BeatText(kDdrHalfBeat.lowest) + " to " + BeatText(kDdrHalfBeat.highest) +
+                         " in steps of 0.5, not " + Quoted(text));
     }
     return static_cast<int>(half_beats);
 }
@@ -92,9 +99,6 @@ fs::path OutDirOption(const std::string& text) {
     return text;
 }
 
-unsigned DefaultJobs() {
-    const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
-    return online < 1 ? 1U : static_cast<unsigned>(std::min<long>(online, kMaxJobs));
-}
+unsigned DefaultJobs() { return DefaultBatchJobs(); }
 
 }  // namespace torvane

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "batch/input_check.hpp"
+#include "batch/runner.hpp"
 
 namespace torvane {
 
@@ -17,13 +18,13 @@ public:
 };
 
 inline constexpr std::string_view kProgram = "torvane-cli";
-inline constexpr int kMaxJobs = 256;
+inline constexpr int kMaxJobs = static_cast<int>(kMaxBatchJobs);
 
 [[nodiscard]] std::string Quoted(std::string_view text);
 
 [[nodiscard]] int WholeNumberOption(std::string_view option, const std::string& text, int low, int high);
 
-// --beat: 1 to 4.5 in steps of 0.5, as half beats.
+// --beat: 1 to 4.5 in steps of 0.5 (kDdrHalfBeat), as half beats.
 [[nodiscard]] int HalfBeatOption(const std::string& text);
 
 // --lead-in: a DdrOptions mode, and back to its word.
@@ -45,7 +46,7 @@ inline constexpr int kMaxJobs = 256;
 // a name must follow "--".
 [[nodiscard]] std::string WithDashHint(std::string message, int argc, char** argv);
 
-// The processors online, at most kMaxJobs.
+// The jobs of a batch by default: DefaultBatchJobs, as in the window.
 [[nodiscard]] unsigned DefaultJobs();
 
 }  // namespace torvane

@@ -14,6 +14,7 @@
 #include "cli/chart_plan.hpp"
 #include "cli/check_json.hpp"
 #include "cli/command_run.hpp"
+#include "cli/ddr_arguments.hpp"
 #include "preview/check_report.hpp"
 
 namespace torvane {
@@ -60,7 +61,7 @@ int RunCheckCommand(int argc, char** argv, std::ostream& out, std::ostream& err,
     CLI::App app("Tells what converting chart files would change.", "torvane-cli check");
     app.set_help_flag("-h,--help");
     std::vector<std::string> files;
-    std::string report, encoding, lead_in, delete_count, measure, beat;
+    std::string report, encoding;
     DdrOptions options;
     CommandSetup setup;
     setup.words = {"check", "chart", "not checked: it would write the destination of "};
@@ -71,10 +72,7 @@ int RunCheckCommand(int argc, char** argv, std::ostream& out, std::ostream& err,
     auto* encoding_option = app.add_option("--encoding", encoding);
     app.add_flag("-q,--quiet", setup.quiet);
     app.add_flag("--no-progress", setup.no_progress);
-    auto* lead_in_option = app.add_option("--lead-in", lead_in);
-    auto* delete_option = app.add_option("--delete", delete_count);
-    auto* measure_option = app.add_option("--measure", measure);
-    auto* beat_option = app.add_option("--beat", beat);
+    const DdrArguments ddr_arguments(app);
     try {
         try {
             app.parse(argc, argv);
@@ -84,10 +82,7 @@ int RunCheckCommand(int argc, char** argv, std::ostream& out, std::ostream& err,
         } catch (const CLI::ParseError& error) {
             throw UsageError(WithDashHint(error.what(), argc, argv));
         }
-        if (lead_in_option->count() > 0) options.mode = LeadInMode(lead_in);
-        if (delete_option->count() > 0) options.delete_count = WholeNumberOption("--delete", delete_count, 0, 150);
-        if (measure_option->count() > 0) options.measure = WholeNumberOption("--measure", measure, 1, 10);
-        if (beat_option->count() > 0) options.half_beat = HalfBeatOption(beat);
+        options = ddr_arguments.Read(options);
         if (files.empty()) throw UsageError("no file given");
         if (report_option->count() > 0) setup.report = ReportOption(report);
         if (encoding_option->count() > 0) settings.encoding = EncodingOption(encoding);
@@ -121,11 +116,8 @@ int RunCheckCommand(int argc, char** argv, std::ostream& out, std::ostream& err,
         entry["status"] = "checked";
         AddCheckReport(*check_of(result), entry);
     };
-    setup.options = {{"encoding", EncodingName(settings.encoding)},
-                     {"lead_in", LeadInName(options.mode)},
-                     {"delete", options.delete_count},
-                     {"measure", options.measure},
-                     {"beat", options.half_beat / 2.0}};
+    setup.options = {{"encoding", EncodingName(settings.encoding)}};
+    AddDdrOptionsReport(options, setup.options);
     std::size_t changed_files = 0;
     std::size_t checked_files = 0;
     setup.report_summary = [&](nlohmann::ordered_json& summary) {

@@ -10,16 +10,6 @@
 namespace torvane {
 namespace {
 
-std::string_view KindName(StepChange::Kind kind) {
-    switch (kind) {
-        case StepChange::Kind::kLost: return "lost";
-        case StepChange::Kind::kAdded: return "added";
-        case StepChange::Kind::kMoved: return "moved";
-        case StepChange::Kind::kPanels: return "panels";
-    }
-    return "";
-}
-
 nlohmann::ordered_json PlaceJson(long long tick, unsigned char panels) {
     auto names = nlohmann::ordered_json::array();
     for (const auto& [panel, name] : {std::pair{kLeftPanel, "left"}, std::pair{kDownPanel, "down"},
@@ -43,7 +33,7 @@ nlohmann::ordered_json ChartJson(const ChartCheck& chart) {
     json["values"] = values;
     auto steps = nlohmann::ordered_json::array();
     for (const auto& change : chart.steps) {
-        nlohmann::ordered_json step = {{"change", KindName(change.kind)}, {"pad", change.pad + 1}};
+        nlohmann::ordered_json step = {{"change", NameOfStepChange(change.kind).code}, {"pad", change.pad + 1}};
         if (change.kind != StepChange::Kind::kAdded) step["before"] = PlaceJson(change.tick_before, change.panels_before);
         if (change.kind != StepChange::Kind::kLost) step["after"] = PlaceJson(change.tick_after, change.panels_after);
         steps.push_back(step);

@@ -11,6 +11,7 @@
 #include "batch/runner.hpp"
 #include "cli/arguments.hpp"
 #include "cli/command_run.hpp"
+#include "cli/ddr_arguments.hpp"
 #include "text/fixed_texts.hpp"
 
 namespace torvane {
@@ -46,7 +47,7 @@ Request ParseArguments(int argc, char** argv, Batch& batch, unsigned default_job
     app.set_help_flag("-h,--help");
     app.set_version_flag("--version", std::string(kCaption));
 
-    std::string conversion, out_dir, error_log, report, encoding, jobs, lead_in, delete_count, measure, beat;
+    std::string conversion, out_dir, error_log, report, encoding, jobs;
     app.add_option("conversion", conversion);
     app.add_option("files", batch.files);
     auto* out_dir_option = app.add_option("-o,--out-dir", out_dir);
@@ -57,11 +58,7 @@ Request ParseArguments(int argc, char** argv, Batch& batch, unsigned default_job
     app.add_flag("-q,--quiet", batch.quiet);
     app.add_flag("-n,--no-clobber", batch.no_clobber);
     app.add_flag("--no-progress", batch.no_progress);
-    // Kept as text so that every bad value gets the same kind of message.
-    auto* lead_in_option = app.add_option("--lead-in", lead_in);
-    auto* delete_option = app.add_option("--delete", delete_count);
-    auto* measure_option = app.add_option("--measure", measure);
-    auto* beat_option = app.add_option("--beat", beat);
+    const DdrArguments ddr_arguments(app);
 
     // Started without even argv[0], the parser would reserve room for -1
     // arguments and throw.
@@ -82,14 +79,11 @@ Request ParseArguments(int argc, char** argv, Batch& batch, unsigned default_job
 
     batch.conversion = ConversionNamed(conversion);
     if (batch.conversion != Conversion::kMSD2ddr) {
-        for (const CLI::Option* option : {lead_in_option, delete_option, measure_option, beat_option}) {
-            if (option->count() > 0) throw UsageError(option->get_name() + " applies to msd2ddr only");
+        if (const CLI::Option* given = ddr_arguments.FirstGiven()) {
+            throw UsageError(given->get_name() + " applies to msd2ddr only");
         }
     }
-    if (lead_in_option->count() > 0) batch.ddr_options.mode = LeadInMode(lead_in);
-    if (delete_option->count() > 0) batch.ddr_options.delete_count = WholeNumberOption("--delete", delete_count, 0, 150);
-    if (measure_option->count() > 0) batch.ddr_options.measure = WholeNumberOption("--measure", measure, 1, 10);
-    if (beat_option->count() > 0) batch.ddr_options.half_beat = HalfBeatOption(beat);
+    batch.ddr_options = ddr_arguments.Read(batch.ddr_options);
 
     if (batch.files.empty()) throw UsageError("no file given");
     if (encoding_option->count() > 0) batch.encoding = EncodingOption(encoding);
@@ -112,10 +106,7 @@ nlohmann::ordered_json OptionsReport(const Batch& batch) {
     options["jobs"] = batch.jobs;
     options["error_log"] = batch.error_log ? nlohmann::ordered_json(batch.error_log->string()) : nlohmann::ordered_json(nullptr);
     if (batch.conversion == Conversion::kMSD2ddr) {
-        options["lead_in"] = LeadInName(batch.ddr_options.mode);
-        options["delete"] = batch.ddr_options.delete_count;
-        options["measure"] = batch.ddr_options.measure;
-        options["beat"] = batch.ddr_options.half_beat / 2.0;
+        AddDdrOptionsReport(batch.ddr_options, options);
     }
     return options;
 }

@@ -171,7 +171,7 @@ int RunPreviewCommand(int argc, char** argv, std::ostream& out, std::ostream& er
             out << kHelp;
             return kExitConverted;
         } catch (const CLI::ParseError& error) {
-            throw UsageError(error.what());
+            throw UsageError(WithDashHint(error.what(), argc, argv));
         }
         if (files.empty()) throw UsageError("no file given");
         if (report_option->count() > 0) setup.report = ReportOption(report);

@@ -34,6 +34,31 @@ void WriteD2rBanner(LineSink& out, std::string_view caption);
 // otherwise ask for megabytes of rests.
 inline constexpr long long kMaxLeadIn = 1'000'000;
 
+// A START below 4 costs nothing but measures added to the gap, 256 each;
+// below this one the gap would no longer fit 64 bits.
+inline constexpr long long kMinStart = -(1LL << 52);
+
+// ---------------------------------------------------------------------------
+// Timing
+
+// START counts the measures of the lead-in: a file without it starts at 4,
+// and MSD to d2r writes 4 down to 1.
+inline constexpr long long kD2rDefaultStart = 4;
+inline constexpr long long kD2rFewestStart = 1;
+// MSD to d2r moves DELAY by whole beats until it lies within -150 .. 150.
+inline constexpr double kD2rDelayLimit = 150;
+// d2r to MSD raises the first chart's lead-in by whole measures until it is
+// longer than this: a measure more than the games' own.
+inline constexpr long long kD2rLeadInFloor = kGameLeadIn + kPositionsPerMeasure;
+
+// The largest START that a file may hold: it becomes a lead-in of
+// kGameLeadIn and a measure more for each above kD2rDefaultStart, which may
+// not pass `max_lead_in`.
+[[nodiscard]] constexpr long long MaxStart(long long max_lead_in) {
+    return (max_lead_in - kGameLeadIn) / kPositionsPerMeasure + kD2rDefaultStart;
+}
+inline constexpr long long kMaxStart = MaxStart(kMaxLeadIn);
+
 // ---------------------------------------------------------------------------
 // Keys
 

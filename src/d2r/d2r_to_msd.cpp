@@ -100,7 +100,7 @@ public:
     void Run(long long start) {
         // Without a START line the file starts at 4.
         start_found_ = start != 0;
-        state_.start = start_found_ ? start : 4;
+        state_.start = start_found_ ? start : kD2rDefaultStart;
         std::string line;
         bool have_line = input_.ReadLine(line);
         while (have_line) {
@@ -204,16 +204,16 @@ private:
 MsdGap ComputeMsdGap(bool raw_is_silent, long long raw_length, long long start, long long delay,
                      std::string_view delay_text, const std::filesystem::path& source) {
     long long lead_in = raw_is_silent ? raw_length : 0;
-    lead_in += 18 + 8 * (start - 4);
+    lead_in += kGameLeadIn + kPositionsPerMeasure * (start - kD2rDefaultStart);
     // while lead_in <= 26: lead_in += 8, measures += 1
     long long measures = 0;
-    if (lead_in <= 26) {
-        measures = (26 - lead_in) / 8 + 1;
-        lead_in += 8 * measures;
+    if (lead_in <= kD2rLeadInFloor) {
+        measures = (kD2rLeadInFloor - lead_in) / kPositionsPerMeasure + 1;
+        lead_in += kPositionsPerMeasure * measures;
     }
     long long shift = 0;
     long long gap = 0;
-    if (__builtin_mul_overflow(measures, 256LL, &shift) || __builtin_add_overflow(delay, shift, &gap)) {
+    if (__builtin_mul_overflow(measures, kGapUnitsPerMeasure, &shift) || __builtin_add_overflow(delay, shift, &gap)) {
         ThrowNumberOutOfRange(delay_text, source, kD2rDelayKey);
     }
     return {gap, lead_in};

@@ -95,24 +95,24 @@ struct MsdToD2r {
 }  // namespace
 
 GapRuleResult ApplyD2rGapRule(long long lead_in, double gap) {
-    long long l = lead_in - 18;
-    if (gap > 150) {
+    long long l = lead_in - kGameLeadIn;
+    if (gap > kD2rDelayLimit) {
         // while l > -23 and gap >= 150: gap -= 64, l -= 2
         const long long by_lead_in = l > -23 ? (l + 24) / 2 : 0;
-        const auto by_gap = static_cast<long long>(std::floor((gap - 150) / 64)) + 1;
+        const auto by_gap = static_cast<long long>(std::floor((gap - kD2rDelayLimit) / kGapUnitsPerBeat)) + 1;
         const long long steps = std::min(by_lead_in, by_gap);
-        gap -= 64.0 * static_cast<double>(steps);
-        l -= 2 * steps;
-    } else if (gap < -150) {
+        gap -= static_cast<double>(kGapUnitsPerBeat) * static_cast<double>(steps);
+        l -= kPositionsPerBeat * steps;
+    } else if (gap < -kD2rDelayLimit) {
         // while gap <= -150: gap += 64, l += 2
-        const auto steps = static_cast<long long>(std::floor((-150 - gap) / 64)) + 1;
-        gap += 64.0 * static_cast<double>(steps);
-        l += 2 * steps;
+        const auto steps = static_cast<long long>(std::floor((-kD2rDelayLimit - gap) / kGapUnitsPerBeat)) + 1;
+        gap += static_cast<double>(kGapUnitsPerBeat) * static_cast<double>(steps);
+        l += kPositionsPerBeat * steps;
     }
-    int start = 4;
-    while (start > 1 && l < 8) {
+    int start = kD2rDefaultStart;
+    while (start > kD2rFewestStart && l < kPositionsPerMeasure) {
         --start;
-        l += 8;
+        l += kPositionsPerMeasure;
     }
     if (l < 0) l = 0;
     return {static_cast<long long>(std::trunc(gap)), start, l};

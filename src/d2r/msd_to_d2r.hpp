@@ -18,7 +18,7 @@ inline constexpr double kMaxWholeDouble = 9007199254740992.0;  // 2^53
 
 struct GapRuleResult {
     long long delay = 0;    // the "DELAY=" value
-    int start = 4;          // the "START=" value, 1 to 4
+    int start = kD2rDefaultStart;  // the "START=" value, 1 to 4
     long long lead_in = 0;  // the new lead-in L
 };
 

@@ -5,10 +5,24 @@
 #include <string_view>
 #include <vector>
 
+#include "msd/header.hpp"
 #include "text/error_list.hpp"
 #include "text/line_io.hpp"
 
 namespace torvane {
+
+// The range of an option value of MSD to ddr, and its value at start.
+struct DdrOptionRange {
+    int lowest;
+    int highest;
+    int initial;
+};
+// Leading positions to delete; by default the games' own lead-in.
+inline constexpr DdrOptionRange kDdrDeleteCount{0, 150, static_cast<int>(kGameLeadIn)};
+// The measure of the first step, counted from 1.
+inline constexpr DdrOptionRange kDdrMeasure{1, 10, 3};
+// The beat of the first step in half beats: 2 to 9 are beats 1.0 to 4.5.
+inline constexpr DdrOptionRange kDdrHalfBeat{2, 9, 2};
 
 // Where the first step of each chart lies in the ddr files.
 struct DdrOptions {
@@ -20,9 +34,9 @@ struct DdrOptions {
     };
     using enum Mode;
     Mode mode = kDeleteLeadIn;
-    int delete_count = 18;  // 0 to 150
-    int measure = 3;        // 1 to 10
-    int half_beat = 2;      // 2 to 9: beat 1.0 to 4.5
+    int delete_count = kDdrDeleteCount.initial;
+    int measure = kDdrMeasure.initial;
+    int half_beat = kDdrHalfBeat.initial;
 };
 
 // Converts the MSD file `source` into one ddr file per chart, named from

@@ -19,8 +19,6 @@ namespace torvane {
 namespace {
 
 constexpr std::string_view kEmptyMeasure = "00000000";
-// Two measures and a quarter, the default of the MSD-to-ddr deletion.
-constexpr std::size_t kLeadIn = 18;
 
 // The MSD step character of each ddr slot; 0 where it has none.
 constexpr auto kMSDStepOfSlot = [] {
@@ -83,7 +81,7 @@ void WriteChart(LineSink& out, const std::vector<std::string_view>& block, std::
     for (int pad = 0; pad < pads; ++pad) {
         std::string text = EncodeMSDStepsFully(BuildDdrPadText(block, pad == 0 ? '#' : '$', first, last));
         text += pad == 0 && pads == 2 ? ':' : ';';
-        WriteZeroLine(out, kLeadIn);
+        WriteZeroLine(out, static_cast<std::size_t>(kGameLeadIn));
         out.WriteLine(text);
     }
 }

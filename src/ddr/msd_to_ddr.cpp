@@ -40,9 +40,9 @@ DdrOptions ClampDdrOptions(const DdrOptions& options) {
     clamped.mode = static_cast<DdrOptions::Mode>(std::clamp(static_cast<int>(options.mode),
                                                             static_cast<int>(DdrOptions::kDeleteLeadIn),
                                                             static_cast<int>(DdrOptions::kAsItIs)));
-    clamped.delete_count = std::clamp(options.delete_count, 0, 150);
-    clamped.measure = std::clamp(options.measure, 1, 10);
-    clamped.half_beat = std::clamp(options.half_beat, 2, 9);
+    clamped.delete_count = std::clamp(options.delete_count, kDdrDeleteCount.lowest, kDdrDeleteCount.highest);
+    clamped.measure = std::clamp(options.measure, kDdrMeasure.lowest, kDdrMeasure.highest);
+    clamped.half_beat = std::clamp(options.half_beat, kDdrHalfBeat.lowest, kDdrHalfBeat.highest);
     return clamped;
 }
 

@@ -13,8 +13,8 @@
 
 namespace torvane {
 
-// The option values brought into their ranges: mode 0 to 2, N 0 to 150,
-// M 1 to 10, P 2 to 9.
+// The option values brought into their ranges: the mode to one of its
+// three, N, M and P to kDdrDeleteCount, kDdrMeasure and kDdrHalfBeat.
 [[nodiscard]] DdrOptions ClampDdrOptions(const DdrOptions& options);
 
 // Adds the ddr line of an MSD song tag line ("#TITLE:", "#BPM:", ...) to the

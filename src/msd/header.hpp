@@ -14,6 +14,19 @@ inline constexpr std::string_view kMsdTag = "#MSD:";
 inline constexpr std::string_view kBpmTag = "#BPM:";
 inline constexpr std::string_view kGapTag = "#GAP:";
 
+// Timing. A plain step character stands for an 8th note, a position; a 4/4
+// measure holds eight.
+inline constexpr long long kPositionsPerBeat = 2;
+inline constexpr long long kPositionsPerMeasure = 4 * kPositionsPerBeat;
+// "#GAP:" counts 64 units a beat (32 a position, 256 a 4/4 measure): a
+// conversion that moves the steps by some beats moves the gap with them.
+inline constexpr long long kGapUnitsPerBeat = 64;
+inline constexpr long long kGapUnitsPerMeasure = 4 * kGapUnitsPerBeat;
+// The lead-in of the games' own charts, in positions: two measures and a
+// quarter. A d2r START of 4 stands for it; ddr files hold none, so ddr to MSD
+// writes it before every chart and MSD to ddr deletes as many by default.
+inline constexpr long long kGameLeadIn = 2 * kPositionsPerMeasure + kPositionsPerBeat;
+
 // The value of an MSD header line: after its first `tag_length` bytes,
 // without the line's last character (its ";", whatever that character is;
 // a double-byte one goes whole).

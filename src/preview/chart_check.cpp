@@ -56,15 +56,14 @@ private:
 
 // Where the conversions of a check write: files in a folder of their own in
 // the temporary folder, removed with it, so that a check holds no converted
-// file in memory however large. A path written is read back from there;
-// sources come from `sources`.
+// file in memory however large. The folder is named after the process, so
+// that the next check removes it when a kill left it behind. A path written
+// is read back from there; sources come from `sources`.
 class ScratchFiles final : public Storage {
 public:
     explicit ScratchFiles(Storage& sources) : sources_(sources) {
         std::error_code ec;
-        std::string name = (fs::temp_directory_path(ec) / "torvane-check-XXXXXX").string();
-        if (::mkdtemp(name.data()) == nullptr) throw ConversionError(Failure::kCreate, name, "", "", errno);
-        folder_ = name;
+        folder_ = MakeScratchFolder(fs::temp_directory_path(ec), kCheckFolderPrefix);
     }
     ~ScratchFiles() override {
         std::error_code ec;

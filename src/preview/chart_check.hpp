@@ -17,6 +17,10 @@
 
 namespace torvane {
 
+// The scratch folders of a check in the temporary folder are named
+// "torvane-check-PID-XXXXXX" (MakeScratchFolder).
+inline constexpr std::string_view kCheckFolderPrefix = "torvane-check";
+
 // The ways a format can leave and come back: MSD through d2r and through
 // ddr, d2r and ddr each through MSD.
 enum class RoundTrip { kThroughd2r, kThroughddr, kThroughMSD };

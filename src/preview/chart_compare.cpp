@@ -7,16 +7,13 @@
 #include <optional>
 #include <utility>
 
+#include "msd/header.hpp"
 #include "preview/chart_names.hpp"
 #include "text/numbers.hpp"
 #include "text/sjis.hpp"
 
 namespace torvane {
 namespace {
-
-// The d2r conversions move the gap by 64 units for every beat by which they
-// move the lead-in, so 64 units of gap stand for one beat of steps.
-constexpr double kGapUnitsPerBeat = 64;
 
 std::string Number(double value) { return FormatGeneral(value, 10); }
 

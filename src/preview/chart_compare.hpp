@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "msd/chart_model.hpp"
@@ -24,6 +25,22 @@ struct StepChange {
     unsigned char panels_before = 0;
     unsigned char panels_after = 0;
 };
+
+// The names of a kind of step change: its code in a report ("panels") and
+// the words that people read ("panels changed").
+struct StepChangeName {
+    std::string_view code;
+    std::string_view words;
+};
+[[nodiscard]] constexpr StepChangeName NameOfStepChange(StepChange::Kind kind) {
+    switch (kind) {
+        case StepChange::Kind::kLost: return {"lost", "lost"};
+        case StepChange::Kind::kAdded: return {"added", "added"};
+        case StepChange::Kind::kMoved: return {"moved", "moved"};
+        case StepChange::Kind::kPanels: return {"panels", "panels changed"};
+    }
+    return {};
+}
 
 // A song or chart value that changed; texts in UTF-8.
 struct ValueChange {

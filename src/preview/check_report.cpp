@@ -8,16 +8,6 @@
 namespace torvane {
 namespace {
 
-std::string_view KindName(StepChange::Kind kind) {
-    switch (kind) {
-        case StepChange::Kind::kLost: return "lost";
-        case StepChange::Kind::kAdded: return "added";
-        case StepChange::Kind::kMoved: return "moved";
-        case StepChange::Kind::kPanels: return "panels changed";
-    }
-    return "";
-}
-
 std::string Plural(std::size_t count, std::string_view one) {
     std::string text = std::to_string(count) + ' ' + std::string(one);
     if (count != 1) text += 's';
@@ -34,7 +24,7 @@ std::string StepSummary(const std::vector<StepChange>& changes) {
         const std::size_t count = counts[static_cast<std::size_t>(kind)];
         if (count == 0) continue;
         text += text.empty() ? Plural(count, "step") + ' ' : std::string(", ") + std::to_string(count) + ' ';
-        text += KindName(kind);
+        text += NameOfStepChange(kind).words;
     }
     return text;
 }
@@ -79,7 +69,7 @@ std::string PanelNames(unsigned char panels) {
 }
 
 std::string DescribeStepChange(const StepChange& change) {
-    std::string text(KindName(change.kind));
+    std::string text(NameOfStepChange(change.kind).words);
     text += ": ";
     switch (change.kind) {
         case StepChange::Kind::kLost: return text + FormatPosition(change.tick_before) + ", " + PanelNames(change.panels_before);

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "msd/header.hpp"
 #include "text/error_list.hpp"
 #include "text/line_io.hpp"
 
@@ -42,13 +43,13 @@ struct SimfileSongScan {
 // The one timing a simfile holds: the first tempo and gap of its song.
 struct SimfileTiming {
     double tempo = 0;  // beats per minute, positive
-    double gap = 0;    // 64 units a beat
+    double gap = 0;    // kGapUnitsPerBeat units a beat
     std::string tempo_text;
     std::string gap_text;
 
     // Seconds that beat 0 of every chart lies before the music's start as
     // the simfile's "#OFFSET:" gives it: GAP * 60 / (64 * BPM).
-    [[nodiscard]] double Offset() const { return gap * 60.0 / (64.0 * tempo); }
+    [[nodiscard]] double Offset() const { return gap * 60.0 / (static_cast<double>(kGapUnitsPerBeat) * tempo); }
 };
 
 // The timing of the first "#BPM:" and "#GAP:" of `scan`; a gap of 0 without

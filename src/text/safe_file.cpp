@@ -8,6 +8,8 @@
 #include <mutex>
 #include <set>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 namespace torvane {
 
@@ -126,6 +128,54 @@ void RemoveStaleTempFiles(const std::filesystem::path& folder) {
         }
     }
     ::closedir(dir);
+}
+
+pid_t ScratchFolderOwner(std::string_view prefix, std::string_view name) {
+    // "PREFIX-PID-XXXXXX"
+    if (name.size() < prefix.size() + 1 + 1 + 7 || !name.starts_with(prefix) || name[prefix.size()] != '-') return 0;
+    const std::size_t random = name.size() - 6;
+    if (name[random - 1] != '-') return 0;
+    const std::string_view digits = name.substr(prefix.size() + 1, random - 1 - (prefix.size() + 1));
+    if (digits.empty() || digits.size() > 9 || digits.front() == '0') return 0;
+    pid_t pid = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') return 0;
+        pid = pid * 10 + (c - '0');
+    }
+    return pid;
+}
+
+std::filesystem::path MakeScratchFolder(const std::filesystem::path& parent, std::string_view prefix) {
+    static std::mutex mutex;
+    static std::set<std::pair<std::filesystem::path, std::string>> done;
+    bool first = false;
+    {
+        const std::lock_guard lock(mutex);
+        first = done.emplace(parent, std::string(prefix)).second;
+    }
+    if (first) {
+        if (DIR* dir = ::opendir(parent.c_str())) {
+            const pid_t self = ::getpid();
+            std::vector<std::string> stale;
+            while (const dirent* entry = ::readdir(dir)) {
+                const pid_t owner = ScratchFolderOwner(prefix, entry->d_name);
+                if (owner <= 0 || owner == self || ProcessRuns(owner)) continue;
+                struct stat info {};
+                if (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode) &&
+                    info.st_uid == ::geteuid()) {
+                    stale.emplace_back(entry->d_name);
+                }
+            }
+            ::closedir(dir);
+            for (const std::string& name : stale) {
+                std::error_code ec;
+                std::filesystem::remove_all(parent / name, ec);
+            }
+        }
+    }
+    std::string name = (parent / (std::string(prefix) + '-' + std::to_string(::getpid()) + "-XXXXXX")).string();
+    if (::mkdtemp(name.data()) == nullptr) throw ConversionError(Failure::kCreate, name, "", "", errno);
+    return name;
 }
 
 TempFile::TempFile(std::filesystem::path destination) : destination_(std::move(destination)) {

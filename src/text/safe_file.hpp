@@ -128,6 +128,17 @@ private:
 // once per folder and process. Never those of a process that still runs.
 void RemoveStaleTempFiles(const std::filesystem::path& folder);
 
+// The process id in the name of a scratch folder, "PREFIX-PID-XXXXXX", or 0
+// when the name is not one of `prefix`.
+[[nodiscard]] pid_t ScratchFolderOwner(std::string_view prefix, std::string_view folder_name);
+
+// Makes a scratch folder of this process in `parent`, "PREFIX-PID-XXXXXX",
+// mode 0700. First, once per parent, prefix and process, removes with what
+// they hold the scratch folders of `prefix` that belong to this user and to
+// processes that no longer run (a run that was killed leaves its own), never
+// those of a process that runs. Throws ConversionError when it cannot make it.
+[[nodiscard]] std::filesystem::path MakeScratchFolder(const std::filesystem::path& parent, std::string_view prefix);
+
 // A file that a report or a log is written to, checked before the batch
 // starts. A symbolic link is followed: its target is replaced, the link kept.
 // A path that is not a regular file (a device, a FIFO) is opened at once and

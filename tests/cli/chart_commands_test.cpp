@@ -193,6 +193,51 @@ TEST(TorvaneCliCheck, UsesTheConversionOptionsForTheWayThroughDdr) {
     EXPECT_EQ(options["beat"], 2.5);
 }
 
+TEST(TorvaneCliCheck, ReadsTheConversionOptionsAsMsd2ddrDoes) {
+    TempDir temp;
+    const std::string source = Example("sample.msd").string();
+    const auto first_line = [](const std::string& text) { return text.substr(0, text.find('\n')); };
+    const std::vector<std::vector<std::string>> refused = {
+        {"--lead-in", "later"},  {"--delete", "151"}, {"--delete", "-1"}, {"--measure", "0"},
+        {"--measure", "11"},     {"--beat", "0.5"},   {"--beat", "5"},    {"--beat", "2.25"},
+    };
+    for (const auto& options : refused) {
+        std::vector<std::string> check = {"check"}, convert = {"msd2ddr", "-o", temp.path().string()};
+        for (auto* args : {&check, &convert}) {
+            args->insert(args->end(), options.begin(), options.end());
+            args->push_back(source);
+        }
+        const Outcome checked = RunTool(check);
+        const Outcome converted = RunTool(convert);
+        EXPECT_EQ(checked.status, kExitUsage) << options[0] << ' ' << options[1];
+        EXPECT_EQ(converted.status, kExitUsage) << options[0] << ' ' << options[1];
+        EXPECT_EQ(first_line(checked.err), first_line(converted.err));
+    }
+    const std::vector<std::vector<std::string>> taken = {
+        {},
+        {"--lead-in", "first-step", "--measure", "10", "--beat", "4.5"},
+        {"--lead-in", "as-is", "--delete", "0", "--measure", "1", "--beat", "1"},
+        {"--delete", "150"},
+    };
+    for (const auto& options : taken) {
+        std::vector<std::string> check = {"check", "--report", "-"};
+        std::vector<std::string> convert = {"msd2ddr", "--report", "-", "-o", temp.path().string()};
+        for (auto* args : {&check, &convert}) {
+            args->insert(args->end(), options.begin(), options.end());
+            args->push_back(source);
+        }
+        auto checked = nlohmann::json::parse(RunTool(check).out)["options"];
+        auto converted = nlohmann::json::parse(RunTool(convert).out)["options"];
+        for (const char* key : {"lead_in", "delete", "measure", "beat"}) {
+            EXPECT_EQ(checked[key], converted[key]) << key << " of " << converted.dump();
+        }
+    }
+    // The defaults of the option dialog.
+    const auto defaults = nlohmann::json::parse(RunTool({"check", "--report", "-", source}).out)["options"];
+    EXPECT_EQ(defaults, nlohmann::json::parse(R"({"encoding": "auto", "lead_in": "delete", "delete": 18,
+                                                  "measure": 3, "beat": 1.0})"));
+}
+
 TEST(TorvaneCliCheck, ReportsEveryStepAsJson) {
     TempDir temp;
     std::string steps;

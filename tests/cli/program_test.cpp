@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -288,7 +289,7 @@ TEST(TorvaneCli, UsageErrorsNameEveryCommandAndHintAtDashDashForANameThatBeginsW
     Outcome outcome = RunProgram(dir.path(), {"msd2dwi", "x.msd"});
     EXPECT_NE(outcome.err.find("(use msd2d2r, d2r2msd, msd2ddr, ddr2msd, preview or check)"), std::string::npos)
         << outcome.err;
-    for (const std::string command : {"msd2d2r", "check"}) {
+    for (const std::string command : {"msd2d2r", "check", "preview"}) {
         outcome = RunProgram(dir.path(), {command, "-song.msd"});
         EXPECT_EQ(outcome.status, 2);
         EXPECT_NE(outcome.err.find("put -- before the file names"), std::string::npos) << outcome.err;
@@ -318,6 +319,30 @@ int RunShell(const fs::path& folder, const std::string& line) {
     const std::string command = "cd " + ShellQuoted(folder.string()) + " && bash -c " + ShellQuoted(line);
     const int raw = std::system(command.c_str());
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+TEST(TorvaneCli, CheckRemovesTheScratchFoldersThatAKilledCheckLeftAndLeavesNoneOfItsOwn) {
+    TempDir dir;
+    WriteFile(dir / "song.msd", kSong);
+    fs::create_directory(dir / "tmp");
+    const pid_t ended = [] {
+        const pid_t child = ::fork();
+        if (child == 0) ::_exit(0);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return child;
+    }();
+    const std::string killed = "torvane-check-" + std::to_string(ended) + "-abcdef";
+    const std::string running = "torvane-check-" + std::to_string(::getpid()) + "-abcdef";
+    for (const auto& name : {killed, running}) {
+        fs::create_directory(dir / "tmp" / name);
+        WriteFile(dir / "tmp" / name / "0", "#TITLE:x;\r\n");
+    }
+    const int status = RunShell(dir.path(), "TMPDIR=tmp " + ShellQuoted(TORVANE_CLI) + " check song.msd >/dev/null");
+    EXPECT_LE(status, 1);
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(dir / "tmp")) left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{running});
 }
 
 TEST(TorvaneCli, AClosedStandardOutputStopsTheBatchCleanlyWithOneLine) {

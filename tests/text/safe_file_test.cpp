@@ -97,6 +97,55 @@ TEST(TempFile, ARunRemovesTheTemporaryFilesOfProcessesThatNoLongerRunOnly) {
     }
 }
 
+TEST(ScratchFolderOwner, ReadsTheProcessIdOfAScratchFolderOfItsPrefixOnly) {
+    const struct {
+        std::string name;
+        pid_t owner;
+    } kCases[] = {
+        {"torvane-check-1234-Ab3xYz", 1234},
+        {"torvane-check-7-abcdef", 7},
+        {"torvane-check-XXXXXX", 0},          // a name of before: no process id
+        {"torvane-check--abcdef", 0},
+        {"torvane-check-12a4-abcdef", 0},
+        {"torvane-check-0123-abcdef", 0},
+        {"torvane-check-1234567890-abcdef", 0},  // longer than a process id
+        {"torvane-check-1234-abcde", 0},        // five characters
+        {"torvane-check-1234.abcdef", 0},
+        {"torvane-other-1234-abcdef", 0},
+        {"xtorvane-check-1234-abcdef", 0},
+    };
+    for (const auto& c : kCases) EXPECT_EQ(ScratchFolderOwner("torvane-check", c.name), c.owner) << c.name;
+}
+
+TEST(ScratchFolder, IsNamedAfterItsProcessAndRemovesThoseOfProcessesThatNoLongerRunOnly) {
+    TempDir dir;
+    const std::string dead = "torvane-check-" + std::to_string(EndedProcess()) + "-abcdef";
+    const std::string live = "torvane-check-" + std::to_string(::getppid()) + "-abcdef";
+    const std::string other = "torvane-other-" + std::to_string(EndedProcess()) + "-abcdef";
+    const std::string old = "torvane-check-a1B2c3";
+    for (const auto& name : {dead, live, other, old}) {
+        fs::create_directory(dir / name);
+        WriteFile(dir / name / "0", "x");
+    }
+    // A file of a dead process's name is no folder of a check: it stays.
+    const std::string dead_file = "torvane-check-" + std::to_string(EndedProcess()) + "-ghijkl";
+    WriteFile(dir / dead_file, "x");
+
+    const fs::path made = MakeScratchFolder(dir.path(), "torvane-check");
+    EXPECT_EQ(made.parent_path(), dir.path());
+    EXPECT_EQ(ScratchFolderOwner("torvane-check", made.filename().string()), ::getpid());
+    EXPECT_TRUE(fs::is_directory(made));
+    EXPECT_FALSE(fs::exists(dir / dead));
+    for (const auto& name : {live, other, old, dead_file}) EXPECT_TRUE(fs::exists(dir / name)) << name;
+
+    // Once per process: a folder left later is for the next run to remove.
+    const std::string dead_later = "torvane-check-" + std::to_string(EndedProcess()) + "-mnopqr";
+    fs::create_directory(dir / dead_later);
+    const fs::path second = MakeScratchFolder(dir.path(), "torvane-check");
+    EXPECT_NE(second, made);
+    EXPECT_TRUE(fs::exists(dir / dead_later));
+}
+
 TEST(TempFile, IsNamedOnlyToBePutInPlace) {
     TempDir dir;
     TempFile file(dir / "song.d2r");
