@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -177,6 +179,30 @@ bool AlignPadToTriplet(std::string& other, std::size_t& next, char taken) {
     return true;
 }
 
+namespace {
+
+constexpr std::size_t kCellsAtOnce = 8;
+
+// Whether the eight cells from `cells` hold a "T": one test on a word.
+bool HasTripletMark(const char* cells) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, cells, sizeof word);
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    const std::uint64_t x = word ^ (kOnes * static_cast<unsigned char>('T'));
+    return ((x - kOnes) & ~x & (kOnes << 7)) != 0;
+}
+
+// MakeD2rStepLine's pad character for each byte, in one look.
+constexpr auto kSoundingStep = [] {
+    std::array<char, 256> steps{};
+    for (std::size_t c = 0; c < steps.size(); ++c) {
+        steps[c] = PanelsOfStep(static_cast<char>(c)) > 0 ? static_cast<char>(c) : '0';
+    }
+    return steps;
+}();
+
+}  // namespace
+
 std::vector<D2rStepLine> BuildD2rStepLines(std::string pad1, std::string pad2, std::string_view file_name,
                                            ErrorList& errors) {
     std::vector<D2rStepLine> lines;
@@ -196,6 +222,21 @@ std::vector<D2rStepLine> BuildD2rStepLines(std::string pad1, std::string pad2, s
     const std::size_t last_pad2_step = pad2.find_last_not_of('0');
     const std::size_t pad2_steps_end = last_pad2_step == std::string::npos ? 0 : last_pad2_step + 1;
     while (i < pad1.size() || j < pad2_steps_end || countdown > 0) {
+        // Outside triplets, eight cells of both pads without a "T" are eight
+        // 32nd-note lines: most of a chart goes this way.
+        if (countdown == 0 && pad1.size() - i >= kCellsAtOnce && pad2.size() - j >= kCellsAtOnce &&
+            !HasTripletMark(pad1.data() + i) && !HasTripletMark(pad2.data() + j)) {
+            const std::size_t at = lines.size();
+            lines.resize(at + kCellsAtOnce);
+            D2rStepLine* line = lines.data() + at;
+            for (std::size_t k = 0; k < kCellsAtOnce; ++k) {
+                line[k] = {D2rLength::k32nd, kSoundingStep[static_cast<unsigned char>(pad1[i + k])],
+                           kSoundingStep[static_cast<unsigned char>(pad2[j + k])]};
+            }
+            i += kCellsAtOnce;
+            j += kCellsAtOnce;
+            continue;
+        }
         if (i == pad1.size()) pad1 += '0';
         const char a = pad1[i++];
         const bool have_b = j < pad2.size();
