@@ -78,11 +78,14 @@ public:
     // Takes `turns` plain turns at once (at most TurnsToNextTriplet()): the
     // text's cells, "T" as "0", as far as the text goes.
     void CopyPlainCells(std::size_t turns, std::string& out) {
-        const std::size_t count = std::min(turns, Rest().size());
+        const std::string_view cells = Rest().substr(0, std::min(turns, Rest().size()));
         const std::size_t from = out.size();
-        out.append(text_.substr(at_, count));
-        for (char* c = out.data() + from; c != out.data() + out.size(); ++c) *c = CellOf(*c);
-        at_ += count;
+        out.append(cells);
+        // A written "T" is rare: one search (a library one) finds there is none.
+        if (cells.find('T') != std::string_view::npos) {
+            for (char* c = out.data() + from; c != out.data() + out.size(); ++c) *c = CellOf(*c);
+        }
+        at_ += cells.size();
     }
     void SkipTriplet() {
         at_ += 4;
