@@ -257,6 +257,16 @@ std::vector<D2rStepLine> BuildD2rStepLines(std::string pad1, std::string pad2, s
     return lines;
 }
 
+namespace {
+
+template <typename Value>
+void ReleaseBuffers(Value& value) {
+    Value empty;
+    std::swap(value, empty);
+}
+
+}  // namespace
+
 std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string_view chart_data, long long chart_lead_in,
                                                     long long lead_in, long long reference_lead_in,
                                                     std::string_view file_name, ErrorList& errors,
@@ -266,14 +276,15 @@ std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string_view chart_data,
     D2rPadCells cells2;
     cells1.text = DecodeMSDSteps(pads.pad1, file_name, errors, &cells1.triplet_beats);
     cells2.text = DecodeMSDSteps(pads.pad2, file_name, errors, &cells2.triplet_beats);
-    pads = D2rPadTexts();
+    // Assigning an empty value keeps a string's buffer: swap it out instead.
+    ReleaseBuffers(pads);
     // A final ";" is no cell, and no triplet beat begins there.
     if (EndsWithSemicolon(cells1.text)) cells1.text.pop_back();
     if (EndsWithSemicolon(cells2.text)) cells2.text.pop_back();
     D2rPlacedPads placed = PlaceD2rTriplets(cells1, cells2, file_name, errors);
     if (triplets_on_grid != nullptr) *triplets_on_grid += placed.triplets_on_grid;
-    cells1 = D2rPadCells();
-    cells2 = D2rPadCells();
+    ReleaseBuffers(cells1);
+    ReleaseBuffers(cells2);
     return MergeD2rStepLinesFully(
         BuildD2rStepLines(std::move(placed.pad1), std::move(placed.pad2), file_name, errors));
 }
