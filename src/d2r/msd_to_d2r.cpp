@@ -68,7 +68,7 @@ struct MsdToD2r {
         const std::string_view steps = std::string_view(data).substr(chart_lead_in);
         NoteMsdChartForD2r(chart_line, steps, static_cast<long long>(chart_lead_in), lead_in, reference_lead_in, errors);
         if (steps.empty()) return;
-        const auto lines = ConvertChartToD2rStepLines(steps, static_cast<long long>(chart_lead_in), lead_in,
+        const auto lines = ConvertChartToD2rStepLines(std::move(data), static_cast<long long>(chart_lead_in), lead_in,
                                                       reference_lead_in, file_name, errors, &triplets_on_grid);
         std::array<char, kD2rStepLineSize> text{};
         for (const D2rStepLine& step_line : lines) out.WriteLine(FormatD2rStepLine(step_line, text));
@@ -267,11 +267,15 @@ void ReleaseBuffers(Value& value) {
 
 }  // namespace
 
-std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string_view chart_data, long long chart_lead_in,
+std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string chart_text, long long chart_lead_in,
                                                     long long lead_in, long long reference_lead_in,
                                                     std::string_view file_name, ErrorList& errors,
                                                     std::size_t* triplets_on_grid) {
+    const std::string_view chart_data =
+        std::string_view(chart_text).substr(std::min(chart_text.size(), static_cast<std::size_t>(chart_lead_in)));
     D2rPadTexts pads = BuildD2rPadTexts(chart_data, chart_lead_in, lead_in, reference_lead_in);
+    // Every later step reads only the pads: the chart's text may go.
+    ReleaseBuffers(chart_text);
     D2rPadCells cells1;
     D2rPadCells cells2;
     cells1.text = DecodeMSDSteps(pads.pad1, file_name, errors, &cells1.triplet_beats);

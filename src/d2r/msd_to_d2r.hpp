@@ -73,10 +73,11 @@ struct D2rPadTexts {
 [[nodiscard]] std::vector<D2rStepLine> MergeD2rStepLinesByWalking(std::vector<D2rStepLine> lines);
 
 // The step lines of one chart: pad texts, decoding, placing the triplets,
-// building and merging. `chart_data` has its `chart_lead_in` leading "0"
-// characters removed. Adds to `triplets_on_grid`, when given, the triplet
-// beats written on the 32nd-note grid.
-[[nodiscard]] std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string_view chart_data,
+// building and merging. `chart_text` is the chart's data, which begins with
+// `chart_lead_in` "0" characters; it is freed once the pads are split off, so
+// that it is not held beside the step lines. Adds to `triplets_on_grid`, when
+// given, the triplet beats written on the 32nd-note grid.
+[[nodiscard]] std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string chart_text,
                                                                   long long chart_lead_in, long long lead_in,
                                                                   long long reference_lead_in,
                                                                   std::string_view file_name, ErrorList& errors,
