@@ -201,12 +201,10 @@ constexpr auto kSoundingStep = [] {
     return steps;
 }();
 
-}  // namespace
-
-std::vector<D2rStepLine> BuildD2rStepLines(std::string pad1, std::string pad2, std::string_view file_name,
-                                           ErrorList& errors) {
-    std::vector<D2rStepLine> lines;
-    lines.reserve(pad1.size());
+// BuildD2rStepLines, giving each line to `lines.Add` as it is made.
+template <typename Lines>
+void BuildD2rStepLinesInto(std::string pad1, std::string pad2, std::string_view file_name, ErrorList& errors,
+                           Lines& lines) {
     D2rLength length = D2rLength::k32nd;
     int countdown = 0;
     std::size_t i = 0;
@@ -226,12 +224,9 @@ std::vector<D2rStepLine> BuildD2rStepLines(std::string pad1, std::string pad2, s
         // 32nd-note lines: most of a chart goes this way.
         if (countdown == 0 && pad1.size() - i >= kCellsAtOnce && pad2.size() - j >= kCellsAtOnce &&
             !HasTripletMark(pad1.data() + i) && !HasTripletMark(pad2.data() + j)) {
-            const std::size_t at = lines.size();
-            lines.resize(at + kCellsAtOnce);
-            D2rStepLine* line = lines.data() + at;
             for (std::size_t k = 0; k < kCellsAtOnce; ++k) {
-                line[k] = {D2rLength::k32nd, kSoundingStep[static_cast<unsigned char>(pad1[i + k])],
-                           kSoundingStep[static_cast<unsigned char>(pad2[j + k])]};
+                lines.Add({D2rLength::k32nd, kSoundingStep[static_cast<unsigned char>(pad1[i + k])],
+                           kSoundingStep[static_cast<unsigned char>(pad2[j + k])]});
             }
             i += kCellsAtOnce;
             j += kCellsAtOnce;
@@ -251,9 +246,25 @@ std::vector<D2rStepLine> BuildD2rStepLines(std::string pad1, std::string pad2, s
             length = D2rLength::kTriplet;
             continue;
         }
-        lines.push_back(MakeD2rStepLine(length, a, b));
+        lines.Add(MakeD2rStepLine(length, a, b));
         if (countdown > 0 && --countdown == 0) length = D2rLength::k32nd;
     }
+}
+
+// Lines kept as they are made.
+struct UnmergedLines {
+    std::vector<D2rStepLine>& lines;
+    void Add(D2rStepLine line) { lines.push_back(line); }
+};
+
+}  // namespace
+
+std::vector<D2rStepLine> BuildD2rStepLines(std::string pad1, std::string pad2, std::string_view file_name,
+                                           ErrorList& errors) {
+    std::vector<D2rStepLine> lines;
+    lines.reserve(pad1.size());
+    UnmergedLines unmerged{lines};
+    BuildD2rStepLinesInto(std::move(pad1), std::move(pad2), file_name, errors, unmerged);
     return lines;
 }
 
@@ -289,8 +300,15 @@ std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string chart_text, long
     if (triplets_on_grid != nullptr) *triplets_on_grid += placed.triplets_on_grid;
     ReleaseBuffers(cells1);
     ReleaseBuffers(cells2);
-    return MergeD2rStepLinesFully(
-        BuildD2rStepLines(std::move(placed.pad1), std::move(placed.pad2), file_name, errors));
+    // The first merging pass goes along with the building: the unmerged
+    // lines, the longest list, are never held.
+    std::vector<D2rStepLine> lines;
+    lines.reserve(placed.pad1.size());
+    D2rMergingPass first_pass(lines);
+    BuildD2rStepLinesInto(std::move(placed.pad1), std::move(placed.pad2), file_name, errors, first_pass);
+    first_pass.Finish();
+    if (first_pass.FirstMerge() == D2rMergingPass::kNoMerge) return lines;
+    return MergeD2rStepLinesAfterFirstPass(std::move(lines), first_pass.FirstMerge());
 }
 
 void ConvertMSD2d2r(const std::filesystem::path& source, const std::filesystem::path& destination,
