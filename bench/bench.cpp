@@ -16,7 +16,8 @@
 // Usage: torvane-bench [--sizes 1,4,16,64] [--runs N]
 //        torvane-bench --peak CONVERSION SOURCE DESTINATION   (one run; prints peak KiB)
 //        torvane-bench --write-inputs FOLDER [--sizes ...]      (writes the generated sources, for profiling,
-//                                                              and the merging rule's worst case at each size)
+//                                                              the merging rule's worst case and the memory
+//                                                              table's one-chart file at each size)
 //        --no-chart-memory leaves out the table of peak memory against one chart's size
 //        --no-preview leaves out the table of pictures against conversions
 //        --library-only prints only the table of whole libraries (with --write-inputs: writes them)
@@ -602,6 +603,10 @@ int main(int argc, char** argv) {
                 for (const int mb : sizes) {
                     WriteAll(inputs_folder / ("worst-msd2d2r-" + std::to_string(mb) + ".msd"),
                              WorstMergingChart(static_cast<std::size_t>(mb) * 1024 * 1024));
+                    // The one-chart file of the memory table, for measuring a peak alone.
+                    const double bytes_per_measure = static_cast<double>(MsdChart(600).size()) / 600;
+                    WriteAll(inputs_folder / ("chart-" + std::to_string(mb) + ".msd"),
+                             kMsdHeader + MsdChart(static_cast<int>(mb * kMiB / bytes_per_measure)));
                 }
             }
             if (std::find(sizes.begin(), sizes.end(), 16) != sizes.end() &&

@@ -246,16 +246,28 @@ std::vector<D2rStepLine> MergeD2rStepLines(std::vector<D2rStepLine> lines) {
     return lines;
 }
 
-std::vector<D2rStepLine> MergeD2rStepLinesFully(std::vector<D2rStepLine> lines) {
+namespace {
+
+// Passes from the `done`-th on, the first of them from `start`.
+std::vector<D2rStepLine> MergeFromPass(std::vector<D2rStepLine> lines, int done, std::size_t start) {
     // A pass changes the list exactly when it merges, and every merge removes
     // a line. Most charts are done after a few whole passes, which also shrink
     // the list; the rest is left to the walk that does not repeat itself.
-    std::size_t start = 0;
-    for (int pass = 0; pass < 4; ++pass) {
+    for (int pass = done; pass < 4; ++pass) {
         start = MergePassFrom(lines, start);
         if (start == kNoMerge) return lines;
     }
     return MergeD2rStepLinesByWalking(std::move(lines));
+}
+
+}  // namespace
+
+std::vector<D2rStepLine> MergeD2rStepLinesFully(std::vector<D2rStepLine> lines) {
+    return MergeFromPass(std::move(lines), 0, 0);
+}
+
+std::vector<D2rStepLine> MergeD2rStepLinesAfterFirstPass(std::vector<D2rStepLine> lines, std::size_t first_merge) {
+    return MergeFromPass(std::move(lines), 1, first_merge);
 }
 
 }  // namespace torvane

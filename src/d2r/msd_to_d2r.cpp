@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -66,7 +68,7 @@ struct MsdToD2r {
         const std::string_view steps = std::string_view(data).substr(chart_lead_in);
         NoteMsdChartForD2r(chart_line, steps, static_cast<long long>(chart_lead_in), lead_in, reference_lead_in, errors);
         if (steps.empty()) return;
-        const auto lines = ConvertChartToD2rStepLines(steps, static_cast<long long>(chart_lead_in), lead_in,
+        const auto lines = ConvertChartToD2rStepLines(std::move(data), static_cast<long long>(chart_lead_in), lead_in,
                                                       reference_lead_in, file_name, errors, &triplets_on_grid);
         std::array<char, kD2rStepLineSize> text{};
         for (const D2rStepLine& step_line : lines) out.WriteLine(FormatD2rStepLine(step_line, text));
@@ -177,10 +179,32 @@ bool AlignPadToTriplet(std::string& other, std::size_t& next, char taken) {
     return true;
 }
 
-std::vector<D2rStepLine> BuildD2rStepLines(std::string pad1, std::string pad2, std::string_view file_name,
-                                           ErrorList& errors) {
-    std::vector<D2rStepLine> lines;
-    lines.reserve(pad1.size());
+namespace {
+
+constexpr std::size_t kCellsAtOnce = 8;
+
+// Whether the eight cells from `cells` hold a "T": one test on a word.
+bool HasTripletMark(const char* cells) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, cells, sizeof word);
+    constexpr std::uint64_t kOnes = 0x0101010101010101;
+    const std::uint64_t x = word ^ (kOnes * static_cast<unsigned char>('T'));
+    return ((x - kOnes) & ~x & (kOnes << 7)) != 0;
+}
+
+// MakeD2rStepLine's pad character for each byte, in one look.
+constexpr auto kSoundingStep = [] {
+    std::array<char, 256> steps{};
+    for (std::size_t c = 0; c < steps.size(); ++c) {
+        steps[c] = PanelsOfStep(static_cast<char>(c)) > 0 ? static_cast<char>(c) : '0';
+    }
+    return steps;
+}();
+
+// BuildD2rStepLines, giving each line to `lines.Add` as it is made.
+template <typename Lines>
+void BuildD2rStepLinesInto(std::string pad1, std::string pad2, std::string_view file_name, ErrorList& errors,
+                           Lines& lines) {
     D2rLength length = D2rLength::k32nd;
     int countdown = 0;
     std::size_t i = 0;
@@ -196,6 +220,18 @@ std::vector<D2rStepLine> BuildD2rStepLines(std::string pad1, std::string pad2, s
     const std::size_t last_pad2_step = pad2.find_last_not_of('0');
     const std::size_t pad2_steps_end = last_pad2_step == std::string::npos ? 0 : last_pad2_step + 1;
     while (i < pad1.size() || j < pad2_steps_end || countdown > 0) {
+        // Outside triplets, eight cells of both pads without a "T" are eight
+        // 32nd-note lines: most of a chart goes this way.
+        if (countdown == 0 && pad1.size() - i >= kCellsAtOnce && pad2.size() - j >= kCellsAtOnce &&
+            !HasTripletMark(pad1.data() + i) && !HasTripletMark(pad2.data() + j)) {
+            for (std::size_t k = 0; k < kCellsAtOnce; ++k) {
+                lines.Add({D2rLength::k32nd, kSoundingStep[static_cast<unsigned char>(pad1[i + k])],
+                           kSoundingStep[static_cast<unsigned char>(pad2[j + k])]});
+            }
+            i += kCellsAtOnce;
+            j += kCellsAtOnce;
+            continue;
+        }
         if (i == pad1.size()) pad1 += '0';
         const char a = pad1[i++];
         const bool have_b = j < pad2.size();
@@ -210,31 +246,69 @@ std::vector<D2rStepLine> BuildD2rStepLines(std::string pad1, std::string pad2, s
             length = D2rLength::kTriplet;
             continue;
         }
-        lines.push_back(MakeD2rStepLine(length, a, b));
+        lines.Add(MakeD2rStepLine(length, a, b));
         if (countdown > 0 && --countdown == 0) length = D2rLength::k32nd;
     }
+}
+
+// Lines kept as they are made.
+struct UnmergedLines {
+    std::vector<D2rStepLine>& lines;
+    void Add(D2rStepLine line) { lines.push_back(line); }
+};
+
+}  // namespace
+
+std::vector<D2rStepLine> BuildD2rStepLines(std::string pad1, std::string pad2, std::string_view file_name,
+                                           ErrorList& errors) {
+    std::vector<D2rStepLine> lines;
+    lines.reserve(pad1.size());
+    UnmergedLines unmerged{lines};
+    BuildD2rStepLinesInto(std::move(pad1), std::move(pad2), file_name, errors, unmerged);
     return lines;
 }
 
-std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string_view chart_data, long long chart_lead_in,
+namespace {
+
+template <typename Value>
+void ReleaseBuffers(Value& value) {
+    Value empty;
+    std::swap(value, empty);
+}
+
+}  // namespace
+
+std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string chart_text, long long chart_lead_in,
                                                     long long lead_in, long long reference_lead_in,
                                                     std::string_view file_name, ErrorList& errors,
                                                     std::size_t* triplets_on_grid) {
+    const std::string_view chart_data =
+        std::string_view(chart_text).substr(std::min(chart_text.size(), static_cast<std::size_t>(chart_lead_in)));
     D2rPadTexts pads = BuildD2rPadTexts(chart_data, chart_lead_in, lead_in, reference_lead_in);
+    // Every later step reads only the pads: the chart's text may go.
+    ReleaseBuffers(chart_text);
     D2rPadCells cells1;
     D2rPadCells cells2;
     cells1.text = DecodeMSDSteps(pads.pad1, file_name, errors, &cells1.triplet_beats);
     cells2.text = DecodeMSDSteps(pads.pad2, file_name, errors, &cells2.triplet_beats);
-    pads = D2rPadTexts();
+    // Assigning an empty value keeps a string's buffer: swap it out instead.
+    ReleaseBuffers(pads);
     // A final ";" is no cell, and no triplet beat begins there.
     if (EndsWithSemicolon(cells1.text)) cells1.text.pop_back();
     if (EndsWithSemicolon(cells2.text)) cells2.text.pop_back();
     D2rPlacedPads placed = PlaceD2rTriplets(cells1, cells2, file_name, errors);
     if (triplets_on_grid != nullptr) *triplets_on_grid += placed.triplets_on_grid;
-    cells1 = D2rPadCells();
-    cells2 = D2rPadCells();
-    return MergeD2rStepLinesFully(
-        BuildD2rStepLines(std::move(placed.pad1), std::move(placed.pad2), file_name, errors));
+    ReleaseBuffers(cells1);
+    ReleaseBuffers(cells2);
+    // The first merging pass goes along with the building: the unmerged
+    // lines, the longest list, are never held.
+    std::vector<D2rStepLine> lines;
+    lines.reserve(placed.pad1.size());
+    D2rMergingPass first_pass(lines);
+    BuildD2rStepLinesInto(std::move(placed.pad1), std::move(placed.pad2), file_name, errors, first_pass);
+    first_pass.Finish();
+    if (first_pass.FirstMerge() == D2rMergingPass::kNoMerge) return lines;
+    return MergeD2rStepLinesAfterFirstPass(std::move(lines), first_pass.FirstMerge());
 }
 
 void ConvertMSD2d2r(const std::filesystem::path& source, const std::filesystem::path& destination,

@@ -3,6 +3,7 @@
 // pin every rule.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,15 +69,75 @@ struct D2rPadTexts {
 // Merging passes until one changes nothing.
 [[nodiscard]] std::vector<D2rStepLine> MergeD2rStepLinesFully(std::vector<D2rStepLine> lines);
 
+// MergeD2rStepLines taking the lines one at a time, as they are built, so that
+// the unmerged list is never held: each line goes to `Add`, then `Finish`
+// once; `merged` then holds what the pass gives.
+class D2rMergingPass {
+public:
+    static constexpr std::size_t kNoMerge = static_cast<std::size_t>(-1);
+
+    explicit D2rMergingPass(std::vector<D2rStepLine>& merged) : merged_(merged) {}
+
+    void Add(D2rStepLine line) {
+        if (beat_left_ > 0) {
+            --beat_left_;
+            merged_.push_back(line);
+            return;
+        }
+        if (!standing_) {
+            at_ = line;
+            standing_ = true;
+            return;
+        }
+        // The pass stands at at_ with `line` after it: it joins a rest line of
+        // the same length below a quarter, or skips a beat from at_.
+        if (IsD2rRestLine(line) && at_.length == line.length && at_.length < D2rLength::kQuarter) {
+            if (first_merge_ == kNoMerge) first_merge_ = merged_.size();
+            at_.length = static_cast<D2rLength>(static_cast<int>(at_.length) + 1);
+            merged_.push_back(at_);
+            standing_ = false;
+            return;
+        }
+        const std::uint32_t beat = D2rLinesPerBeat(at_.length);
+        merged_.push_back(at_);
+        if (beat > 1) {
+            merged_.push_back(line);
+            beat_left_ = beat - 2;
+            standing_ = false;
+        } else {
+            at_ = line;
+        }
+    }
+    void Finish() {
+        if (standing_) merged_.push_back(at_);
+        standing_ = false;
+    }
+    // The merged line where the pass made its first merge, or kNoMerge.
+    [[nodiscard]] std::size_t FirstMerge() const { return first_merge_; }
+
+private:
+    std::vector<D2rStepLine>& merged_;
+    D2rStepLine at_;
+    bool standing_ = false;
+    std::uint32_t beat_left_ = 0;
+    std::size_t first_merge_ = kNoMerge;
+};
+
+// MergeD2rStepLinesFully after a first pass whose first merge was at merged
+// line `first_merge` (not kNoMerge).
+[[nodiscard]] std::vector<D2rStepLine> MergeD2rStepLinesAfterFirstPass(std::vector<D2rStepLine> lines,
+                                                                       std::size_t first_merge);
+
 // The same result as repeating MergeD2rStepLines until it changes nothing, in
 // time close to linear also for charts that need a pass for every few lines.
 [[nodiscard]] std::vector<D2rStepLine> MergeD2rStepLinesByWalking(std::vector<D2rStepLine> lines);
 
 // The step lines of one chart: pad texts, decoding, placing the triplets,
-// building and merging. `chart_data` has its `chart_lead_in` leading "0"
-// characters removed. Adds to `triplets_on_grid`, when given, the triplet
-// beats written on the 32nd-note grid.
-[[nodiscard]] std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string_view chart_data,
+// building and merging. `chart_text` is the chart's data, which begins with
+// `chart_lead_in` "0" characters; it is freed once the pads are split off, so
+// that it is not held beside the step lines. Adds to `triplets_on_grid`, when
+// given, the triplet beats written on the 32nd-note grid.
+[[nodiscard]] std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string chart_text,
                                                                   long long chart_lead_in, long long lead_in,
                                                                   long long reference_lead_in,
                                                                   std::string_view file_name, ErrorList& errors,

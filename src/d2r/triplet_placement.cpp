@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 
 #include "msd/panels.hpp"
 #include "text/fixed_texts.hpp"
@@ -59,6 +60,33 @@ public:
     [[nodiscard]] std::string_view TripletSteps() const {
         return at_ < text_.size() ? text_.substr(at_ + 1, 3) : std::string_view();
     }
+    // How many plain turns this pad can take from here without meeting a
+    // grid cell or a triplet beat: 0 at either, SIZE_MAX when it meets neither
+    // again (an ended pad stays where it is).
+    [[nodiscard]] std::size_t TurnsToNextTriplet() const {
+        if (grid_left_ > 0) return 0;
+        if (next_triplet_ < triplets_.size()) {
+            const std::size_t triplet = triplets_[next_triplet_];
+            if (triplet >= at_ && triplet <= text_.size()) return triplet - at_;
+        }
+        return SIZE_MAX;
+    }
+    // Plain cells of the text left, as written.
+    [[nodiscard]] std::string_view Rest() const {
+        return at_ < text_.size() ? text_.substr(at_) : std::string_view();
+    }
+    // Takes `turns` plain turns at once (at most TurnsToNextTriplet()): the
+    // text's cells, "T" as "0", as far as the text goes.
+    void CopyPlainCells(std::size_t turns, std::string& out) {
+        const std::string_view cells = Rest().substr(0, std::min(turns, Rest().size()));
+        const std::size_t from = out.size();
+        out.append(cells);
+        // A written "T" is rare: one search (a library one) finds there is none.
+        if (cells.find('T') != std::string_view::npos) {
+            for (char* c = out.data() + from; c != out.data() + out.size(); ++c) *c = CellOf(*c);
+        }
+        at_ += cells.size();
+    }
     void SkipTriplet() {
         at_ += 4;
         ++next_triplet_;
@@ -100,6 +128,17 @@ void KeepBeat(PadCursor& pad, bool triplet, std::string& out) {
     pad.SkipTriplet();
 }
 
+// The cells just taken that are rests on both pads, after `turns` plain
+// turns over the texts `one` and `two` (a pad past its text gives "0"),
+// `rests` before them.
+std::size_t RestsAfterTurns(std::string_view one, std::string_view two, std::size_t turns, std::size_t rests) {
+    const auto cell = [](std::string_view text, std::size_t at) { return at < text.size() ? text[at] : '0'; };
+    for (std::size_t at = turns; at-- > 0;) {
+        if (!IsRestCell(cell(one, at)) || !IsRestCell(cell(two, at))) return turns - 1 - at;
+    }
+    return rests + turns;
+}
+
 // Without triplet beats only the written "T" change.
 std::string WithoutWrittenTs(const std::string& text) {
     std::string out = text;
@@ -132,6 +171,17 @@ D2rPlacedPads PlaceD2rTriplets(const D2rPadCells& pad1, const D2rPadCells& pad2,
     std::size_t into_beat = 0;  // cells since the reader's beat began
     std::size_t rests = 0;      // cells just before that are rests on both pads
     while (!one.Ended() || !two.Ended()) {
+        // Plain turns up to the next triplet beat or grid cell of either pad,
+        // taken at once; the slow turn below handles what stops them.
+        const std::size_t turns = std::min({one.TurnsToNextTriplet(), two.TurnsToNextTriplet(),
+                                            std::max(one.Rest().size(), two.Rest().size())});
+        if (turns > 0) {
+            rests = RestsAfterTurns(one.Rest(), two.Rest(), turns, rests);
+            into_beat = (into_beat + turns) % kCellsPerBeat;
+            one.CopyPlainCells(turns, placed.pad1);
+            two.CopyPlainCells(turns, placed.pad2);
+            continue;
+        }
         const bool triplet1 = one.AtTriplet();
         const bool triplet2 = two.AtTriplet();
         if (!triplet1 && !triplet2) {

@@ -158,6 +158,15 @@ long long ApplyDdrLeadIn(DdrPads& pads, std::size_t lead_in, std::size_t referen
     }
 }
 
+namespace {
+
+void ReleaseBuffer(std::string& text) {
+    std::string empty;
+    text.swap(empty);
+}
+
+}  // namespace
+
 std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& source,
                                                   const std::filesystem::path& destination,
                                                   std::string_view caption, const DdrOptions& options,
@@ -219,13 +228,15 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
         // A single chart's second side is no pad of its player's: it keeps
         // the lead-in it always had.
         pads.in_step = pads.in_step && chart.style != kSingle.file_letter;
-        chart.text = std::string();
+        // Assigning an empty value would keep the buffers: swap them out.
+        ReleaseBuffer(chart.text);
         const long long late = ApplyDdrLeadIn(pads, chart.lead_in, reference_lead_in, in_range);
         NoteDdrChartShifted(ChartLabel(chart_line), late, errors);
         std::string first = DecodeMSDSteps(pads.first, file_name, errors);
         std::string second = DecodeMSDSteps(pads.second, file_name, errors);
         NoteDdrPads(ChartLabel(chart_line), first, second, errors);
-        pads = DdrPads();
+        ReleaseBuffer(pads.first);
+        ReleaseBuffer(pads.second);
         BuildDdrStepLines(std::move(first), std::move(second), noted, &noted.spread_measures);
         noted.Commit();
         note_written(file);

@@ -99,6 +99,45 @@ TEST(MergeD2rStepLines, OnePassGivesTheReferencePassOnRandomAndRestHeavyLines) {
     }
 }
 
+// The pass that goes along with building, line by line, and what follows it.
+struct FedPass {
+    std::vector<D2rStepLine> merged;
+    std::size_t first_merge = D2rMergingPass::kNoMerge;
+};
+
+FedPass FeedPass(const std::vector<D2rStepLine>& lines) {
+    FedPass fed;
+    D2rMergingPass pass(fed.merged);
+    for (const D2rStepLine& line : lines) pass.Add(line);
+    pass.Finish();
+    fed.first_merge = pass.FirstMerge();
+    return fed;
+}
+
+// Where a pass first merged: the first line at which `merged` differs.
+std::size_t FirstDifference(const std::vector<D2rStepLine>& lines, const std::vector<D2rStepLine>& merged) {
+    if (lines.size() == merged.size()) return D2rMergingPass::kNoMerge;
+    const auto [at, unused] = std::mismatch(merged.begin(), merged.end(), lines.begin());
+    return static_cast<std::size_t>(at - merged.begin());
+}
+
+TEST(D2rMergingPass, GivesTheReferencePassAndItsFirstMergeLineByLine) {
+    std::mt19937 random(20261210);
+    for (int round = 0; round < 3000; ++round) {
+        const std::size_t count = std::uniform_int_distribution<std::size_t>(0, 150)(random);
+        const auto lines = round % 2 == 0 ? RandomLines(random, count) : RestHeavyLines(random, count);
+        const FedPass fed = FeedPass(lines);
+        const auto reference = ReferencePass(lines);
+        ASSERT_EQ(fed.merged, reference) << "round " << round;
+        ASSERT_EQ(fed.first_merge, FirstDifference(lines, reference)) << "round " << round;
+        const std::vector<D2rStepLine> fully =
+            fed.first_merge == D2rMergingPass::kNoMerge
+                ? fed.merged
+                : MergeD2rStepLinesAfterFirstPass(fed.merged, fed.first_merge);
+        ASSERT_EQ(fully, MergeByWholePasses(lines)) << "round " << round;
+    }
+}
+
 TEST(MergeD2rStepLinesFully, GivesTheResultOfWholePassesOnRandomAndRestHeavyLines) {
     std::mt19937 random(20261209);
     for (int round = 0; round < 2000; ++round) {
