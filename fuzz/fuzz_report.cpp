@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     result.failure = std::make_shared<const ConversionError>(kind, pieces[3], pieces[4], pieces[5], static_cast<int>(size % 140));
     result.problem = static_cast<PlanProblem>(size % 4);
     result.other_source = pieces[4];
-    result.error_lines = {pieces[5], pieces[0] + "：" + pieces[5]};
+    result.error_lines = {PlainErrorLine(pieces[5]),
+                          ErrorLine{ErrorCode::kBeatGroupLength, pieces[0], pieces[5], size, pieces[4], pieces[3]}};
     result.notes = {Note{pieces[4], pieces[5], pieces[3]}};
     const std::string text = ReportText(FileReport(result, WordsOf(Conversion::kMSD2ddr)));
     // The document reads back.

@@ -9,18 +9,18 @@ namespace torvane {
 void TakeFileResult(const BatchPlan& plan, const FileResult& result, ErrorList& errors,
                     WindowBatchOutcome& outcome) {
     // Lines the file gave before it failed come first, as they were found.
-    for (const auto& line : result.error_lines) errors.Add(line, {});
+    for (const auto& line : result.error_lines) errors.Add(line);
     if (result.status != FileStatus::kFailed) return;
     if (result.problem == PlanProblem::kSameDestination) {
         const std::filesystem::path& destination = plan.files[result.index].destination;
-        errors.Add(SameDestinationLine(result.source, result.other_source, destination, outcome.base), {});
+        errors.Add(PlainErrorLine(SameDestinationLine(result.source, result.other_source, destination, outcome.base)));
         outcome.failed << SameDestinationText(result.source, result.other_source, destination, outcome.base);
         return;
     }
     const ConversionError error = result.failure != nullptr
                                       ? *result.failure
                                       : ConversionError(Failure::kInternal, result.source, "", "no reason given");
-    errors.Add(FailedFileLine(result.source, error, outcome.base), {});
+    errors.Add(PlainErrorLine(FailedFileLine(result.source, error, outcome.base)));
     outcome.failed << FailedFileText(result.source, error, outcome.base);
 }
 

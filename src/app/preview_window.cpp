@@ -21,7 +21,7 @@
 #include "app/dialogs.hpp"
 #include "app/failure_text.hpp"
 #include "app/window_look.hpp"
-#include "batch/codes.hpp"
+#include "text/error_codes.hpp"
 #include "batch/input_check.hpp"
 #include "preview/chart_loader.hpp"
 #include "preview/chart_names.hpp"

@@ -1,7 +1,6 @@
 #include "batch/conversions.hpp"
 
-#include <new>
-#include <stdexcept>
+#include <exception>
 
 #include "d2r/d2r.hpp"
 #include "text/conversion_error.hpp"
@@ -61,12 +60,9 @@ std::vector<std::filesystem::path> RunConversion(Conversion conversion,
         return Convert(conversion, source, destination, caption, options, errors, storage, max_lead_in);
     } catch (const ConversionError&) {
         throw;
-    } catch (const std::bad_alloc&) {
-        throw ConversionError(Failure::kTooLarge, source, {}, "out of memory");
-    } catch (const std::length_error& error) {
-        throw ConversionError(Failure::kTooLarge, source, {}, error.what());
-    } catch (const std::exception& error) {
-        throw ConversionError(Failure::kInternal, source, {}, error.what());
+    } catch (const std::exception&) {
+        // Only exceptions of the library: a stop of the runner passes.
+        throw CurrentAsConversionError(source);
     }
 }
 

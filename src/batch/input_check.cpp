@@ -168,11 +168,6 @@ SourceEncoding CheckSource(Conversion conversion, const std::filesystem::path& s
     return byte_order_mark || ReadsAsUtf8(scan, cp932) ? SourceEncoding::kUtf8 : SourceEncoding::kCp932;
 }
 
-const std::string& UnconvertibleCharacterMessage() {
-    static const std::string message = Utf8ToCp932("：Shift-JISで表せない文字です");
-    return message;
-}
-
 SourceReading::SourceReading(Storage& storage, std::filesystem::path source, SourceEncoding encoding,
                              ErrorList& errors, std::unique_ptr<LineSource> opened)
     : storage_(storage),
@@ -190,13 +185,16 @@ std::unique_ptr<LineSource> SourceReading::OpenSource(const std::filesystem::pat
     } else {
         input = storage_.OpenSource(source);
     }
-    if (encoding_ == SourceEncoding::kCp932 || source != source_) return input;
+    if (source != source_) return input;
+    if (encoding_ == SourceEncoding::kCp932) return MakeCountedSource(std::move(input), errors_);
     if (encoding_ != SourceEncoding::kUtf8) {
         input = MakeUtf16Source(std::move(input), encoding_ == SourceEncoding::kUtf16BE);
     }
+    // Counted in UTF-8, before the characters without a form are reported.
+    input = MakeCountedSource(std::move(input), errors_);
     const bool report = !std::exchange(reported_, true);
     return MakeUtf8Source(std::move(input), [this, report](std::string_view character) {
-        if (report) errors_.Add(file_name_, UnconvertibleCharacterMessage(), CodePointName(character));
+        if (report) errors_.Add(file_name_, ErrorCode::kNoCp932Form, CodePointName(character));
     });
 }
 

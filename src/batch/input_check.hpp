@@ -49,11 +49,6 @@ inline constexpr std::size_t kBinaryCheckBytes = 64 * 1024;
                                          EncodingChoice choice, Storage& storage,
                                          std::unique_ptr<LineSource>& opened);
 
-// The message of the error line of a character that has no code page 932
-// form: "：Shift-JISで表せない文字です" (code page 932), followed in the line by
-// the character's code point ("U+1F600").
-[[nodiscard]] const std::string& UnconvertibleCharacterMessage();
-
 // The storage a converter reads `source` through: a UTF-8 or UTF-16 source
 // becomes code page 932 on the way in, and each character without a code page 932 form an
 // error line of `errors`. Destinations go to `storage` unchanged.

@@ -130,14 +130,8 @@ Work ConvertOne(const BatchPlan& plan, const FileConverter& convert, BatchWatch*
         result.destinations.clear();
         work.writes->Discard();
         return work;
-    } catch (const ConversionError& error) {
-        result.failure = std::make_shared<const ConversionError>(error);
-    } catch (const std::bad_alloc&) {
-        result.failure = std::make_shared<const ConversionError>(Failure::kTooLarge, file.source, "", "out of memory");
-    } catch (const std::length_error& error) {
-        result.failure = std::make_shared<const ConversionError>(Failure::kTooLarge, file.source, "", error.what());
-    } catch (const std::exception& error) {
-        result.failure = std::make_shared<const ConversionError>(Failure::kInternal, file.source, "", error.what());
+    } catch (const std::exception&) {
+        result.failure = std::make_shared<const ConversionError>(CurrentAsConversionError(file.source));
     }
     if (result.failure != nullptr) {
         result.status = FileStatus::kFailed;
@@ -145,7 +139,7 @@ Work ConvertOne(const BatchPlan& plan, const FileConverter& convert, BatchWatch*
         work.writes->Discard();
     }
     if (work.watched != nullptr) work.watched->Finish();
-    result.error_lines = errors.Lines();
+    result.error_lines = errors.Entries();
     result.notes = errors.Notes();
     return work;
 }

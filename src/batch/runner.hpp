@@ -65,7 +65,7 @@ struct FileResult {
     std::shared_ptr<const ConversionError> failure;
     SourceEncoding encoding = SourceEncoding::kCp932;
     // The error lines of this file (code page 932) and its notes.
-    std::vector<std::string> error_lines;
+    std::vector<ErrorLine> error_lines;
     std::vector<Note> notes;
 };
 

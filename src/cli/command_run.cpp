@@ -79,12 +79,12 @@ int RunCommand(const BatchPlan& plan, const BatchSettings& settings, const Comma
             output.Write(setup.file_text ? setup.file_text(result) : DestinationLines(result));
             output.Flush();  // ahead of the file's error lines when both go to one terminal
         }
-        PrintErrorLines(result.error_lines, err);
+        PrintErrorLines(source, result.error_lines, err);
         if (result.status == FileStatus::kFailed) {
             err << kProgram << ": " << source << ": " << EnglishFileReason(result, setup.words) << '\n';
         }
         err.flush();
-        for (const auto& line : result.error_lines) errors.Add(line, {});
+        for (const auto& line : result.error_lines) errors.Add(line);
         error_line_count += result.error_lines.size();
         note_count += result.notes.size();
         if (setup.report) {

@@ -66,8 +66,21 @@ std::string DestinationLines(const FileResult& result) {
     return lines;
 }
 
-void PrintErrorLines(const std::vector<std::string>& lines, std::ostream& err) {
-    for (const auto& line : lines) err << Cp932ToUtf8(line) << '\n';
+std::string TerminalErrorLine(std::string_view shown, const ErrorLine& line) {
+    // A line of no known message is shown whole, as it would be logged.
+    if (line.code == ErrorCode::kNone) return Cp932ToUtf8(RenderErrorLine(line));
+    std::string text(shown);
+    if (line.source_line != 0) text.append(":").append(std::to_string(line.source_line));
+    text.append(": ");
+    std::string_view message = ErrorCodeRowOf(line.code).message;
+    constexpr std::string_view kFullWidthColon = "：";
+    if (message.starts_with(kFullWidthColon)) message.remove_prefix(kFullWidthColon.size());
+    text.append(message).append(Cp932ToUtf8(line.text));
+    return text;
+}
+
+void PrintErrorLines(std::string_view shown, const std::vector<ErrorLine>& lines, std::ostream& err) {
+    for (const auto& line : lines) err << TerminalErrorLine(shown, line) << '\n';
 }
 
 std::string SummaryText(const BatchSummary& summary, std::string_view done) {

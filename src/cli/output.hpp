@@ -53,8 +53,13 @@ private:
 // exists" per destination left alone.
 [[nodiscard]] std::string DestinationLines(const FileResult& result);
 
-// Error lines, code page 932, as UTF-8 lines.
-void PrintErrorLines(const std::vector<std::string>& lines, std::ostream& err);
+// An error line as editors read it, UTF-8: the source as shown (`shown`),
+// its line where the line has one, and the message without its leading
+// "：" followed by the offending text: "pack/a/song.msd:14: 変換不能な脚符長さです(12345)".
+[[nodiscard]] std::string TerminalErrorLine(std::string_view shown, const ErrorLine& line);
+
+// The error lines of the source shown as `shown`, one TerminalErrorLine each.
+void PrintErrorLines(std::string_view shown, const std::vector<ErrorLine>& lines, std::ostream& err);
 
 // "198 converted (12 with error lines), 2 failed, 1 skipped", `done` being
 // the word of the files done.

@@ -1,6 +1,6 @@
 #include "cli/report.hpp"
 
-#include "batch/codes.hpp"
+#include "text/error_codes.hpp"
 #include "batch/sources.hpp"
 #include "text/output_names.hpp"
 #include "text/sjis.hpp"
@@ -58,6 +58,17 @@ nlohmann::ordered_json ReasonReport(const FileResult& result, const CommandWords
     return reason;
 }
 
+nlohmann::ordered_json ErrorLineReport(const ErrorLine& line) {
+    nlohmann::ordered_json entry = {{"code", ErrorCodeRowOf(line.code).name},
+                                    {"message", Cp932ToUtf8(ErrorMessage(line.code))},
+                                    {"text", Cp932ToUtf8(line.text)},
+                                    {"line", Cp932ToUtf8(RenderErrorLine(line))}};
+    if (line.source_line != 0) entry["source_line"] = line.source_line;
+    if (!line.chart.empty()) entry["chart"] = Cp932ToUtf8(line.chart);
+    if (!line.at.empty()) entry["at"] = line.at;
+    return entry;
+}
+
 nlohmann::ordered_json FileReport(const FileResult& result, const CommandWords& words) {
     nlohmann::ordered_json file;
     file["source"] = DisplayPath(result.source.string());
@@ -71,15 +82,8 @@ nlohmann::ordered_json FileReport(const FileResult& result, const CommandWords& 
     file["encoding"] = EncodingCode(result.encoding);
     file["reason"] = ReasonReport(result, words);
 
-    const std::string file_name = FileNameForErrorLine(result.source);
     nlohmann::ordered_json lines = nlohmann::ordered_json::array();
-    for (const std::string& line : result.error_lines) {
-        const ErrorLineParts parts = SplitErrorLine(line, file_name);
-        lines.push_back({{"code", parts.code},
-                         {"message", Cp932ToUtf8(parts.message)},
-                         {"text", Cp932ToUtf8(parts.text)},
-                         {"line", Cp932ToUtf8(line)}});
-    }
+    for (const ErrorLine& line : result.error_lines) lines.push_back(ErrorLineReport(line));
     file["error_lines"] = std::move(lines);
     nlohmann::ordered_json notes = nlohmann::ordered_json::array();
     for (const Note& note : result.notes) {

@@ -24,6 +24,10 @@ struct CommandWords {
 // The words of a conversion.
 [[nodiscard]] CommandWords WordsOf(Conversion conversion);
 
+// The entry of one error line: its code, message, text and the line as
+// logged; the source line, chart and place where known (UTF-8).
+[[nodiscard]] nlohmann::ordered_json ErrorLineReport(const ErrorLine& line);
+
 // The entry of one file: source, destinations, status, reason, encoding,
 // error lines (UTF-8, each with its code) and notes.
 [[nodiscard]] nlohmann::ordered_json FileReport(const FileResult& result, const CommandWords& words);

@@ -116,7 +116,7 @@ std::optional<char> DecodeD2rPanels(std::string_view line, std::size_t field_at,
         const char step = StepOfPanels(PanelsOfField(D2rLinePart(line, field_at, 4)));
         if (step != 0) return step;
     }
-    errors.Add(file_name, Texts().bad_panels, line);
+    errors.Add(file_name, ErrorCode::kPanelField, line);
     return '0';
 }
 

@@ -60,7 +60,7 @@ void WriteD2rLeadIn(MsdPadBuilder& pad, D2rToMsdState& state, LineSink& out, con
     // after it, so each counts toward that line only when it is silent.
     const long long start_of_pads = state.first_lead_in - (state.first_raw_silent ? state.first_raw_length : 0);
     const long long zeros = start_of_pads + (silent ? raw_length : 0);
-    if (zeros < 0) errors.Add(file_name, Texts().chart_start_mismatch, ChartLabel(chart_line));
+    if (zeros < 0) errors.Add(file_name, ErrorCode::kChartStartsBeforeGap, ChartLabel(chart_line));
     if (zeros > 0) WriteZeroLine(out, static_cast<std::size_t>(zeros));
     if (!silent) out.WriteLine(raw);
 }
@@ -70,7 +70,7 @@ void WriteD2rLeadIn(MsdPadBuilder& pad, D2rToMsdState& state, LineSink& out, con
 void AddD2rTriplet(D2rStepList& step_list, std::size_t first, int pad_number, MsdPadBuilder& pad,
                    std::string_view file_name, ErrorList& errors) {
     if (!pad.StartTriplet()) {
-        errors.Add(file_name, Texts().step_length_mismatch, D2rLinePart(step_list.Line(first), 0, 3));
+        errors.Add(file_name, ErrorCode::kTripletOffBeat, D2rLinePart(step_list.Line(first), 0, 3));
     }
     char steps[3] = {'0', '0', '0'};
     for (std::size_t at = first; at < first + 3 && at < step_list.Size(); ++at) {
@@ -182,7 +182,7 @@ private:
         std::string block_end = std::move(line);
         have_line = input_.ReadLine(line);
         if (have_line && !line.empty() && !block_end.starts_with(kD2rMusicEnd)) {
-            errors_.Add(file_name_, Texts().bad_option, block_end);
+            errors_.Add(file_name_, ErrorCode::kOption, block_end);
         }
         WriteChart();
         return have_line;
@@ -252,7 +252,7 @@ void WriteMsdChartFromD2r(D2rStepList& step_list, D2rToMsdState& state, LineSink
             const std::string_view line = step_list.Line(i);
             if (!line.empty() && line[0] == taken_mark) continue;
             const std::optional<char> step = DecodeD2rPanels(line, field_at, D2rLinePart(line, 0, 3), file_name, errors);
-            if (AsksForD2rOption(line)) errors.Add(file_name, Texts().bad_option, line);
+            if (AsksForD2rOption(line)) errors.Add(file_name, ErrorCode::kOption, line);
             if (lead_in_pending && D2rLineBearsStep(line)) {
                 WriteD2rLeadIn(pad, state, out, source, chart_line, file_name, errors);
                 lead_in_pending = false;

@@ -62,7 +62,7 @@ struct MsdToD2r {
     void Chart(const std::string& chart_line) {
         std::string data = BeginD2rSection(chart_line, section_open, out);
         if (!EndsWithSemicolon(data) && !AppendChartLines(input, data)) {
-            errors.Add(file_name, Texts().unterminated_chart, ChartLabel(chart_line));
+            errors.Add(file_name, ErrorCode::kUnterminatedChart, ChartLabel(chart_line));
         }
         const std::size_t chart_lead_in = CountLeadingZeros(data);
         const std::string_view steps = std::string_view(data).substr(chart_lead_in);
@@ -238,9 +238,9 @@ void BuildD2rStepLinesInto(std::string pad1, std::string pad2, std::string_view 
         const char b = have_b ? pad2[j++] : '\0';
         if (a == 'T' || (have_b && b == 'T')) {
             if (a == 'T' && have_b && b != 'T') {
-                if (!AlignPadToTriplet(pad2, j, b)) errors.Add(file_name, Texts().triplet_mismatch);
+                if (!AlignPadToTriplet(pad2, j, b)) errors.Add(file_name, ErrorCode::kTripletMismatch);
             } else if (a != 'T' && !AlignPadToTriplet(pad1, i, a)) {
-                errors.Add(file_name, Texts().triplet_mismatch);
+                errors.Add(file_name, ErrorCode::kTripletMismatch);
             }
             countdown = 3;
             length = D2rLength::kTriplet;

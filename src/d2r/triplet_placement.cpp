@@ -194,7 +194,7 @@ D2rPlacedPads PlaceD2rTriplets(const D2rPadCells& pad1, const D2rPadCells& pad2,
         // Two triplets at one place share their lines: nothing to check.
         bool busy = false;
         if (triplet1 != triplet2) busy = !(triplet1 ? two : one).ZerosAfter(kCellsAfterTheFirst);
-        if (busy) errors.Add(file_name, Texts().triplet_mismatch);
+        if (busy) errors.Add(file_name, ErrorCode::kTripletMismatch);
         if (!busy && D2rReaderTakesTriplet(into_beat, rests)) {
             KeepBeat(one, triplet1, placed.pad1);
             KeepBeat(two, triplet2, placed.pad2);

@@ -38,4 +38,12 @@ int DdrMeasureNumber(std::string_view line) {
     return number;
 }
 
+std::string DdrSlotPlace(std::string_view line, std::size_t slot) {
+    constexpr std::size_t kFirstSlot = 5;  // after "#001:"
+    constexpr std::size_t kBeatsPerMeasure = 4;
+    const std::size_t slots = line.size() > kFirstSlot ? line.size() - kFirstSlot : 1;
+    const std::size_t beat = (slot - kFirstSlot) * kBeatsPerMeasure / slots + 1;
+    return "measure " + std::to_string(DdrMeasureNumber(line)) + " beat " + std::to_string(beat);
+}
+
 }  // namespace torvane

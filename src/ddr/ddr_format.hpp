@@ -42,6 +42,10 @@ void FormatDdrStepLineInto(char pad_mark, long long measure, std::string_view sl
 // read.
 [[nodiscard]] int DdrMeasureNumber(std::string_view line);
 
+// Where the slot at byte `slot` of a step line stands, for error lines:
+// "measure M beat B" by the line's own measure number.
+[[nodiscard]] std::string DdrSlotPlace(std::string_view line, std::size_t slot);
+
 // A slot is the panel mask of its moment as one lower-case hexadecimal digit.
 [[nodiscard]] constexpr char DdrSlotOfPanels(int panels) { return "0123456789abcdef"[panels & 15]; }
 

@@ -89,7 +89,6 @@ void WriteChart(LineSink& out, const std::vector<std::string_view>& block, std::
 }  // namespace
 
 void DdrToMSDCodes(std::string& line, std::string_view file_name, ErrorList& errors) {
-    const FixedTexts& texts = Texts();
     for (std::size_t i = 5; i < line.size(); ++i) {
         const char code = kMSDStepOfSlot[static_cast<unsigned char>(line[i])];
         if (code != 0) {
@@ -97,7 +96,7 @@ void DdrToMSDCodes(std::string& line, std::string_view file_name, ErrorList& err
             continue;
         }
         const std::size_t size = SjisCharacterLength(line, i);
-        errors.Add(file_name, texts.bad_ddr_slot, std::string_view(line).substr(i, size));
+        errors.Add(file_name, ErrorCode::kDdrSlot, std::string_view(line).substr(i, size), DdrSlotPlace(line, i));
         // A slot that MSD would not read as a step becomes a rest: a reader
         // drops it outside a group, and every later step of the pad would
         // come early. Both bytes of a double-byte character are a slot each.

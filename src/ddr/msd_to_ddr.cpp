@@ -173,7 +173,6 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
                                                   ErrorList& errors, Storage& storage) {
     const DdrOptions in_range = ClampDdrOptions(options);
     const std::string file_name = FileNameForErrorLine(source);
-    const FixedTexts& texts = Texts();
     auto input = storage.OpenSource(source);
     const std::size_t reference_lead_in = FindReferenceLeadIn(*input);
     input->Rewind();
@@ -199,8 +198,8 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
         DdrChart chart = BeginDdrChart(style, std::string_view(chart_line).substr(kSingle.msd_tag.size()),
                                        header_block, *input);
         NoteMsdChartForDdr(chart_line, !chart.files.empty(), errors);
-        if (chart.files.empty()) errors.Add(file_name, texts.unknown_difficulty, ChartLabel(chart_line));
-        if (!chart.terminated) errors.Add(file_name, texts.unterminated_chart, ChartLabel(chart_line));
+        if (chart.files.empty()) errors.Add(file_name, ErrorCode::kUnknownDifficulty, ChartLabel(chart_line));
+        if (!chart.terminated) errors.Add(file_name, ErrorCode::kUnterminatedChart, ChartLabel(chart_line));
         if (chart.files.empty()) {
             // No file to write, but its groups are reported like any chart's.
             const DdrPads pads = SplitDdrPads(chart.text, 0);

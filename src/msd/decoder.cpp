@@ -133,15 +133,14 @@ constexpr auto kByteKinds = [] {
 
 std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, ErrorList& errors,
                            std::vector<std::size_t>* triplet_beats) {
-    const FixedTexts& texts = Texts();
     std::string out;
     Cells cells(out, steps.size() * 4);
 
     // A group that cannot be converted is reported as it stood; an opening
     // without its closing partner takes the rest of the text with it.
-    auto report = [&](std::size_t open, std::size_t close, const std::string& message) {
+    auto report = [&](std::size_t open, std::size_t close, ErrorCode code) {
         const std::size_t length = close == std::string_view::npos ? std::string_view::npos : close - open + 1;
-        errors.Add(file_name, message, steps.substr(open, length));
+        errors.Add(file_name, code, steps.substr(open, length));
     };
 
     std::size_t i = 0;
@@ -165,13 +164,13 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
                 std::size_t close = i + 1;
                 while (close < n && steps[close] != ')') ++close;
                 if (close == n) {
-                    report(i, std::string_view::npos, texts.bad_step_length);
+                    report(i, std::string_view::npos, ErrorCode::kBeatGroupLength);
                     cells.Finish();
                     return out;
                 }
                 if (triplet_beats != nullptr && close - i - 1 == 3) triplet_beats->push_back(cells.Size());
                 if (!ExpandBeatGroup(steps.substr(i + 1, close - i - 1), cells)) {
-                    report(i, close, texts.bad_step_length);
+                    report(i, close, ErrorCode::kBeatGroupLength);
                     cells.PutRests(8);
                 }
                 i = close + 1;
@@ -179,7 +178,7 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
             }
             case ByteKind::kOpenCommand: {
                 const std::size_t close = FindClosingCharacter(steps, i + 1, '}');
-                report(i, close, texts.bad_command);
+                report(i, close, ErrorCode::kCommandGroup);
                 if (close == std::string_view::npos) {
                     cells.Finish();
                     return out;
@@ -189,7 +188,7 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
             }
             case ByteKind::kOpenStepGroup: {
                 const std::size_t close = FindClosingCharacter(steps, i + 1, ']');
-                report(i, close, texts.bad_step_group);
+                report(i, close, ErrorCode::kTwoBeatGroup);
                 if (close == std::string_view::npos) {
                     cells.Finish();
                     return out;

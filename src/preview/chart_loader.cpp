@@ -8,6 +8,7 @@
 
 #include "d2r/d2r.hpp"
 #include "ddr/ddr.hpp"
+#include "text/conversion_error.hpp"
 #include "text/fixed_texts.hpp"
 #include "text/output_names.hpp"
 #include "text/sjis.hpp"
@@ -77,7 +78,7 @@ void ChartFile::ReadEachChart(ErrorList& errors, const std::function<void(std::s
     ReadMSDChartsOneByOne(*input, heads_, file_name_, errors, [&](std::size_t place, Chart&& chart) {
         const bool same = place < heads_.size() && chart.style == heads_[place].style &&
                           chart.difficulty == heads_[place].difficulty && chart.level == heads_[place].level;
-        if (!same) throw std::runtime_error("the file changed while it was read");
+        if (!same) throw ConversionError(Failure::kInternal, msd_, {}, "the file changed while it was read");
         take(place, std::move(chart));
     });
 }

@@ -1,6 +1,8 @@
 #include "text/conversion_error.hpp"
 
 #include <cstring>
+#include <exception>
+#include <new>
 #include <utility>
 
 #include "text/sjis.hpp"
@@ -36,6 +38,20 @@ ConversionError::ConversionError(Failure kind, std::filesystem::path file, std::
       system_error_(system_error) {
     static_cast<std::runtime_error&>(*this) =
         std::runtime_error(EnglishMessage(kind_, file_, EnglishReason(*this)));
+}
+
+ConversionError CurrentAsConversionError(const std::filesystem::path& file) {
+    try {
+        throw;
+    } catch (const ConversionError& error) {
+        return error;
+    } catch (const std::bad_alloc&) {
+        return ConversionError(Failure::kTooLarge, file, {}, "out of memory");
+    } catch (const std::length_error& error) {
+        return ConversionError(Failure::kTooLarge, file, {}, error.what());
+    } catch (const std::exception& error) {
+        return ConversionError(Failure::kInternal, file, {}, error.what());
+    }
 }
 
 std::string_view FailureCode(Failure kind) {

@@ -57,6 +57,12 @@ private:
     int system_error_;
 };
 
+// The exception being handled as a ConversionError about `file`: itself
+// when it is one, kTooLarge for memory running out or a length beyond a
+// string's, kInternal for any other std::exception. Only inside a handler
+// of a std::exception.
+[[nodiscard]] ConversionError CurrentAsConversionError(const std::filesystem::path& file);
+
 // A stable name of the kind for reports ("open-for-reading", "not-a-number", ...).
 [[nodiscard]] std::string_view FailureCode(Failure kind);
 

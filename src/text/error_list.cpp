@@ -3,11 +3,53 @@
 #include "text/line_io.hpp"
 
 namespace torvane {
+namespace {
 
-void ErrorList::Add(std::string_view file_name, std::string_view message, std::string_view text) {
-    std::string line;
-    line.reserve(file_name.size() + message.size() + text.size());
-    line.append(file_name).append(message).append(text);
+class CountedSource final : public LineSource {
+public:
+    CountedSource(std::unique_ptr<LineSource> source, ErrorList& errors)
+        : source_(std::move(source)), errors_(errors) {}
+    ~CountedSource() override { errors_.SetSourceLine(0); }
+    CountedSource(const CountedSource&) = delete;
+    CountedSource& operator=(const CountedSource&) = delete;
+
+    bool ReadLine(std::string& line) override {
+        if (!source_->ReadLine(line)) return false;
+        errors_.SetSourceLine(++number_);
+        return true;
+    }
+    void Rewind() override {
+        source_->Rewind();
+        number_ = 0;
+        errors_.SetSourceLine(0);
+    }
+    std::size_t ReadBytes(char* buffer, std::size_t size) override { return source_->ReadBytes(buffer, size); }
+
+private:
+    std::unique_ptr<LineSource> source_;
+    ErrorList& errors_;
+    std::size_t number_ = 0;
+};
+
+}  // namespace
+
+std::string RenderErrorLine(const ErrorLine& line) {
+    const std::string& message = ErrorMessage(line.code);
+    std::string rendered;
+    rendered.reserve(line.file.size() + message.size() + line.text.size());
+    rendered.append(line.file).append(message).append(line.text);
+    return rendered;
+}
+
+ErrorLine PlainErrorLine(std::string text) {
+    ErrorLine line;
+    line.text = std::move(text);
+    return line;
+}
+
+void ErrorList::Add(std::string_view file_name, ErrorCode code, std::string_view text, std::string_view at) {
+    ErrorLine line{code, std::string(file_name), std::string(text), source_line_, {}, std::string(at)};
+    if (ErrorCodeRowOf(code).text_is_chart) line.chart = line.text;
     lines_.push_back(std::move(line));
 }
 
@@ -15,9 +57,20 @@ void ErrorList::AddNote(std::string_view code, std::string_view chart, std::stri
     notes_.push_back(Note{std::string(code), std::string(chart), std::string(value)});
 }
 
+std::vector<std::string> ErrorList::Lines() const {
+    std::vector<std::string> rendered;
+    rendered.reserve(lines_.size());
+    for (const ErrorLine& line : lines_) rendered.push_back(RenderErrorLine(line));
+    return rendered;
+}
+
+std::unique_ptr<LineSource> MakeCountedSource(std::unique_ptr<LineSource> source, ErrorList& errors) {
+    return std::make_unique<CountedSource>(std::move(source), errors);
+}
+
 void ErrorList::SaveTo(const std::filesystem::path& file) const {
     auto out = DiskStorage().CreateDestination(file, {});
-    for (const auto& line : lines_) out->WriteLine(line);
+    for (const ErrorLine& line : lines_) out->WriteLine(RenderErrorLine(line));
     out->Commit();
 }
 

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "text/error_codes.hpp"
 
 namespace torvane {
 
@@ -20,30 +24,70 @@ struct Note {
     friend bool operator==(const Note&, const Note&) = default;
 };
 
-// The error lines of one batch, in the order they were found. A line is the
-// source's name, the message and the offending text, joined with nothing
-// between them, all as code page 932 bytes. Beside them, the notes.
+// One problem found in a chart, kept as data until it is written.
+// `file` is the source's name as error lines begin with it, `text` the
+// offending text (both code page 932). `source_line` is the line of the
+// source the reader had reached when it found the problem, 0 when the
+// problem has none (a text converted in memory); `chart` the label of the
+// chart ("#SINGLE:BASIC:5:") where known; `at` "measure M beat B" on the
+// chart's own timeline where known.
+struct ErrorLine {
+    ErrorCode code = ErrorCode::kNone;
+    std::string file;
+    std::string text;
+    std::size_t source_line = 0;
+    std::string chart;
+    std::string at;
+
+    friend bool operator==(const ErrorLine&, const ErrorLine&) = default;
+};
+
+// The line as "ErrLog.txt" holds it: the file's name, the message and the
+// offending text joined with nothing between them, code page 932.
+[[nodiscard]] std::string RenderErrorLine(const ErrorLine& line);
+
+// A line of no known message, written as it is: the window's own lines.
+[[nodiscard]] ErrorLine PlainErrorLine(std::string text);
+
+// The error lines of one batch, in the order they were found. Beside them,
+// the notes.
 class ErrorList {
 public:
-    void Add(std::string_view file_name, std::string_view message, std::string_view text = {});
+    void Add(std::string_view file_name, ErrorCode code, std::string_view text = {}, std::string_view at = {});
+    void Add(ErrorLine line) { lines_.push_back(std::move(line)); }
     void AddNote(std::string_view code, std::string_view chart = {}, std::string_view value = {});
 
-    [[nodiscard]] const std::vector<Note>& Notes() const { return notes_; }
+    // The line that the source's reader has reached (0: none); lines added
+    // from now on are taken to stand there.
+    void SetSourceLine(std::size_t line) { source_line_ = line; }
 
-    [[nodiscard]] const std::vector<std::string>& Lines() const { return lines_; }
+    [[nodiscard]] const std::vector<Note>& Notes() const { return notes_; }
+    [[nodiscard]] const std::vector<ErrorLine>& Entries() const { return lines_; }
+
+    // Every line rendered, as "ErrLog.txt" holds them.
+    [[nodiscard]] std::vector<std::string> Lines() const;
     [[nodiscard]] bool Empty() const { return lines_.empty(); }
     [[nodiscard]] std::size_t Size() const { return lines_.size(); }
     void Clear() {
         lines_.clear();
         notes_.clear();
+        source_line_ = 0;
     }
 
     // Writes every line ended by CR LF, replacing the file safely.
     void SaveTo(const std::filesystem::path& file) const;
 
 private:
-    std::vector<std::string> lines_;
+    std::vector<ErrorLine> lines_;
     std::vector<Note> notes_;
+    std::size_t source_line_ = 0;
 };
+
+class LineSource;
+
+// `source`, telling `errors` the number of each line as it is read, so that
+// the lines added meanwhile know where they stand. When it goes, lines added
+// later stand nowhere.
+[[nodiscard]] std::unique_ptr<LineSource> MakeCountedSource(std::unique_ptr<LineSource> source, ErrorList& errors);
 
 }  // namespace torvane

@@ -1,6 +1,6 @@
 #pragma once
-// The fixed Japanese texts that go into chart files and error lines, as code
-// page 932 bytes. They are converted from UTF-8 once, on first use.
+// The fixed Japanese texts that go into chart files, as code page 932 bytes
+// (the messages of error lines are in text/error_codes.hpp). They are converted from UTF-8 once, on first use.
 
 #include <array>
 #include <string>
@@ -17,19 +17,6 @@ inline constexpr std::string_view kPublicationAddress = "torvane.org";
 inline constexpr std::string_view kCaption = "Torvane Ver.4.2";
 
 struct FixedTexts {
-    // Error messages; each begins with the full-width colon.
-    std::string bad_step_length;       // ：変換不能な脚符長さです
-    std::string bad_command;           // ：変換不能なコマンドです
-    std::string bad_step_group;        // ：変換不能な脚符情報です
-    std::string triplet_mismatch;      // ：プレイヤー間で３連符が不一致です
-    std::string bad_panels;            // ：変換不可能な脚符情報です
-    std::string bad_option;            // ：指定不可能なオプションです
-    std::string step_length_mismatch;  // ：脚符長さが不整合です
-    std::string bad_ddr_slot;          // ：変換不可能な脚符です
-    std::string unterminated_chart;    // ：譜面データが「;」で終わっていません
-    std::string unknown_difficulty;    // ：変換不可能な難易度です
-    std::string chart_start_mismatch;  // ：譜面の開始位置がＧＡＰと不整合です
-
     // Banner pieces.
     std::string made_by_prefix;  // このファイルは
     std::string made_by_suffix;  // （ＭＩＲＶＯ作）により作成されました。

@@ -49,13 +49,13 @@ private slots:
         torvane::WindowBatchOutcome outcome;
         torvane::FileResult converted;
         converted.source = "a.msd";
-        converted.error_lines = {J("a.msd：変換不能なコマンドです{X}")};
+        converted.error_lines = {{torvane::ErrorCode::kCommandGroup, "a.msd", "{X}"}};
         torvane::TakeFileResult(plan, converted, errors, outcome);
         torvane::FileResult failed;
         failed.index = 1;
         failed.source = "b.msd";
         failed.status = torvane::FileStatus::kFailed;
-        failed.error_lines = {J("b.msd：変換不能なコマンドです{X}")};
+        failed.error_lines = {{torvane::ErrorCode::kCommandGroup, "b.msd", "{X}"}};
         failed.failure = std::make_shared<const torvane::ConversionError>(torvane::Failure::kEmptyFile, "b.msd");
         torvane::TakeFileResult(plan, failed, errors, outcome);
         torvane::FileResult collision;

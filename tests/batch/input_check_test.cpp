@@ -293,7 +293,7 @@ TEST(CheckSource, WeighsTheUtf8ReadingAgainstTheShiftJisReading) {
     const auto outputs = Convert(Conversion::kMSD2d2r, CrLf({"#TITLE:Love♥テスト;", "#SINGLE:BASIC:3:", "4;"}),
                                  "song.msd", lines);
     EXPECT_NE(outputs.at("song.d2r").find("TITLE=Love?" + J("テスト") + "\r\n"), std::string::npos);
-    EXPECT_EQ(lines, std::vector<std::string>{"song.msd" + UnconvertibleCharacterMessage() + "U+2665"});
+    EXPECT_EQ(lines, std::vector<std::string>{"song.msd" + ErrorMessage(ErrorCode::kNoCp932Form) + "U+2665"});
 }
 
 TEST(Utf8Sources, ACharacterWithoutAShiftJisFormBecomesAQuestionMarkAndOneErrorLine) {
@@ -302,8 +302,8 @@ TEST(Utf8Sources, ACharacterWithoutAShiftJisFormBecomesAQuestionMarkAndOneErrorL
         Convert(Conversion::kMSD2d2r, CrLf({"#TITLE:曲😀;", "#SINGLE:BASIC:3:", "(12345)4;"}), "song.msd", lines);
     EXPECT_NE(outputs.at("song.d2r").find("TITLE=" + J("曲") + "?\r\n"), std::string::npos);
     // Reported once, though the file is read twice; beside the chart's own line.
-    EXPECT_EQ(lines, (std::vector<std::string>{"song.msd" + UnconvertibleCharacterMessage() + "U+1F600",
-                                               "song.msd" + Texts().bad_step_length + "(12345)"}));
+    EXPECT_EQ(lines, (std::vector<std::string>{"song.msd" + ErrorMessage(ErrorCode::kNoCp932Form) + "U+1F600",
+                                               "song.msd" + ErrorMessage(ErrorCode::kBeatGroupLength) + "(12345)"}));
 }
 
 }  // namespace

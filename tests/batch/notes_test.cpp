@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "batch/codes.hpp"
 #include "batch/conversions.hpp"
 #include "test_support.hpp"
+#include "text/error_codes.hpp"
 #include "text/fixed_texts.hpp"
 #include "text/note_codes.hpp"
 
@@ -117,37 +117,27 @@ INSTANTIATE_TEST_SUITE_P(
                   {std::string(note::kStyleMissing), "", ""}}}),
     [](const ::testing::TestParamInfo<NoteCase>& info) { return info.param.name; });
 
-TEST(NoteCodes, EveryNoteACodeSaysHasWords) {
-    for (const auto& entry : NoteCodes()) {
-        EXPECT_FALSE(entry.english.empty()) << entry.code;
-        EXPECT_EQ(NoteDescription(entry.code), entry.english);
+TEST(NoteRows, EveryNoteACodeSaysHasWordsInBothLanguages) {
+    for (const auto& row : NoteRows()) {
+        EXPECT_FALSE(row.english.empty()) << row.code;
+        EXPECT_FALSE(row.japanese.empty()) << row.code;
+        EXPECT_EQ(NoteDescription(row.code), row.english);
+        EXPECT_EQ(NoteDescriptionJapanese(row.code), row.japanese);
     }
-    EXPECT_EQ(NoteCodes().size(), 27u);
+    EXPECT_EQ(NoteRows().size(), 27u);
+    EXPECT_TRUE(NoteDescription("no-such-note").empty());
 }
 
-TEST(ErrorLineCodes, NameTheMessageOfEveryFixedText) {
-    const FixedTexts& texts = Texts();
-    struct Case {
-        const std::string* message;
-        std::string_view code;
-    };
-    for (const Case& c : {Case{&texts.bad_step_length, "beat-group-length"}, Case{&texts.bad_command, "command-group"},
-                          Case{&texts.bad_step_group, "two-beat-group"}, Case{&texts.triplet_mismatch, "triplet-mismatch"},
-                          Case{&texts.bad_panels, "panel-field"}, Case{&texts.bad_option, "option"},
-                          Case{&texts.step_length_mismatch, "triplet-off-beat"}, Case{&texts.bad_ddr_slot, "ddr-slot"},
-                          Case{&texts.unterminated_chart, "unterminated-chart"},
-                          Case{&texts.unknown_difficulty, "unknown-difficulty"},
-                          Case{&texts.chart_start_mismatch, "chart-starts-before-gap"}}) {
-        const std::string line = "song.msd" + *c.message + "(123";
-        const ErrorLineParts parts = SplitErrorLine(line, "song.msd");
-        EXPECT_EQ(parts.code, c.code);
-        EXPECT_EQ(parts.message, *c.message);
-        EXPECT_EQ(parts.text, "(123");
-        const bool described = std::any_of(ErrorLineCodes().begin(), ErrorLineCodes().end(),
-                                           [&](const CodeDescription& d) { return d.code == c.code; });
-        EXPECT_TRUE(described) << c.code;
+TEST(ErrorCodeRows, StandInTheOrderOfTheirCodesWithDistinctNames) {
+    const auto& rows = ErrorCodeRows();
+    ASSERT_EQ(rows.size(), static_cast<std::size_t>(ErrorCode::kNone) + 1);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(static_cast<std::size_t>(rows[i].code), i) << rows[i].name;
+        EXPECT_FALSE(rows[i].english.empty()) << rows[i].name;
+        for (std::size_t j = 0; j < i; ++j) EXPECT_NE(rows[i].name, rows[j].name);
+        // Every message but the plain line's begins with the full-width colon.
+        EXPECT_EQ(rows[i].message.starts_with("："), rows[i].code != ErrorCode::kNone) << rows[i].name;
     }
-    EXPECT_EQ(SplitErrorLine("song.msd：something new", "song.msd").code, "unknown");
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ std::string Describe(const FileResult& result) {
     std::string text = result.source.string() + " " + std::string(FileStatusCode(result.status));
     for (const auto& destination : result.destinations) text += " -> " + destination.string();
     if (result.failure) text += " : " + std::string(result.failure->what());
-    for (const auto& line : result.error_lines) text += " | " + line;
+    for (const auto& line : result.error_lines) text += " | " + RenderErrorLine(line);
     for (const auto& note : result.notes) text += " # " + note.code;
     return text;
 }
@@ -100,7 +100,7 @@ TEST(RunBatch, AFailedFileReplacesNothingAndTheNextFileFollows) {
         auto first = storage.CreateDestination(stem.string() + "_sb.ddr", file.source);
         first->WriteLine("new");
         first->Commit();
-        errors.Add("x", Texts().bad_command);
+        errors.Add("x", ErrorCode::kCommandGroup);
         if (file.source.filename() == "b.msd") {
             auto second = storage.CreateDestination(stem.string() + "_da.ddr", file.source);
             second->WriteLine("half");

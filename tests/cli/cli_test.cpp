@@ -42,7 +42,7 @@ struct FakeConversions {
         destinations.push_back(destination.string());
         options = ddr_options;
         const std::string name = source.filename().string();
-        if (name.starts_with("warn")) errors.Add(name, Texts().bad_step_length, "(12345)");
+        if (name.starts_with("warn")) errors.Add(name, ErrorCode::kBeatGroupLength, "(12345)");
         if (name.starts_with("bad")) throw ConversionError(Failure::kOpenForReading, source);
         if (conversion != Conversion::kMSD2ddr) return {destination};
         if (name.starts_with("empty")) return {};

@@ -64,7 +64,7 @@ TEST(TorvaneCliLibrary, KeepsTheTreeOfAFolderBelowTheOutDirAndSumsUp) {
     EXPECT_EQ(outcome.out,
               "lib/pack1/song/one.msd -> out/pack1/song/one.d2r\nlib/pack2/two.MSD -> out/pack2/two.d2r\n"
               "loose.msd -> out/loose.d2r\n");
-    EXPECT_EQ(Lines(outcome.err), (std::vector<std::string>{"two.MSD：変換不能な脚符長さです(12345)",
+    EXPECT_EQ(Lines(outcome.err), (std::vector<std::string>{"lib/pack2/two.MSD:3: 変換不能な脚符長さです(12345)",
                                                             "torvane-cli: 3 converted (1 with error lines), 0 failed, 0 skipped"}));
     EXPECT_EQ(Tree(dir / "out"), (std::vector<std::string>{"loose.d2r", "pack1/song/one.d2r", "pack2/two.d2r"}));
     EXPECT_EQ(outcome.err.find('\r'), std::string::npos);  // no progress line off a terminal
@@ -191,6 +191,9 @@ TEST(TorvaneCliLibrary, WritesAReportThatScriptsCanReadBack) {
     EXPECT_EQ(files[1]["error_lines"][0]["message"], "：変換不能な脚符長さです");
     EXPECT_EQ(files[1]["error_lines"][0]["text"], "(12345)");
     EXPECT_EQ(files[1]["error_lines"][0]["line"], "b.msd：変換不能な脚符長さです(12345)");
+    EXPECT_EQ(files[1]["error_lines"][0]["source_line"], 3);
+    EXPECT_FALSE(files[1]["error_lines"][0].contains("chart"));  // the step decoder does not know its chart
+    EXPECT_FALSE(files[1]["error_lines"][0].contains("at"));
     EXPECT_EQ(files[2]["status"], "failed");
     EXPECT_EQ(files[2]["reason"]["code"], "empty-file");
     EXPECT_EQ(files[2]["reason"]["message"], "empty file");

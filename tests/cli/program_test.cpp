@@ -141,7 +141,24 @@ TEST(TorvaneCli, ErrorLinesGiveStatusOneOnStandardErrorInUtf8) {
     const Outcome outcome = RunProgram(dir.path(), {"msd2d2r", "five.msd"});
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.out, "five.msd -> five.d2r\n");
-    EXPECT_EQ(outcome.err, "five.msd：変換不能な脚符長さです(12345)\n");
+    EXPECT_EQ(outcome.err, "five.msd:3: 変換不能な脚符長さです(12345)\n");
+}
+
+// Standard error names the source as given and its line, as editors read it;
+// the log keeps the line as it always was.
+TEST(TorvaneCli, ErrorLinesOnStandardErrorBeginWithThePathAndLine) {
+    TempDir dir;
+    fs::create_directories(dir / "pack" / "a");
+    WriteFile(dir / "pack" / "a" / "song.msd",
+              J("#TITLE:t;\r\n#BPM:120;\r\n#GAP:0;\r\n#SINGLE:BASIC:1:\r\n4444\r\n(12345)4;\r\n"
+                "#DOUBLE:MANIAC:9:4444\r\n"));
+    const Outcome outcome = RunProgram(dir.path(), {"msd2d2r", "--error-log", "log.txt", "pack/a/song.msd"});
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.err,
+              "pack/a/song.msd:6: 変換不能な脚符長さです(12345)\n"
+              "pack/a/song.msd:7: 譜面データが「;」で終わっていません#DOUBLE:MANIAC:9:\n");
+    EXPECT_EQ(ReadFile(dir / "log.txt"), J("song.msd：変換不能な脚符長さです(12345)\r\n"
+                                           "song.msd：譜面データが「;」で終わっていません#DOUBLE:MANIAC:9:\r\n"));
 }
 
 TEST(TorvaneCli, SavesTheErrorLogOnlyWhenThereAreErrorLines) {
@@ -399,13 +416,15 @@ TEST(TorvaneCli, PreviewAndCheckWriteEachLineOfACharacterWithoutAShiftJisFormOnc
     // The character on the title and again on a later line: two lines, each once.
     WriteFile(dir / "s.msd", "#TITLE:Love\u2665\u30c6\u30b9\u30c8;\r\n#ARTIST:\u2665;\r\n#BPM:120;\r\n"
                              "#SINGLE:BASIC:1:\r\n000000004020;\r\n");
-    const std::string line = "s.msd\xef\xbc\x9aShift-JIS\xe3\x81\xa7\xe8\xa1\xa8\xe3\x81\x9b\xe3\x81\xaa\xe3\x81\x84"
-                             "\xe6\x96\x87\xe5\xad\x97\xe3\x81\xa7\xe3\x81\x99U+2665\n";
+    const std::string message = "Shift-JIS\xe3\x81\xa7\xe8\xa1\xa8\xe3\x81\x9b\xe3\x81\xaa\xe3\x81\x84"
+                                "\xe6\x96\x87\xe5\xad\x97\xe3\x81\xa7\xe3\x81\x99U+2665\n";
     for (const std::string command : {"msd2d2r", "preview", "check"}) {
         const Outcome outcome = RunProgram(dir.path(), {command, "s.msd"});
-        std::size_t count = 0;
-        for (auto at = outcome.err.find(line); at != std::string::npos; at = outcome.err.find(line, at + 1)) ++count;
-        EXPECT_EQ(count, 2u) << command << ":\n" << outcome.err;
+        for (const std::string& line : {"s.msd:1: " + message, "s.msd:2: " + message}) {
+            std::size_t count = 0;
+            for (auto at = outcome.err.find(line); at != std::string::npos; at = outcome.err.find(line, at + 1)) ++count;
+            EXPECT_EQ(count, 1u) << command << ": " << line << "\n" << outcome.err;
+        }
     }
 }
 

@@ -43,7 +43,7 @@ TEST_P(DecodePanels, GivesTheStepCharacterOfTheField) {
     EXPECT_EQ(DecodeD2rPanels(line, c.head.size(), c.head, "song.d2r", errors), c.step);
     if (c.error) {
         ASSERT_EQ(errors.Size(), 1u);
-        EXPECT_EQ(errors.Lines()[0], "song.d2r" + Texts().bad_panels + line);
+        EXPECT_EQ(errors.Lines()[0], "song.d2r" + ErrorMessage(ErrorCode::kPanelField) + line);
     } else {
         EXPECT_TRUE(errors.Empty());
     }
@@ -231,30 +231,30 @@ INSTANTIATE_TEST_SUITE_P(
         ChartCase{"#SINGLE", {"8.:L   :    " + kSa}, {}, {"40;"}},
         ChartCase{"#SINGLE", {"8.:L   :    :" + kSa}, {}, {"40;"}},
         ChartCase{"#SINGLE", Triplet("T:L   :    :" + kSa + "T"), {}, {"40;"}},
-        ChartCase{"#SINGLE", Triplet("T:L   :    :T"), {Texts().bad_option + "T:L   :    :T"}, {"40;"}},
-        ChartCase{"#SINGLE", Triplet("T:L   :    :xT"), {Texts().bad_option + "T:L   :    :xT"}, {"40;"}},
-        ChartCase{"#SINGLE", {"8.:L   :    :T"}, {Texts().bad_option + "8.:L   :    :T"}, {"40;"}},
+        ChartCase{"#SINGLE", Triplet("T:L   :    :T"), {ErrorMessage(ErrorCode::kOption) + "T:L   :    :T"}, {"40;"}},
+        ChartCase{"#SINGLE", Triplet("T:L   :    :xT"), {ErrorMessage(ErrorCode::kOption) + "T:L   :    :xT"}, {"40;"}},
+        ChartCase{"#SINGLE", {"8.:L   :    :T"}, {ErrorMessage(ErrorCode::kOption) + "8.:L   :    :T"}, {"40;"}},
         // 0xA0 is a character of its own.
-        ChartCase{"#SINGLE", Triplet("T:L   :    :\xA0T"), {Texts().bad_option + "T:L   :    :\xA0T"}, {"40;"}},
+        ChartCase{"#SINGLE", Triplet("T:L   :    :\xA0T"), {ErrorMessage(ErrorCode::kOption) + "T:L   :    :\xA0T"}, {"40;"}},
         // A pad field that holds a double-byte character, or part of one
         // that begins in front of it, is no panel field.
         ChartCase{"#SINGLE",
                   {"8.:" + kKi + "  :    :", "8.:L   :    :"},
-                  {Texts().bad_panels + "8.:" + kKi + "  :    :"},
+                  {ErrorMessage(ErrorCode::kPanelField) + "8.:" + kKi + "  :    :"},
                   {"(04000000);"}},
         ChartCase{"#DOUBLE",
                   {"8.:LD  " + kKi + "   :"},
-                  {Texts().bad_panels + "8.:LD  " + kKi + "   :"},
+                  {ErrorMessage(ErrorCode::kPanelField) + "8.:LD  " + kKi + "   :"},
                   {"10:", "00;"}},
         ChartCase{"#DOUBLE",
                   {"8.:L  " + kKi + "    :"},
-                  {Texts().bad_panels + "8.:L  " + kKi + "    :"},
+                  {ErrorMessage(ErrorCode::kPanelField) + "8.:L  " + kKi + "    :"},
                   {"00:", "00;"}},
-        ChartCase{"#SINGLE", Triplet("T:" + kKi + "  :    :"), {Texts().bad_panels + "T:" + kKi + "  :    :"}, {"00;"}},
+        ChartCase{"#SINGLE", Triplet("T:" + kKi + "  :    :"), {ErrorMessage(ErrorCode::kPanelField) + "T:" + kKi + "  :    :"}, {"00;"}},
         // Pad 2's first triplet line is decoded twice, as any bad field there.
         ChartCase{"#DOUBLE",
                   Triplet("T:    :" + kKi + "  :"),
-                  {Texts().bad_panels + "#T:    :" + kKi + "  :", Texts().bad_panels + "#T:    :" + kKi + "  :"},
+                  {ErrorMessage(ErrorCode::kPanelField) + "#T:    :" + kKi + "  :", ErrorMessage(ErrorCode::kPanelField) + "#T:    :" + kKi + "  :"},
                   {"00:", "00;"}}));
 
 // ---------------------------------------------------------------------------
@@ -373,8 +373,8 @@ TEST(Convertd2r2MSD, ReportsAThreePanelFieldOfATripletTwiceOnPadTwo) {
     const Converted converted =
         ConvertD2r({"PLAYER=3", "T:    :LDU :", "T:    :    :", "T:    :    :", "4P:L   :    :"});
     ASSERT_EQ(converted.errors.Size(), 2u);
-    EXPECT_EQ(converted.errors.Lines()[0], "song.d2r" + Texts().bad_panels + "#T:    :LDU :");
-    EXPECT_EQ(converted.errors.Lines()[1], "song.d2r" + Texts().bad_panels + "#T:    :LDU :");
+    EXPECT_EQ(converted.errors.Lines()[0], "song.d2r" + ErrorMessage(ErrorCode::kPanelField) + "#T:    :LDU :");
+    EXPECT_EQ(converted.errors.Lines()[1], "song.d2r" + ErrorMessage(ErrorCode::kPanelField) + "#T:    :LDU :");
 }
 
 TEST(Convertd2r2MSD, ConvertsALongChartOfTripletsWithoutLosingABeat) {

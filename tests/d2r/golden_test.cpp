@@ -146,7 +146,7 @@ TEST(D2rGoldenCases, WriteD2rThatReadsBackWithEveryTripletOnABeat) {
         ErrorList errors;
         Convertd2r2MSD(d2r, temp / "back.MSD", kCaption, errors);
         for (const std::string& line : errors.Lines()) {
-            EXPECT_EQ(line.find(Texts().step_length_mismatch), std::string::npos) << name << ": " << Cp932ToUtf8(line);
+            EXPECT_EQ(line.find(ErrorMessage(ErrorCode::kTripletOffBeat)), std::string::npos) << name << ": " << Cp932ToUtf8(line);
         }
     }
 }

@@ -239,7 +239,7 @@ TEST_P(BuildLines, MakesOneLinePerUnitAndThreePerTriplet) {
     ErrorList errors;
     EXPECT_EQ(D2rStepLineTexts(BuildD2rStepLines(c.pad1, c.pad2, "song.msd", errors)), c.lines);
     ASSERT_EQ(errors.Size(), c.mismatches);
-    for (const auto& line : errors.Lines()) EXPECT_EQ(line, "song.msd" + Texts().triplet_mismatch);
+    for (const auto& line : errors.Lines()) EXPECT_EQ(line, "song.msd" + ErrorMessage(ErrorCode::kTripletMismatch));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -222,7 +222,7 @@ TEST_P(RoundTrip, KeepsEveryStepAtItsTime) {
         // The writer follows every "MUSICEND" but the last with the next
         // section's separator, which the reader reports; nothing else.
         for (const auto& line : errors.Lines()) {
-            ASSERT_EQ(line, "song.d2r" + Texts().bad_option + "MUSICEND") << Cp932ToUtf8(line) << "\n" << context;
+            ASSERT_EQ(line, "song.d2r" + ErrorMessage(ErrorCode::kOption) + "MUSICEND") << Cp932ToUtf8(line) << "\n" << context;
         }
 
         const auto [gap, charts] = ReadMsd(SplitCrLf(storage.files.at("song.MSD")));

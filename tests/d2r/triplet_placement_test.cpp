@@ -63,7 +63,7 @@ TEST_P(PlaceTriplets, KeepsThePadsInStep) {
     EXPECT_EQ(placed.pad2, c.placed2);
     EXPECT_EQ(placed.triplets_on_grid, c.on_grid);
     ASSERT_EQ(errors.Size(), c.mismatches);
-    for (const auto& line : errors.Lines()) EXPECT_EQ(line, "song.msd" + Texts().triplet_mismatch);
+    for (const auto& line : errors.Lines()) EXPECT_EQ(line, "song.msd" + ErrorMessage(ErrorCode::kTripletMismatch));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -252,7 +252,7 @@ TEST_P(TripletsAnywhere, ReadBackFromD2rWithEveryStepInPlace) {
         const RoundTripResult result = ThroughD2r(msd);
         const std::string context = msd + result.d2r + result.msd;
         for (const auto& line : result.to_d2r.Lines()) {
-            ASSERT_EQ(line, "song.msd" + Texts().triplet_mismatch) << Cp932ToUtf8(line) << "\n" << context;
+            ASSERT_EQ(line, "song.msd" + ErrorMessage(ErrorCode::kTripletMismatch)) << Cp932ToUtf8(line) << "\n" << context;
         }
         ASSERT_TRUE(result.back.Empty()) << Cp932ToUtf8(result.back.Lines()[0]) << "\n" << context;
         const auto [gap_after, sides_after] = FirstChartOf(SplitCrLf(result.msd));

@@ -18,7 +18,7 @@ using test::J;
 using test::SplitCrLf;
 using Lines = std::vector<std::string>;
 
-std::string Slot(std::string_view slot) { return "song.ddr" + Texts().bad_ddr_slot + std::string(slot); }
+std::string Slot(std::string_view slot) { return "song.ddr" + ErrorMessage(ErrorCode::kDdrSlot) + std::string(slot); }
 
 TEST(DdrToMSDCodes, TurnsEverySlotIntoTheStepCharacterOfTheSamePanels) {
     ErrorList errors;

@@ -599,16 +599,16 @@ TEST(ConvertMSD2ddr, ReportsAChartOfUnknownDifficultyAndKeepsItsStepsOutOfOtherF
     EXPECT_EQ(StepLinesOf(storage.files.at("song_sb.ddr")), (Lines{"#001:1000"}));
     EXPECT_EQ(StepLinesOf(storage.files.at("song_sm.ddr")), (Lines{"#001:2000"}));
     // The skipped chart is decoded all the same, for the error lines of its groups.
-    EXPECT_EQ(errors.Lines(), (Lines{"song.msd" + Texts().unknown_difficulty + "#SINGLE:HARD:9:",
-                                     "song.msd" + Texts().bad_step_length + "(12345)"}));
+    EXPECT_EQ(errors.Lines(), (Lines{"song.msd" + ErrorMessage(ErrorCode::kUnknownDifficulty) + "#SINGLE:HARD:9:",
+                                     "song.msd" + ErrorMessage(ErrorCode::kBeatGroupLength) + "(12345)"}));
 }
 
 TEST(ConvertMSD2ddr, ReportsAChartOfUnknownDifficultyCutOffByTheEndOfTheFile) {
     MemoryStorage storage;
     ErrorList errors;
     EXPECT_TRUE(ConvertInMemory(storage, {"#SINGLE:BASIC:1:4;", "#SINGLE:EASY:1:", "8"}, errors).size() == 1);
-    EXPECT_EQ(errors.Lines(), (Lines{"song.msd" + Texts().unknown_difficulty + "#SINGLE:EASY:1:",
-                                     "song.msd" + Texts().unterminated_chart + "#SINGLE:EASY:1:"}));
+    EXPECT_EQ(errors.Lines(), (Lines{"song.msd" + ErrorMessage(ErrorCode::kUnknownDifficulty) + "#SINGLE:EASY:1:",
+                                     "song.msd" + ErrorMessage(ErrorCode::kUnterminatedChart) + "#SINGLE:EASY:1:"}));
 }
 
 TEST(ConvertMSD2ddr, TriesEachDifficultyWordOnWhatTheOneBeforeLeftOfTheLine) {
@@ -638,7 +638,7 @@ TEST(ConvertMSD2ddr, ListsTheFilesOfAllDifficultyWordsOnceAndReportsACutOffLineO
     EXPECT_TRUE(StepLinesOf(storage.files.at("song_da.ddr")).empty());
     EXPECT_EQ(StepLinesOf(storage.files.at("song_dm.ddr")), (Lines{"#001:1000"}));
     // The label takes the line up to its third ":", as for any chart line.
-    EXPECT_EQ(errors.Lines(), (Lines{"song.msd" + Texts().unterminated_chart + "#DOUBLE:ANOTHER:MANIAC:"}));
+    EXPECT_EQ(errors.Lines(), (Lines{"song.msd" + ErrorMessage(ErrorCode::kUnterminatedChart) + "#DOUBLE:ANOTHER:MANIAC:"}));
 }
 
 TEST(ConvertMSD2ddr, WritesAChartCutOffRightAfterItsChartLine) {
@@ -646,7 +646,7 @@ TEST(ConvertMSD2ddr, WritesAChartCutOffRightAfterItsChartLine) {
     ErrorList errors;
     ConvertInMemory(storage, {"#TITLE:t;", "#DOUBLE:BASIC:4:"}, errors);
     EXPECT_EQ(SplitCrLf(storage.files.at("song_db.ddr")).back(), "#comment LEVEL 4");
-    EXPECT_EQ(errors.Lines(), (Lines{"song.msd" + Texts().unterminated_chart + "#DOUBLE:BASIC:4:"}));
+    EXPECT_EQ(errors.Lines(), (Lines{"song.msd" + ErrorMessage(ErrorCode::kUnterminatedChart) + "#DOUBLE:BASIC:4:"}));
 }
 
 TEST(ConvertMSD2ddr, BringsOptionsOutsideTheirRangesIntoThem) {

@@ -205,10 +205,9 @@ TEST(ReadMSDCharts, ReportsGroupsItCannotConvertAsTheConversionsDo) {
     const auto charts = Read("#SINGLE:BASIC:1:4(12345)[1]{C}4;", errors);
     ASSERT_EQ(charts.size(), 1u);
     EXPECT_EQ(StepsText(charts[0].pads[0].steps), "0:L 84:L");  // a beat and two beats of rest in between
-    const FixedTexts& t = Texts();
-    EXPECT_EQ(errors.Lines(), (std::vector<std::string>{"song.msd" + t.bad_step_length + "(12345)",
-                                                        "song.msd" + t.bad_step_group + "[1]",
-                                                        "song.msd" + t.bad_command + "{C}"}));
+    EXPECT_EQ(errors.Lines(), (std::vector<std::string>{"song.msd" + ErrorMessage(ErrorCode::kBeatGroupLength) + "(12345)",
+                                                        "song.msd" + ErrorMessage(ErrorCode::kTwoBeatGroup) + "[1]",
+                                                        "song.msd" + ErrorMessage(ErrorCode::kCommandGroup) + "{C}"}));
 }
 
 TEST(ReadMSDChartsOneByOne, ReadsWhatReadMSDChartsReadsWithTheHeadsFirst) {

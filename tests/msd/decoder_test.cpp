@@ -54,21 +54,20 @@ struct ReportCase {
 };
 
 TEST(DecodeMSDSteps, ReportsAndRepairsGroupsItCannotConvert) {
-    const FixedTexts& t = Texts();
     const std::vector<ReportCase> cases = {
-        {"(12345)", "00000000", {t.bad_step_length + "(12345)"}},
-        {"()", "00000000", {t.bad_step_length + "()"}},
+        {"(12345)", "00000000", {ErrorMessage(ErrorCode::kBeatGroupLength) + "(12345)"}},
+        {"()", "00000000", {ErrorMessage(ErrorCode::kBeatGroupLength) + "()"}},
         {"(12345)[9]{C}", "00000000" + std::string(16, '0'),
-         {t.bad_step_length + "(12345)", t.bad_step_group + "[9]", t.bad_command + "{C}"}},
-        {"1{xy}2", "10002000", {t.bad_command + "{xy}"}},
+         {ErrorMessage(ErrorCode::kBeatGroupLength) + "(12345)", ErrorMessage(ErrorCode::kTwoBeatGroup) + "[9]", ErrorMessage(ErrorCode::kCommandGroup) + "{C}"}},
+        {"1{xy}2", "10002000", {ErrorMessage(ErrorCode::kCommandGroup) + "{xy}"}},
         {"(1234567)(123456789)", std::string(16, '0'),
-         {t.bad_step_length + "(1234567)", t.bad_step_length + "(123456789)"}},
-        {"[]", std::string(16, '0'), {t.bad_step_group + "[]"}},
+         {ErrorMessage(ErrorCode::kBeatGroupLength) + "(1234567)", ErrorMessage(ErrorCode::kBeatGroupLength) + "(123456789)"}},
+        {"[]", std::string(16, '0'), {ErrorMessage(ErrorCode::kTwoBeatGroup) + "[]"}},
         // An opening without its closing partner takes the rest of the text.
-        {"12(34", "10002000", {t.bad_step_length + "(34"}},
-        {"1[2", "1000", {t.bad_step_group + "[2"}},
-        {"1{2;", "1000", {t.bad_command + "{2;"}},
-        {"(", "", {t.bad_step_length + "("}},
+        {"12(34", "10002000", {ErrorMessage(ErrorCode::kBeatGroupLength) + "(34"}},
+        {"1[2", "1000", {ErrorMessage(ErrorCode::kTwoBeatGroup) + "[2"}},
+        {"1{2;", "1000", {ErrorMessage(ErrorCode::kCommandGroup) + "{2;"}},
+        {"(", "", {ErrorMessage(ErrorCode::kBeatGroupLength) + "("}},
     };
     for (const auto& c : cases) {
         ErrorList errors;
@@ -109,8 +108,8 @@ TEST(DecodeMSDSteps, AClosingBracketThatIsASecondByteClosesNothing) {
     const std::string command = "{" + test::J("マ") + "1}";
     ErrorList errors;
     EXPECT_EQ(DecodeMSDSteps(group + "2" + command + "3", "song.msd", errors), std::string(16, '0') + "20003000");
-    EXPECT_EQ(errors.Lines(), (std::vector<std::string>{"song.msd" + Texts().bad_step_group + group,
-                                                        "song.msd" + Texts().bad_command + command}));
+    EXPECT_EQ(errors.Lines(), (std::vector<std::string>{"song.msd" + ErrorMessage(ErrorCode::kTwoBeatGroup) + group,
+                                                        "song.msd" + ErrorMessage(ErrorCode::kCommandGroup) + command}));
 }
 
 TEST(DecodeMSDSteps, ALeadByteTakesOnlyAValidSecondByteWithIt) {

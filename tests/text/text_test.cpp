@@ -21,13 +21,13 @@ using test::TempDir;
 
 TEST(FixedTexts, AreCodePage932Bytes) {
     // "：" is 81 46 in code page 932; "変換" is 95 CF 8A B7.
-    EXPECT_EQ(Texts().bad_step_length.substr(0, 6), "\x81\x46\x95\xcf\x8a\xb7");
+    EXPECT_EQ(ErrorMessage(ErrorCode::kBeatGroupLength).substr(0, 6), "\x81\x46\x95\xcf\x8a\xb7");
     EXPECT_EQ(Texts().made_by_suffix.substr(0, 2), "\x81\x69");  // "（"
-    EXPECT_EQ(Texts().unterminated_chart.front(), '\x81');
+    EXPECT_EQ(ErrorMessage(ErrorCode::kUnterminatedChart).front(), '\x81');
     for (const std::string* message :
-         {&Texts().bad_step_length, &Texts().bad_command, &Texts().bad_step_group, &Texts().triplet_mismatch,
-          &Texts().bad_panels, &Texts().bad_option, &Texts().step_length_mismatch, &Texts().bad_ddr_slot,
-          &Texts().unterminated_chart, &Texts().unknown_difficulty, &Texts().chart_start_mismatch}) {
+         {&ErrorMessage(ErrorCode::kBeatGroupLength), &ErrorMessage(ErrorCode::kCommandGroup), &ErrorMessage(ErrorCode::kTwoBeatGroup), &ErrorMessage(ErrorCode::kTripletMismatch),
+          &ErrorMessage(ErrorCode::kPanelField), &ErrorMessage(ErrorCode::kOption), &ErrorMessage(ErrorCode::kTripletOffBeat), &ErrorMessage(ErrorCode::kDdrSlot),
+          &ErrorMessage(ErrorCode::kUnterminatedChart), &ErrorMessage(ErrorCode::kUnknownDifficulty), &ErrorMessage(ErrorCode::kChartStartsBeforeGap)}) {
         EXPECT_EQ(message->substr(0, 2), "\x81\x46") << "messages begin with the full-width colon";
         EXPECT_EQ(message->find('?'), std::string::npos) << "every character has a code page 932 form";
     }
@@ -72,11 +72,11 @@ TEST(WithoutLastCharacter, DropsADoubleByteCharacterWhole) {
 
 TEST(ErrorList, JoinsNameMessageAndTextAndSavesCrLfLines) {
     ErrorList errors;
-    errors.Add("song.msd", Texts().bad_step_length, "(12345)");
-    errors.Add("b.d2r", Texts().bad_option);
+    errors.Add("song.msd", ErrorCode::kBeatGroupLength, "(12345)");
+    errors.Add("b.d2r", ErrorCode::kOption);
     ASSERT_EQ(errors.Size(), 2u);
-    EXPECT_EQ(errors.Lines()[0], "song.msd" + Texts().bad_step_length + "(12345)");
-    EXPECT_EQ(errors.Lines()[1], "b.d2r" + Texts().bad_option);
+    EXPECT_EQ(errors.Lines()[0], "song.msd" + ErrorMessage(ErrorCode::kBeatGroupLength) + "(12345)");
+    EXPECT_EQ(errors.Lines()[1], "b.d2r" + ErrorMessage(ErrorCode::kOption));
     TempDir dir;
     errors.SaveTo(dir / "ErrLog.txt");
     EXPECT_EQ(ReadFile(dir / "ErrLog.txt"), errors.Lines()[0] + "\r\n" + errors.Lines()[1] + "\r\n");

@@ -1,75 +1,55 @@
-#include "batch/codes.hpp"
+#include "text/error_codes.hpp"
 
-#include <utility>
-
-#include "batch/input_check.hpp"
-#include "text/fixed_texts.hpp"
 #include "text/note_codes.hpp"
+#include "text/sjis.hpp"
 
 namespace torvane {
-namespace {
 
-struct MessageCode {
-    const std::string* message;
-    std::string_view code;
-};
-
-const std::vector<MessageCode>& Messages() {
-    static const std::vector<MessageCode> messages = [] {
-        const FixedTexts& texts = Texts();
-        return std::vector<MessageCode>{
-            {&texts.bad_step_length, "beat-group-length"},
-            {&texts.bad_command, "command-group"},
-            {&texts.bad_step_group, "two-beat-group"},
-            {&texts.triplet_mismatch, "triplet-mismatch"},
-            {&texts.bad_panels, "panel-field"},
-            {&texts.bad_option, "option"},
-            {&texts.step_length_mismatch, "triplet-off-beat"},
-            {&texts.bad_ddr_slot, "ddr-slot"},
-            {&texts.unterminated_chart, "unterminated-chart"},
-            {&texts.unknown_difficulty, "unknown-difficulty"},
-            {&texts.chart_start_mismatch, "chart-starts-before-gap"},
-            {&UnconvertibleCharacterMessage(), "no-cp932-form"},
-        };
-    }();
-    return messages;
-}
-
-}  // namespace
-
-ErrorLineParts SplitErrorLine(std::string_view line, std::string_view file_name) {
-    std::string_view rest = line;
-    if (rest.starts_with(file_name)) rest.remove_prefix(file_name.size());
-    for (const MessageCode& entry : Messages()) {
-        if (rest.starts_with(*entry.message)) {
-            return {entry.code, rest.substr(0, entry.message->size()), rest.substr(entry.message->size())};
-        }
-    }
-    return {"unknown", {}, rest};
-}
-
-const std::vector<CodeDescription>& ErrorLineCodes() {
-    static const std::vector<CodeDescription> codes = {
-        {"beat-group-length", "a beat group \"(...)\" of a length that cannot be converted; one beat of rest instead"},
-        {"command-group", "a command \"{...}\", which cannot be converted; removed"},
-        {"two-beat-group", "a two-beat group \"[...]\", which cannot be converted; two beats of rest instead"},
-        {"triplet-mismatch", "a triplet on one pad against steps of the other that cannot share its beat"},
-        {"panel-field", "a d2r pad field of three or four panels or letters out of place; a rest instead"},
-        {"option", "a d2r line that cannot be converted: a line ending the step lines, or a \"T\" after a step line"},
-        {"triplet-off-beat", "a d2r triplet that begins inside a beat; it moves to the next beat"},
-        {"ddr-slot", "a ddr slot character that is no panel code; a rest instead, unless MSD reads it as a step"},
-        {"unterminated-chart", "a chart whose step data ends without \";\""},
-        {"unknown-difficulty", "a chart whose difficulty is none of BASIC, ANOTHER and MANIAC"},
-        {"chart-starts-before-gap",
-         "a d2r chart that would have to start before the file's one gap; its steps come late against the music"},
-        {"no-cp932-form", "a character of a UTF-8 source without a Shift-JIS form; \"?\" instead"},
-        {"unknown", "a message this version does not know"},
+const std::vector<ErrorCodeRow>& ErrorCodeRows() {
+    static const std::vector<ErrorCodeRow> rows = {
+        {ErrorCode::kBeatGroupLength, "beat-group-length", "：変換不能な脚符長さです",
+         "a beat group \"(...)\" of a length that cannot be converted; one beat of rest instead", false},
+        {ErrorCode::kCommandGroup, "command-group", "：変換不能なコマンドです",
+         "a command \"{...}\", which cannot be converted; removed", false},
+        {ErrorCode::kTwoBeatGroup, "two-beat-group", "：変換不能な脚符情報です",
+         "a two-beat group \"[...]\", which cannot be converted; two beats of rest instead", false},
+        {ErrorCode::kTripletMismatch, "triplet-mismatch", "：プレイヤー間で３連符が不一致です",
+         "a triplet on one pad against steps of the other that cannot share its beat", false},
+        {ErrorCode::kPanelField, "panel-field", "：変換不可能な脚符情報です",
+         "a d2r pad field of three or four panels or letters out of place; a rest instead", false},
+        {ErrorCode::kOption, "option", "：指定不可能なオプションです",
+         "a d2r line that cannot be converted: a line ending the step lines, or a \"T\" after a step line", false},
+        {ErrorCode::kTripletOffBeat, "triplet-off-beat", "：脚符長さが不整合です",
+         "a d2r triplet that begins inside a beat; it moves to the next beat", false},
+        {ErrorCode::kDdrSlot, "ddr-slot", "：変換不可能な脚符です",
+         "a ddr slot character that is no panel code; a rest instead, unless MSD reads it as a step", false},
+        {ErrorCode::kUnterminatedChart, "unterminated-chart", "：譜面データが「;」で終わっていません",
+         "a chart whose step data ends without \";\"", true},
+        {ErrorCode::kUnknownDifficulty, "unknown-difficulty", "：変換不可能な難易度です",
+         "a chart whose difficulty is none of BASIC, ANOTHER and MANIAC", true},
+        {ErrorCode::kChartStartsBeforeGap, "chart-starts-before-gap", "：譜面の開始位置がＧＡＰと不整合です",
+         "a d2r chart that would have to start before the file's one gap; its steps come late against the music",
+         true},
+        {ErrorCode::kNoCp932Form, "no-cp932-form", "：Shift-JISで表せない文字です",
+         "a character of a UTF-8 source without a Shift-JIS form; \"?\" instead", false},
+        {ErrorCode::kNone, "unknown", "", "a message this version does not know", false},
     };
-    return codes;
+    return rows;
 }
 
-const std::vector<CodeDescription>& NoteCodes() {
-    static const std::vector<CodeDescription> codes = {
+const ErrorCodeRow& ErrorCodeRowOf(ErrorCode code) { return ErrorCodeRows()[static_cast<std::size_t>(code)]; }
+
+const std::string& ErrorMessage(ErrorCode code) {
+    static const auto messages = [] {
+        std::vector<std::string> converted;
+        for (const ErrorCodeRow& row : ErrorCodeRows()) converted.push_back(Utf8ToCp932(row.message));
+        return converted;
+    }();
+    return messages[static_cast<std::size_t>(code)];
+}
+
+const std::vector<NoteRow>& NoteRows() {
+    static const std::vector<NoteRow> rows = {
         {note::kTempoDefault, "#BPM:120.0; was written: a ddr file holds no tempo (value: the tempo of its BPM comment)",
          "ddrファイルにはテンポがないため、#BPM:120.0;と書きました（値：BPMコメントのテンポ）"},
         {note::kGapDefault, "#GAP:0; was written: a ddr file holds no gap (value: the gap of its GAP comment)",
@@ -144,19 +124,19 @@ const std::vector<CodeDescription>& NoteCodes() {
         {note::kStepLineDropped, "a step line without a length code was dropped; the chart is shorter (value: the line)",
          "長さのコードがないステップ行を捨てました。譜面が短くなります（値：その行）"},
     };
-    return codes;
+    return rows;
 }
 
 std::string_view NoteDescription(std::string_view code) {
-    for (const CodeDescription& entry : NoteCodes()) {
-        if (entry.code == code) return entry.english;
+    for (const NoteRow& row : NoteRows()) {
+        if (row.code == code) return row.english;
     }
     return {};
 }
 
 std::string_view NoteDescriptionJapanese(std::string_view code) {
-    for (const CodeDescription& entry : NoteCodes()) {
-        if (entry.code == code) return entry.japanese;
+    for (const NoteRow& row : NoteRows()) {
+        if (row.code == code) return row.japanese;
     }
     return {};
 }
