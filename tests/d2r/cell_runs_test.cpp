@@ -15,7 +15,7 @@
 #include "d2r/triplet_placement.hpp"
 #include "msd/decoder.hpp"
 #include "msd/panels.hpp"
-#include "text/fixed_texts.hpp"
+#include "text/error_codes.hpp"
 
 namespace torvane {
 namespace {
@@ -127,7 +127,7 @@ D2rPlacedPads ReferencePlace(const D2rPadCells& pad1, const D2rPadCells& pad2, E
         }
         bool busy = false;
         if (triplet1 != triplet2) busy = !(triplet1 ? two : one).ZerosAfter(kCellsAfterTheFirst);
-        if (busy) errors.Add("song.msd", Texts().triplet_mismatch);
+        if (busy) errors.Add("song.msd", ErrorCode::kTripletMismatch);
         if (!busy && D2rReaderTakesTriplet(into_beat, rests)) {
             KeepBeat(one, triplet1, placed.pad1);
             KeepBeat(two, triplet2, placed.pad2);
@@ -157,9 +157,9 @@ std::vector<D2rStepLine> ReferenceBuild(std::string pad1, std::string pad2, Erro
         const char b = have_b ? pad2[j++] : '\0';
         if (a == 'T' || (have_b && b == 'T')) {
             if (a == 'T' && have_b && b != 'T') {
-                if (!AlignPadToTriplet(pad2, j, b)) errors.Add("song.msd", Texts().triplet_mismatch);
+                if (!AlignPadToTriplet(pad2, j, b)) errors.Add("song.msd", ErrorCode::kTripletMismatch);
             } else if (a != 'T' && !AlignPadToTriplet(pad1, i, a)) {
-                errors.Add("song.msd", Texts().triplet_mismatch);
+                errors.Add("song.msd", ErrorCode::kTripletMismatch);
             }
             countdown = 3;
             length = D2rLength::kTriplet;
