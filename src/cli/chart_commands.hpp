@@ -39,10 +39,6 @@ inline constexpr int kExitChanges = 1;
                                                               const std::vector<Chart>& charts,
                                                               const std::filesystem::path& folder = {});
 
-// The format of a planned source, or a ConversionError of kind kWrongFormat
-// for a name of none of the three formats.
-[[nodiscard]] ChartFormat FormatOfSource(const std::filesystem::path& source);
-
 // Checks a source as the conversion reading its format checks it, and opens
 // it for reading in its encoding; `opened` is handed to a SourceReading.
 [[nodiscard]] SourceEncoding CheckChartSource(const std::filesystem::path& source, ChartFormat format,

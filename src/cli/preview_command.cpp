@@ -131,15 +131,6 @@ std::vector<fs::path> PreviewNames(const fs::path& source, ChartFormat format, c
     return names;
 }
 
-ChartFormat FormatOfSource(const fs::path& source) {
-    const auto format = FormatOfFile(source);
-    if (!format) {
-        throw ConversionError(Failure::kWrongFormat, source, "an MSD, d2r or ddr",
-                              "its name ends in none of .msd, .d2r and .ddr");
-    }
-    return *format;
-}
-
 SourceEncoding CheckChartSource(const fs::path& source, ChartFormat format, EncodingChoice choice, Storage& storage,
                                 std::unique_ptr<LineSource>& opened) {
     return CheckSource(ConversionReading(format), source, choice, storage, opened);
@@ -190,7 +181,7 @@ int RunPreviewCommand(int argc, char** argv, std::ostream& out, std::ostream& er
         return kExitUsage;
     }
 
-    const BatchPlan plan = PlanChartBatch(std::vector<fs::path>(files.begin(), files.end()), folder, true);
+    const BatchPlan plan = PlanBatch(PictureNaming(), std::vector<fs::path>(files.begin(), files.end()), folder);
     std::map<fs::path, fs::path> drawn;
     // One file after the other: `drawn` is the batch's, and pictures are
     // quick to draw next to reading their charts.
