@@ -71,13 +71,6 @@ void WritePicture(const std::string& svg, const fs::path& destination, const fs:
     sink->Commit();
 }
 
-void MakeFolder(const fs::path& folder) {
-    std::error_code ec;
-    if (folder.empty() || fs::is_directory(folder, ec)) return;
-    fs::create_directories(folder, ec);
-    if (ec && !fs::is_directory(folder)) throw ConversionError(Failure::kCreate, folder, "", "", ec.value());
-}
-
 // Draws the charts of one planned source. `drawn` holds every picture of the
 // batch and its source: the plan cannot tell what a source's charts are, so
 // a picture that would still replace an earlier one fails its source.
@@ -88,7 +81,7 @@ std::vector<fs::path> DrawFile(const PlannedFile& file, EncodingChoice choice, P
     std::unique_ptr<LineSource> opened;
     encoding = CheckChartSource(file.source, format, choice, storage, opened);
     const fs::path folder = file.destination.parent_path();
-    MakeFolder(folder);
+    MakeOutputFolder(folder);
     SourceReading reading(storage, file.source, encoding, errors, std::move(opened));
     ChartFile charts(file.source, format, errors, reading);
     const auto names = PreviewNames(file.source, format, charts.Heads(), folder);
@@ -129,6 +122,13 @@ std::vector<fs::path> PreviewNames(const fs::path& source, ChartFormat format, c
         names.push_back(base / (name + ".svg"));
     }
     return names;
+}
+
+void MakeOutputFolder(const fs::path& folder) {
+    std::error_code ec;
+    if (folder.empty() || fs::is_directory(folder, ec)) return;
+    fs::create_directories(folder, ec);
+    if (ec && !fs::is_directory(folder)) throw ConversionError(Failure::kCreate, folder, "", "", ec.value());
 }
 
 SourceEncoding CheckChartSource(const fs::path& source, ChartFormat format, EncodingChoice choice, Storage& storage,

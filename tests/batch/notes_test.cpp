@@ -120,9 +120,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(NoteCodes, EveryNoteACodeSaysHasWords) {
     for (const auto& entry : NoteCodes()) {
         EXPECT_FALSE(entry.english.empty()) << entry.code;
+        EXPECT_FALSE(entry.japanese.empty()) << entry.code;
         EXPECT_EQ(NoteDescription(entry.code), entry.english);
     }
-    EXPECT_EQ(NoteCodes().size(), 27u);
+    EXPECT_EQ(NoteCodes().size(), 34u);
 }
 
 TEST(ErrorLineCodes, NameTheMessageOfEveryFixedText) {
