@@ -11,6 +11,7 @@
 #include "cli/arguments.hpp"
 #include "cli/chart_commands.hpp"
 #include "cli/chart_plan.hpp"
+#include "cli/command_options.hpp"
 #include "cli/command_run.hpp"
 #include "sm/music_file.hpp"
 #include "sm/simfile_writer.hpp"
@@ -85,33 +86,18 @@ std::vector<fs::path> WriteSong(const PlannedFile& file, const std::vector<fs::p
 int RunSmCommand(int argc, char** argv, std::ostream& out, std::ostream& err, const CliTerminal& terminal) {
     CLI::App app("Writes the charts of MSD, d2r and ddr files as simfiles.", "torvane-cli sm");
     app.set_help_flag("-h,--help");
-    std::vector<std::string> files;
-    std::string out_dir, report, encoding, jobs;
+    CommandOptions options;
+    std::string jobs;
     CommandSetup setup;
     setup.words = {"sm", "chart", "not converted: it would write the simfile of "};
     BatchSettings settings;
-    app.add_option("files", files);
-    auto* out_dir_option = app.add_option("-o,--out-dir", out_dir);
-    auto* report_option = app.add_option("--report", report);
-    auto* encoding_option = app.add_option("--encoding", encoding);
+    AddCommandOptions(app, options, setup, settings);
     auto* jobs_option = app.add_option("-j,--jobs", jobs);
-    app.add_flag("-n,--no-clobber", settings.no_clobber);
-    app.add_flag("-q,--quiet", setup.quiet);
-    app.add_flag("--no-progress", setup.no_progress);
     fs::path folder;
     try {
-        try {
-            app.parse(argc, argv);
-        } catch (const CLI::CallForHelp&) {
-            out << kHelp;
-            return kExitConverted;
-        } catch (const CLI::ParseError& error) {
-            throw UsageError(WithDashHint(error.what(), argc, argv));
-        }
-        if (files.empty()) throw UsageError("no file given");
-        if (report_option->count() > 0) setup.report = ReportOption(report);
-        if (encoding_option->count() > 0) settings.encoding = EncodingOption(encoding);
-        if (out_dir_option->count() > 0) folder = OutDirOption(out_dir);
+        if (!ParseCommandLine(app, argc, argv, out, kHelp, true)) return kExitConverted;
+        ApplyCommandOptions(options, setup, settings);
+        folder = OutDirOf(options);
         settings.jobs = jobs_option->count() > 0 ? static_cast<unsigned>(WholeNumberOption("--jobs", jobs, 1, kMaxJobs))
                                                  : DefaultJobs();
     } catch (const UsageError& error) {
@@ -120,7 +106,7 @@ int RunSmCommand(int argc, char** argv, std::ostream& out, std::ostream& err, co
         return kExitUsage;
     }
 
-    BatchPlan plan = PlanBatch(SimfileNaming(), std::vector<fs::path>(files.begin(), files.end()), folder,
+    BatchPlan plan = PlanBatch(SimfileNaming(), std::vector<fs::path>(options.files.begin(), options.files.end()), folder,
                                settings.no_clobber);
     const std::vector<std::vector<fs::path>> songs = GroupSongs(plan);
     const bool place_music = !folder.empty();
