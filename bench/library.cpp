@@ -9,12 +9,14 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <sstream>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
 
 #include "batch/plan.hpp"
 #include "batch/runner.hpp"
+#include "cli/cli.hpp"
 
 namespace torvane::bench {
 namespace {
@@ -40,12 +42,18 @@ struct LibraryConversion {
     const char* source;  // the library it reads: "msd", "d2r" or "ddr"
 };
 
+// "sm" is the command of simfiles, run as torvane-cli runs it (its
+// conversion is none).
 constexpr LibraryConversion kConversions[] = {
     {Conversion::kMSD2d2r, "msd2d2r", "msd"},
     {Conversion::kd2r2MSD, "d2r2msd", "d2r"},
     {Conversion::kMSD2ddr, "msd2ddr", "msd"},
     {Conversion::kddr2MSD, "ddr2msd", "ddr"},
+    {Conversion::kMSD2d2r, "sm", "msd"},
 };
+
+// Simfiles at most this many times msd2d2r's time on the same library.
+constexpr double kGoalSimfilesAgainstD2r = 1.5;
 
 // Measures of whole beats, 16th, 32nd and triplet groups; the second pad has
 // the same rhythm on other panels, so that the pads' triplets agree.
@@ -97,7 +105,20 @@ std::vector<fs::path> FilesBelow(const fs::path& folder) {
 
 // Runs a batch; throws when a file fails, or has error lines other than the
 // one the d2r reader reports for each "MUSICEND" that a separator follows.
-void Batch(Conversion conversion, const fs::path& library, const fs::path& out, unsigned jobs) {
+void Batch(const LibraryConversion& c, const fs::path& library, const fs::path& out, unsigned jobs) {
+    fs::create_directories(out);
+    if (std::string_view(c.name) == "sm") {
+        std::vector<std::string> args = {"torvane-cli", "sm", "-q", "--no-progress", "-j", std::to_string(jobs),
+                                         "-o", out.string(), library.string()};
+        std::vector<char*> argv;
+        for (auto& arg : args) argv.push_back(arg.data());
+        std::ostringstream ignored_out, err;
+        if (RunCli(static_cast<int>(argv.size()), argv.data(), ignored_out, err) != 0) {
+            throw std::runtime_error(library.string() + " does not convert cleanly to simfiles: " + err.str());
+        }
+        return;
+    }
+    const Conversion conversion = c.conversion;
     BatchSettings settings;
     settings.jobs = jobs;
     settings.ddr_options.mode = DdrOptions::kAsItIs;
@@ -108,7 +129,6 @@ void Batch(Conversion conversion, const fs::path& library, const fs::path& out, 
             throw std::runtime_error(result.source.string() + " does not convert cleanly");
         }
     };
-    fs::create_directories(out);
     (void)RunBatch(PlanBatch(conversion, {library}, out), settings, callbacks);
 }
 
@@ -201,14 +221,14 @@ long PeakKiBOfThisProcess() {
 void WriteLibraries(const fs::path& folder, int songs) {
     const std::string n = std::to_string(songs);
     WriteMsdLibrary(folder / ("msd-" + n), songs);
-    Batch(Conversion::kMSD2d2r, folder / ("msd-" + n), folder / ("d2r-" + n), 2);
-    Batch(Conversion::kMSD2ddr, folder / ("msd-" + n), folder / ("ddr-" + n), 2);
+    Batch(kConversions[0], folder / ("msd-" + n), folder / ("d2r-" + n), 2);
+    Batch(kConversions[2], folder / ("msd-" + n), folder / ("ddr-" + n), 2);
 }
 
 int LibraryPeakMode(const std::string& conversion, const fs::path& library, const fs::path& out, unsigned jobs) {
     for (const auto& c : kConversions) {
         if (conversion != c.name) continue;
-        Batch(c.conversion, library, out, jobs);
+        Batch(c, library, out, jobs);
         std::printf("%ld\n", PeakKiBOfThisProcess());
         return 0;
     }
@@ -249,7 +269,7 @@ void LibraryTable(const char* self, int runs, const fs::path& dir) {
             }
             const fs::path out = dir / "out-first";
             fs::remove_all(out);
-            Batch(c.conversion, run.library, out, 2);
+            Batch(c, run.library, out, 2);
             for (const auto& file : FilesBelow(out)) run.outputs.emplace_back(file.lexically_relative(out), ReadAll(file));
             fs::remove_all(out);
             size_runs.push_back(std::move(run));
@@ -261,8 +281,8 @@ void LibraryTable(const char* self, int runs, const fs::path& dir) {
                 const fs::path b = dir / ("fresh-" + std::to_string(fresh++));
                 const fs::path f = dir / ("fresh-" + std::to_string(fresh++));
                 const double floor = Timed([&] { Floor(run.inputs, run.outputs, f); });
-                const double one = Timed([&] { Batch(c.conversion, run.library, a, 1); });
-                const double two = Timed([&] { Batch(c.conversion, run.library, b, 2); });
+                const double one = Timed([&] { Batch(c, run.library, a, 1); });
+                const double two = Timed([&] { Batch(c, run.library, b, 2); });
                 for (const auto& folder : {a, b, f}) fs::remove_all(folder);
                 if (round == 0) continue;
                 run.floor.push_back(floor);
@@ -296,6 +316,14 @@ void LibraryTable(const char* self, int runs, const fs::path& dir) {
         const double two = t.at(kSongCounts[1]).second / t.at(kSongCounts[0]).second;
         std::printf("  %-8s -j1 %.2f %-4s  -j2 %.2f %-4s\n", c.name, one, Verdict(one <= kGoalGrowth), two,
                     Verdict(two <= kGoalGrowth));
+    }
+    std::printf("\nsm against msd2d2r on the same library (goal at most %.1f):\n", kGoalSimfilesAgainstD2r);
+    for (const int songs : kSongCounts) {
+        const auto& sm = times["sm"].at(songs);
+        const auto& d2r = times["msd2d2r"].at(songs);
+        std::printf("  %4d songs  -j1 %.2f %-4s  -j2 %.2f %-4s\n", songs, sm.first / d2r.first,
+                    Verdict(sm.first / d2r.first <= kGoalSimfilesAgainstD2r), sm.second / d2r.second,
+                    Verdict(sm.second / d2r.second <= kGoalSimfilesAgainstD2r));
     }
 }
 

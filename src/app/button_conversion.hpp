@@ -22,23 +22,11 @@ namespace torvane {
 
 // The format that the file dialog offers first for a conversion's sources:
 // 1 MSD, 2 d2r, 3 ddr.
-[[nodiscard]] inline int SourceFormat(Conversion conversion) {
-    switch (conversion) {
-        case Conversion::kd2r2MSD: return 2;
-        case Conversion::kddr2MSD: return 3;
-        case Conversion::kMSD2d2r:
-        case Conversion::kMSD2ddr: break;
-    }
-    return 1;
-}
+[[nodiscard]] inline int SourceFormat(Conversion conversion) { return static_cast<int>(RowOf(conversion).from); }
 
 [[nodiscard]] inline QString SourceFormatName(Conversion conversion) {
-    switch (SourceFormat(conversion)) {
-        case 2: return QStringLiteral("d2r");
-        case 3: return QStringLiteral("ddr");
-        default: break;
-    }
-    return QStringLiteral("MSD");
+    const std::string_view name = RowOf(RowOf(conversion).from).name;
+    return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
 }
 
 }  // namespace torvane

@@ -15,15 +15,37 @@
 #include "app/option_form.hpp"
 #include "app/progress_form.hpp"
 #include "app/window_look.hpp"
+#include "batch/formats.hpp"
 
 namespace torvane {
 
 namespace {
 
+QString Latin1(std::string_view text) { return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())); }
+
+// "*.msd *.MSD": the patterns of a format read.
+QString Patterns(ChartFormat format) {
+    const QString extension = Latin1(RowOf(format).source_extension);
+    return QStringLiteral("*") + extension + QStringLiteral(" *") + extension.toUpper();
+}
+
+// One entry per format read; outputs are never opened.
 const QStringList& Filters() {
-    static const QStringList filters = {QStringLiteral("MSD (*.msd *.MSD)"), QStringLiteral("d2r (*.d2r *.D2R)"),
-                                        QStringLiteral("ddr (*.ddr *.DDR)")};
+    static const QStringList filters = [] {
+        QStringList list;
+        for (const ChartFormat format : kChartFormats) {
+            list.append(Latin1(RowOf(format).name) + QStringLiteral(" (") + Patterns(format) + QStringLiteral(")"));
+        }
+        return list;
+    }();
     return filters;
+}
+
+// Every format read in one entry.
+QString AllChartFiles() {
+    QStringList patterns;
+    for (const ChartFormat format : kChartFormats) patterns.append(Patterns(format));
+    return QStringLiteral("譜面ファイル (") + patterns.join(QLatin1Char(' ')) + QStringLiteral(")");
 }
 
 // Line ends as a Qt label breaks them.
@@ -81,7 +103,7 @@ std::vector<std::filesystem::path> QtDialogs::OpenSourceFiles(QWidget* parent, i
 }
 
 std::optional<std::filesystem::path> QtDialogs::OpenChartFile(QWidget* parent) {
-    const QString all = QStringLiteral("譜面ファイル (*.msd *.MSD *.d2r *.D2R *.ddr *.DDR)");
+    const QString all = AllChartFiles();
     const QString file = QFileDialog::getOpenFileName(parent, QString(), last_folder_,
                                                       all + QStringLiteral(";;") + Filters().join(QStringLiteral(";;")));
     if (file.isEmpty()) return std::nullopt;

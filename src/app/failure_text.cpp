@@ -159,6 +159,7 @@ JapaneseText JapaneseReason(const ConversionError& error, const std::filesystem:
             text.Words("UTF-8ではありません");
             if (!error.Text().empty()) text.Words("（").Words(error.Text()).Words("）");
             return text;
+        case Failure::kNoTempo: return text.Words("テンポ（正の数の#BPM:）がないため、simfileにできません");
         case Failure::kInternal:
             // The details are the program's own, for a report of the fault.
             text.Words("プログラムの内部エラーです");

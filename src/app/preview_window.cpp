@@ -37,28 +37,14 @@ constexpr PictureLanguage kWindowLanguage = PictureLanguage::kJapanese;
 
 QString Utf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
-// The conversion whose reading of sources the preview shares.
-Conversion ReadingOf(ChartFormat format) {
-    switch (format) {
-        case ChartFormat::kd2r: return Conversion::kd2r2MSD;
-        case ChartFormat::kddr: return Conversion::kddr2MSD;
-        case ChartFormat::kMSD: break;
-    }
-    return Conversion::kMSD2d2r;
-}
-
 // The charts of `source` with their steps, read and checked as a
 // conversion reads its source. Throws ConversionError.
 std::vector<Chart> ReadCharts(const std::filesystem::path& source, ErrorList& errors) {
-    const auto format = FormatOfFile(source);
-    if (!format) {
-        throw ConversionError(Failure::kWrongFormat, source, "an MSD, d2r or ddr",
-                              "its name ends in none of .msd, .d2r and .ddr");
-    }
+    const ChartFormat format = FormatOfSource(source);
     std::unique_ptr<LineSource> opened;
-    const SourceEncoding encoding = CheckSource(ReadingOf(*format), source, EncodingChoice::kAuto, DiskStorage(), opened);
+    const SourceEncoding encoding = CheckSource(ConversionReading(format), source, EncodingChoice::kAuto, DiskStorage(), opened);
     SourceReading reading(DiskStorage(), source, encoding, errors, std::move(opened));
-    ChartFile file(source, *format, errors, reading);
+    ChartFile file(source, format, errors, reading);
     std::vector<Chart> charts(file.Heads().size());
     file.ReadEachChart(errors, [&](std::size_t place, Chart&& chart) { charts[place] = std::move(chart); });
     return charts;

@@ -2,20 +2,13 @@
 
 #include <exception>
 
-#include "d2r/d2r.hpp"
 #include "text/conversion_error.hpp"
 #include "text/output_names.hpp"
 
 namespace torvane {
 
 std::string_view DestinationExtension(Conversion conversion) {
-    switch (conversion) {
-        case Conversion::kMSD2d2r: return ".d2r";
-        case Conversion::kMSD2ddr: return ".ddr";
-        case Conversion::kd2r2MSD:
-        case Conversion::kddr2MSD: break;
-    }
-    return ".MSD";
+    return RowOf(RowOf(conversion).to).destination_extension;
 }
 
 std::filesystem::path DestinationFor(Conversion conversion, const std::filesystem::path& source,
@@ -33,20 +26,12 @@ std::vector<std::filesystem::path> Convert(Conversion conversion, const std::fil
                                            const std::filesystem::path& destination, std::string_view caption,
                                            const DdrOptions& options, ErrorList& errors, Storage& storage,
                                            long long max_lead_in) {
-    switch (conversion) {
-        case Conversion::kMSD2d2r:
-            ConvertMSD2d2r(source, destination, caption, errors, storage, max_lead_in);
-            break;
-        case Conversion::kd2r2MSD:
-            Convertd2r2MSD(source, destination, caption, errors, storage, max_lead_in);
-            break;
-        case Conversion::kMSD2ddr:
-            return ConvertMSD2ddr(source, destination, caption, options, errors, storage);
-        case Conversion::kddr2MSD:
-            Convertddr2MSD(source, destination, caption, errors, storage);
-            break;
+    const ConversionRow& row = RowOf(conversion);
+    if (row.to == ChartFormat::kMSD) {
+        RowOf(row.from).read_as_msd(source, destination, caption, errors, storage, max_lead_in);
+        return {destination};
     }
-    return {destination};
+    return RowOf(row.to).write(source, destination, caption, options, errors, storage, max_lead_in);
 }
 
 }  // namespace

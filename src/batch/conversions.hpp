@@ -6,14 +6,13 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/formats.hpp"
 #include "d2r/d2r_format.hpp"
 #include "ddr/ddr.hpp"
 #include "text/error_list.hpp"
 #include "text/line_io.hpp"
 
 namespace torvane {
-
-enum class Conversion { kMSD2d2r, kd2r2MSD, kMSD2ddr, kddr2MSD };
 
 // ".d2r", ".MSD" or ".ddr".
 [[nodiscard]] std::string_view DestinationExtension(Conversion conversion);

@@ -38,16 +38,30 @@ bool IsDdrStepLine(std::string_view line) {
     return digits >= 4 && digits < line.size() && line[digits] == ':';
 }
 
+bool IsMsdLine(std::string_view line) { return BeginsWithOneOf(line, kMsdTags); }
+bool IsD2rLine(std::string_view line) { return BeginsWithOneOf(line, kD2rKeys) || BeginsWithOneOf(line, kD2rStepHeads); }
+bool IsDdrLine(std::string_view line) { return BeginsWithOneOf(line, kDdrDirectives) || IsDdrStepLine(line); }
+
+// What the check knows of each format read, by its code less one.
+struct FormatCheck {
+    std::string_view what;     // "an MSD", in the failure's words
+    std::string_view missing;  // why a file is none of it
+    bool (*is_line_of_format)(std::string_view line);
+};
+
+constexpr std::array<FormatCheck, 3> kFormatChecks = {{
+    {"an MSD", "no MSD tag in it", IsMsdLine},
+    {"a d2r", "no d2r key or step line in it", IsD2rLine},
+    {"a ddr", "no ddr directive or step line in it", IsDdrLine},
+}};
+
+const FormatCheck& CheckOf(Conversion conversion) {
+    return kFormatChecks[static_cast<std::size_t>(RowOf(conversion).from) - 1];
+}
+
 [[noreturn]] void ThrowWrongFormat(Conversion conversion, const std::filesystem::path& source) {
-    switch (conversion) {
-        case Conversion::kd2r2MSD:
-            throw ConversionError(Failure::kWrongFormat, source, "a d2r", "no d2r key or step line in it");
-        case Conversion::kddr2MSD:
-            throw ConversionError(Failure::kWrongFormat, source, "a ddr", "no ddr directive or step line in it");
-        case Conversion::kMSD2d2r:
-        case Conversion::kMSD2ddr: break;
-    }
-    throw ConversionError(Failure::kWrongFormat, source, "an MSD", "no MSD tag in it");
+    const FormatCheck& check = CheckOf(conversion);
+    throw ConversionError(Failure::kWrongFormat, source, std::string(check.what), std::string(check.missing));
 }
 
 // The line, from 1, that the byte at `offset` of `input` lies on; lines end
@@ -71,15 +85,7 @@ std::size_t LineOfOffset(LineSource& input, std::size_t offset) {
 
 }  // namespace
 
-bool IsLineOfFormat(Conversion conversion, std::string_view line) {
-    switch (conversion) {
-        case Conversion::kd2r2MSD: return BeginsWithOneOf(line, kD2rKeys) || BeginsWithOneOf(line, kD2rStepHeads);
-        case Conversion::kddr2MSD: return BeginsWithOneOf(line, kDdrDirectives) || IsDdrStepLine(line);
-        case Conversion::kMSD2d2r:
-        case Conversion::kMSD2ddr: break;
-    }
-    return BeginsWithOneOf(line, kMsdTags);
-}
+bool IsLineOfFormat(Conversion conversion, std::string_view line) { return CheckOf(conversion).is_line_of_format(line); }
 
 SourceEncoding CheckSource(Conversion conversion, const std::filesystem::path& source, EncodingChoice choice,
                            Storage& storage) {

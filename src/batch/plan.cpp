@@ -1,6 +1,7 @@
 #include "batch/plan.hpp"
 
 #include <map>
+#include <optional>
 #include <system_error>
 
 #include "batch/sources.hpp"
@@ -58,21 +59,28 @@ std::shared_ptr<const ConversionError> PlanProblemFailure(const PlannedFile& fil
     return nullptr;
 }
 
-BatchPlan PlanBatch(Conversion conversion, const std::vector<fs::path>& arguments, const fs::path& out_dir,
+OutputNaming NamingOf(Conversion conversion) {
+    return {{RowOf(conversion).from},
+            [conversion](const fs::path& source, const fs::path& folder) {
+                return DestinationFor(conversion, source, folder);
+            },
+            nullptr, RowOf(RowOf(conversion).to).naming == DestinationNaming::kExtensionReplaced};
+}
+
+BatchPlan PlanBatch(const OutputNaming& naming, const std::vector<fs::path>& arguments, const fs::path& out_dir,
                     bool no_clobber) {
     BatchPlan plan;
-    plan.conversion = conversion;
     for (const fs::path& argument : arguments) {
         std::error_code ec;
         if (!fs::is_directory(argument, ec)) {
             const FoundSource found = ExamineSource(argument);
             const PlanProblem problem = ProblemOf(found.problem);
-            plan.files.push_back({argument, problem == PlanProblem::kNone ? DestinationFor(conversion, argument, out_dir)
+            plan.files.push_back({argument, problem == PlanProblem::kNone ? naming.destination(argument, out_dir)
                                                                           : fs::path(),
                                   problem, {}, found.system_error});
             continue;
         }
-        const auto sources = WalkSources(conversion, argument);
+        const auto sources = WalkSources(naming.reads, argument);
         if (sources.empty()) {
             plan.files.push_back({argument, {}, PlanProblem::kNoSourceInFolder, {}});
             continue;
@@ -84,29 +92,46 @@ BatchPlan PlanBatch(Conversion conversion, const std::vector<fs::path>& argument
             }
             fs::path folder = out_dir;
             if (!out_dir.empty()) folder /= source.path.parent_path().lexically_relative(argument);
-            plan.files.push_back({source.path, DestinationFor(conversion, source.path, folder.lexically_normal()),
+            plan.files.push_back({source.path, naming.destination(source.path, folder.lexically_normal()),
                                   PlanProblem::kNone, {}});
         }
     }
 
     std::error_code ec;
     const fs::path current = fs::current_path(ec);
-    std::map<fs::path, std::size_t> writers;  // destination to the file that writes it
+    std::map<PlanName, std::size_t> taken;  // a name to the file that took it
     for (std::size_t i = 0; i < plan.files.size(); ++i) {
         PlannedFile& file = plan.files[i];
-        if (file.problem != PlanProblem::kNone) continue;
-        const auto [it, first] = writers.emplace(Identity(file.destination, current), i);
-        if (!first) {
-            const PlannedFile& earlier = plan.files[it->second];
-            if (Identity(earlier.source, current) == Identity(file.source, current)) continue;
+        if (file.problem != PlanProblem::kNone || file.destination.empty()) continue;
+        const fs::path destination = Identity(file.destination, current);
+        const PlanNames names = naming.names ? naming.names(file.source, destination)
+                                             : PlanNames{{{0, destination}}, {{0, destination}}};
+        std::optional<std::size_t> earlier;
+        for (const PlanName& name : names.stopped_by) {
+            if (const auto it = taken.find(name); it != taken.end()) {
+                earlier = it->second;
+                break;
+            }
+        }
+        if (earlier) {
+            const PlannedFile& other = plan.files[*earlier];
+            if (Identity(other.source, current) == Identity(file.source, current)) continue;
             file.problem = PlanProblem::kSameDestination;
-            file.other_source = earlier.source;
+            file.other_source = other.source;
             continue;
         }
-        if (no_clobber && conversion != Conversion::kMSD2ddr && fs::exists(file.destination, ec)) {
+        for (const PlanName& name : names.takes) taken.emplace(name, i);
+        if (no_clobber && naming.destination_is_the_file && fs::exists(file.destination, ec)) {
             file.problem = PlanProblem::kDestinationExists;
         }
     }
+    return plan;
+}
+
+BatchPlan PlanBatch(Conversion conversion, const std::vector<fs::path>& arguments, const fs::path& out_dir,
+                    bool no_clobber) {
+    BatchPlan plan = PlanBatch(NamingOf(conversion), arguments, out_dir, no_clobber);
+    plan.conversion = conversion;
     return plan;
 }
 

@@ -4,7 +4,9 @@
 // files that cannot be converted whatever they hold.
 
 #include <cstddef>
+#include <compare>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,18 +57,56 @@ struct BatchPlan {
     std::vector<PlannedFile> files;
 };
 
+// A name that a planned source takes for what it writes: two sources that
+// take one name write over each other. `kind` keeps apart the names of
+// different rules that look alike.
+struct PlanName {
+    int kind = 0;
+    std::filesystem::path path;  // absolute, with "." and ".." taken out
+
+    friend auto operator<=>(const PlanName&, const PlanName&) = default;
+};
+
+struct PlanNames {
+    std::vector<PlanName> stopped_by;  // an earlier source that took one of these stops this one
+    std::vector<PlanName> takes;
+};
+
+// How a batch names what it writes for each source.
+struct OutputNaming {
+    // The formats that a folder argument is walked for.
+    std::vector<ChartFormat> reads;
+    // The destination of `source` whose output goes into `folder`, or beside
+    // the source for an empty one; an empty path when nothing is written.
+    std::function<std::filesystem::path(const std::filesystem::path& source, const std::filesystem::path& folder)>
+        destination;
+    // The names a source takes, given its destination made absolute and
+    // normal; none given: the destination alone.
+    std::function<PlanNames(const std::filesystem::path& source, const std::filesystem::path& destination)> names;
+    // Whether the destination is the one file written, so that no-clobber
+    // can be told before converting (not so when a file is written per chart).
+    bool destination_is_the_file = true;
+};
+
+// The naming of a conversion: DestinationFor of its one format.
+[[nodiscard]] OutputNaming NamingOf(Conversion conversion);
+
 // Plans a batch over `arguments` in the order given. A folder argument is
-// walked for the conversion's sources (FindSources); with `out_dir` its tree
-// is kept below `out_dir` ("lib/a/song.msd" given as "lib" goes to
+// walked for the sources of `naming.reads` (WalkSources); with `out_dir` its
+// tree is kept below `out_dir` ("lib/a/song.msd" given as "lib" goes to
 // "out_dir/a/song.d2r"), a file argument goes straight into `out_dir`, and
-// without `out_dir` every destination lies beside its source. A second
-// source that would write the destination of an earlier one, whether by the
-// same name or a name that differs only in the case of its extension, is
-// kSameDestination; the same file named twice is planned twice. With
-// `no_clobber` a destination that exists is kDestinationExists (msd2ddr,
-// whose chart files are known only when converted, leaves that to the
-// writer). What cannot be read (WalkSources, ExamineSource) is planned as a
-// file of its problem, in its place, and is never opened.
+// without `out_dir` every destination lies beside its source. A later
+// source that takes a name an earlier one took (by default: writes its
+// destination, whether by the same name or a name that differs only in the
+// case of its extension) is kSameDestination; the same file named twice is
+// planned twice. With `no_clobber` a destination that exists is
+// kDestinationExists (when it is the file written). What cannot be read
+// (WalkSources, ExamineSource) is planned as a file of its problem, in its
+// place, and is never opened.
+[[nodiscard]] BatchPlan PlanBatch(const OutputNaming& naming, const std::vector<std::filesystem::path>& arguments,
+                                  const std::filesystem::path& out_dir = {}, bool no_clobber = false);
+
+// The plan of a conversion.
 [[nodiscard]] BatchPlan PlanBatch(Conversion conversion, const std::vector<std::filesystem::path>& arguments,
                                   const std::filesystem::path& out_dir = {}, bool no_clobber = false);
 

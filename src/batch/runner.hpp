@@ -39,6 +39,7 @@
 #include "text/conversion_error.hpp"
 #include "text/encoding.hpp"
 #include "text/error_list.hpp"
+#include "text/destination_group.hpp"
 #include "text/line_io.hpp"
 
 namespace torvane {

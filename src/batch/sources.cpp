@@ -8,22 +8,10 @@ namespace torvane {
 
 namespace fs = std::filesystem;
 
-std::string_view SourceExtension(Conversion conversion) {
-    switch (conversion) {
-        case Conversion::kd2r2MSD: return ".d2r";
-        case Conversion::kddr2MSD: return ".ddr";
-        case Conversion::kMSD2d2r:
-        case Conversion::kMSD2ddr: break;
-    }
-    return ".msd";
-}
+std::string_view SourceExtension(Conversion conversion) { return RowOf(RowOf(conversion).from).source_extension; }
 
 bool IsSourceOf(Conversion conversion, const fs::path& file) {
-    const std::string extension = file.extension().string();
-    const std::string_view wanted = SourceExtension(conversion);
-    return std::equal(extension.begin(), extension.end(), wanted.begin(), wanted.end(), [](char a, char b) {
-        return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
-    });
+    return FormatOfFile(file) == RowOf(conversion).from;
 }
 
 namespace {
@@ -34,7 +22,7 @@ bool IsSpecialFile(fs::file_type type) {
 }
 
 // One folder's entries, then each subfolder's; the whole is sorted at the end.
-void Walk(Conversion conversion, const fs::path& folder, std::vector<FoundSource>& found) {
+void Walk(std::span<const ChartFormat> formats, const fs::path& folder, std::vector<FoundSource>& found) {
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
     if (ec) {
@@ -52,7 +40,8 @@ void Walk(Conversion conversion, const fs::path& folder, std::vector<FoundSource
             subfolders.push_back(entry.path());
             continue;
         }
-        if (!IsSourceOf(conversion, entry.path())) continue;
+        const auto format = FormatOfFile(entry.path());
+        if (!format || std::find(formats.begin(), formats.end(), *format) == formats.end()) continue;
         if (type == fs::file_type::regular) {
             found.push_back({entry.path(), WalkProblem::kNone, 0});
         } else if (type == fs::file_type::symlink) {
@@ -67,7 +56,7 @@ void Walk(Conversion conversion, const fs::path& folder, std::vector<FoundSource
     }
     // A folder whose listing broke off part of the way cannot be read whole.
     if (ec) found.push_back({folder, WalkProblem::kUnreadableFolder, ec.value()});
-    for (const fs::path& subfolder : subfolders) Walk(conversion, subfolder, found);
+    for (const fs::path& subfolder : subfolders) Walk(formats, subfolder, found);
 }
 
 }  // namespace
@@ -87,8 +76,13 @@ FoundSource ExamineSource(const fs::path& source) {
 }
 
 std::vector<FoundSource> WalkSources(Conversion conversion, const fs::path& folder) {
+    const ChartFormat format = RowOf(conversion).from;
+    return WalkSources(std::span(&format, 1), folder);
+}
+
+std::vector<FoundSource> WalkSources(std::span<const ChartFormat> formats, const fs::path& folder) {
     std::vector<FoundSource> found;
-    Walk(conversion, folder, found);
+    Walk(formats, folder, found);
     std::sort(found.begin(), found.end(),
               [](const FoundSource& a, const FoundSource& b) { return a.path.native() < b.path.native(); });
     return found;

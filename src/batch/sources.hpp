@@ -2,6 +2,7 @@
 // Finding the sources of a conversion in a folder.
 
 #include <filesystem>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -35,6 +36,10 @@ struct FoundSource {
 // cannot be read. Links to folders are not followed; names beginning with
 // "." are passed over. `folder` itself unreadable gives one kUnreadableFolder.
 [[nodiscard]] std::vector<FoundSource> WalkSources(Conversion conversion, const std::filesystem::path& folder);
+
+// The same for the sources of any of `formats`.
+[[nodiscard]] std::vector<FoundSource> WalkSources(std::span<const ChartFormat> formats,
+                                                   const std::filesystem::path& folder);
 
 // The sources of WalkSources alone.
 [[nodiscard]] std::vector<std::filesystem::path> FindSources(Conversion conversion,

@@ -4,6 +4,7 @@
 //
 //   torvane-cli preview [OPTIONS] FILE...
 //   torvane-cli check [CONVERSION-OPTIONS] [OPTIONS] FILE...
+//   torvane-cli sm [OPTIONS] FILE...
 //
 // Both run the batch of the conversions (batch/runner.hpp) over a plan of
 // their own (cli/chart_plan.hpp), with a converter of their own: the same
@@ -39,19 +40,20 @@ inline constexpr int kExitChanges = 1;
                                                               const std::vector<Chart>& charts,
                                                               const std::filesystem::path& folder = {});
 
-// The format of a planned source, or a ConversionError of kind kWrongFormat
-// for a name of none of the three formats.
-[[nodiscard]] ChartFormat FormatOfSource(const std::filesystem::path& source);
-
 // Checks a source as the conversion reading its format checks it, and opens
 // it for reading in its encoding; `opened` is handed to a SourceReading.
 [[nodiscard]] SourceEncoding CheckChartSource(const std::filesystem::path& source, ChartFormat format,
                                               EncodingChoice choice, Storage& storage,
                                               std::unique_ptr<LineSource>& opened);
 
+// Makes `folder` and the folders above it that are missing; a
+// ConversionError of kind kCreate when it cannot.
+void MakeOutputFolder(const std::filesystem::path& folder);
+
 // The commands; `argv[0]` is the command's own name. They write what the
 // help of each says and return the exit status.
 int RunPreviewCommand(int argc, char** argv, std::ostream& out, std::ostream& err, const CliTerminal& terminal = {});
 int RunCheckCommand(int argc, char** argv, std::ostream& out, std::ostream& err, const CliTerminal& terminal = {});
+int RunSmCommand(int argc, char** argv, std::ostream& out, std::ostream& err, const CliTerminal& terminal = {});
 
 }  // namespace torvane

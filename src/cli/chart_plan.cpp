@@ -4,9 +4,9 @@
 #include <map>
 #include <string>
 #include <string_view>
-#include <system_error>
 
-#include "batch/sources.hpp"
+#include "preview/chart_names.hpp"
+#include "sm/ddr_songs.hpp"
 #include "text/output_names.hpp"
 
 namespace torvane {
@@ -14,11 +14,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr Conversion kReaders[] = {Conversion::kMSD2d2r, Conversion::kd2r2MSD, Conversion::kddr2MSD};
-
-fs::path Identity(const fs::path& file, const fs::path& current) {
-    return (file.is_absolute() ? file : current / file).lexically_normal();
-}
+// The kinds of names a source's pictures take: an MSD or d2r source names
+// its pictures "stem_..", a ddr source "stem", and a ddr source "song_sb"
+// stands in the way of the charts of "song".
+enum NameKind : int { kChartStem, kDdrStem, kDdrChartStem, kSimfile, kDdrSong };
 
 // "song" for "song_sb", "song_dx-2" and the like: the stem whose charts
 // could be drawn under that name; empty for another name.
@@ -29,103 +28,93 @@ std::string ChartStemOf(std::string_view name) {
         name = name.substr(0, dash);
     }
     if (name.size() < 4 || name[name.size() - 3] != '_') return {};
-    if (std::string_view("sdc").find(name[name.size() - 2]) == std::string_view::npos) return {};
-    if (std::string_view("bamx").find(name.back()) == std::string_view::npos) return {};
+    if (!StyleOfFileLetter(name[name.size() - 2])) return {};
+    if (!DifficultyOfFileLetter(name.back()) && name.back() != kUnknownDifficultyLetter) return {};
     return std::string(name.substr(0, name.size() - 3));
 }
 
-void FindCollisions(BatchPlan& plan) {
-    std::error_code ec;
-    const fs::path current = fs::current_path(ec);
-    // The stems of each kind of source in their picture folders, to the file
-    // that has them: an MSD or d2r source names its pictures "stem_..", a ddr
-    // source "stem".
-    std::map<fs::path, std::size_t> chart_stems;
-    std::map<fs::path, std::size_t> ddr_stems;
-    std::map<fs::path, std::size_t> ddr_chart_stems;  // "song" of "song_sb.ddr"
-    for (std::size_t i = 0; i < plan.files.size(); ++i) {
-        PlannedFile& file = plan.files[i];
-        if (file.problem != PlanProblem::kNone) continue;
-        const fs::path stem =
-            Identity(file.destination.parent_path() / ReplaceExtension(file.destination.filename(), ""), current);
-        const bool ddr = FormatOfFile(file.source) == ChartFormat::kddr;
-        std::optional<std::size_t> earlier;
-        const auto find = [&](const std::map<fs::path, std::size_t>& in, const fs::path& key) {
-            if (const auto it = in.find(key); it != in.end() && !earlier) earlier = it->second;
-        };
-        fs::path chart_stem;
-        if (ddr) {
-            find(ddr_stems, stem);
-            if (const std::string base = ChartStemOf(stem.filename().string()); !base.empty()) {
-                chart_stem = stem.parent_path() / base;
-                find(chart_stems, chart_stem);
-            }
-        } else {
-            find(chart_stems, stem);
-            find(ddr_chart_stems, stem);
-        }
-        if (earlier) {
-            const PlannedFile& other = plan.files[*earlier];
-            // The same file named twice is drawn twice.
-            if (Identity(other.source, current) == Identity(file.source, current)) continue;
-            file.problem = PlanProblem::kSameDestination;
-            file.other_source = other.source;
-            continue;
-        }
-        if (ddr) {
-            ddr_stems.emplace(stem, i);
-            if (!chart_stem.empty()) ddr_chart_stems.emplace(chart_stem, i);
-        } else {
-            chart_stems.emplace(stem, i);
-        }
+PlanNames PictureNames(const fs::path& source, const fs::path& destination) {
+    const fs::path stem = destination.parent_path() / ReplaceExtension(destination.filename(), "");
+    if (FormatOfFile(source) != ChartFormat::kddr) return {{{kChartStem, stem}, {kDdrChartStem, stem}}, {{kChartStem, stem}}};
+    PlanNames names{{{kDdrStem, stem}}, {{kDdrStem, stem}}};
+    if (const std::string base = ChartStemOf(stem.filename().string()); !base.empty()) {
+        const fs::path chart_stem = stem.parent_path() / base;
+        names.stopped_by.push_back({kChartStem, chart_stem});
+        names.takes.push_back({kDdrChartStem, chart_stem});
     }
+    return names;
+}
+
+// "song" of "song.msd", "song.d2r", "song.ddr" and "song_sb.ddr".
+std::string SongOf(const fs::path& source) {
+    if (FormatOfFile(source) == ChartFormat::kddr) {
+        if (auto stem = DdrSongStem(source)) return *std::move(stem);
+    }
+    return ReplaceExtension(source.filename(), "").string();
+}
+
+PlanNames SimfileNames(const fs::path& source, const fs::path& destination) {
+    if (FormatOfFile(source) == ChartFormat::kddr && DdrSongStem(source)) {
+        return {{{kSimfile, destination}}, {{kDdrSong, destination}}};
+    }
+    return {{{kSimfile, destination}, {kDdrSong, destination}}, {{kSimfile, destination}}};
 }
 
 }  // namespace
 
-Conversion ConversionReading(ChartFormat format) {
-    switch (format) {
-        case ChartFormat::kd2r: return Conversion::kd2r2MSD;
-        case ChartFormat::kddr: return Conversion::kddr2MSD;
-        case ChartFormat::kMSD: break;
-    }
-    return Conversion::kMSD2d2r;
+OutputNaming SimfileNaming() {
+    return {{kChartFormats.begin(), kChartFormats.end()},
+            [](const fs::path& source, const fs::path& folder) {
+                const std::string song = SongOf(source);
+                const fs::path name = song + std::string(RowOf(OutputFormat::kSimfiles).destination_extension);
+                return folder.empty() ? source.parent_path() / name : (folder / song / name).lexically_normal();
+            },
+            SimfileNames, true};
 }
 
-std::vector<fs::path> FindChartSources(const fs::path& folder) {
-    std::vector<fs::path> found;
-    for (const Conversion reader : kReaders) {
-        auto sources = FindSources(reader, folder);
-        found.insert(found.end(), sources.begin(), sources.end());
+std::vector<std::vector<fs::path>> GroupSongs(BatchPlan& plan) {
+    std::vector<PlannedFile> files;
+    std::vector<std::vector<fs::path>> sources;
+    std::map<std::pair<fs::path, fs::path>, std::size_t> song_entries;  // simfile and source folder to the entry
+    std::map<fs::path, std::size_t> song_of_simfile;                     // a ddr song's simfile to its first entry
+    for (PlannedFile& file : plan.files) {
+        const bool song = (file.problem == PlanProblem::kNone || file.problem == PlanProblem::kSameDestination) &&
+                          FormatOfFile(file.source) == ChartFormat::kddr && DdrSongStem(file.source);
+        if (song) {
+            const fs::path simfile = file.destination.lexically_normal();
+            const auto [it, first] = song_entries.emplace(std::pair(simfile, file.source.parent_path()), files.size());
+            if (!first) {
+                sources[it->second].push_back(file.source);
+                continue;
+            }
+            const auto [other, first_song] = song_of_simfile.emplace(simfile, files.size());
+            if (!first_song && file.problem == PlanProblem::kNone) {
+                file.problem = PlanProblem::kSameDestination;
+                file.other_source = files[other->second].source;
+            }
+        }
+        sources.push_back({file.source});
+        files.push_back(std::move(file));
     }
-    std::sort(found.begin(), found.end(),
-              [](const fs::path& a, const fs::path& b) { return a.native() < b.native(); });
-    return found;
+    for (std::vector<fs::path>& song : sources) {
+        if (song.size() > 1) song = GroupDdrSongs(song).front().files;
+    }
+    plan.files = std::move(files);
+    return sources;
 }
 
-BatchPlan PlanChartBatch(const std::vector<fs::path>& arguments, const fs::path& out_dir, bool pictures) {
-    BatchPlan plan;
-    const auto destination = [&](const fs::path& source, const fs::path& folder) {
-        if (!pictures) return fs::path();
-        const fs::path name = ReplaceExtension(source.filename(), ".svg");
-        return folder.empty() ? source.parent_path() / name : (folder / name).lexically_normal();
-    };
-    for (const fs::path& argument : arguments) {
-        std::error_code ec;
-        if (!fs::is_directory(argument, ec)) {
-            plan.files.push_back({argument, destination(argument, out_dir), PlanProblem::kNone, {}});
-            continue;
-        }
-        const auto sources = FindChartSources(argument);
-        if (sources.empty()) plan.files.push_back({argument, {}, PlanProblem::kNoSourceInFolder, {}});
-        for (const fs::path& source : sources) {
-            fs::path folder = out_dir;
-            if (!out_dir.empty()) folder /= source.parent_path().lexically_relative(argument);
-            plan.files.push_back({source, destination(source, folder), PlanProblem::kNone, {}});
-        }
-    }
-    if (pictures) FindCollisions(plan);
-    return plan;
+OutputNaming PictureNaming() {
+    return {{kChartFormats.begin(), kChartFormats.end()},
+            [](const fs::path& source, const fs::path& folder) {
+                const fs::path name = ReplaceExtension(source.filename(), RowOf(OutputFormat::kPictures).destination_extension);
+                return folder.empty() ? source.parent_path() / name : (folder / name).lexically_normal();
+            },
+            PictureNames, false};
+}
+
+OutputNaming ReadOnlyNaming() {
+    return {{kChartFormats.begin(), kChartFormats.end()}, [](const fs::path&, const fs::path&) { return fs::path(); },
+            nullptr, false};
 }
 
 }  // namespace torvane

@@ -92,7 +92,7 @@ int RunCheckCommand(int argc, char** argv, std::ostream& out, std::ostream& err,
         return kExitUsage;
     }
 
-    const BatchPlan plan = PlanChartBatch(std::vector<fs::path>(files.begin(), files.end()), {}, false);
+    const BatchPlan plan = PlanBatch(ReadOnlyNaming(), std::vector<fs::path>(files.begin(), files.end()));
     // Each file's findings, kept by its place in the plan until it is told.
     std::vector<std::optional<SourceCheck>> checks(plan.files.size());
     settings.jobs = DefaultJobs();
@@ -101,7 +101,7 @@ int RunCheckCommand(int argc, char** argv, std::ostream& out, std::ostream& err,
         std::unique_ptr<LineSource> opened;
         read_as = CheckChartSource(file.source, format, settings.encoding, storage, opened);
         SourceReading reading(storage, file.source, read_as, errors, std::move(opened));
-        checks[static_cast<std::size_t>(&file - plan.files.data())] = CheckSource(file.source, format, options, reading);
+        checks[static_cast<std::size_t>(&file - plan.files.data())] = CheckRoundTrips(file.source, format, options, reading);
         return std::vector<fs::path>{};
     };
     bool changed = false;

@@ -12,9 +12,8 @@ namespace {
 
 nlohmann::ordered_json PlaceJson(long long tick, unsigned char panels) {
     auto names = nlohmann::ordered_json::array();
-    for (const auto& [panel, name] : {std::pair{kLeftPanel, "left"}, std::pair{kDownPanel, "down"},
-                                      std::pair{kUpPanel, "up"}, std::pair{kRightPanel, "right"}}) {
-        if (panels & panel) names.push_back(name);
+    for (std::size_t i = 0; i < kPanelsInOrder.size(); ++i) {
+        if (panels & kPanelsInOrder[i]) names.push_back(kPanelNames[i]);
     }
     return {{"tick", tick}, {"position", FormatPosition(tick)}, {"panels", names}};
 }

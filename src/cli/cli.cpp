@@ -28,6 +28,7 @@ Conversions:
 Other commands (see torvane-cli COMMAND --help):
   preview   an SVG picture of every chart: song.msd gives song_sb.svg, ...
   check     what converting each file would change, without writing
+  sm        simfiles for today's dance simulators: song.msd gives song.sm
 
 Options:
   -o, --out-dir DIR     write every destination into DIR (it must exist);
@@ -80,6 +81,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err, const CliTe
     if (argc > 1 && std::string_view(argv[1]) == "check") {
         return RunCheckCommand(argc - 1, argv + 1, out, err, terminal);
     }
+    if (argc > 1 && std::string_view(argv[1]) == "sm") return RunSmCommand(argc - 1, argv + 1, out, err, terminal);
     try {
         Request request = Request::kBatch;
         const int status = RunConversionCommand(argc, argv, out, err, terminal, convert, request);

@@ -33,11 +33,8 @@ struct Batch {
     DdrOptions ddr_options;
 };
 
-Conversion ConversionNamed(const std::string& name) {
-    if (name == "msd2d2r") return Conversion::kMSD2d2r;
-    if (name == "d2r2msd") return Conversion::kd2r2MSD;
-    if (name == "msd2ddr") return Conversion::kMSD2ddr;
-    if (name == "ddr2msd") return Conversion::kddr2MSD;
+Conversion ConversionOfArgument(const std::string& name) {
+    if (const auto conversion = ConversionNamed(name)) return *conversion;
     if (name.empty()) throw UsageError("no conversion given (msd2d2r, d2r2msd, msd2ddr or ddr2msd)");
     throw UsageError("unknown conversion " + Quoted(name) + " (use msd2d2r, d2r2msd, msd2ddr, ddr2msd, preview or check)");
 }
@@ -77,7 +74,7 @@ Request ParseArguments(int argc, char** argv, Batch& batch, unsigned default_job
         throw UsageError(WithDashHint(error.what(), argc, argv));
     }
 
-    batch.conversion = ConversionNamed(conversion);
+    batch.conversion = ConversionOfArgument(conversion);
     if (batch.conversion != Conversion::kMSD2ddr) {
         if (const CLI::Option* given = ddr_arguments.FirstGiven()) {
             throw UsageError(given->get_name() + " applies to msd2ddr only");

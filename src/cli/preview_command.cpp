@@ -12,6 +12,7 @@
 #include "cli/arguments.hpp"
 #include "cli/chart_commands.hpp"
 #include "cli/chart_plan.hpp"
+#include "cli/command_options.hpp"
 #include "cli/command_run.hpp"
 #include "preview/chart_names.hpp"
 #include "preview/chart_svg.hpp"
@@ -71,13 +72,6 @@ void WritePicture(const std::string& svg, const fs::path& destination, const fs:
     sink->Commit();
 }
 
-void MakeFolder(const fs::path& folder) {
-    std::error_code ec;
-    if (folder.empty() || fs::is_directory(folder, ec)) return;
-    fs::create_directories(folder, ec);
-    if (ec && !fs::is_directory(folder)) throw ConversionError(Failure::kCreate, folder, "", "", ec.value());
-}
-
 // Draws the charts of one planned source. `drawn` holds every picture of the
 // batch and its source: the plan cannot tell what a source's charts are, so
 // a picture that would still replace an earlier one fails its source.
@@ -88,7 +82,7 @@ std::vector<fs::path> DrawFile(const PlannedFile& file, EncodingChoice choice, P
     std::unique_ptr<LineSource> opened;
     encoding = CheckChartSource(file.source, format, choice, storage, opened);
     const fs::path folder = file.destination.parent_path();
-    MakeFolder(folder);
+    MakeOutputFolder(folder);
     SourceReading reading(storage, file.source, encoding, errors, std::move(opened));
     ChartFile charts(file.source, format, errors, reading);
     const auto names = PreviewNames(file.source, format, charts.Heads(), folder);
@@ -131,13 +125,43 @@ std::vector<fs::path> PreviewNames(const fs::path& source, ChartFormat format, c
     return names;
 }
 
-ChartFormat FormatOfSource(const fs::path& source) {
-    const auto format = FormatOfFile(source);
-    if (!format) {
-        throw ConversionError(Failure::kWrongFormat, source, "an MSD, d2r or ddr",
-                              "its name ends in none of .msd, .d2r and .ddr");
+void MakeOutputFolder(const fs::path& folder) {
+    std::error_code ec;
+    if (folder.empty() || fs::is_directory(folder, ec)) return;
+    fs::create_directories(folder, ec);
+    if (ec && !fs::is_directory(folder)) throw ConversionError(Failure::kCreate, folder, "", "", ec.value());
+}
+
+void AddCommandOptions(CLI::App& app, CommandOptions& options, CommandSetup& setup, BatchSettings& settings) {
+    app.add_option("files", options.files);
+    options.out_dir_option = app.add_option("-o,--out-dir", options.out_dir);
+    options.report_option = app.add_option("--report", options.report);
+    options.encoding_option = app.add_option("--encoding", options.encoding);
+    app.add_flag("-n,--no-clobber", settings.no_clobber);
+    app.add_flag("-q,--quiet", setup.quiet);
+    app.add_flag("--no-progress", setup.no_progress);
+}
+
+bool ParseCommandLine(CLI::App& app, int argc, char** argv, std::ostream& out, std::string_view help, bool dash_hint) {
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        out << help;
+        return false;
+    } catch (const CLI::ParseError& error) {
+        throw UsageError(dash_hint ? WithDashHint(error.what(), argc, argv) : std::string(error.what()));
     }
-    return *format;
+    return true;
+}
+
+void ApplyCommandOptions(const CommandOptions& options, CommandSetup& setup, BatchSettings& settings) {
+    if (options.files.empty()) throw UsageError("no file given");
+    if (options.report_option->count() > 0) setup.report = ReportOption(options.report);
+    if (options.encoding_option->count() > 0) settings.encoding = EncodingOption(options.encoding);
+}
+
+fs::path OutDirOf(const CommandOptions& options) {
+    return options.out_dir_option->count() > 0 ? OutDirOption(options.out_dir) : fs::path();
 }
 
 SourceEncoding CheckChartSource(const fs::path& source, ChartFormat format, EncodingChoice choice, Storage& storage,
@@ -148,34 +172,19 @@ SourceEncoding CheckChartSource(const fs::path& source, ChartFormat format, Enco
 int RunPreviewCommand(int argc, char** argv, std::ostream& out, std::ostream& err, const CliTerminal& terminal) {
     CLI::App app("Draws every chart of MSD, d2r and ddr files as an SVG picture.", "torvane-cli preview");
     app.set_help_flag("-h,--help");
-    std::vector<std::string> files;
-    std::string out_dir, report, encoding, lang;
+    CommandOptions options;
+    std::string lang;
     CommandSetup setup;
     setup.words = {"preview", "chart", "not drawn: its pictures could have the names of those of "};
     setup.done = "drawn";
     BatchSettings settings;
-    app.add_option("files", files);
-    auto* out_dir_option = app.add_option("-o,--out-dir", out_dir);
-    auto* report_option = app.add_option("--report", report);
-    auto* encoding_option = app.add_option("--encoding", encoding);
+    AddCommandOptions(app, options, setup, settings);
     auto* lang_option = app.add_option("--lang", lang);
     PictureLanguage language = PictureLanguage::kEnglish;
-    app.add_flag("-n,--no-clobber", settings.no_clobber);
-    app.add_flag("-q,--quiet", setup.quiet);
-    app.add_flag("--no-progress", setup.no_progress);
     fs::path folder;
     try {
-        try {
-            app.parse(argc, argv);
-        } catch (const CLI::CallForHelp&) {
-            out << kHelp;
-            return kExitConverted;
-        } catch (const CLI::ParseError& error) {
-            throw UsageError(WithDashHint(error.what(), argc, argv));
-        }
-        if (files.empty()) throw UsageError("no file given");
-        if (report_option->count() > 0) setup.report = ReportOption(report);
-        if (encoding_option->count() > 0) settings.encoding = EncodingOption(encoding);
+        if (!ParseCommandLine(app, argc, argv, out, kHelp, true)) return kExitConverted;
+        ApplyCommandOptions(options, setup, settings);
         if (lang_option->count() > 0) {
             if (lang == "ja") {
                 language = PictureLanguage::kJapanese;
@@ -183,14 +192,14 @@ int RunPreviewCommand(int argc, char** argv, std::ostream& out, std::ostream& er
                 throw UsageError("--lang: '" + lang + "' is neither en nor ja");
             }
         }
-        if (out_dir_option->count() > 0) folder = OutDirOption(out_dir);
+        folder = OutDirOf(options);
     } catch (const UsageError& error) {
         err << kProgram << ": " << error.what() << '\n'
             << "Try '" << kProgram << " preview --help' for more information.\n";
         return kExitUsage;
     }
 
-    const BatchPlan plan = PlanChartBatch(std::vector<fs::path>(files.begin(), files.end()), folder, true);
+    const BatchPlan plan = PlanBatch(PictureNaming(), std::vector<fs::path>(options.files.begin(), options.files.end()), folder);
     std::map<fs::path, fs::path> drawn;
     // One file after the other: `drawn` is the batch's, and pictures are
     // quick to draw next to reading their charts.

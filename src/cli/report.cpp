@@ -7,15 +7,7 @@
 
 namespace torvane {
 
-std::string_view ConversionName(Conversion conversion) {
-    switch (conversion) {
-        case Conversion::kMSD2d2r: return "msd2d2r";
-        case Conversion::kd2r2MSD: return "d2r2msd";
-        case Conversion::kMSD2ddr: return "msd2ddr";
-        case Conversion::kddr2MSD: return "ddr2msd";
-    }
-    return "msd2d2r";
-}
+std::string_view ConversionName(Conversion conversion) { return RowOf(conversion).name; }
 
 CommandWords WordsOf(Conversion conversion) {
     return {std::string(ConversionName(conversion)), std::string(SourceExtension(conversion))};

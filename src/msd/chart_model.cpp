@@ -15,11 +15,6 @@
 namespace torvane {
 namespace {
 
-// In the order of kChartStyles and kDifficulties.
-constexpr std::array<ChartStyle, 3> kStylesOfTags = {ChartStyle::kSingle, ChartStyle::kCouple, ChartStyle::kDouble};
-constexpr std::array<ChartDifficulty, 3> kDifficultiesOfWords = {ChartDifficulty::kBasic, ChartDifficulty::kAnother,
-                                                                 ChartDifficulty::kManiac};
-
 // A number that does not parse stops a conversion, but a picture of the
 // chart is still worth having: the value is then simply unknown.
 std::optional<double> HeaderNumber(std::string_view value, std::string_view key) {
@@ -63,12 +58,12 @@ struct ChartHead {
 ChartHead ReadChartHead(std::string_view line, std::size_t tag) {
     ChartHead head;
     Chart& chart = head.chart;
-    chart.style = kStylesOfTags[tag];
+    chart.style = static_cast<ChartStyle>(tag);
     std::string_view rest = line.substr(kChartStyles[tag].msd_tag.size());
     bool known = false;
     for (std::size_t i = 0; i < kDifficulties.size(); ++i) {
         if (rest.starts_with(kDifficulties[i].msd_word)) {
-            chart.difficulty = kDifficultiesOfWords[i];
+            chart.difficulty = static_cast<ChartDifficulty>(i);
             chart.difficulty_word = kDifficulties[i].Name();
             rest.remove_prefix(kDifficulties[i].msd_word.size());
             known = true;
@@ -166,8 +161,6 @@ long long Chart::Length() const {
     for (const auto& pad : pads) length = std::max(length, pad.length);
     return length;
 }
-
-unsigned char PanelsOfStepCharacter(char c) { return kPanelsOfCharacter[static_cast<unsigned char>(c)]; }
 
 ChartPad PadFromExpandedSteps(std::string_view expanded, const std::vector<std::size_t>* triplet_beats) {
     ChartPad pad;

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "msd/panels.hpp"
+#include "msd/styles.hpp"
 #include "text/error_list.hpp"
 #include "text/line_io.hpp"
 
@@ -21,19 +23,24 @@ inline constexpr long long kTicksPerBeat = 24;
 inline constexpr long long kTicksPerMeasure = 4 * kTicksPerBeat;
 inline constexpr long long kTicksPerCell = 3;  // one 32nd-note cell of the expanded step text
 
-// Panel bits of a step, the sum that the ddr panel code writes.
-inline constexpr unsigned char kLeftPanel = 1;
-inline constexpr unsigned char kDownPanel = 2;
-inline constexpr unsigned char kUpPanel = 4;
-inline constexpr unsigned char kRightPanel = 8;
-
-enum class ChartStyle { kSingle, kDouble, kCouple };
+// A chart's style and difficulty index kChartStyles and kDifficulties;
+// kUnknown is a difficulty none of the formats names.
+enum class ChartStyle { kSingle, kCouple, kDouble };
 enum class ChartDifficulty { kBasic, kAnother, kManiac, kUnknown };
+
+[[nodiscard]] constexpr const StyleWords& WordsOf(ChartStyle style) {
+    return kChartStyles[static_cast<std::size_t>(style)];
+}
+
+// The words of a difficulty the formats know; none for kUnknown.
+[[nodiscard]] constexpr const DifficultyWords* WordsOf(ChartDifficulty difficulty) {
+    return difficulty == ChartDifficulty::kUnknown ? nullptr : &kDifficulties[static_cast<std::size_t>(difficulty)];
+}
 
 // The panels stepped on at one moment.
 struct ChartStep {
     long long tick = 0;  // from the start of the chart's step data, lead-in included
-    unsigned char panels = 0;
+    unsigned char panels = 0;  // a mask of kLeft, kDown, kUp, kRight
 
     friend bool operator==(const ChartStep&, const ChartStep&) = default;
 };
@@ -64,10 +71,6 @@ struct Chart {
 
     friend bool operator==(const Chart&, const Chart&) = default;
 };
-
-// Left 1, down 2, up 4, right 8 for the MSD step characters; 0 for "0", "5"
-// and every character that names no panel.
-[[nodiscard]] unsigned char PanelsOfStepCharacter(char c);
 
 // A pad from one side's expanded step text (DecodeMSDSteps): each cell 3
 // ticks, a triplet beat "T" x y z 24 ticks with its steps 8 ticks apart;

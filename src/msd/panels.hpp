@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string_view>
 
 namespace torvane {
 
@@ -13,6 +14,10 @@ inline constexpr int kLeft = 1;
 inline constexpr int kDown = 2;
 inline constexpr int kUp = 4;
 inline constexpr int kRight = 8;
+
+// The panels of a pad in the order of its columns, and their names.
+inline constexpr std::array<int, 4> kPanelsInOrder = {kLeft, kDown, kUp, kRight};
+inline constexpr std::array<std::string_view, 4> kPanelNames = {"left", "down", "up", "right"};
 
 // The mask of each MSD step character: the digits follow a numeric keypad
 // around its centre key 5. -1 for a character that names no panels ("5",

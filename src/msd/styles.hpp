@@ -2,6 +2,8 @@
 // The play styles and difficulties of a chart, as each format writes them.
 
 #include <array>
+#include <cstddef>
+#include <optional>
 #include <string_view>
 
 namespace torvane {
@@ -40,6 +42,22 @@ inline constexpr std::array<DifficultyWords, 3> kDifficulties = {{
     {"ANOTHER:", "MODE=ANOTHER", "#another", 'a'},
     {"MANIAC:", "MODE=MANIAC", "#maniac", 'm'},
 }};
+
+// The places in kChartStyles and kDifficulties of the style and difficulty
+// whose ddr file letter is `letter` (lower case); none for another letter.
+[[nodiscard]] constexpr std::optional<std::size_t> StyleOfFileLetter(char letter) {
+    for (std::size_t i = 0; i < kChartStyles.size(); ++i) {
+        if (kChartStyles[i].file_letter == letter) return i;
+    }
+    return std::nullopt;
+}
+
+[[nodiscard]] constexpr std::optional<std::size_t> DifficultyOfFileLetter(char letter) {
+    for (std::size_t i = 0; i < kDifficulties.size(); ++i) {
+        if (kDifficulties[i].file_letter == letter) return i;
+    }
+    return std::nullopt;
+}
 
 // The pads of a chart of `msd_style` ("#SINGLE", ...): one for a single
 // chart, two for any other style, an unknown or empty one included.

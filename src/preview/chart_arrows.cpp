@@ -128,8 +128,8 @@ bool ChartArrows::PutMeasure(SvgText& out, Pen& pen, std::size_t pad, long long 
     for (const ChartStep* step = StepsBegin(pad, measure); step != StepsEnd(pad, measure); ++step) {
         if (RhythmIndex(step->tick) != rhythm) continue;
         const long long step_y = y + (step->tick % kTicksPerMeasure) * kPixelsPerTick;
-        for (std::size_t lane = 0; lane < std::size(kLanePanels); ++lane) {
-            if ((step->panels & kLanePanels[lane]) == 0) continue;
+        for (std::size_t lane = 0; lane < kPanelsInOrder.size(); ++lane) {
+            if ((step->panels & kPanelsInOrder[lane]) == 0) continue;
             if (pen.arrows == kArrowsPerPath) {
                 out.Put("\"/>\r\n<path fill=\"");
                 out.Put(kRhythmColours[rhythm]);

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "d2r/d2r.hpp"
+#include "ddr/ddr_format.hpp"
 #include "preview/chart_names.hpp"
 #include "text/conversion_error.hpp"
 #include "text/fixed_texts.hpp"
@@ -269,13 +270,10 @@ void CompareThroughDdr(Trip& trip, Storage& storage, const fs::path& msd, const 
             check.charts.push_back(std::move(lost));
             return;
         }
-        std::string name = ddr.stem().string();
-        name.append("_").append(letters).append(".ddr");
-        const fs::path file = ddr.parent_path() / name;
+        const fs::path file = DdrChartFileName(ddr, letters[0], letters[1]);
         std::vector<Chart> after;
         if (trip.files.Wrote(file)) {
-            const fs::path back = ReplaceExtension(file, ".MSD");
-            Convertddr2MSD(file, back, kCaption, trip.errors, trip.files);
+            const fs::path back = ReadAsMsd(file, ChartFormat::kddr, trip.errors, trip.files);
             const auto input = trip.files.OpenSource(back);
             after = ReadMSDCharts(*input, FileNameForErrorLine(back), trip.errors);
         }
@@ -294,21 +292,9 @@ void CompareThroughDdr(Trip& trip, Storage& storage, const fs::path& msd, const 
 void CompareThroughD2r(Trip& trip, Storage& storage, const fs::path& msd, const std::vector<Chart>& before,
                        RoundTripCheck& check) {
     const fs::path d2r = ReplaceExtension(msd, ".round-trip.d2r");
-    const fs::path back = ReplaceExtension(msd, ".round-trip.MSD");
     ConvertMSD2d2r(msd, d2r, kCaption, trip.errors, trip.files);
-    Convertd2r2MSD(d2r, back, kCaption, trip.errors, trip.files);
+    const fs::path back = ReadAsMsd(d2r, ChartFormat::kd2r, trip.errors, trip.files);
     CompareInOrder(storage, msd, before, trip, back, check);
-}
-
-// The MSD file that a d2r or ddr source becomes, in `storage`.
-fs::path AsMSD(Storage& storage, ErrorList& errors, const fs::path& source, ChartFormat format) {
-    const fs::path msd = ReplaceExtension(source, ".MSD");
-    if (format == ChartFormat::kd2r) {
-        Convertd2r2MSD(source, msd, kCaption, errors, storage);
-    } else {
-        Convertddr2MSD(source, msd, kCaption, errors, storage);
-    }
-    return msd;
 }
 
 RoundTripCheck RunRoundTrip(RoundTrip way, const fs::path& source, ChartFormat format,
@@ -324,7 +310,7 @@ RoundTripCheck RunRoundTrip(RoundTrip way, const fs::path& source, ChartFormat f
                 CompareThroughDdr(trip, storage, source, before, options, check);
             }
         } else {
-            const fs::path msd = AsMSD(trip.files, trip.errors, source, format);
+            const fs::path msd = ReadAsMsd(source, format, trip.errors, trip.files);
             // Only what the way back reports is news: reading the source
             // reported its own lines already.
             trip.errors.Clear();
@@ -368,7 +354,7 @@ bool SourceCheck::Changed() const {
     return std::any_of(ways.begin(), ways.end(), [](const RoundTripCheck& w) { return w.Changed(); });
 }
 
-SourceCheck CheckSource(const fs::path& source, ChartFormat format, const DdrOptions& options, Storage& storage) {
+SourceCheck CheckRoundTrips(const fs::path& source, ChartFormat format, const DdrOptions& options, Storage& storage) {
     SourceCheck check;
     check.source = source;
     check.format = format;
@@ -389,7 +375,7 @@ SourceCheck CheckSource(const fs::path& source, ChartFormat format, const DdrOpt
     fs::path msd = source;
     if (format != ChartFormat::kMSD) {
         converted.emplace(static_cast<Storage&>(copy));
-        msd = AsMSD(*converted, errors, source, format);
+        msd = ReadAsMsd(source, format, errors, *converted);
     }
     Storage& charts = converted ? static_cast<Storage&>(*converted) : copy;
     check.charts = Heads(charts, msd);

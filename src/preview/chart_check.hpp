@@ -56,7 +56,7 @@ struct SourceCheck {
 // compares every chart, holding the steps of one chart of each side at a
 // time. MSD to ddr uses `options`. Throws
 // ConversionError when the source cannot be read.
-[[nodiscard]] SourceCheck CheckSource(const std::filesystem::path& source, ChartFormat format,
+[[nodiscard]] SourceCheck CheckRoundTrips(const std::filesystem::path& source, ChartFormat format,
                                       const DdrOptions& options, Storage& storage = DiskStorage());
 
 }  // namespace torvane

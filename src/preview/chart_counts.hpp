@@ -26,9 +26,6 @@ inline constexpr std::size_t kRhythms = 5;
     return kPlaces[in_beat < 0 ? in_beat + kTicksPerBeat : in_beat];
 }
 
-// Panels of a step in the order of its pad's lanes: left, down, up, right.
-inline constexpr unsigned char kLanePanels[] = {kLeftPanel, kDownPanel, kUpPanel, kRightPanel};
-
 // How many of the four panels a step steps on.
 [[nodiscard]] inline int PanelCount(unsigned char panels) {
     static constexpr int kCounts[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};

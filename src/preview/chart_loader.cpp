@@ -1,29 +1,13 @@
 #include "preview/chart_loader.hpp"
 
-#include <algorithm>
-#include <cctype>
 #include <stdexcept>
 #include <string>
 #include <utility>
 
-#include "d2r/d2r.hpp"
-#include "ddr/ddr.hpp"
 #include "text/conversion_error.hpp"
-#include "text/fixed_texts.hpp"
-#include "text/output_names.hpp"
 #include "text/sjis.hpp"
 
 namespace torvane {
-
-std::optional<ChartFormat> FormatOfFile(const std::filesystem::path& file) {
-    std::string extension = file.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (extension == ".msd") return ChartFormat::kMSD;
-    if (extension == ".d2r") return ChartFormat::kd2r;
-    if (extension == ".ddr") return ChartFormat::kddr;
-    return std::nullopt;
-}
 
 std::unique_ptr<LineSource> MemoryDestinations::OpenSource(const std::filesystem::path& source) {
     if (memory_.files.count(source) != 0) return memory_.OpenSource(source);
@@ -42,27 +26,12 @@ std::vector<Chart> ReadMSDFileCharts(const std::filesystem::path& source, ErrorL
 
 std::vector<Chart> LoadCharts(const std::filesystem::path& source, ChartFormat format, ErrorList& errors,
                               Storage& storage) {
-    if (format == ChartFormat::kMSD) return ReadMSDFileCharts(source, errors, storage);
     MemoryDestinations memory(storage);
-    const auto converted = ReplaceExtension(source, ".MSD");
-    if (format == ChartFormat::kd2r) {
-        Convertd2r2MSD(source, converted, kCaption, errors, memory);
-    } else {
-        Convertddr2MSD(source, converted, kCaption, errors, memory);
-    }
-    return ReadMSDFileCharts(converted, errors, memory);
+    return ReadMSDFileCharts(ReadAsMsd(source, format, errors, memory), errors, memory);
 }
 
 ChartFile::ChartFile(const std::filesystem::path& source, ChartFormat format, ErrorList& errors, Storage& storage)
-    : memory_(storage), msd_(source) {
-    if (format != ChartFormat::kMSD) {
-        msd_ = ReplaceExtension(source, ".MSD");
-        if (format == ChartFormat::kd2r) {
-            Convertd2r2MSD(source, msd_, kCaption, errors, memory_);
-        } else {
-            Convertddr2MSD(source, msd_, kCaption, errors, memory_);
-        }
-    }
+    : memory_(storage), msd_(ReadAsMsd(source, format, errors, memory_)) {
     file_name_ = FileNameForErrorLine(msd_);
     heads_ = ReadMSDChartHeads(*OpenMSD());
 }

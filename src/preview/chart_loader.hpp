@@ -12,18 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "batch/formats.hpp"
 #include "msd/chart_model.hpp"
 #include "text/error_list.hpp"
 #include "text/line_io.hpp"
 
 namespace torvane {
-
-// Numbered as the formats' codes.
-enum class ChartFormat : int { kMSD = 1, kd2r = 2, kddr = 3 };
-
-// The format that the file's extension names (".msd", ".d2r", ".ddr", in any
-// case); none for another extension.
-[[nodiscard]] std::optional<ChartFormat> FormatOfFile(const std::filesystem::path& file);
 
 // Sources read from another storage, destinations kept in memory: where the
 // conversions that are only looked at, never saved, write. A path written

@@ -24,8 +24,9 @@ enum class PictureLanguage { kEnglish, kJapanese };
 
 // The words of a picture, UTF-8, in one language.
 struct PictureWords {
-    std::string_view single, double_play, couple;
-    std::string_view basic, another, maniac, no_difficulty;
+    std::string_view styles[3];        // indexed by ChartStyle
+    std::string_view difficulties[3];  // indexed by ChartDifficulty, kUnknown aside
+    std::string_view no_difficulty;
     std::string_view level;        // before the level: "level ", "レベル"
     std::string_view no_title;
     std::string_view unknown_tempo;  // in place of "150 BPM"
@@ -42,6 +43,9 @@ struct PictureWords {
 // chart's own is converted from code page 932).
 [[nodiscard]] std::string_view StyleWord(ChartStyle style, PictureLanguage language);
 [[nodiscard]] std::string DifficultyWord(const Chart& chart, PictureLanguage language);
+
+// The letter of a picture's name for a difficulty the formats do not know.
+inline constexpr char kUnknownDifficultyLetter = 'x';
 
 // The letters of the ddr file names: "s", "d", "c"; "b", "a", "m", and "x"
 // for a difficulty the formats do not know.

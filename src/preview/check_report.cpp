@@ -58,12 +58,10 @@ void AppendChart(std::string& out, const ChartCheck& chart, std::size_t pads, st
 
 std::string PanelNames(unsigned char panels) {
     std::string names;
-    static constexpr std::array<std::pair<unsigned char, std::string_view>, 4> kNames = {
-        {{kLeftPanel, "left"}, {kDownPanel, "down"}, {kUpPanel, "up"}, {kRightPanel, "right"}}};
-    for (const auto& [panel, name] : kNames) {
-        if ((panels & panel) == 0) continue;
+    for (std::size_t i = 0; i < kPanelsInOrder.size(); ++i) {
+        if ((panels & kPanelsInOrder[i]) == 0) continue;
         if (!names.empty()) names += ' ';
-        names += name;
+        names += kPanelNames[i];
     }
     return names;
 }

@@ -21,20 +21,9 @@ bool EqualWithoutCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
-// Places in kChartStyles and kDifficulties; none for another letter.
-std::optional<std::size_t> StylePlace(char letter) {
-    for (std::size_t i = 0; i < kChartStyles.size(); ++i) {
-        if (kChartStyles[i].file_letter == Lower(letter)) return i;
-    }
-    return std::nullopt;
-}
+std::optional<std::size_t> StylePlace(char letter) { return StyleOfFileLetter(Lower(letter)); }
 
-std::optional<std::size_t> DifficultyPlace(char letter) {
-    for (std::size_t i = 0; i < kDifficulties.size(); ++i) {
-        if (kDifficulties[i].file_letter == Lower(letter)) return i;
-    }
-    return std::nullopt;
-}
+std::optional<std::size_t> DifficultyPlace(char letter) { return DifficultyOfFileLetter(Lower(letter)); }
 
 // Where a chart's file goes among its song's: style, then difficulty, then name.
 std::tuple<std::size_t, std::size_t, std::string> ChartOrder(const std::filesystem::path& file) {

@@ -139,10 +139,14 @@ SimfileSongScan ScanSimfileSong(LineSource& msd) {
 
 SimfileTiming SimfileTimingOf(const SimfileSongScan& scan, const std::filesystem::path& source) {
     SimfileTiming timing;
-    if (scan.tempos.empty()) throw ConversionError(Failure::kNotANumber, source, std::string(kBpmTag));
+    if (scan.tempos.empty()) throw ConversionError(Failure::kNoTempo, source, std::string(kBpmTag));
     timing.tempo_text = scan.tempos.front();
-    timing.tempo = ReadDecimal(timing.tempo_text, source, kBpmTag);
-    if (!(timing.tempo > 0)) ThrowNumberOutOfRange(timing.tempo_text, source, kBpmTag);
+    try {
+        timing.tempo = ReadDecimal(timing.tempo_text, source, kBpmTag);
+    } catch (const ConversionError&) {
+        timing.tempo = 0;
+    }
+    if (!(timing.tempo > 0)) throw ConversionError(Failure::kNoTempo, source, std::string(kBpmTag), timing.tempo_text);
     if (!scan.gaps.empty()) {
         timing.gap_text = scan.gaps.front();
         timing.gap = ReadDecimal(timing.gap_text, source, kGapTag);
@@ -168,9 +172,7 @@ WrittenSimfile WriteSimfile(std::span<const std::filesystem::path> sources, cons
     SimfileTiming timing;
     SimfileDifficulties difficulties;
     for (const auto& source : sources) {
-        const auto format = FormatOfFile(source);
-        if (!format) throw ConversionError(Failure::kWrongFormat, source, "an MSD, d2r or ddr");
-        ChartFile file(source, *format, errors, storage);
+        ChartFile file(source, FormatOfSource(source), errors, storage);
         const SimfileSongScan scan = ScanSimfileSong(*file.OpenMSD());
         const bool first_source = sink == nullptr;
         if (first_source) {

@@ -20,7 +20,8 @@ std::string EnglishMessage(Failure kind, const std::filesystem::path& file, cons
     switch (kind) {
         case Failure::kNotANumber:
         case Failure::kNotAWholeNumber:
-        case Failure::kNumberOutOfRange: return file.filename().string() + ": " + reason;
+        case Failure::kNumberOutOfRange:
+        case Failure::kNoTempo: return file.filename().string() + ": " + reason;
         default: break;
     }
     return file.empty() ? reason : file.string() + ": " + reason;
@@ -73,6 +74,7 @@ std::string_view FailureCode(Failure kind) {
         case Failure::kBrokenLink: return "broken-link";
         case Failure::kUnreadableFolder: return "unreadable-folder";
         case Failure::kNotUtf8: return "not-utf-8";
+        case Failure::kNoTempo: return "no-tempo";
         case Failure::kInternal: return "internal";
     }
     return "internal";
@@ -102,6 +104,9 @@ std::string EnglishReason(const ConversionError& error) {
         case Failure::kBrokenLink: return "a symbolic link that leads to no file" + system;
         case Failure::kUnreadableFolder: return "cannot read the folder" + system;
         case Failure::kNotUtf8: return "not UTF-8" + (error.Text().empty() ? "" : " (" + error.Text() + ")");
+        case Failure::kNoTempo:
+            return "no tempo: a simfile needs a #BPM: of a positive number" +
+                   (error.Text().empty() ? std::string(", and there is none") : ", not \"" + Cp932ToUtf8(error.Text()) + "\"");
         case Failure::kInternal: return "the conversion failed" + (error.Text().empty() ? "" : ": " + error.Text());
     }
     return "the conversion failed";

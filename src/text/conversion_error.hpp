@@ -27,6 +27,7 @@ enum class Failure {
     kBrokenLink,           // a symbolic link to nothing, or one of a loop of links
     kUnreadableFolder,     // a folder of the sources that cannot be listed
     kNotUtf8,              // read as UTF-8 but not UTF-8; `text` is "line N"
+    kNoTempo,              // a simfile's song without a tempo that is a positive number; `text` the #BPM: value
     kInternal,             // a fault of the program itself
 };
 

@@ -1,4 +1,4 @@
-#include "text/line_io.hpp"
+#include "text/destination_group.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -123,6 +123,24 @@ const std::vector<NoteRow>& NoteRows() {
          "譜面のMODE=がBASIC、ANOTHER、MANIACのどれでもありません（値：MODE）"},
         {note::kStepLineDropped, "a step line without a length code was dropped; the chart is shorter (value: the line)",
          "長さのコードがないステップ行を捨てました。譜面が短くなります（値：その行）"},
+        {note::kEditChart,
+         "written as an Edit chart: its difficulty is not BASIC, ANOTHER or MANIAC, or the song has that style and "
+         "difficulty already (value: the MSD difficulty)",
+         "Edit譜面として書きました。難易度がBASIC、ANOTHER、MANIACのどれでもないか、同じスタイルと難易度の譜面が"
+         "すでにあります（値：MSDの難易度）"},
+        {note::kMeterDefault, "meter 1 was written: the level is not a whole number (value: the level)",
+         "レベルが整数ではないため、meter 1と書きました（値：レベル）"},
+        {note::kStep5Dropped, "steps \"5\" press no panel and were not written (value: how many)",
+         "ステップ「5」はどのパネルも踏まないため、書きませんでした（値：その数）"},
+        {note::kSecondSideDropped, "a single chart's second side was not written (value: its steps)",
+         "シングル譜面の2つ目のサイドは書きませんでした（値：そのステップ数）"},
+        {note::kTimingPerChartLost,
+         "a simfile holds one tempo and gap: this later value was not used (value: the tag and value)",
+         "simfileはテンポとギャップを1つしか持てないため、この後の値は使いませんでした（値：タグと値）"},
+        {note::kTextNotCp932, "a byte that is not Shift-JIS was written \"?\" (value: the tag and text)",
+         "Shift-JISではないバイトを「?」と書きました（値：タグと文字列）"},
+        {note::kMusicMissing, "the music file that #FILE: names is not beside the source (value: the #FILE: value)",
+         "#FILE:の曲ファイルが変換元の隣にありません（値：#FILE:の値）"},
     };
     return rows;
 }

@@ -28,6 +28,7 @@
 
 using torvane::Conversion;
 using torvane::DdrOptions;
+using torvane::ErrorCode;
 using torvane::ErrorList;
 using torvane::TMainForm;
 using torvane::TOptionForm;
@@ -49,13 +50,13 @@ private slots:
         torvane::WindowBatchOutcome outcome;
         torvane::FileResult converted;
         converted.source = "a.msd";
-        converted.error_lines = {{torvane::ErrorCode::kCommandGroup, "a.msd", "{X}"}};
+        converted.error_lines = {{torvane::ErrorCode::kCommandGroup, "a.msd", "{X}", 0, {}, {}}};
         torvane::TakeFileResult(plan, converted, errors, outcome);
         torvane::FileResult failed;
         failed.index = 1;
         failed.source = "b.msd";
         failed.status = torvane::FileStatus::kFailed;
-        failed.error_lines = {{torvane::ErrorCode::kCommandGroup, "b.msd", "{X}"}};
+        failed.error_lines = {{torvane::ErrorCode::kCommandGroup, "b.msd", "{X}", 0, {}, {}}};
         failed.failure = std::make_shared<const torvane::ConversionError>(torvane::Failure::kEmptyFile, "b.msd");
         torvane::TakeFileResult(plan, failed, errors, outcome);
         torvane::FileResult collision;
@@ -150,7 +151,7 @@ private slots:
     void ErrorLinesOfAllFilesAreSavedInOrderAfterOneNotice() {
         Batch batch;
         batch.RecordConversions([](const fs::path& source, ErrorList& errors) {
-            if (source.filename() != "b.msd") errors.Add(source.filename().string(), J("：変換不能なコマンドです"), "{X}");
+            if (source.filename() != "b.msd") errors.Add(source.filename().string(), ErrorCode::kCommandGroup, "{X}");
         });
         batch.dialogs.files = {batch.sources / "a.msd", batch.sources / "b.msd", batch.sources / "c.msd"};
         batch.Click("MSD2d2r");
@@ -162,7 +163,7 @@ private slots:
     void AFailedFileIsReportedAndTheBatchGoesOn() {
         Batch batch;
         batch.RecordConversions([](const fs::path& source, ErrorList& errors) {
-            errors.Add(source.filename().string(), J("：変換不能なコマンドです"), "{X}");
+            errors.Add(source.filename().string(), ErrorCode::kCommandGroup, "{X}");
             if (source.filename() == "b.msd") {
                 throw torvane::ConversionError(torvane::Failure::kNotANumber, source, "#BPM:", "fast");
             }
@@ -197,7 +198,7 @@ private slots:
 
     void UnwritableErrLogIsNeverPointedAt() {
         Batch batch;
-        batch.RecordConversions([](const fs::path&, ErrorList& errors) { errors.Add("a.msd", J("：変換不能なコマンドです"), "{X}"); });
+        batch.RecordConversions([](const fs::path&, ErrorList& errors) { errors.Add("a.msd", ErrorCode::kCommandGroup, "{X}"); });
         // A file where the folders should be: neither can hold "ErrLog.txt".
         WriteFile(batch.dir / "blocked", "");
         batch.form.SetErrLogFolders(batch.dir / "blocked", batch.dir / "blocked" / "data");
@@ -290,7 +291,7 @@ private slots:
     void CancelStopsAfterTheFileInHand() {
         Batch batch;
         batch.RecordConversions([](const fs::path& source, ErrorList& errors) {
-            errors.Add(source.filename().string(), J("：変換不能なコマンドです"), "{X}");
+            errors.Add(source.filename().string(), ErrorCode::kCommandGroup, "{X}");
         });
         batch.form.SetProgressDelay(std::chrono::milliseconds(0));
         batch.dialogs.cancel_at_file = 1;

@@ -99,7 +99,7 @@ std::vector<std::string> NoteTexts(const std::vector<Note>& notes) {
 
 // The lines of the report's way through d2r, from its heading to the next way.
 std::string CheckThroughD2r(const fs::path& msd) {
-    const std::string report = FormatCheckReport(CheckSource(msd, ChartFormat::kMSD, DdrOptions{}));
+    const std::string report = FormatCheckReport(CheckRoundTrips(msd, ChartFormat::kMSD, DdrOptions{}));
     const std::size_t from = report.find("  through d2r:");
     if (from == std::string::npos) return {};
     const std::size_t end = report.find("  through ", from + 1);

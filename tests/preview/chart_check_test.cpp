@@ -41,7 +41,7 @@ const RoundTripCheck& Way(const SourceCheck& check, RoundTrip way) {
 SourceCheck CheckText(const test::TempDir& temp, const std::string& name, const std::string& text,
                       const DdrOptions& options = {}) {
     test::WriteFile(temp / name, text);
-    return CheckSource(temp / name, *FormatOfFile(name), options);
+    return CheckRoundTrips(temp / name, *FormatOfFile(name), options);
 }
 
 TEST(FormatPosition, NamesMeasureAndBeatFromOne) {
@@ -120,9 +120,9 @@ TEST(CompareCharts, TellsEachKindOfChange) {
     EXPECT_EQ(shifted.values[0].detail, "the steps come 2 beats later against the music");
 }
 
-TEST(CheckSource, FindsNothingWhereTheExamplesSurvive) {
+TEST(CheckRoundTrips, FindsNothingWhereTheExamplesSurvive) {
     const DdrOptions options;
-    const SourceCheck msd = CheckSource(Example("sample.msd"), ChartFormat::kMSD, options);
+    const SourceCheck msd = CheckRoundTrips(Example("sample.msd"), ChartFormat::kMSD, options);
     ASSERT_EQ(msd.charts.size(), 3u);
     EXPECT_FALSE(Way(msd, RoundTrip::kThroughd2r).Changed());
     // ddr holds no tempo, gap, artist or level; every step still comes back in place.
@@ -133,11 +133,11 @@ TEST(CheckSource, FindsNothingWhereTheExamplesSurvive) {
         EXPECT_TRUE(chart.steps.empty()) << chart.label;
         EXPECT_EQ(ValueNames(chart), (std::vector<std::string>{"level", "tempo", "gap", "artist"}));
     }
-    EXPECT_FALSE(CheckSource(Example("sample.d2r"), ChartFormat::kd2r, options).Changed());
-    EXPECT_FALSE(CheckSource(Example("sample_sb.ddr"), ChartFormat::kddr, options).Changed());
+    EXPECT_FALSE(CheckRoundTrips(Example("sample.d2r"), ChartFormat::kd2r, options).Changed());
+    EXPECT_FALSE(CheckRoundTrips(Example("sample_sb.ddr"), ChartFormat::kddr, options).Changed());
 }
 
-TEST(CheckSource, FindsATripletAfterBusy16thNotesPutOnThe32ndGridThroughD2r) {
+TEST(CheckRoundTrips, FindsATripletAfterBusy16thNotesPutOnThe32ndGridThroughD2r) {
     // The 8th note "4" puts what follows half a beat off; the d2r reader
     // could not take the triplet there, so MSD to d2r writes it on the
     // nearest 32nd notes: its second and third steps move by 1/24 beat and
@@ -155,7 +155,7 @@ TEST(CheckSource, FindsATripletAfterBusy16thNotesPutOnThe32ndGridThroughD2r) {
     EXPECT_TRUE(d2r.error_lines.empty());
 }
 
-TEST(CheckSource, FindsTheStepsFromMeasure1000LostThroughDdr) {
+TEST(CheckRoundTrips, FindsTheStepsFromMeasure1000LostThroughDdr) {
     test::TempDir temp;
     std::string steps;
     for (int measure = 1; measure <= 1002; ++measure) steps += measure == 1001 ? "00000000" : "40000000";
@@ -167,7 +167,7 @@ TEST(CheckSource, FindsTheStepsFromMeasure1000LostThroughDdr) {
     EXPECT_FALSE(Way(check, RoundTrip::kThroughd2r).Changed());
 }
 
-TEST(CheckSource, FindsAChartOfUnknownDifficultyLost) {
+TEST(CheckRoundTrips, FindsAChartOfUnknownDifficultyLost) {
     test::TempDir temp;
     const SourceCheck check = CheckText(temp, "song.msd", test::CrLf({"#GAP:0;", "#SINGLE:BASIC:2:4862;", "#SINGLE:EASY:3:12;"}));
     const auto& ddr = Way(check, RoundTrip::kThroughddr);
@@ -185,7 +185,7 @@ TEST(CheckSource, FindsAChartOfUnknownDifficultyLost) {
     EXPECT_FALSE(d2r.charts[1].steps.empty());
 }
 
-TEST(CheckSource, FindsAChartReplacedByALaterOneOfTheSameKindThroughDdr) {
+TEST(CheckRoundTrips, FindsAChartReplacedByALaterOneOfTheSameKindThroughDdr) {
     test::TempDir temp;
     const SourceCheck check =
         CheckText(temp, "song.msd", test::CrLf({"#SINGLE:BASIC:2:4862;", "#SINGLE:BASIC:4:(4862)(4862);"}));
@@ -197,7 +197,7 @@ TEST(CheckSource, FindsAChartReplacedByALaterOneOfTheSameKindThroughDdr) {
     EXPECT_TRUE(ddr.charts[1].steps.empty());
 }
 
-TEST(CheckSource, FindsNineBeatsGainedThroughD2rByAFileWithoutGap) {
+TEST(CheckRoundTrips, FindsNineBeatsGainedThroughD2rByAFileWithoutGap) {
     // Without "#GAP:" the d2r file has no DELAY; read back, the chart gets
     // the reader's lead-in of 34 8th notes but a gap of only 8 beats.
     test::TempDir temp;
@@ -213,14 +213,14 @@ TEST(CheckSource, FindsNineBeatsGainedThroughD2rByAFileWithoutGap) {
     EXPECT_TRUE(d2r.charts[0].steps.empty());
 }
 
-TEST(CheckSource, ReportsAConversionThatCannotBeMade) {
+TEST(CheckRoundTrips, ReportsAConversionThatCannotBeMade) {
     test::TempDir temp;
     const SourceCheck check = CheckText(temp, "song.msd", test::CrLf({"#BPM:fast;", "#SINGLE:BASIC:2:4862;"}));
     const auto& d2r = Way(check, RoundTrip::kThroughd2r);
     ASSERT_TRUE(d2r.failure.has_value());
     EXPECT_NE(d2r.failure->find("#BPM:"), std::string::npos);
     EXPECT_TRUE(check.Changed());
-    EXPECT_THROW((void)CheckSource(temp / "missing.msd", ChartFormat::kMSD, {}), std::exception);
+    EXPECT_THROW((void)CheckRoundTrips(temp / "missing.msd", ChartFormat::kMSD, {}), std::exception);
 }
 
 TEST(FormatCheckReport, SaysNoChangeOrListsAFewChanges) {

@@ -141,9 +141,9 @@ TEST(RenderChartSvg, DrawsARecurringMeasureOnceForEveryPadItStandsOn) {
     // Eight 8th notes, the same in every measure of both pads, and one
     // measure of its own at the end.
     std::vector<ChartStep> steps;
-    for (long long t = 0; t < 100 * kTicksPerMeasure; t += 12) steps.push_back({t, t % 24 == 0 ? kLeftPanel : kUpPanel});
+    for (long long t = 0; t < 100 * kTicksPerMeasure; t += 12) steps.push_back({t, static_cast<unsigned char>(t % 24 == 0 ? kLeft : kUp)});
     std::vector<ChartStep> second = steps;
-    second.push_back({100 * kTicksPerMeasure + 6, kRightPanel});
+    second.push_back({100 * kTicksPerMeasure + 6, kRight});
     Chart chart = ChartOf(ChartStyle::kDouble, {steps, second});
     chart.pads[1].length = 101 * kTicksPerMeasure;
     const std::string svg = RenderChartSvg(chart);
@@ -158,7 +158,7 @@ TEST(RenderChartSvg, DrawsARecurringMeasureOnceForEveryPadItStandsOn) {
 
 TEST(RenderChartSvg, DrawsInPlaceWhatRecursTooSeldomToPay) {
     // A measure of one arrow seen twice costs less in place than defined.
-    Chart chart = ChartOf(ChartStyle::kSingle, {{{0, kLeftPanel}, {kTicksPerMeasure, kLeftPanel}}});
+    Chart chart = ChartOf(ChartStyle::kSingle, {{{0, kLeft}, {kTicksPerMeasure, kLeft}}});
     chart.pads[0].length = 2 * kTicksPerMeasure;
     const std::string svg = RenderChartSvg(chart);
     EXPECT_EQ(Occurrences(svg, "<g id=\"m"), 0u);
@@ -167,7 +167,7 @@ TEST(RenderChartSvg, DrawsInPlaceWhatRecursTooSeldomToPay) {
 
 TEST(RenderChartSvg, SkipsStepsOutsideTheChartsMeasuresAndStepsOutOfOrder) {
     // Not what the model makes, but a picture of it must not fail.
-    Chart chart = ChartOf(ChartStyle::kSingle, {{{-24, kLeftPanel}, {48, kUpPanel}, {0, kDownPanel}, {500, kRightPanel}}});
+    Chart chart = ChartOf(ChartStyle::kSingle, {{{-24, kLeft}, {48, kUp}, {0, kDown}, {500, kRight}}});
     const std::string svg = RenderChartSvg(chart);
     EXPECT_NE(svg.find("</svg>"), std::string::npos);
 }

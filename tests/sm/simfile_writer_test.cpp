@@ -170,10 +170,10 @@ TEST(WriteSimfile, RefusesASongWithoutAPositiveTempoAndWritesNothing) {
         std::string text;
     };
     const std::vector<Case> cases = {
-        {{"#TITLE:T;", "#SINGLE:BASIC:1:1;"}, Failure::kNotANumber, ""},
-        {{"#BPM:0;", "#SINGLE:BASIC:1:1;"}, Failure::kNumberOutOfRange, "0"},
-        {{"#BPM:-120;"}, Failure::kNumberOutOfRange, "-120"},
-        {{"#BPM:fast;", "#BPM:150;"}, Failure::kNotANumber, "fast"},
+        {{"#TITLE:T;", "#SINGLE:BASIC:1:1;"}, Failure::kNoTempo, ""},
+        {{"#BPM:0;", "#SINGLE:BASIC:1:1;"}, Failure::kNoTempo, "0"},
+        {{"#BPM:-120;"}, Failure::kNoTempo, "-120"},
+        {{"#BPM:fast;", "#BPM:150;"}, Failure::kNoTempo, "fast"},
         {{"#BPM:150;", "#GAP:soon;"}, Failure::kNotANumber, "soon"},
     };
     for (const auto& c : cases) {

@@ -12,10 +12,10 @@ namespace torvane::test {
 
 inline std::string PanelLetters(unsigned char panels) {
     std::string letters;
-    if (panels & kLeftPanel) letters += 'L';
-    if (panels & kDownPanel) letters += 'D';
-    if (panels & kUpPanel) letters += 'U';
-    if (panels & kRightPanel) letters += 'R';
+    if (panels & kLeft) letters += 'L';
+    if (panels & kDown) letters += 'D';
+    if (panels & kUp) letters += 'U';
+    if (panels & kRight) letters += 'R';
     return letters;
 }
 

@@ -9,6 +9,7 @@
 #include "memory_source.hpp"
 #include "test_support.hpp"
 #include "text/conversion_error.hpp"
+#include "text/destination_group.hpp"
 
 namespace torvane {
 namespace {
