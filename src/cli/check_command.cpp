@@ -13,6 +13,7 @@
 #include "cli/chart_commands.hpp"
 #include "cli/chart_plan.hpp"
 #include "cli/check_json.hpp"
+#include "cli/command_options.hpp"
 #include "cli/command_run.hpp"
 #include "cli/ddr_arguments.hpp"
 #include "preview/check_report.hpp"
@@ -74,14 +75,7 @@ int RunCheckCommand(int argc, char** argv, std::ostream& out, std::ostream& err,
     app.add_flag("--no-progress", setup.no_progress);
     const DdrArguments ddr_arguments(app);
     try {
-        try {
-            app.parse(argc, argv);
-        } catch (const CLI::CallForHelp&) {
-            out << kHelp;
-            return kExitNoChange;
-        } catch (const CLI::ParseError& error) {
-            throw UsageError(WithDashHint(error.what(), argc, argv));
-        }
+        if (!ParseCommandLine(app, argc, argv, out, kHelp, true)) return kExitNoChange;
         options = ddr_arguments.Read(options);
         if (files.empty()) throw UsageError("no file given");
         if (report_option->count() > 0) setup.report = ReportOption(report);
