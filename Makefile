@@ -64,7 +64,7 @@ fuzz: deps
 
 bench: deps
 	@cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DTORVANE_BUILD_BENCH=ON \
-	  -DTORVANE_BUILD_TESTS=OFF -DTORVANE_BUILD_GUI=OFF -DTORVANE_BUILD_CLI=OFF >/dev/null
+	  -DTORVANE_BUILD_TESTS=OFF -DTORVANE_BUILD_GUI=OFF -DTORVANE_BUILD_CLI=ON >/dev/null
 	@cmake --build $(BENCH_DIR) -j $(JOBS) --target torvane-bench
 	$(BENCH_DIR)/bin/torvane-bench $(BENCH_ARGS)
 

@@ -259,7 +259,7 @@ int PeakMode(const std::string& name, const fs::path& source, const fs::path& de
 // `check` of an MSD file in this process, as the command runs it: prints the
 // peak KiB.
 int CheckPeakMode(const fs::path& source) {
-    (void)torvane::CheckSource(source, torvane::ChartFormat::kMSD, torvane::DdrOptions{});
+    (void)torvane::CheckRoundTrips(source, torvane::ChartFormat::kMSD, torvane::DdrOptions{});
     std::printf("%ld\n", PeakKiBOfThisProcess());
     return 0;
 }
