@@ -176,7 +176,7 @@ std::vector<D2rStepLine> ReferenceBuild(std::string pad1, std::string pad2, Erro
 
 class Cells {
 public:
-    explicit Cells(unsigned seed) : random_(seed) {}
+    explicit Cells(unsigned first_value) : random_(first_value) {}
 
     std::size_t Between(std::size_t low, std::size_t high) {
         return std::uniform_int_distribution<std::size_t>(low, high)(random_);

@@ -205,7 +205,7 @@ TEST(TripletAgainstABusyBeat, KeepsEveryLaterStepOfBothPadsInPlaceThrough40Measu
 // Two sides of beats of every kind, triplets anywhere, half beats between.
 class ChartGenerator {
 public:
-    explicit ChartGenerator(unsigned seed) : random_(seed) {}
+    explicit ChartGenerator(unsigned first_value) : random_(first_value) {}
 
     std::string Side() {
         std::string side(1, Step(0));  // a first step: no pad loses rests
