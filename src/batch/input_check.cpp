@@ -192,12 +192,12 @@ std::unique_ptr<LineSource> SourceReading::OpenSource(const std::filesystem::pat
         input = storage_.OpenSource(source);
     }
     if (source != source_) return input;
-    if (encoding_ == SourceEncoding::kCp932) return MakeCountedSource(std::move(input), errors_);
-    if (encoding_ != SourceEncoding::kUtf8) {
+    if (encoding_ == SourceEncoding::kUtf16LE || encoding_ == SourceEncoding::kUtf16BE) {
         input = MakeUtf16Source(std::move(input), encoding_ == SourceEncoding::kUtf16BE);
     }
-    // Counted in UTF-8, before the characters without a form are reported.
-    input = MakeCountedSource(std::move(input), errors_);
+    // Counted before the characters without a form are reported.
+    errors_.CountLinesOf(*input);
+    if (encoding_ == SourceEncoding::kCp932) return input;
     const bool report = !std::exchange(reported_, true);
     return MakeUtf8Source(std::move(input), [this, report](std::string_view character) {
         if (report) errors_.Add(file_name_, ErrorCode::kNoCp932Form, CodePointName(character));

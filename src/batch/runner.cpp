@@ -50,14 +50,14 @@ private:
     class Source final : public LineSource {
     public:
         Source(std::unique_ptr<LineSource> inner, WatchedStorage& owner) : inner_(std::move(inner)), owner_(owner) {}
-        bool ReadLine(std::string& line) override {
+        bool ReadNextLine(std::string& line) override {
             owner_.CheckStop();
             if (!inner_->ReadLine(line)) return false;
             // The line's end is not seen; CR LF is the usual one.
             Advance(line.size() + 2);
             return true;
         }
-        void Rewind() override {
+        void RewindSource() override {
             inner_->Rewind();
             position_ = 0;
         }

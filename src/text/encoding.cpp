@@ -283,7 +283,7 @@ public:
     Utf8Source(std::unique_ptr<LineSource> source, std::function<void(std::string_view)> unconvertible)
         : source_(std::move(source)), unconvertible_(std::move(unconvertible)) {}
 
-    bool ReadLine(std::string& line) override {
+    bool ReadNextLine(std::string& line) override {
         if (!source_->ReadLine(utf8_)) return false;
         std::string_view text = utf8_;
         if (line_number_ == 0 && text.starts_with(kUtf8ByteOrderMark)) text.remove_prefix(kUtf8ByteOrderMark.size());
@@ -299,7 +299,7 @@ public:
         return true;
     }
 
-    void Rewind() override {
+    void RewindSource() override {
         source_->Rewind();
         line_number_ = 0;
     }
@@ -404,7 +404,7 @@ bool Utf16Lines::Fill() {
     return true;
 }
 
-bool Utf16Lines::ReadLine(std::string& line) {
+bool Utf16Lines::ReadNextLine(std::string& line) {
     line.clear();
     for (;;) {
         if (after_cr_ && at_ < text_.size()) {
@@ -427,7 +427,7 @@ bool Utf16Lines::ReadLine(std::string& line) {
     }
 }
 
-void Utf16Lines::Rewind() {
+void Utf16Lines::RewindSource() {
     raw_.Rewind();
     started_ = false;
     ended_ = false;
@@ -444,8 +444,8 @@ public:
     Utf16Source(std::unique_ptr<LineSource> raw, bool big_endian)
         : raw_(std::move(raw)), lines_(*raw_, big_endian) {}
 
-    bool ReadLine(std::string& line) override { return lines_.ReadLine(line); }
-    void Rewind() override { lines_.Rewind(); }
+    bool ReadNextLine(std::string& line) override { return lines_.ReadLine(line); }
+    void RewindSource() override { lines_.Rewind(); }
 
 private:
     std::unique_ptr<LineSource> raw_;

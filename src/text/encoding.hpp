@@ -102,8 +102,8 @@ class Utf16Lines final : public LineSource {
 public:
     Utf16Lines(LineSource& raw, bool big_endian) : raw_(raw), big_endian_(big_endian) {}
 
-    [[nodiscard]] bool ReadLine(std::string& line) override;
-    void Rewind() override;
+    [[nodiscard]] bool ReadNextLine(std::string& line) override;
+    void RewindSource() override;
 
 private:
     bool Fill();  // decodes the next bytes into text_; false at the end

@@ -3,36 +3,6 @@
 #include "text/line_io.hpp"
 
 namespace torvane {
-namespace {
-
-class CountedSource final : public LineSource {
-public:
-    CountedSource(std::unique_ptr<LineSource> source, ErrorList& errors)
-        : source_(std::move(source)), errors_(errors) {}
-    ~CountedSource() override { errors_.SetSourceLine(0); }
-    CountedSource(const CountedSource&) = delete;
-    CountedSource& operator=(const CountedSource&) = delete;
-
-    bool ReadLine(std::string& line) override {
-        if (!source_->ReadLine(line)) return false;
-        errors_.SetSourceLine(++number_);
-        return true;
-    }
-    void Rewind() override {
-        source_->Rewind();
-        number_ = 0;
-        errors_.SetSourceLine(0);
-    }
-    std::size_t ReadBytes(char* buffer, std::size_t size) override { return source_->ReadBytes(buffer, size); }
-
-private:
-    std::unique_ptr<LineSource> source_;
-    ErrorList& errors_;
-    std::size_t number_ = 0;
-};
-
-}  // namespace
-
 std::string RenderErrorLine(const ErrorLine& line) {
     const std::string& message = ErrorMessage(line.code);
     std::string rendered;
@@ -64,9 +34,7 @@ std::vector<std::string> ErrorList::Lines() const {
     return rendered;
 }
 
-std::unique_ptr<LineSource> MakeCountedSource(std::unique_ptr<LineSource> source, ErrorList& errors) {
-    return std::make_unique<CountedSource>(std::move(source), errors);
-}
+void ErrorList::CountLinesOf(LineSource& source) { source.CountLinesInto(&source_line_); }
 
 void ErrorList::SaveTo(const std::filesystem::path& file) const {
     auto out = DiskStorage().CreateDestination(file, {});

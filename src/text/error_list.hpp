@@ -11,6 +11,8 @@
 
 namespace torvane {
 
+class LineSource;
+
 // What a conversion could not carry over, or filled in by itself, though the
 // chart is not at fault: the written tempo is a default, a level was cut, ...
 // `code` is stable for scripts; `chart` names the chart as error lines do
@@ -57,9 +59,10 @@ public:
     void Add(ErrorLine line) { lines_.push_back(std::move(line)); }
     void AddNote(std::string_view code, std::string_view chart = {}, std::string_view value = {});
 
-    // The line that the source's reader has reached (0: none); lines added
-    // from now on are taken to stand there.
-    void SetSourceLine(std::size_t line) { source_line_ = line; }
+    // Lines added from now on stand on the line that `source` has reached,
+    // until it goes: then they stand nowhere (line 0). `source` must not
+    // outlive this list.
+    void CountLinesOf(LineSource& source);
 
     [[nodiscard]] const std::vector<Note>& Notes() const { return notes_; }
     [[nodiscard]] const std::vector<ErrorLine>& Entries() const { return lines_; }
@@ -83,11 +86,5 @@ private:
     std::size_t source_line_ = 0;
 };
 
-class LineSource;
-
-// `source`, telling `errors` the number of each line as it is read, so that
-// the lines added meanwhile know where they stand. When it goes, lines added
-// later stand nowhere.
-[[nodiscard]] std::unique_ptr<LineSource> MakeCountedSource(std::unique_ptr<LineSource> source, ErrorList& errors);
 
 }  // namespace torvane

@@ -24,19 +24,40 @@ namespace torvane {
 
 class LineSource {
 public:
-    virtual ~LineSource() = default;
+    virtual ~LineSource() {
+        if (line_number_ != nullptr) *line_number_ = 0;
+    }
     // Reads the next line without its line end; false at the end of the source.
-    [[nodiscard]] virtual bool ReadLine(std::string& line) = 0;
+    [[nodiscard]] bool ReadLine(std::string& line) {
+        if (!ReadNextLine(line)) return false;
+        if (line_number_ != nullptr) ++*line_number_;
+        return true;
+    }
     // Starts again from the first line.
-    virtual void Rewind() = 0;
+    void Rewind() {
+        RewindSource();
+        if (line_number_ != nullptr) *line_number_ = 0;
+    }
+    // From now on keeps `*line_number` at the number, from 1, of the line last
+    // read: 0 before the first, after Rewind() and once this source is gone.
+    // Counting here, not in a wrapper, costs one increment a line.
+    void CountLinesInto(std::size_t* line_number) {
+        line_number_ = line_number;
+        if (line_number_ != nullptr) *line_number_ = 0;
+    }
     // Reads the source's bytes as they stand, line ends included, into
     // `buffer`: how many, 0 at the end. For checks that look at bytes, not
     // lines; Rewind() before reading lines again. The default gives the lines,
     // each ended by LF.
     [[nodiscard]] virtual std::size_t ReadBytes(char* buffer, std::size_t size);
 
+protected:
+    [[nodiscard]] virtual bool ReadNextLine(std::string& line) = 0;
+    virtual void RewindSource() = 0;
+
 private:
-    std::string pending_;  // of the default ReadBytes
+    std::string pending_;              // of the default ReadBytes
+    std::size_t* line_number_ = nullptr;  // see CountLinesInto
 };
 
 class LineSink {

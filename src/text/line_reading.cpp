@@ -92,7 +92,7 @@ public:
     FileLineSource(const FileLineSource&) = delete;
     FileLineSource& operator=(const FileLineSource&) = delete;
 
-    bool ReadLine(std::string& line) override {
+    bool ReadNextLine(std::string& line) override {
         line.clear();
         if (pos_ < size_ && !splitter_.AfterCr()) {
             // Most lines: whole in the buffer, ended before its last byte, so
@@ -139,7 +139,7 @@ public:
         return n;
     }
 
-    void Rewind() override {
+    void RewindSource() override {
         if (std::fseek(file_, 0, SEEK_SET) != 0) ThrowIoError(path_, Failure::kRead, errno);
         std::clearerr(file_);
         pos_ = size_ = 0;
@@ -169,7 +169,7 @@ private:
 class MemoryLineSource final : public LineSource {
 public:
     explicit MemoryLineSource(std::string_view bytes) : bytes_(bytes) {}
-    bool ReadLine(std::string& line) override {
+    bool ReadNextLine(std::string& line) override {
         line.clear();
         if (pos_ >= bytes_.size()) return false;
         std::size_t used = 0;
@@ -177,7 +177,7 @@ public:
         pos_ += used;
         return true;
     }
-    void Rewind() override {
+    void RewindSource() override {
         pos_ = 0;
         splitter_.Reset();
     }
@@ -198,8 +198,8 @@ private:
 class OwningMemorySource final : public LineSource {
 public:
     explicit OwningMemorySource(std::string bytes) : bytes_(std::move(bytes)), source_(bytes_) {}
-    bool ReadLine(std::string& line) override { return source_.ReadLine(line); }
-    void Rewind() override { source_.Rewind(); }
+    bool ReadNextLine(std::string& line) override { return source_.ReadLine(line); }
+    void RewindSource() override { source_.Rewind(); }
     std::size_t ReadBytes(char* buffer, std::size_t size) override { return source_.ReadBytes(buffer, size); }
 
 private:

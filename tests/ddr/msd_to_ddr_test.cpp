@@ -508,12 +508,12 @@ TEST(BuildDdrStepLines, NumbersMeasure1000WithFourDigits) {
 class FailingSource final : public LineSource {
 public:
     FailingSource(std::string bytes, int lines) : bytes_(std::move(bytes)), inner_(MakeMemorySource(bytes_)), limit_(lines) {}
-    bool ReadLine(std::string& line) override {
+    bool ReadNextLine(std::string& line) override {
         if (read_ == limit_) throw ConversionError(Failure::kRead, "song.msd");
         ++read_;
         return inner_->ReadLine(line);
     }
-    void Rewind() override {
+    void RewindSource() override {
         inner_->Rewind();
         read_ = 0;
     }
