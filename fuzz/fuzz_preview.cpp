@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::filesystem::path source = kNames[TORVANE_PREVIEW_FORMAT];
     storage.files[source] = std::string(reinterpret_cast<const char*>(data), size);
     try {
-        const auto check = torvane::CheckSource(source, kFormat, {}, storage);
+        const auto check = torvane::CheckRoundTrips(source, kFormat, {}, storage);
         for (const auto& chart : check.charts) {
             const std::string svg = torvane::RenderChartSvg(chart);
             if (svg.find("</svg>") == std::string::npos) __builtin_trap();
