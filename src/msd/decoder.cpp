@@ -1,5 +1,6 @@
 #include "msd/decoder.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -67,9 +68,12 @@ public:
 private:
     static constexpr std::size_t kStretch = 64 * 1024;
 
+    // A stretch, or what is left of the reserved room if that is less: a
+    // short chart's text is not followed by a stretch of zeroed bytes.
     void Grow() {
         const std::size_t used = Used();
-        out_.resize(out_.size() + kStretch);
+        const std::size_t reserved = out_.capacity() - out_.size();
+        out_.resize(out_.size() + std::max(kMostPerItem, std::min(kStretch, reserved)));
         at_ = out_.data() + used;
         end_ = out_.data() + out_.size();
     }

@@ -87,10 +87,17 @@ std::optional<std::filesystem::path> FindMusicFile(const std::filesystem::path& 
     const std::string_view wanted = MusicNameOf(file_value);
     if (wanted.empty()) return std::nullopt;
     const std::string wanted_utf8 = Cp932ToUtf8(wanted);
+    // The name as written is the usual case, and found without reading the
+    // folder, which for a pack of many songs in one folder would be read once
+    // for each.
+    std::error_code error;
+    for (const std::string_view name : {wanted, std::string_view(wanted_utf8)}) {
+        const std::filesystem::path exact = (folder.empty() ? std::filesystem::path(".") : folder) / std::string(name);
+        if (std::filesystem::is_regular_file(exact, error)) return exact;
+    }
     const std::string folded_cp932 = FoldCp932(wanted);
     const std::string folded_utf8 = FoldUtf8(wanted_utf8);
     std::vector<std::filesystem::path> found;
-    std::error_code error;
     for (std::filesystem::directory_iterator it(folder.empty() ? "." : folder, error), end; !error && it != end;
          it.increment(error)) {
         std::error_code kind_error;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <bit>
 #include <vector>
 
 #include "text/numbers.hpp"
@@ -52,14 +53,37 @@ std::optional<long long> SimfileMeter(std::string_view level) {
     return meter;
 }
 
-int RowsForMeasure(std::span<const long long> ticks) {
-    for (const int rows : kRowsPerMeasure) {
-        if (std::all_of(ticks.begin(), ticks.end(),
-                        [rows](long long tick) { return tick * rows % kTicksPerMeasure == 0; })) {
-            return rows;
+namespace {
+
+// For each tick of a measure, the row counts of kRowsPerMeasure that put it
+// on a row, bit i for the i-th: a measure's steps all fit the counts whose
+// bit every one of them has.
+using RowCounts = unsigned;
+constexpr auto kRowCountsOfTick = [] {
+    std::array<RowCounts, static_cast<std::size_t>(kTicksPerMeasure)> fits{};
+    for (long long tick = 0; tick < kTicksPerMeasure; ++tick) {
+        for (std::size_t i = 0; i < kRowsPerMeasure.size(); ++i) {
+            if (tick * kRowsPerMeasure[i] % kTicksPerMeasure == 0) fits[static_cast<std::size_t>(tick)] |= 1U << i;
         }
     }
-    return kRowsPerMeasure.back();
+    return fits;
+}();
+constexpr RowCounts kAllRowCounts = (1U << kRowsPerMeasure.size()) - 1;
+
+RowCounts RowCountsOf(long long tick) {
+    return kRowCountsOfTick[static_cast<std::size_t>(tick % kTicksPerMeasure)];
+}
+
+int FewestRows(RowCounts fitting) {
+    return fitting == 0 ? kRowsPerMeasure.back() : kRowsPerMeasure[static_cast<std::size_t>(std::countr_zero(fitting))];
+}
+
+}  // namespace
+
+int RowsForMeasure(std::span<const long long> ticks) {
+    RowCounts fitting = kAllRowCounts;
+    for (const long long tick : ticks) fitting &= RowCountsOf(tick);
+    return FewestRows(fitting);
 }
 
 long long SimfileMeasures(const Chart& chart) {
@@ -85,38 +109,44 @@ void WriteSimfileChart(const SimfileChartHead& head, const Chart& chart, int col
     field(kGrooveValues);
 
     const std::size_t pads = std::min(chart.pads.size(), static_cast<std::size_t>(columns / kPanelsPerPad));
-    std::vector<std::size_t> next(pads, 0);  // each pad's first step not yet written
-    std::vector<long long> ticks;
-    std::vector<std::pair<long long, int>> marks;  // tick in the measure, column
+    std::vector<std::size_t> first(pads, 0);  // each pad's first step not yet written
+    std::vector<std::size_t> next(pads, 0);   // and its first step after the measure
     std::string rows_text;
+    // As many empty rows, each ended, as a measure can have.
+    const auto width = static_cast<std::size_t>(columns);
+    const std::size_t row_size = width + 2;
+    std::string empty_rows;
+    empty_rows.reserve(static_cast<std::size_t>(kRowsPerMeasure.back()) * row_size);
+    for (int row = 0; row < kRowsPerMeasure.back(); ++row) empty_rows.append(width, '0').append("\r\n");
+
     const long long measures = SimfileMeasures(chart);
     for (long long measure = 0; measure < measures; ++measure) {
-        const long long end = (measure + 1) * kTicksPerMeasure;
-        ticks.clear();
-        marks.clear();
+        const long long start = measure * kTicksPerMeasure;
+        const long long end = start + kTicksPerMeasure;
+        RowCounts fitting = kAllRowCounts;
         for (std::size_t p = 0; p < pads; ++p) {
             const auto& steps = chart.pads[p].steps;
             for (; next[p] < steps.size() && steps[next[p]].tick < end; ++next[p]) {
-                const long long tick = steps[next[p]].tick - measure * kTicksPerMeasure;
-                ticks.push_back(tick);
+                fitting &= RowCountsOf(steps[next[p]].tick - start);
+            }
+        }
+        const int rows = FewestRows(fitting);
+        rows_text.assign(empty_rows, 0, static_cast<std::size_t>(rows) * row_size);
+        for (std::size_t p = 0; p < pads; ++p) {
+            const auto& steps = chart.pads[p].steps;
+            for (; first[p] < next[p]; ++first[p]) {
+                const ChartStep& step = steps[first[p]];
+                char* row = rows_text.data() + static_cast<std::size_t>((step.tick - start) * rows / kTicksPerMeasure) * row_size +
+                            p * kPanelsPerPad;
                 for (int bit = 0; bit < kPanelsPerPad; ++bit) {
-                    if ((steps[next[p]].panels >> bit & 1) != 0) {
-                        marks.emplace_back(tick, static_cast<int>(p) * kPanelsPerPad + bit);
-                    }
+                    if ((step.panels >> bit & 1) != 0) row[bit] = '1';
                 }
             }
         }
-        const int rows = RowsForMeasure(ticks);
-        const auto width = static_cast<std::size_t>(columns);
-        rows_text.assign(static_cast<std::size_t>(rows) * width, '0');
-        for (const auto& [tick, column] : marks) {
-            const auto row = static_cast<std::size_t>(tick * rows / kTicksPerMeasure);
-            rows_text[row * width + static_cast<std::size_t>(column)] = '1';
-        }
-        for (int row = 0; row < rows; ++row) {
-            sink.WriteLine(std::string_view(rows_text).substr(static_cast<std::size_t>(row) * width, width));
-        }
-        sink.WriteLine(measure + 1 < measures ? "," : ";");
+        // The measure goes out in one write: its rows ended here, its last
+        // line ended by the sink.
+        rows_text.push_back(measure + 1 < measures ? ',' : ';');
+        sink.WriteLine(rows_text);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <set>
 #include <utility>
 
 #include "text/safe_file.hpp"
@@ -139,9 +140,10 @@ std::vector<DestinationGroup::Result> DestinationGroup::Commit() {
 
     // Then each named and in place, in order: a named temporary file exists
     // only between the two.
-    std::vector<std::filesystem::path> folders;
+    std::map<dev_t, std::set<std::filesystem::path>> folders_by_device;
     for (std::size_t i = 0; i < pending_.size(); ++i) {
         std::unique_ptr<TempFile> file = std::move(pending_[i].file.file);
+        const dev_t device = file->Device();
         if (results[i].outcome == Outcome::kFailed) continue;
         try {
             file->Link();
@@ -153,7 +155,7 @@ std::vector<DestinationGroup::Result> DestinationGroup::Commit() {
         const int error = file->PutInPlace(no_clobber_);
         if (error == 0) {
             const auto folder = FolderOf(results[i].destination);
-            if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+            folders_by_device[device].insert(folder);
         } else if (error == EEXIST && no_clobber_) {
             results[i].outcome = Outcome::kExisted;
         } else {
@@ -161,8 +163,14 @@ std::vector<DestinationGroup::Result> DestinationGroup::Commit() {
         }
     }
 
-    // The renames themselves durable: each folder once.
-    for (const auto& folder : folders) {
+    // The renames themselves durable: each folder once, or, for files spread
+    // over many folders (a folder a song), their file system once.
+    std::vector<std::filesystem::path> unsynced;
+    for (const auto& [device, in_device] : folders_by_device) {
+        if (in_device.size() > 1 && SyncFolder(*in_device.begin(), ::syncfs) == 0) continue;
+        unsynced.insert(unsynced.end(), in_device.begin(), in_device.end());
+    }
+    for (const auto& folder : unsynced) {
         const int error = SyncFolder(folder, ::fsync);
         if (error == 0 || error == EINVAL) continue;
         for (std::size_t i = 0; i < pending_.size(); ++i) {
