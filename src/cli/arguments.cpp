@@ -10,7 +10,12 @@ namespace torvane {
 
 namespace fs = std::filesystem;
 
-std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+std::string Quoted(std::string_view text) {
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted.append("'").append(text).append("'");
+    return quoted;
+}
 
 std::string WithDashHint(std::string message, int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {

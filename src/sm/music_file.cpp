@@ -61,7 +61,9 @@ void CopyInto(const std::filesystem::path& music, TempFile& copy) {
 
 // A hard link under a fresh temporary name, renamed over `destination`.
 bool HardLink(const std::filesystem::path& music, const std::filesystem::path& destination) {
-    TempFileName name((FolderOf(destination) / ("." + destination.filename().string() + ".XXXXXX")).string());
+    std::string hidden = ".";
+    hidden.append(destination.filename().string()).append(".XXXXXX");
+    TempFileName name((FolderOf(destination) / hidden).string());
     const int fd = name.Create();
     if (fd < 0) return false;
     ::close(fd);
