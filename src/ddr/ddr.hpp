@@ -11,6 +11,9 @@
 
 namespace torvane {
 
+// A ddr file holds no tempo: its charts read as MSD at this one.
+inline constexpr std::string_view kDdrTempo = "120.0";
+
 // The range of an option value of MSD to ddr, and its value at start.
 struct DdrOptionRange {
     int lowest;

@@ -57,7 +57,7 @@ void WriteChart(LineSink& out, const std::vector<std::string_view>& block, std::
                 std::string_view difficulty) {
     // What a ddr file cannot give: no music, tempo or gap of its own.
     for (const std::string_view tag : {kFileTag, kArtistTag, kMsdTag}) out.WriteLine(std::string(tag) + ";");
-    out.WriteLine(std::string(kBpmTag) + "120.0;");
+    out.WriteLine(std::string(kBpmTag).append(kDdrTempo).append(";"));
     out.WriteLine(std::string(kGapTag) + "0;");
     std::string chart_line(style);
     chart_line.append(":").append(difficulty).append(":1:");

@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "ddr/ddr.hpp"
 #include "msd/chart_section.hpp"
 #include "msd/header.hpp"
 #include "msd/styles.hpp"
@@ -173,7 +174,10 @@ WrittenSimfile WriteSimfile(std::span<const std::filesystem::path> sources, cons
     SimfileDifficulties difficulties;
     for (const auto& source : sources) {
         ChartFile file(source, FormatOfSource(source), errors, storage);
-        const SimfileSongScan scan = ScanSimfileSong(*file.OpenMSD());
+        SimfileSongScan scan = ScanSimfileSong(*file.OpenMSD());
+        // Its tempo stands beside each chart it gives, so a ddr file without
+        // a chart it could give has none, but the tempo is the same.
+        if (scan.tempos.empty() && FormatOfSource(source) == ChartFormat::kddr) scan.tempos.emplace_back(kDdrTempo);
         const bool first_source = sink == nullptr;
         if (first_source) {
             timing = SimfileTimingOf(scan, source);
