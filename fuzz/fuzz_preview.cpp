@@ -25,12 +25,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (svg.find("</svg>") == std::string::npos) __builtin_trap();
         }
         (void)torvane::FormatCheckReport(check);
-        // Read a chart at a time, as preview reads, the charts are the same.
+        // Read a chart at a time, as preview reads, the charts are those the
+        // check read (it keeps them without their steps).
         torvane::ErrorList errors;
         torvane::ChartFile file(source, kFormat, errors, storage);
         std::size_t read = 0;
         file.ReadEachChart(errors, [&](std::size_t place, torvane::Chart&& chart) {
-            if (place != read++ || place >= check.charts.size() || !(chart == check.charts[place])) __builtin_trap();
+            if (place != read++ || place >= check.charts.size()) __builtin_trap();
+            const torvane::Chart& head = check.charts[place];
+            if (chart.style != head.style || chart.difficulty_word != head.difficulty_word ||
+                chart.level != head.level || chart.title != head.title || chart.pads.size() != head.pads.size()) {
+                __builtin_trap();
+            }
         });
         if (read != check.charts.size() || file.Heads().size() != read) __builtin_trap();
     } catch (const torvane::ConversionError&) {

@@ -59,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                           ErrorLine{ErrorCode::kBeatGroupLength, pieces[0], pieces[5], size, pieces[4], pieces[3]}};
     result.notes = {Note{pieces[4], pieces[5], pieces[3]}};
     const std::string text = ReportText(FileReport(result, WordsOf(Conversion::kMSD2ddr)));
-    // The document reads back.
-    (void)nlohmann::ordered_json::parse(text);
+    // The document reads back, as what it was made from.
+    const auto document = nlohmann::ordered_json::parse(text);
+    if (!document.is_object()) __builtin_trap();
     return 0;
 }
