@@ -217,6 +217,9 @@ void TempFile::WriteAll(std::string_view bytes) {
 
 void TempFile::Close(bool sync) {
     Flush();
+    // A closed file may wait long for its group to be put in place, beside
+    // hundreds of others: it keeps no buffer meanwhile.
+    buffer_.reset();
     if (sync && ::fdatasync(fd_) != 0) ThrowIoError(destination_, Failure::kWrite, errno);
     struct stat written {};
     if (::fstat(fd_, &written) == 0) device_ = written.st_dev;

@@ -79,7 +79,8 @@ public:
     }
 
     // Writes what is buffered, and syncs the file's data when `sync`. The
-    // file stays open (an unnamed file is only reachable through it).
+    // file stays open (an unnamed file is only reachable through it), and
+    // takes no more writes.
     void Close(bool sync);
     // Syncs the file's data; 0 or the errno.
     [[nodiscard]] int Sync();
