@@ -103,8 +103,11 @@ Chart ReadChart(std::string_view line, std::size_t tag, LineSource& source, std:
     chart.pads.push_back(PadFromExpandedSteps(DecodeMSDSteps(first_side, file_name, errors, &triplet_beats),
                                               &triplet_beats));
     if (two_sides || chart.style != ChartStyle::kSingle) {
+        // The first side's text goes before the second side is expanded: the
+        // text of a long chart is much of what its reading holds.
+        data = std::string(second_side);
         triplet_beats.clear();
-        chart.pads.push_back(PadFromExpandedSteps(DecodeMSDSteps(second_side, file_name, errors, &triplet_beats),
+        chart.pads.push_back(PadFromExpandedSteps(DecodeMSDSteps(data, file_name, errors, &triplet_beats),
                                                   &triplet_beats));
     }
     return chart;
@@ -164,6 +167,11 @@ long long Chart::Length() const {
 
 ChartPad PadFromExpandedSteps(std::string_view expanded, const std::vector<std::size_t>* triplet_beats) {
     ChartPad pad;
+    // Every step is one character with panels, so the steps are counted
+    // first and held without the spare room of a growing list.
+    pad.steps.reserve(static_cast<std::size_t>(std::count_if(expanded.begin(), expanded.end(), [](char c) {
+        return kPanelsOfCharacter[static_cast<unsigned char>(c)] != 0;
+    })));
     long long tick = 0;
     std::size_t next_triplet = 0;
     const auto begins_triplet = [&](std::size_t at) {
@@ -230,24 +238,33 @@ std::vector<Chart> ReadMSDChartHeads(LineSource& source) {
 
 void ReadMSDChartsOneByOne(LineSource& source, const std::vector<Chart>& heads, std::string_view file_name,
                            ErrorList& errors, const std::function<void(std::size_t, Chart&&)>& take) {
-    std::size_t read = 0;
-    std::string line;
-    while (source.ReadLine(line)) {
-        if (line.starts_with(kTitleTag) || line.starts_with(kArtistTag) || line.starts_with(kBpmTag) ||
-            line.starts_with(kGapTag)) {
+    MSDChartReader reader(source, heads, file_name, errors);
+    while (std::optional<Chart> chart = reader.Next()) take(reader.Place(), std::move(*chart));
+}
+
+MSDChartReader::MSDChartReader(LineSource& source, const std::vector<Chart>& heads, std::string_view file_name,
+                               ErrorList& errors)
+    : source_(source), heads_(heads), file_name_(file_name), errors_(errors) {}
+
+std::optional<Chart> MSDChartReader::Next() {
+    while (source_.ReadLine(line_)) {
+        if (line_.starts_with(kTitleTag) || line_.starts_with(kArtistTag) || line_.starts_with(kBpmTag) ||
+            line_.starts_with(kGapTag)) {
             continue;
         }
-        const auto tag = ChartTagOf(line);
+        const auto tag = ChartTagOf(line_);
         if (!tag) continue;
-        Chart chart = ReadChart(line, *tag, source, file_name, errors);
-        if (read < heads.size()) {
-            chart.title = heads[read].title;
-            chart.artist = heads[read].artist;
-            chart.tempo = heads[read].tempo;
-            chart.gap = heads[read].gap;
+        Chart chart = ReadChart(line_, *tag, source_, file_name_, errors_);
+        if (read_ < heads_.size()) {
+            chart.title = heads_[read_].title;
+            chart.artist = heads_[read_].artist;
+            chart.tempo = heads_[read_].tempo;
+            chart.gap = heads_[read_].gap;
         }
-        take(read++, std::move(chart));
+        ++read_;
+        return chart;
     }
+    return std::nullopt;
 }
 
 }  // namespace torvane

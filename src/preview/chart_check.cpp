@@ -3,13 +3,9 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdio>
-#include <exception>
 #include <map>
-#include <mutex>
 #include <optional>
-#include <thread>
 #include <utility>
 
 #include "d2r/d2r.hpp"
@@ -98,7 +94,7 @@ private:
 struct Trip {
     ScratchFiles files;
     ErrorList errors;
-    explicit Trip(Storage& storage) : files(storage) {}
+    explicit Trip(Storage& storage) : files(storage) { errors.KeepAtMost(kErrorLinesListed); }
 };
 
 std::vector<Chart> Heads(Storage& storage, const fs::path& msd) { return ReadMSDChartHeads(*storage.OpenSource(msd)); }
@@ -111,74 +107,34 @@ void EachChart(Storage& storage, const fs::path& msd, const std::vector<Chart>& 
     ReadMSDChartsOneByOne(*input, heads, FileNameForErrorLine(msd), errors, take);
 }
 
-// The charts of an MSD file, asked for in file order one at a time: they are
-// read on a thread of their own, at most one ahead of the asker, so that a
-// check can walk two files side by side holding one chart of each.
+// The charts of an MSD file, asked for in file order one at a time, so that
+// a check can walk two files side by side holding one chart of each. A chart
+// is read only when it is asked for, after the one before it is let go: two
+// long charts are never read at once.
 class ChartPuller {
 public:
     ChartPuller(Storage& storage, const fs::path& msd, const std::vector<Chart>& heads)
-        : thread_([this, &storage, msd, &heads] { Read(storage, msd, heads); }) {}
-    ~ChartPuller() {
-        {
-            const std::lock_guard lock(mutex_);
-            stop_ = true;
-        }
-        changed_.notify_all();
-        thread_.join();
+        : input_(storage.OpenSource(msd)), charts_(*input_, heads, FileNameForErrorLine(msd), ignored_) {
+        ignored_.KeepAtMost(0);  // the source's own lines are not the round trip's
     }
-    ChartPuller(const ChartPuller&) = delete;
-    ChartPuller& operator=(const ChartPuller&) = delete;
 
     // The chart at `place`, passing over those before it; none past the end.
     const Chart* At(std::size_t place) {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            if (slot_ && slot_place_ == place) return &*slot_;
-            if (slot_ && slot_place_ > place) return nullptr;
-            if (slot_) {
-                slot_.reset();
-                changed_.notify_all();
-            }
-            changed_.wait(lock, [&] { return slot_.has_value() || done_; });
-            if (!slot_ && done_) {
-                if (failure_) std::rethrow_exception(failure_);
-                return nullptr;
-            }
+        while (!done_ && (!chart_ || charts_.Place() < place)) {
+            chart_.reset();
+            chart_ = charts_.Next();
+            done_ = !chart_;
         }
+        if (!chart_ || charts_.Place() != place) return nullptr;
+        return &*chart_;
     }
 
 private:
-    struct Stopped {};
-
-    void Read(Storage& storage, const fs::path& msd, const std::vector<Chart>& heads) {
-        ErrorList ignored;  // the source's own lines are not the round trip's
-        try {
-            EachChart(storage, msd, heads, ignored, [&](std::size_t place, Chart&& chart) {
-                std::unique_lock lock(mutex_);
-                changed_.wait(lock, [&] { return !slot_.has_value() || stop_; });
-                if (stop_) throw Stopped{};
-                slot_.emplace(std::move(chart));
-                slot_place_ = place;
-                changed_.notify_all();
-            });
-        } catch (const Stopped&) {
-        } catch (...) {
-            const std::lock_guard lock(mutex_);
-            failure_ = std::current_exception();
-        }
-        const std::lock_guard lock(mutex_);
-        done_ = true;
-        changed_.notify_all();
-    }
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::optional<Chart> slot_;
-    std::size_t slot_place_ = 0;
-    bool stop_ = false;
+    ErrorList ignored_;
+    std::unique_ptr<LineSource> input_;
+    MSDChartReader charts_;
+    std::optional<Chart> chart_;
     bool done_ = false;
-    std::exception_ptr failure_;
-    std::thread thread_;  // last: it starts once the rest is made
 };
 
 bool SameKind(const Chart& a, const Chart& b) { return a.style == b.style && a.difficulty == b.difficulty; }
@@ -253,6 +209,7 @@ void CompareThroughDdr(Trip& trip, Storage& storage, const fs::path& msd, const 
         last_of_file[std::string{StyleLetter(before[i].style), DifficultyLetter(before[i].difficulty)}] = i;
     }
     ErrorList ignored;  // the source's own lines are not the round trip's
+    ignored.KeepAtMost(0);
     EachChart(storage, msd, before, ignored, [&](std::size_t i, Chart&& original) {
         if (i >= before.size()) return;
         ChartCheck lost;
@@ -326,6 +283,7 @@ RoundTripCheck RunRoundTrip(RoundTrip way, const fs::path& source, ChartFormat f
         check.added_charts.clear();
     }
     check.error_lines = trip.errors.Lines();
+    check.error_line_count = check.error_lines.size() + trip.errors.LinesNotKept();
     return check;
 }
 
@@ -370,7 +328,8 @@ SourceCheck CheckRoundTrips(const fs::path& source, ChartFormat format, const Dd
     }
     // The charts without their steps, each with its number of pads: a check
     // holds the steps of one chart of each file it compares at a time.
-    ErrorList errors;
+    ErrorList errors;  // the source's own lines are not the round trip's
+    errors.KeepAtMost(0);
     std::optional<ScratchFiles> converted;
     fs::path msd = source;
     if (format != ChartFormat::kMSD) {
