@@ -2,6 +2,10 @@
 
 #include <stdlib.h>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -21,6 +25,16 @@ namespace torvane {
 namespace {
 
 namespace fs = std::filesystem;
+
+// A check is one long piece of work after another: a conversion of the
+// whole file, the reading of a chart, a comparison. What one piece frees,
+// glibc keeps for the next, in places the next cannot always use, so that
+// the peak grows towards the sum of the pieces; each piece hands it back.
+void HandBackFreedMemory() {
+#ifdef __GLIBC__
+    (void)malloc_trim(0);
+#endif
+}
 
 // One file of a round trip, written as the conversions write it and read back
 // from the start: no sync, for it is gone when the check is.
@@ -187,6 +201,7 @@ void CompareInOrder(Storage& storage, const fs::path& source, const std::vector<
     EachChart(trip.files, back, after, trip.errors, [&](std::size_t k, Chart&& chart) {
         const auto pair = pair_of_after.find(k);
         if (pair == pair_of_after.end()) return;
+        HandBackFreedMemory();
         const std::size_t i = before_of_pair[static_cast<std::size_t>(
             std::distance(pair_of_after.begin(), pair))];
         const Chart* const original = before_charts.At(i);
@@ -203,6 +218,7 @@ void CompareThroughDdr(Trip& trip, Storage& storage, const fs::path& msd, const 
                        const DdrOptions& options, RoundTripCheck& check) {
     const fs::path ddr = ReplaceExtension(msd, ".round-trip.ddr");
     (void)ConvertMSD2ddr(msd, ddr, kCaption, options, trip.errors, trip.files);
+    HandBackFreedMemory();
     std::map<std::string, std::size_t> last_of_file;
     for (std::size_t i = 0; i < before.size(); ++i) {
         if (before[i].difficulty == ChartDifficulty::kUnknown) continue;
@@ -231,8 +247,10 @@ void CompareThroughDdr(Trip& trip, Storage& storage, const fs::path& msd, const 
         std::vector<Chart> after;
         if (trip.files.Wrote(file)) {
             const fs::path back = ReadAsMsd(file, ChartFormat::kddr, trip.errors, trip.files);
+            HandBackFreedMemory();
             const auto input = trip.files.OpenSource(back);
             after = ReadMSDCharts(*input, FileNameForErrorLine(back), trip.errors);
+            HandBackFreedMemory();
         }
         if (after.empty()) {
             lost.lost_reason = "its ddr file holds no step";
@@ -250,7 +268,9 @@ void CompareThroughD2r(Trip& trip, Storage& storage, const fs::path& msd, const 
                        RoundTripCheck& check) {
     const fs::path d2r = ReplaceExtension(msd, ".round-trip.d2r");
     ConvertMSD2d2r(msd, d2r, kCaption, trip.errors, trip.files);
+    HandBackFreedMemory();
     const fs::path back = ReadAsMsd(d2r, ChartFormat::kd2r, trip.errors, trip.files);
+    HandBackFreedMemory();
     CompareInOrder(storage, msd, before, trip, back, check);
 }
 
@@ -268,6 +288,7 @@ RoundTripCheck RunRoundTrip(RoundTrip way, const fs::path& source, ChartFormat f
             }
         } else {
             const fs::path msd = ReadAsMsd(source, format, trip.errors, trip.files);
+            HandBackFreedMemory();
             // Only what the way back reports is news: reading the source
             // reported its own lines already.
             trip.errors.Clear();
@@ -342,6 +363,7 @@ SourceCheck CheckRoundTrips(const fs::path& source, ChartFormat format, const Dd
         if (place < check.charts.size()) check.charts[place].pads.resize(chart.pads.size());
     });
     converted.reset();
+    HandBackFreedMemory();
     for (const RoundTrip way : RoundTripsOf(format)) {
         check.ways.push_back(RunRoundTrip(way, source, format, check.charts, options, copy));
     }
