@@ -167,11 +167,13 @@ long long Chart::Length() const {
 
 ChartPad PadFromExpandedSteps(std::string_view expanded, const std::vector<std::size_t>* triplet_beats) {
     ChartPad pad;
-    // Every step is one character with panels, so the steps are counted
-    // first and held without the spare room of a growing list.
-    pad.steps.reserve(static_cast<std::size_t>(std::count_if(expanded.begin(), expanded.end(), [](char c) {
-        return kPanelsOfCharacter[static_cast<unsigned char>(c)] != 0;
-    })));
+    // A list that grows by copying itself would hold a long pad's steps
+    // twice over. Every step is a character other than a rest, so the room
+    // for them is made at once; a short pad is not worth the count.
+    constexpr std::size_t kLongText = 256 * 1024;
+    if (expanded.size() >= kLongText) {
+        pad.steps.reserve(expanded.size() - static_cast<std::size_t>(std::count(expanded.begin(), expanded.end(), '0')));
+    }
     long long tick = 0;
     std::size_t next_triplet = 0;
     const auto begins_triplet = [&](std::size_t at) {
@@ -217,7 +219,7 @@ std::vector<Chart> ReadMSDCharts(LineSource& source, std::string_view file_name,
     return charts;
 }
 
-std::vector<Chart> ReadMSDChartHeads(LineSource& source) {
+std::vector<Chart> ReadMSDChartHeads(LineSource& source, bool pads) {
     std::vector<Chart> heads;
     SongValues song;
     std::string line;
@@ -226,11 +228,17 @@ std::vector<Chart> ReadMSDChartHeads(LineSource& source) {
         const auto tag = ChartTagOf(line);
         if (!tag) continue;
         ChartHead head = ReadChartHead(line, *tag);
-        heads.push_back(std::move(head.chart));
-        if (!head.continues) continue;
-        // Skipped as AppendChartLines reads them: up to the line that ends with ";".
-        while (source.ReadLine(line) && !EndsWithSemicolon(line)) {
+        // A ":" anywhere in the step data begins a second side, as ReadChart splits it.
+        bool two_sides = head.data.find(':') != std::string_view::npos;
+        if (head.continues) {
+            // Skipped as AppendChartLines reads them: up to the line that ends with ";".
+            while (source.ReadLine(line)) {
+                two_sides = two_sides || line.find(':') != std::string::npos;
+                if (EndsWithSemicolon(line)) break;
+            }
         }
+        if (pads) head.chart.pads.resize(two_sides || head.chart.style != ChartStyle::kSingle ? 2 : 1);
+        heads.push_back(std::move(head.chart));
     }
     GiveSongValues(song, heads);
     return heads;

@@ -46,6 +46,7 @@ struct ChartStep {
 
     friend bool operator==(const ChartStep&, const ChartStep&) = default;
 };
+static_assert(sizeof(ChartStep) == 8);
 
 struct ChartPad {
     std::vector<ChartStep> steps;  // in time order, each with at least one panel
@@ -90,8 +91,9 @@ struct Chart {
 [[nodiscard]] std::vector<Chart> ReadMSDCharts(LineSource& source, std::string_view file_name, ErrorList& errors);
 
 // The charts of an MSD file without their steps (no pads): what ReadMSDCharts
-// reads but the step data, which is skipped, not decoded.
-[[nodiscard]] std::vector<Chart> ReadMSDChartHeads(LineSource& source);
+// reads but the step data, which is skipped, not decoded. With `pads`, each
+// chart has as many pads as ReadMSDCharts gives it, empty.
+[[nodiscard]] std::vector<Chart> ReadMSDChartHeads(LineSource& source, bool pads = false);
 
 // The charts of an MSD file as ReadMSDCharts reads them, handed to `take` one
 // at a time with their place in the file, each as soon as it is complete, so

@@ -358,10 +358,7 @@ SourceCheck CheckRoundTrips(const fs::path& source, ChartFormat format, const Dd
         msd = ReadAsMsd(source, format, errors, *converted);
     }
     Storage& charts = converted ? static_cast<Storage&>(*converted) : copy;
-    check.charts = Heads(charts, msd);
-    EachChart(charts, msd, check.charts, errors, [&](std::size_t place, Chart&& chart) {
-        if (place < check.charts.size()) check.charts[place].pads.resize(chart.pads.size());
-    });
+    check.charts = ReadMSDChartHeads(*charts.OpenSource(msd), true);
     converted.reset();
     HandBackFreedMemory();
     for (const RoundTrip way : RoundTripsOf(format)) {
