@@ -172,7 +172,8 @@ ChartPad PadFromExpandedSteps(std::string_view expanded, const std::vector<std::
     // for them is made at once; a short pad is not worth the count.
     constexpr std::size_t kLongText = 256 * 1024;
     if (expanded.size() >= kLongText) {
-        pad.steps.reserve(expanded.size() - static_cast<std::size_t>(std::count(expanded.begin(), expanded.end(), '0')));
+        const auto rests = std::count(expanded.begin(), expanded.end(), '0');
+        pad.steps.reserve(expanded.size() - static_cast<std::size_t>(rests));
     }
     long long tick = 0;
     std::size_t next_triplet = 0;

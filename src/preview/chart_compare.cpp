@@ -143,7 +143,7 @@ public:
         // Not before the last of a full sorted list: it would come after it.
         if (sorted_ == listed_ && PlaceOf(kept_[listed_ - 1]) <= PlaceOf(change)) return;
         kept_.push_back(change);
-        if (kept_.size() == 2 * listed_) Trim();
+        if (kept_.size() >= listed_ && kept_.size() - listed_ >= listed_) Trim();  // twice `listed`, without overflow
     }
 
     // Sorts what is kept and leaves the first `listed`.

@@ -166,9 +166,11 @@ TEST(CompareCharts, ListsTheFirstChangesInOrderAndCountsEveryOne) {
     // Changes at one place of one pad keep the order they were found in:
     // the case has many, for a list kept in order only by their places
     // would tell them in another.
+    const auto at = [](const StepChange& c) {
+        return c.kind == StepChange::Kind::kAdded ? c.tick_after : c.tick_before;
+    };
     std::size_t ties = 0;
     for (std::size_t i = 1; i < every.size(); ++i) {
-        const auto at = [](const StepChange& c) { return c.kind == StepChange::Kind::kAdded ? c.tick_after : c.tick_before; };
         EXPECT_LE(at(all.steps[i - 1]), at(all.steps[i])) << every[i];
         ties += at(all.steps[i - 1]) == at(all.steps[i]) && all.steps[i - 1].pad == all.steps[i].pad;
     }
@@ -180,8 +182,8 @@ TEST(CompareCharts, ListsTheFirstChangesInOrderAndCountsEveryOne) {
         const std::size_t kept = std::min(listed, total);
         EXPECT_EQ(cut.step_counts, all.step_counts) << listed;
         EXPECT_EQ(cut.StepsCut(), listed < total) << listed;
-        EXPECT_EQ(Described(cut), std::vector<std::string>(every.begin(), every.begin() + static_cast<std::ptrdiff_t>(kept)))
-            << listed;
+        const std::vector<std::string> first(every.begin(), every.begin() + static_cast<std::ptrdiff_t>(kept));
+        EXPECT_EQ(Described(cut), first) << listed;
         EXPECT_EQ(cut.Changed(), true);
     }
 }
