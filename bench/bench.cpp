@@ -8,7 +8,7 @@
 // floor taking turns, round all sizes. The growth factor from 16 to 64 MB shows whether time
 // grows linearly (4.0). A last table gives the peak memory for files of one
 // chart of 16 and of 64 MB, against the goal for the chart's size, one the
-// peak memory of check beside msd2d2r's on the same files, and one the time of drawing every
+// peak memory and time of check beside msd2d2r's on the same files, and one the time of drawing every
 // chart of the MSD sources as pictures against converting them to d2r and to
 // ddr, written to disk and, to tell the work from the flushes, to memory,
 // with the pictures' size.
@@ -23,7 +23,7 @@
 //        --library-only prints only the table of whole libraries (with --write-inputs: writes them)
 //        --no-library leaves that table out
 //        --preview-only gives the table of pictures against conversions alone
-//        --check-memory-only gives the table of check's peak memory beside msd2d2r's alone
+//        --check-memory-only gives the table of check's peak memory and time beside msd2d2r's alone
 //        --check-peak SOURCE                                    (one check; prints peak KiB)
 
 #include <unistd.h>
@@ -276,10 +276,12 @@ double CheckPeakMiB(const char* self, const fs::path& source) {
 
 // The peak memory of check beside msd2d2r's on the same MSD files: one chart
 // of many measures, and many charts of 600 measures. check should stay within
-// twice msd2d2r's.
+// twice msd2d2r's. Beside them the time of each, a process's whole run, the
+// median of three taking turns: check converts the file four times.
 void CheckMemory(const char* self, const Inputs& units, const fs::path& dir) {
     std::printf("\npeak memory of check beside msd2d2r on the same MSD file:\n");
-    std::printf("%-22s %9s %13s %11s %7s\n", "file", "input MB", "msd2d2r MB", "check MB", "ratio");
+    std::printf("%-22s %9s %13s %11s %7s %11s %9s\n", "file", "input MB", "msd2d2r MB", "check MB", "ratio",
+                "msd2d2r s", "check s");
     struct File {
         std::string name;
         std::string bytes;
@@ -288,13 +290,19 @@ void CheckMemory(const char* self, const Inputs& units, const fs::path& dir) {
                                      {"one chart, 200000 m.", kMsdHeader + MsdChart(200000)},
                                      {"charts of 600 m., 4 MB", Repeat(kMsdHeader, units.msd_unit, 4u << 20)},
                                      {"charts of 600 m., 16 MB", Repeat(kMsdHeader, units.msd_unit, 16u << 20)}};
+    constexpr int kRuns = 3;
     for (const File& file : files) {
         const fs::path msd = dir / "check.msd";
         WriteAll(msd, file.bytes);
-        const double converted = PeakMiB(self, kConversions[0], msd, dir / "check.d2r");
-        const double checked = CheckPeakMiB(self, msd);
-        std::printf("%-22s %9.1f %13.1f %11.1f %7.2f\n", file.name.c_str(),
-                    static_cast<double>(file.bytes.size()) / kMiB, converted, checked, checked / converted);
+        std::vector<double> converted, checked, convert_times, check_times;
+        for (int run = 0; run < kRuns; ++run) {
+            convert_times.push_back(
+                TimeSeconds([&] { converted.push_back(PeakMiB(self, kConversions[0], msd, dir / "check.d2r")); }));
+            check_times.push_back(TimeSeconds([&] { checked.push_back(CheckPeakMiB(self, msd)); }));
+        }
+        std::printf("%-22s %9.1f %13.1f %11.1f %7.2f %11.2f %9.2f\n", file.name.c_str(),
+                    static_cast<double>(file.bytes.size()) / kMiB, Median(converted), Median(checked),
+                    Median(checked) / Median(converted), Median(convert_times), Median(check_times));
         std::fflush(stdout);
         fs::remove(msd);
     }

@@ -1,5 +1,6 @@
 #include "cli/check_json.hpp"
 
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -38,6 +39,16 @@ nlohmann::ordered_json ChartJson(const ChartCheck& chart) {
         steps.push_back(step);
     }
     json["steps"] = steps;
+    if (chart.StepsCut()) {
+        // Only the first changes are listed: the count of each kind says the rest.
+        json["steps_total"] = chart.StepChanges();
+        nlohmann::ordered_json counts;
+        for (const auto kind : {StepChange::Kind::kLost, StepChange::Kind::kAdded, StepChange::Kind::kMoved,
+                                StepChange::Kind::kPanels}) {
+            counts[std::string(NameOfStepChange(kind).code)] = chart.step_counts[static_cast<std::size_t>(kind)];
+        }
+        json["step_counts"] = counts;
+    }
     return json;
 }
 
@@ -62,6 +73,7 @@ void AddCheckReport(const SourceCheck& check, nlohmann::ordered_json& entry) {
         auto lines = nlohmann::ordered_json::array();
         for (const auto& line : way.error_lines) lines.push_back(Cp932ToUtf8(line));
         item["error_lines"] = lines;
+        if (way.error_line_count > way.error_lines.size()) item["error_lines_total"] = way.error_line_count;
         ways.push_back(item);
     }
     entry["round_trips"] = ways;

@@ -103,8 +103,11 @@ Chart ReadChart(std::string_view line, std::size_t tag, LineSource& source, std:
     chart.pads.push_back(PadFromExpandedSteps(DecodeMSDSteps(first_side, file_name, errors, &triplet_beats),
                                               &triplet_beats));
     if (two_sides || chart.style != ChartStyle::kSingle) {
+        // The first side's text goes before the second side is expanded: the
+        // text of a long chart is much of what its reading holds.
+        data = std::string(second_side);
         triplet_beats.clear();
-        chart.pads.push_back(PadFromExpandedSteps(DecodeMSDSteps(second_side, file_name, errors, &triplet_beats),
+        chart.pads.push_back(PadFromExpandedSteps(DecodeMSDSteps(data, file_name, errors, &triplet_beats),
                                                   &triplet_beats));
     }
     return chart;
@@ -164,6 +167,14 @@ long long Chart::Length() const {
 
 ChartPad PadFromExpandedSteps(std::string_view expanded, const std::vector<std::size_t>* triplet_beats) {
     ChartPad pad;
+    // A list that grows by copying itself would hold a long pad's steps
+    // twice over. Every step is a character other than a rest, so the room
+    // for them is made at once; a short pad is not worth the count.
+    constexpr std::size_t kLongText = 256 * 1024;
+    if (expanded.size() >= kLongText) {
+        const auto rests = std::count(expanded.begin(), expanded.end(), '0');
+        pad.steps.reserve(expanded.size() - static_cast<std::size_t>(rests));
+    }
     long long tick = 0;
     std::size_t next_triplet = 0;
     const auto begins_triplet = [&](std::size_t at) {
@@ -209,7 +220,7 @@ std::vector<Chart> ReadMSDCharts(LineSource& source, std::string_view file_name,
     return charts;
 }
 
-std::vector<Chart> ReadMSDChartHeads(LineSource& source) {
+std::vector<Chart> ReadMSDChartHeads(LineSource& source, bool pads) {
     std::vector<Chart> heads;
     SongValues song;
     std::string line;
@@ -218,11 +229,17 @@ std::vector<Chart> ReadMSDChartHeads(LineSource& source) {
         const auto tag = ChartTagOf(line);
         if (!tag) continue;
         ChartHead head = ReadChartHead(line, *tag);
-        heads.push_back(std::move(head.chart));
-        if (!head.continues) continue;
-        // Skipped as AppendChartLines reads them: up to the line that ends with ";".
-        while (source.ReadLine(line) && !EndsWithSemicolon(line)) {
+        // A ":" anywhere in the step data begins a second side, as ReadChart splits it.
+        bool two_sides = head.data.find(':') != std::string_view::npos;
+        if (head.continues) {
+            // Skipped as AppendChartLines reads them: up to the line that ends with ";".
+            while (source.ReadLine(line)) {
+                two_sides = two_sides || line.find(':') != std::string::npos;
+                if (EndsWithSemicolon(line)) break;
+            }
         }
+        if (pads) head.chart.pads.resize(two_sides || head.chart.style != ChartStyle::kSingle ? 2 : 1);
+        heads.push_back(std::move(head.chart));
     }
     GiveSongValues(song, heads);
     return heads;
@@ -230,24 +247,33 @@ std::vector<Chart> ReadMSDChartHeads(LineSource& source) {
 
 void ReadMSDChartsOneByOne(LineSource& source, const std::vector<Chart>& heads, std::string_view file_name,
                            ErrorList& errors, const std::function<void(std::size_t, Chart&&)>& take) {
-    std::size_t read = 0;
-    std::string line;
-    while (source.ReadLine(line)) {
-        if (line.starts_with(kTitleTag) || line.starts_with(kArtistTag) || line.starts_with(kBpmTag) ||
-            line.starts_with(kGapTag)) {
+    MSDChartReader reader(source, heads, file_name, errors);
+    while (std::optional<Chart> chart = reader.Next()) take(reader.Place(), std::move(*chart));
+}
+
+MSDChartReader::MSDChartReader(LineSource& source, const std::vector<Chart>& heads, std::string_view file_name,
+                               ErrorList& errors)
+    : source_(source), heads_(heads), file_name_(file_name), errors_(errors) {}
+
+std::optional<Chart> MSDChartReader::Next() {
+    while (source_.ReadLine(line_)) {
+        if (line_.starts_with(kTitleTag) || line_.starts_with(kArtistTag) || line_.starts_with(kBpmTag) ||
+            line_.starts_with(kGapTag)) {
             continue;
         }
-        const auto tag = ChartTagOf(line);
+        const auto tag = ChartTagOf(line_);
         if (!tag) continue;
-        Chart chart = ReadChart(line, *tag, source, file_name, errors);
-        if (read < heads.size()) {
-            chart.title = heads[read].title;
-            chart.artist = heads[read].artist;
-            chart.tempo = heads[read].tempo;
-            chart.gap = heads[read].gap;
+        Chart chart = ReadChart(line_, *tag, source_, file_name_, errors_);
+        if (read_ < heads_.size()) {
+            chart.title = heads_[read_].title;
+            chart.artist = heads_[read_].artist;
+            chart.tempo = heads_[read_].tempo;
+            chart.gap = heads_[read_].gap;
         }
-        take(read++, std::move(chart));
+        ++read_;
+        return chart;
     }
+    return std::nullopt;
 }
 
 }  // namespace torvane

@@ -37,13 +37,16 @@ enum class ChartDifficulty { kBasic, kAnother, kManiac, kUnknown };
     return difficulty == ChartDifficulty::kUnknown ? nullptr : &kDifficulties[static_cast<std::size_t>(difficulty)];
 }
 
-// The panels stepped on at one moment.
+// The panels stepped on at one moment. Eight bytes: a long chart holds
+// millions of steps, and a check holds two charts at once. 56 bits of ticks
+// reach far beyond any chart a file can hold.
 struct ChartStep {
-    long long tick = 0;  // from the start of the chart's step data, lead-in included
+    long long tick : 56 = 0;   // from the start of the chart's step data, lead-in included
     unsigned char panels = 0;  // a mask of kLeft, kDown, kUp, kRight
 
     friend bool operator==(const ChartStep&, const ChartStep&) = default;
 };
+static_assert(sizeof(ChartStep) == 8);
 
 struct ChartPad {
     std::vector<ChartStep> steps;  // in time order, each with at least one panel
@@ -88,8 +91,9 @@ struct Chart {
 [[nodiscard]] std::vector<Chart> ReadMSDCharts(LineSource& source, std::string_view file_name, ErrorList& errors);
 
 // The charts of an MSD file without their steps (no pads): what ReadMSDCharts
-// reads but the step data, which is skipped, not decoded.
-[[nodiscard]] std::vector<Chart> ReadMSDChartHeads(LineSource& source);
+// reads but the step data, which is skipped, not decoded. With `pads`, each
+// chart has as many pads as ReadMSDCharts gives it, empty.
+[[nodiscard]] std::vector<Chart> ReadMSDChartHeads(LineSource& source, bool pads = false);
 
 // The charts of an MSD file as ReadMSDCharts reads them, handed to `take` one
 // at a time with their place in the file, each as soon as it is complete, so
@@ -98,5 +102,27 @@ struct Chart {
 // rewound), for the song values, which may stand after the charts.
 void ReadMSDChartsOneByOne(LineSource& source, const std::vector<Chart>& heads, std::string_view file_name,
                            ErrorList& errors, const std::function<void(std::size_t, Chart&&)>& take);
+
+// The charts of an MSD file as ReadMSDChartsOneByOne hands them over, each
+// read when it is asked for: two files can be walked side by side holding
+// one chart of each. `source`, `heads` and `errors` must outlive the reader.
+class MSDChartReader {
+public:
+    MSDChartReader(LineSource& source, const std::vector<Chart>& heads, std::string_view file_name,
+                   ErrorList& errors);
+
+    // The next chart of the file; none after the last.
+    [[nodiscard]] std::optional<Chart> Next();
+    // The place in the file, from 0, of the chart Next gave last.
+    [[nodiscard]] std::size_t Place() const { return read_ - 1; }
+
+private:
+    LineSource& source_;
+    const std::vector<Chart>& heads_;
+    std::string file_name_;
+    ErrorList& errors_;
+    std::string line_;
+    std::size_t read_ = 0;
+};
 
 }  // namespace torvane

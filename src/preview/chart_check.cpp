@@ -2,14 +2,14 @@
 
 #include <stdlib.h>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include <algorithm>
-#include <condition_variable>
 #include <cstdio>
-#include <exception>
 #include <map>
-#include <mutex>
 #include <optional>
-#include <thread>
 #include <utility>
 
 #include "d2r/d2r.hpp"
@@ -25,6 +25,16 @@ namespace torvane {
 namespace {
 
 namespace fs = std::filesystem;
+
+// A check is one long piece of work after another: a conversion of the
+// whole file, the reading of a chart, a comparison. What one piece frees,
+// glibc keeps for the next, in places the next cannot always use, so that
+// the peak grows towards the sum of the pieces; each piece hands it back.
+void HandBackFreedMemory() {
+#ifdef __GLIBC__
+    (void)malloc_trim(0);
+#endif
+}
 
 // One file of a round trip, written as the conversions write it and read back
 // from the start: no sync, for it is gone when the check is.
@@ -98,7 +108,7 @@ private:
 struct Trip {
     ScratchFiles files;
     ErrorList errors;
-    explicit Trip(Storage& storage) : files(storage) {}
+    explicit Trip(Storage& storage) : files(storage) { errors.KeepAtMost(kErrorLinesListed); }
 };
 
 std::vector<Chart> Heads(Storage& storage, const fs::path& msd) { return ReadMSDChartHeads(*storage.OpenSource(msd)); }
@@ -111,74 +121,34 @@ void EachChart(Storage& storage, const fs::path& msd, const std::vector<Chart>& 
     ReadMSDChartsOneByOne(*input, heads, FileNameForErrorLine(msd), errors, take);
 }
 
-// The charts of an MSD file, asked for in file order one at a time: they are
-// read on a thread of their own, at most one ahead of the asker, so that a
-// check can walk two files side by side holding one chart of each.
+// The charts of an MSD file, asked for in file order one at a time, so that
+// a check can walk two files side by side holding one chart of each. A chart
+// is read only when it is asked for, after the one before it is let go: two
+// long charts are never read at once.
 class ChartPuller {
 public:
     ChartPuller(Storage& storage, const fs::path& msd, const std::vector<Chart>& heads)
-        : thread_([this, &storage, msd, &heads] { Read(storage, msd, heads); }) {}
-    ~ChartPuller() {
-        {
-            const std::lock_guard lock(mutex_);
-            stop_ = true;
-        }
-        changed_.notify_all();
-        thread_.join();
+        : input_(storage.OpenSource(msd)), charts_(*input_, heads, FileNameForErrorLine(msd), ignored_) {
+        ignored_.KeepAtMost(0);  // the source's own lines are not the round trip's
     }
-    ChartPuller(const ChartPuller&) = delete;
-    ChartPuller& operator=(const ChartPuller&) = delete;
 
     // The chart at `place`, passing over those before it; none past the end.
     const Chart* At(std::size_t place) {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            if (slot_ && slot_place_ == place) return &*slot_;
-            if (slot_ && slot_place_ > place) return nullptr;
-            if (slot_) {
-                slot_.reset();
-                changed_.notify_all();
-            }
-            changed_.wait(lock, [&] { return slot_.has_value() || done_; });
-            if (!slot_ && done_) {
-                if (failure_) std::rethrow_exception(failure_);
-                return nullptr;
-            }
+        while (!done_ && (!chart_ || charts_.Place() < place)) {
+            chart_.reset();
+            chart_ = charts_.Next();
+            done_ = !chart_;
         }
+        if (!chart_ || charts_.Place() != place) return nullptr;
+        return &*chart_;
     }
 
 private:
-    struct Stopped {};
-
-    void Read(Storage& storage, const fs::path& msd, const std::vector<Chart>& heads) {
-        ErrorList ignored;  // the source's own lines are not the round trip's
-        try {
-            EachChart(storage, msd, heads, ignored, [&](std::size_t place, Chart&& chart) {
-                std::unique_lock lock(mutex_);
-                changed_.wait(lock, [&] { return !slot_.has_value() || stop_; });
-                if (stop_) throw Stopped{};
-                slot_.emplace(std::move(chart));
-                slot_place_ = place;
-                changed_.notify_all();
-            });
-        } catch (const Stopped&) {
-        } catch (...) {
-            const std::lock_guard lock(mutex_);
-            failure_ = std::current_exception();
-        }
-        const std::lock_guard lock(mutex_);
-        done_ = true;
-        changed_.notify_all();
-    }
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::optional<Chart> slot_;
-    std::size_t slot_place_ = 0;
-    bool stop_ = false;
+    ErrorList ignored_;
+    std::unique_ptr<LineSource> input_;
+    MSDChartReader charts_;
+    std::optional<Chart> chart_;
     bool done_ = false;
-    std::exception_ptr failure_;
-    std::thread thread_;  // last: it starts once the rest is made
 };
 
 bool SameKind(const Chart& a, const Chart& b) { return a.style == b.style && a.difficulty == b.difficulty; }
@@ -231,6 +201,7 @@ void CompareInOrder(Storage& storage, const fs::path& source, const std::vector<
     EachChart(trip.files, back, after, trip.errors, [&](std::size_t k, Chart&& chart) {
         const auto pair = pair_of_after.find(k);
         if (pair == pair_of_after.end()) return;
+        HandBackFreedMemory();
         const std::size_t i = before_of_pair[static_cast<std::size_t>(
             std::distance(pair_of_after.begin(), pair))];
         const Chart* const original = before_charts.At(i);
@@ -247,12 +218,14 @@ void CompareThroughDdr(Trip& trip, Storage& storage, const fs::path& msd, const 
                        const DdrOptions& options, RoundTripCheck& check) {
     const fs::path ddr = ReplaceExtension(msd, ".round-trip.ddr");
     (void)ConvertMSD2ddr(msd, ddr, kCaption, options, trip.errors, trip.files);
+    HandBackFreedMemory();
     std::map<std::string, std::size_t> last_of_file;
     for (std::size_t i = 0; i < before.size(); ++i) {
         if (before[i].difficulty == ChartDifficulty::kUnknown) continue;
         last_of_file[std::string{StyleLetter(before[i].style), DifficultyLetter(before[i].difficulty)}] = i;
     }
     ErrorList ignored;  // the source's own lines are not the round trip's
+    ignored.KeepAtMost(0);
     EachChart(storage, msd, before, ignored, [&](std::size_t i, Chart&& original) {
         if (i >= before.size()) return;
         ChartCheck lost;
@@ -274,8 +247,10 @@ void CompareThroughDdr(Trip& trip, Storage& storage, const fs::path& msd, const 
         std::vector<Chart> after;
         if (trip.files.Wrote(file)) {
             const fs::path back = ReadAsMsd(file, ChartFormat::kddr, trip.errors, trip.files);
+            HandBackFreedMemory();
             const auto input = trip.files.OpenSource(back);
             after = ReadMSDCharts(*input, FileNameForErrorLine(back), trip.errors);
+            HandBackFreedMemory();
         }
         if (after.empty()) {
             lost.lost_reason = "its ddr file holds no step";
@@ -293,7 +268,9 @@ void CompareThroughD2r(Trip& trip, Storage& storage, const fs::path& msd, const 
                        RoundTripCheck& check) {
     const fs::path d2r = ReplaceExtension(msd, ".round-trip.d2r");
     ConvertMSD2d2r(msd, d2r, kCaption, trip.errors, trip.files);
+    HandBackFreedMemory();
     const fs::path back = ReadAsMsd(d2r, ChartFormat::kd2r, trip.errors, trip.files);
+    HandBackFreedMemory();
     CompareInOrder(storage, msd, before, trip, back, check);
 }
 
@@ -311,6 +288,7 @@ RoundTripCheck RunRoundTrip(RoundTrip way, const fs::path& source, ChartFormat f
             }
         } else {
             const fs::path msd = ReadAsMsd(source, format, trip.errors, trip.files);
+            HandBackFreedMemory();
             // Only what the way back reports is news: reading the source
             // reported its own lines already.
             trip.errors.Clear();
@@ -326,6 +304,7 @@ RoundTripCheck RunRoundTrip(RoundTrip way, const fs::path& source, ChartFormat f
         check.added_charts.clear();
     }
     check.error_lines = trip.errors.Lines();
+    check.error_line_count = check.error_lines.size() + trip.errors.LinesNotKept();
     return check;
 }
 
@@ -370,7 +349,8 @@ SourceCheck CheckRoundTrips(const fs::path& source, ChartFormat format, const Dd
     }
     // The charts without their steps, each with its number of pads: a check
     // holds the steps of one chart of each file it compares at a time.
-    ErrorList errors;
+    ErrorList errors;  // the source's own lines are not the round trip's
+    errors.KeepAtMost(0);
     std::optional<ScratchFiles> converted;
     fs::path msd = source;
     if (format != ChartFormat::kMSD) {
@@ -378,11 +358,9 @@ SourceCheck CheckRoundTrips(const fs::path& source, ChartFormat format, const Dd
         msd = ReadAsMsd(source, format, errors, *converted);
     }
     Storage& charts = converted ? static_cast<Storage&>(*converted) : copy;
-    check.charts = Heads(charts, msd);
-    EachChart(charts, msd, check.charts, errors, [&](std::size_t place, Chart&& chart) {
-        if (place < check.charts.size()) check.charts[place].pads.resize(chart.pads.size());
-    });
+    check.charts = ReadMSDChartHeads(*charts.OpenSource(msd), true);
     converted.reset();
+    HandBackFreedMemory();
     for (const RoundTrip way : RoundTripsOf(format)) {
         check.ways.push_back(RunRoundTrip(way, source, format, check.charts, options, copy));
     }

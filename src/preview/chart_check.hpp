@@ -3,6 +3,7 @@
 // and back in memory, and the charts read before and after are compared step
 // by step. This is the question a user asks before converting a library.
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -31,12 +32,19 @@ enum class RoundTrip { kThroughd2r, kThroughddr, kThroughMSD };
 // The round trips of a source format, in the order they are checked.
 [[nodiscard]] std::vector<RoundTrip> RoundTripsOf(ChartFormat format);
 
+// How many of the lines that a round trip's conversions report a check
+// keeps; the rest are counted.
+inline constexpr std::size_t kErrorLinesListed = 1000;
+
 struct RoundTripCheck {
     RoundTrip way = RoundTrip::kThroughd2r;
     std::optional<std::string> failure;  // a conversion of the round trip could not be made (UTF-8)
     std::vector<ChartCheck> charts;      // one per chart of the source
     std::vector<std::string> added_charts;  // labels of charts that came back with no chart before them
-    std::vector<std::string> error_lines;   // what the conversions reported, code page 932
+    // What the conversions reported, code page 932: the first
+    // kErrorLinesListed lines, of error_line_count.
+    std::vector<std::string> error_lines;
+    std::size_t error_line_count = 0;
 
     [[nodiscard]] bool Changed() const;
 };

@@ -1,6 +1,7 @@
 #include "preview/chart_compare.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <numeric>
@@ -120,12 +121,52 @@ long long BestShift(const Chart& before, const Chart& after) {
     return best;
 }
 
+// Where a change happens in the source chart, and on which pad: the order
+// in which changes are told.
+std::pair<long long, std::uint8_t> PlaceOf(const StepChange& change) {
+    return {change.kind == StepChange::Kind::kAdded ? change.tick_after : change.tick_before, change.pad};
+}
+
+// Counts every change and keeps the first `listed` in the order of their
+// places, those at one place in the order they were found, as a stable sort
+// of all of them would put them. Only twice `listed` changes are held: the
+// first `listed` so far, sorted, and those found since, which are sorted
+// into them once as many have come.
+class ChangeList {
+public:
+    ChangeList(std::size_t listed, std::vector<StepChange>& kept, std::array<std::size_t, 4>& counts)
+        : listed_(listed), kept_(kept), counts_(counts) {}
+
+    void Add(const StepChange& change) {
+        ++counts_[static_cast<std::size_t>(change.kind)];
+        if (listed_ == 0) return;
+        // Not before the last of a full sorted list: it would come after it.
+        if (sorted_ == listed_ && PlaceOf(kept_[listed_ - 1]) <= PlaceOf(change)) return;
+        kept_.push_back(change);
+        if (kept_.size() >= listed_ && kept_.size() - listed_ >= listed_) Trim();  // twice `listed`, without overflow
+    }
+
+    // Sorts what is kept and leaves the first `listed`.
+    void Trim() {
+        std::stable_sort(kept_.begin(), kept_.end(),
+                         [](const StepChange& a, const StepChange& b) { return PlaceOf(a) < PlaceOf(b); });
+        if (kept_.size() > listed_) kept_.resize(listed_);
+        sorted_ = kept_.size();
+    }
+
+private:
+    std::size_t listed_;
+    std::vector<StepChange>& kept_;
+    std::array<std::size_t, 4>& counts_;
+    std::size_t sorted_ = 0;
+};
+
 // The changes of one pad. Steps at the same place with the same panels are
 // kept; of the rest, taken in time order, a step and a step with the same
 // panels are one step moved, and what is left at the same place changed its
 // panels, else was lost or added.
 void ComparePad(std::size_t pad_index, const std::vector<ChartStep>& before, const std::vector<ChartStep>& after,
-                long long shift, std::vector<StepChange>& changes) {
+                long long shift, ChangeList& changes) {
     const auto pad = static_cast<std::uint8_t>(pad_index);
     std::vector<ChartStep> lost;
     std::vector<ChartStep> added;
@@ -154,7 +195,7 @@ void ComparePad(std::size_t pad_index, const std::vector<ChartStep>& before, con
     j = 0;
     while (i < lost.size() && j < added.size()) {
         if (lost[i].panels == added[j].panels) {
-            changes.push_back({StepChange::Kind::kMoved, pad, lost[i].tick, added[j].tick, lost[i].panels,
+            changes.Add({StepChange::Kind::kMoved, pad, lost[i].tick, added[j].tick, lost[i].panels,
                                added[j].panels});
             ++i;
             ++j;
@@ -173,26 +214,18 @@ void ComparePad(std::size_t pad_index, const std::vector<ChartStep>& before, con
     j = 0;
     while (i < lost.size() || j < added.size()) {
         if (j == added.size() || (i < lost.size() && lost[i].tick < added[j].tick)) {
-            changes.push_back({StepChange::Kind::kLost, pad, lost[i].tick, 0, lost[i].panels, 0});
+            changes.Add({StepChange::Kind::kLost, pad, lost[i].tick, 0, lost[i].panels, 0});
             ++i;
         } else if (i == lost.size() || added[j].tick < lost[i].tick) {
-            changes.push_back({StepChange::Kind::kAdded, pad, 0, added[j].tick, 0, added[j].panels});
+            changes.Add({StepChange::Kind::kAdded, pad, 0, added[j].tick, 0, added[j].panels});
             ++j;
         } else {
-            changes.push_back({StepChange::Kind::kPanels, pad, lost[i].tick, added[j].tick, lost[i].panels,
+            changes.Add({StepChange::Kind::kPanels, pad, lost[i].tick, added[j].tick, lost[i].panels,
                                added[j].panels});
             ++i;
             ++j;
         }
     }
-}
-
-// The changes, ordered by where they happen in the source chart.
-void SortChanges(std::vector<StepChange>& changes) {
-    auto at = [](const StepChange& c) { return c.kind == StepChange::Kind::kAdded ? c.tick_after : c.tick_before; };
-    std::stable_sort(changes.begin(), changes.end(), [&](const StepChange& a, const StepChange& b) {
-        return std::pair(at(a), a.pad) < std::pair(at(b), b.pad);
-    });
 }
 
 }  // namespace
@@ -208,7 +241,13 @@ std::string FormatPosition(long long tick) {
     return "measure " + std::to_string(measure + 1) + " beat " + Beats(in_measure + kTicksPerBeat);
 }
 
-ChartCheck CompareCharts(const Chart& before, const Chart& after) {
+std::size_t ChartCheck::StepChanges() const {
+    std::size_t changes = 0;
+    for (const std::size_t count : step_counts) changes += count;
+    return changes;
+}
+
+ChartCheck CompareCharts(const Chart& before, const Chart& after, std::size_t listed) {
     ChartCheck check;
     check.label = DescribeChart(before);
     if (before.style != after.style) {
@@ -234,12 +273,13 @@ ChartCheck CompareCharts(const Chart& before, const Chart& after) {
     CompareValue(check.values, "artist", before.artist, after.artist);
 
     static const std::vector<ChartStep> kNoSteps;
+    ChangeList changes(listed, check.steps, check.step_counts);
     const std::size_t pads = std::max(before.pads.size(), after.pads.size());
     for (std::size_t pad = 0; pad < pads; ++pad) {
         ComparePad(pad, pad < before.pads.size() ? before.pads[pad].steps : kNoSteps,
-                   pad < after.pads.size() ? after.pads[pad].steps : kNoSteps, check.shift, check.steps);
+                   pad < after.pads.size() ? after.pads[pad].steps : kNoSteps, check.shift, changes);
     }
-    SortChanges(check.steps);
+    changes.Trim();
     return check;
 }
 

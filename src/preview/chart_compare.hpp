@@ -3,6 +3,7 @@
 // back: its song and chart values, and its steps lost, added, moved or
 // stepping on other panels.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -50,6 +51,11 @@ struct ValueChange {
     std::string detail;  // for the gap: how the steps move against the music
 };
 
+// How many step changes of a chart a check lists: a chart that changes
+// wholesale has millions, more than anyone reads and more than a check can
+// hold beside the chart itself. The rest are counted.
+inline constexpr std::size_t kStepChangesListed = 1000;
+
 struct ChartCheck {
     std::size_t chart = 0;   // the chart's place among the source's charts, from 0
     std::string label;       // "Single Basic level 3", UTF-8
@@ -57,9 +63,14 @@ struct ChartCheck {
     std::string lost_reason;  // when it did not come back
     long long shift = 0;      // ticks by which the chart's steps moved as a whole
     std::vector<ValueChange> values;
+    // The first step changes, ordered by where they happen in the source
+    // chart (at one place, pad 1 first); every change is in step_counts.
     std::vector<StepChange> steps;
+    std::array<std::size_t, 4> step_counts{};  // of every step change, by StepChange::Kind
 
-    [[nodiscard]] bool Changed() const { return !came_back || !values.empty() || !steps.empty(); }
+    [[nodiscard]] std::size_t StepChanges() const;
+    [[nodiscard]] bool StepsCut() const { return StepChanges() > steps.size(); }
+    [[nodiscard]] bool Changed() const { return !came_back || !values.empty() || StepChanges() > 0; }
 };
 
 // "measure 12 beat 2.5", "measure 3 beat 1 1/3": the measure and the beat,
@@ -69,7 +80,8 @@ struct ChartCheck {
 // Compares a chart with what came back of it. The steps are lined up by the
 // shift that matches most of them; a shift that the change of the gap (64
 // units a beat, as the d2r conversions move it) does not make up is reported
-// as a change of the gap in time.
-[[nodiscard]] ChartCheck CompareCharts(const Chart& before, const Chart& after);
+// as a change of the gap in time. The first `listed` step changes are kept.
+[[nodiscard]] ChartCheck CompareCharts(const Chart& before, const Chart& after,
+                                       std::size_t listed = kStepChangesListed);
 
 }  // namespace torvane

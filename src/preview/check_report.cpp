@@ -1,5 +1,6 @@
 #include "preview/check_report.hpp"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -15,9 +16,7 @@ std::string Plural(std::size_t count, std::string_view one) {
 }
 
 // "12 steps moved, 2 lost".
-std::string StepSummary(const std::vector<StepChange>& changes) {
-    std::array<std::size_t, 4> counts{};
-    for (const auto& change : changes) ++counts[static_cast<std::size_t>(change.kind)];
+std::string StepSummary(const std::array<std::size_t, 4>& counts) {
     std::string text;
     for (const auto kind : {StepChange::Kind::kLost, StepChange::Kind::kAdded, StepChange::Kind::kMoved,
                             StepChange::Kind::kPanels}) {
@@ -42,16 +41,16 @@ void AppendChart(std::string& out, const ChartCheck& chart, std::size_t pads, st
         if (!value.detail.empty()) out += " (" + value.detail + ")";
         out += '\n';
     }
-    if (chart.steps.empty()) return;
-    out += "      " + StepSummary(chart.steps) + '\n';
-    for (std::size_t i = 0; i < chart.steps.size() && i < steps_listed; ++i) {
+    const std::size_t changes = chart.StepChanges();
+    if (changes == 0) return;
+    out += "      " + StepSummary(chart.step_counts) + '\n';
+    const std::size_t listed = std::min(steps_listed, chart.steps.size());
+    for (std::size_t i = 0; i < listed; ++i) {
         out += "        ";
         if (pads > 1) out += "pad " + std::to_string(chart.steps[i].pad + 1) + ' ';
         out += DescribeStepChange(chart.steps[i]) + '\n';
     }
-    if (chart.steps.size() > steps_listed) {
-        out += "        and " + std::to_string(chart.steps.size() - steps_listed) + " more\n";
-    }
+    if (changes > listed) out += "        and " + std::to_string(changes - listed) + " more\n";
 }
 
 }  // namespace

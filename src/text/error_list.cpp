@@ -18,12 +18,25 @@ ErrorLine PlainErrorLine(std::string text) {
 }
 
 void ErrorList::Add(std::string_view file_name, ErrorCode code, std::string_view text, std::string_view at) {
+    if (lines_.size() >= keep_at_most_) {
+        ++lines_not_kept_;
+        return;
+    }
     ErrorLine line{code, std::string(file_name), std::string(text), source_line_, {}, std::string(at)};
     if (ErrorCodeRowOf(code).text_is_chart) line.chart = line.text;
     lines_.push_back(std::move(line));
 }
 
+void ErrorList::Add(ErrorLine line) {
+    if (lines_.size() >= keep_at_most_) {
+        ++lines_not_kept_;
+        return;
+    }
+    lines_.push_back(std::move(line));
+}
+
 void ErrorList::AddNote(std::string_view code, std::string_view chart, std::string_view value) {
+    if (notes_.size() >= keep_at_most_) return;
     notes_.push_back(Note{std::string(code), std::string(chart), std::string(value)});
 }
 

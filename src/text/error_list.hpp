@@ -56,8 +56,15 @@ struct ErrorLine {
 class ErrorList {
 public:
     void Add(std::string_view file_name, ErrorCode code, std::string_view text = {}, std::string_view at = {});
-    void Add(ErrorLine line) { lines_.push_back(std::move(line)); }
+    void Add(ErrorLine line);
     void AddNote(std::string_view code, std::string_view chart = {}, std::string_view value = {});
+
+    // Keeps no more than the first `lines` lines, and as many notes; of the
+    // lines after, only their number (LinesNotKept). For a list of which only
+    // the first lines are told: a conversion of a chart that changes
+    // wholesale finds a line in every measure.
+    void KeepAtMost(std::size_t lines) { keep_at_most_ = lines; }
+    [[nodiscard]] std::size_t LinesNotKept() const { return lines_not_kept_; }
 
     // Lines added from now on stand on the line that `source` has reached,
     // until it goes: then they stand nowhere (line 0). `source` must not
@@ -75,6 +82,7 @@ public:
         lines_.clear();
         notes_.clear();
         source_line_ = 0;
+        lines_not_kept_ = 0;
     }
 
     // Writes every line ended by CR LF, replacing the file safely.
@@ -84,6 +92,8 @@ private:
     std::vector<ErrorLine> lines_;
     std::vector<Note> notes_;
     std::size_t source_line_ = 0;
+    std::size_t keep_at_most_ = static_cast<std::size_t>(-1);
+    std::size_t lines_not_kept_ = 0;
 };
 
 

@@ -261,6 +261,38 @@ TEST(TorvaneCliCheck, ReportsEveryStepAsJson) {
     EXPECT_EQ(lost[0]["before"]["panels"], nlohmann::json::array({"left"}));
     EXPECT_EQ(lost[10]["before"]["position"], "measure 1010 beat 1");
     EXPECT_FALSE(ddr["charts"][0].contains("after") && !ddr["charts"][0]["after"].is_null());
+    // Nothing cut: no count beside the lists.
+    EXPECT_FALSE(ddr["charts"][0].contains("steps_total"));
+    EXPECT_FALSE(ddr["charts"][0].contains("step_counts"));
+    EXPECT_FALSE(ddr.contains("error_lines_total"));
+}
+
+TEST(TorvaneCliCheck, ListsTheFirstThousandChangesAndErrorLinesAndCountsTheRest) {
+    // From measure 1000 on, ddr keeps no step: two a measure lost, and the
+    // way back reports a line for every measure of its file past 999.
+    TempDir temp;
+    std::string steps;
+    for (int measure = 1; measure <= 3200; ++measure) steps += measure < 1000 ? "40000000" : "40002000";
+    WriteFile(temp / "long.msd", CrLf({"#BPM:120;", "#GAP:0;", "#SINGLE:BASIC:1:" + steps + ";"}));
+    const Outcome run = RunTool({"check", "--report", "-", (temp / "long.msd").string()});
+    EXPECT_EQ(run.status, kExitChanges);
+    const auto report = nlohmann::json::parse(run.out);
+    const auto& ddr = report["files"][0]["round_trips"][1];
+    const auto& chart = ddr["charts"][0];
+    const std::size_t lost = 2 * (3200 - 999);
+    ASSERT_EQ(chart["steps"].size(), 1000u);
+    EXPECT_EQ(chart["steps"][0]["before"]["position"], "measure 1000 beat 1");
+    EXPECT_EQ(chart["steps"][999]["before"]["position"], "measure 1499 beat 3");
+    EXPECT_EQ(chart["steps_total"], lost);
+    EXPECT_EQ(chart["step_counts"], nlohmann::json::parse(R"({"lost": )" + std::to_string(lost) +
+                                                          R"(, "added": 0, "moved": 0, "panels": 0})"));
+    ASSERT_EQ(ddr["error_lines"].size(), 1000u);
+    EXPECT_GT(ddr["error_lines_total"].get<std::size_t>(), 1000u);
+
+    // The report for people counts every change all the same.
+    const Outcome told = RunTool({"check", (temp / "long.msd").string()});
+    EXPECT_NE(told.out.find(std::to_string(lost) + " steps lost\n"), std::string::npos) << told.out;
+    EXPECT_NE(told.out.find("and " + std::to_string(lost - 8) + " more\n"), std::string::npos) << told.out;
 }
 
 }  // namespace

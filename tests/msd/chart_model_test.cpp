@@ -218,6 +218,8 @@ TEST(ReadMSDChartsOneByOne, ReadsWhatReadMSDChartsReadsWithTheHeadsFirst) {
         test::CrLf({"#BPM:abc;", "#SINGLE:BASIC:1:4;", "#TITLE:Late;", "#GAP:12.5;", "#TITLE:Later;",
                     "#DOUBLE:BASIC:1:4:4;", "#SINGLE:EASY:3:", "#TITLE:Inside;", "(12)(12345);",
                     "#COUPLE:ANOTHER:10:0a2 (1a3):[1];", "#ARTIST:Last;", "#SINGLE:MANIAC:5:", "48"}),
+        test::CrLf({"#SINGLE:BASIC:1:48", "62:", "84;", "#SINGLE:ANOTHER:2:", "4862", "(48):;", "#DOUBLE:MANIAC:3:48;",
+                    "#SINGLE:MANIAC:4:48", "62;"}),
         "",
         "#TITLE:No chart;",
     };
@@ -231,6 +233,16 @@ TEST(ReadMSDChartsOneByOne, ReadsWhatReadMSDChartsReadsWithTheHeadsFirst) {
             Chart without_steps = charts[i];
             without_steps.pads.clear();
             EXPECT_EQ(heads[i], without_steps) << file << " chart " << i;
+        }
+        // With their pads: as many as the charts read whole have, found
+        // without decoding a step.
+        source->Rewind();
+        const auto heads_with_pads = ReadMSDChartHeads(*source, true);
+        ASSERT_EQ(heads_with_pads.size(), charts.size()) << file;
+        for (std::size_t i = 0; i < charts.size(); ++i) {
+            Chart empty_pads = charts[i];
+            for (auto& pad : empty_pads.pads) pad = {};
+            EXPECT_EQ(heads_with_pads[i], empty_pads) << file << " chart " << i;
         }
         source->Rewind();
         ErrorList errors;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -118,6 +120,86 @@ TEST(CompareCharts, TellsEachKindOfChange) {
     }
     const ChartCheck shifted = CompareCharts(before, SingleChart({{144, 1}, {156, 2}, {168, 4}, {192, 8}}));
     EXPECT_EQ(shifted.values[0].detail, "the steps come 2 beats later against the music");
+}
+
+// A double chart of `measures` measures, a step every 8th note on each pad,
+// and the same chart changed every few steps in each of the four ways, so
+// that changes of both pads and of several kinds fall on one place.
+std::pair<Chart, Chart> ChartAndChanged(int measures) {
+    Chart before = SingleChart({});
+    before.style = ChartStyle::kDouble;
+    before.pads.resize(2);
+    Chart after = before;
+    constexpr unsigned char kPanels[] = {1, 2, 4, 8, 3, 12};
+    for (std::size_t pad = 0; pad < 2; ++pad) {
+        for (long long i = 0; i < measures * 8LL; ++i) {
+            const long long tick = 96 + i * 12;
+            const unsigned char panels = kPanels[(i + static_cast<long long>(pad)) % 6];
+            before.pads[pad].steps.push_back({tick, panels});
+            switch ((i * 7 + static_cast<long long>(pad) * 3) % 11) {
+                case 0: break;                                                                    // lost
+                case 1: after.pads[pad].steps.push_back({tick, static_cast<unsigned char>(panels ^ 15)}); break;
+                case 2: after.pads[pad].steps.push_back({tick + 6, panels}); break;               // moved
+                case 3: after.pads[pad].steps.push_back({tick, panels});
+                        after.pads[pad].steps.push_back({tick + 3, 5}); break;                       // added
+                case 4:  // moved half a step earlier, and another step where it was: two changes at one place
+                    after.pads[pad].steps.push_back({tick - 6, panels});
+                    after.pads[pad].steps.push_back({tick, static_cast<unsigned char>(panels ^ 15)});
+                    break;
+                default: after.pads[pad].steps.push_back({tick, panels});
+            }
+        }
+    }
+    return {before, after};
+}
+
+TEST(CompareCharts, ListsTheFirstChangesInOrderAndCountsEveryOne) {
+    const auto [before, after] = ChartAndChanged(40);
+    // Every change kept: the order of a sort of all of them.
+    const ChartCheck all = CompareCharts(before, after, static_cast<std::size_t>(-1));
+    const std::size_t total = all.steps.size();
+    ASSERT_GT(total, 200u);
+    EXPECT_EQ(all.StepChanges(), total);
+    EXPECT_FALSE(all.StepsCut());
+    for (const std::size_t count : all.step_counts) EXPECT_GT(count, 20u);
+    const std::vector<std::string> every = Described(all);
+    // Changes at one place of one pad keep the order they were found in:
+    // the case has many, for a list kept in order only by their places
+    // would tell them in another.
+    const auto at = [](const StepChange& c) {
+        return c.kind == StepChange::Kind::kAdded ? c.tick_after : c.tick_before;
+    };
+    std::size_t ties = 0;
+    for (std::size_t i = 1; i < every.size(); ++i) {
+        EXPECT_LE(at(all.steps[i - 1]), at(all.steps[i])) << every[i];
+        ties += at(all.steps[i - 1]) == at(all.steps[i]) && all.steps[i - 1].pad == all.steps[i].pad;
+    }
+    EXPECT_GT(ties, 20u);
+
+    for (const std::size_t listed : {std::size_t{0}, std::size_t{1}, std::size_t{7}, std::size_t{64}, total / 2 + 1,
+                                     total - 1, total, total + 1, kStepChangesListed}) {
+        const ChartCheck cut = CompareCharts(before, after, listed);
+        const std::size_t kept = std::min(listed, total);
+        EXPECT_EQ(cut.step_counts, all.step_counts) << listed;
+        EXPECT_EQ(cut.StepsCut(), listed < total) << listed;
+        const std::vector<std::string> first(every.begin(), every.begin() + static_cast<std::ptrdiff_t>(kept));
+        EXPECT_EQ(Described(cut), first) << listed;
+        EXPECT_EQ(cut.Changed(), true);
+    }
+}
+
+TEST(CompareCharts, CountsAChartLostWhole) {
+    const auto [before, after] = ChartAndChanged(300);
+    Chart empty = before;
+    for (auto& pad : empty.pads) pad.steps.clear();
+    const ChartCheck check = CompareCharts(before, empty);
+    EXPECT_EQ(check.step_counts[static_cast<std::size_t>(StepChange::Kind::kLost)], 2u * 300 * 8);
+    EXPECT_EQ(check.StepChanges(), 2u * 300 * 8);
+    ASSERT_EQ(check.steps.size(), kStepChangesListed);
+    // Both pads at each place, pad 1 first, from the first step on.
+    EXPECT_EQ(Described(check)[0], "pad 1 lost: measure 2 beat 1, left");
+    EXPECT_EQ(Described(check)[1], "pad 2 lost: measure 2 beat 1, down");
+    EXPECT_EQ(Described(check)[kStepChangesListed - 1], "pad 2 lost: measure 64 beat 2.5, up");
 }
 
 TEST(CheckRoundTrips, FindsNothingWhereTheExamplesSurvive) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <vector>
@@ -82,6 +84,34 @@ TEST(ErrorList, JoinsNameMessageAndTextAndSavesCrLfLines) {
     EXPECT_EQ(ReadFile(dir / "ErrLog.txt"), errors.Lines()[0] + "\r\n" + errors.Lines()[1] + "\r\n");
     errors.Clear();
     EXPECT_TRUE(errors.Empty());
+}
+
+TEST(ErrorList, KeepsTheFirstLinesAndNotesAndCountsTheOtherLines) {
+    struct Case {
+        std::size_t keep;
+        std::size_t kept;
+        std::size_t not_kept;
+    };
+    for (const Case c : {Case{0, 0, 5}, Case{2, 2, 3}, Case{5, 5, 0}, Case{9, 5, 0}}) {
+        ErrorList errors;
+        errors.KeepAtMost(c.keep);
+        for (int i = 0; i < 4; ++i) {
+            errors.Add("song.msd", ErrorCode::kBeatGroupLength, "(" + std::to_string(i) + ")");
+            errors.AddNote("note", "", std::to_string(i));
+        }
+        errors.Add(PlainErrorLine("last"));
+        ASSERT_EQ(errors.Size(), c.kept) << c.keep;
+        EXPECT_EQ(errors.LinesNotKept(), c.not_kept) << c.keep;
+        EXPECT_EQ(errors.Notes().size(), std::min<std::size_t>(c.keep, 4)) << c.keep;
+        if (c.kept > 1) {
+            EXPECT_EQ(errors.Lines()[1], "song.msd" + ErrorMessage(ErrorCode::kBeatGroupLength) + "(1)");
+        }
+        if (!errors.Notes().empty()) {
+            EXPECT_EQ(errors.Notes()[0].value, "0");
+        }
+        errors.Clear();
+        EXPECT_EQ(errors.LinesNotKept(), 0u);
+    }
 }
 
 TEST(ReadDecimal, ReadsTrimmedDecimalNumbers) {
