@@ -65,15 +65,23 @@ void WriteD2rLeadIn(MsdPadBuilder& pad, D2rToMsdState& state, LineSink& out, con
     if (!silent) out.WriteLine(raw);
 }
 
+// The error lines from the `reported`th on were found at unit `i` of the
+// block, which the reader has passed: they stand on its source line.
+void PlaceOnLineOfUnit(ErrorList& errors, std::size_t reported, D2rStepList& step_list, std::size_t i) {
+    if (errors.Size() != reported) errors.PlaceOnLine(reported, step_list.SourceLineOf(i));
+}
+
 // The triplet that begins at step_list[first] and takes the two lines
 // after it, whatever they hold; lines past the end of the list are silent.
 void AddD2rTriplet(D2rStepList& step_list, std::size_t first, int pad_number, MsdPadBuilder& pad,
                    std::string_view file_name, ErrorList& errors) {
     if (!pad.StartTriplet()) {
-        errors.Add(file_name, ErrorCode::kTripletOffBeat, D2rLinePart(step_list.Line(first), 0, 3));
+        errors.AddOnLine(step_list.SourceLineOf(first), file_name, ErrorCode::kTripletOffBeat,
+                         D2rLinePart(step_list.Line(first), 0, 3));
     }
     char steps[3] = {'0', '0', '0'};
     for (std::size_t at = first; at < first + 3 && at < step_list.Size(); ++at) {
+        const std::size_t reported = errors.Size();
         const std::string_view line = step_list.Line(at);
         std::optional<char> step;
         if (pad_number == 1) {
@@ -87,6 +95,7 @@ void AddD2rTriplet(D2rStepList& step_list, std::size_t first, int pad_number, Ms
             step = DecodeD2rPanels(line, 8, D2rLinePart(line, 0, 3), file_name, errors);
             step_list.MarkTakenByPad2(at);
         }
+        PlaceOnLineOfUnit(errors, reported, step_list, at);
         steps[at - first] = step.value_or('0');
     }
     pad.AddTriplet(steps[0], steps[1], steps[2]);
@@ -154,7 +163,7 @@ private:
     // Collects the block that `line` begins, converts it, and leaves the line
     // after the block's end in `line`; false when the file has ended.
     bool StepBlock(std::string& line) {
-        step_list_.Clear();
+        step_list_.Clear(errors_.SourceLine());
         NoteD2rBlockLine(line, errors_);
         CollectD2rStepLine(line, step_list_);
         bool have_line = input_.ReadLine(line);
@@ -180,9 +189,10 @@ private:
         // is the format's own end of a block; anything else is worth a
         // message unless it is the file's last or followed by an empty line.
         std::string block_end = std::move(line);
+        const std::size_t block_end_line = errors_.SourceLine();
         have_line = input_.ReadLine(line);
         if (have_line && !line.empty() && !block_end.starts_with(kD2rMusicEnd)) {
-            errors_.Add(file_name_, ErrorCode::kOption, block_end);
+            errors_.AddOnLine(block_end_line, file_name_, ErrorCode::kOption, block_end);
         }
         WriteChart();
         return have_line;
@@ -243,7 +253,9 @@ void WriteMsdChartFromD2r(D2rStepList& step_list, D2rToMsdState& state, LineSink
             if (const int masks = step_list.PlainLinePanels(i); masks >= 0) {
                 // Most other units: a plain line, which decodes without a word.
                 if (lead_in_pending && masks != 0) {
+                    const std::size_t reported = errors.Size();
                     WriteD2rLeadIn(pad, state, out, source, chart_line, file_name, errors);
+                    PlaceOnLineOfUnit(errors, reported, step_list, i);
                     lead_in_pending = false;
                 }
                 pad.AddUnit(StepOfPanels(pad_number == 1 ? masks >> 4 : masks & 15));
@@ -251,12 +263,14 @@ void WriteMsdChartFromD2r(D2rStepList& step_list, D2rToMsdState& state, LineSink
             }
             const std::string_view line = step_list.Line(i);
             if (!line.empty() && line[0] == taken_mark) continue;
+            const std::size_t reported = errors.Size();
             const std::optional<char> step = DecodeD2rPanels(line, field_at, D2rLinePart(line, 0, 3), file_name, errors);
             if (AsksForD2rOption(line)) errors.Add(file_name, ErrorCode::kOption, line);
             if (lead_in_pending && D2rLineBearsStep(line)) {
                 WriteD2rLeadIn(pad, state, out, source, chart_line, file_name, errors);
                 lead_in_pending = false;
             }
+            PlaceOnLineOfUnit(errors, reported, step_list, i);
             if (line.starts_with("T:") || line.starts_with("#T:")) {
                 AddD2rTriplet(step_list, i, pad_number, pad, file_name, errors);
             } else {

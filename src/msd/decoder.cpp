@@ -1,8 +1,10 @@
 #include "msd/decoder.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "msd/panels.hpp"
 #include "text/fixed_texts.hpp"
@@ -129,18 +131,67 @@ constexpr auto kByteKinds = [] {
     return kinds;
 }();
 
+// Where the groups of one side's text stand (StepTextPlace), asked only for
+// groups that are reported, in the order of the text.
+class GroupPlaces {
+public:
+    GroupPlaces(const StepTextPlace& place, std::size_t text_size) : place_(place) {
+        // The side's own text is the given one less the rests put in front.
+        rests_added_ = static_cast<long long>(text_size) -
+                       (static_cast<long long>(place.side_end) - static_cast<long long>(place.side_start));
+        data_offset_ = static_cast<long long>(place.side_end) - static_cast<long long>(text_size);
+    }
+
+    // The source line of the byte at `at` in the given text.
+    [[nodiscard]] std::size_t SourceLine(std::size_t at) {
+        if (place_.lines == nullptr) return 0;
+        const long long offset = data_offset_ + static_cast<long long>(at);
+        return place_.lines->LineOf(static_cast<std::size_t>(std::max(offset, 0LL)), passed_);
+    }
+
+    // The measure and beat of the time `cells` 32nd notes into the given
+    // text, on the side's own timeline.
+    [[nodiscard]] std::string At(std::size_t cells) const {
+        const long long own = static_cast<long long>(cells) - kCellsPerEighth * rests_added_;
+        const auto beats = static_cast<std::size_t>(std::max(own, 0LL)) / kCellsPerBeat;
+        return MeasureAndBeat(beats / kBeatsPerMeasure + 1, beats % kBeatsPerMeasure + 1);
+    }
+
+private:
+    static constexpr long long kCellsPerEighth = 4;
+    static constexpr std::size_t kCellsPerBeat = 8;
+    static constexpr std::size_t kBeatsPerMeasure = 4;
+
+    const StepTextPlace& place_;
+    long long rests_added_ = 0;
+    long long data_offset_ = 0;  // where the given text's first byte would stand in the chart's data
+    std::size_t passed_ = 0;     // the cursor of ChartSourceLines::LineOf
+};
+
 }  // namespace
 
 std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, ErrorList& errors,
-                           std::vector<std::size_t>* triplet_beats) {
+                           std::vector<std::size_t>* triplet_beats, const StepTextPlace* place) {
     std::string out;
     Cells cells(out, steps.size() * 4);
+    // What the time of the cells written so far needs beside their number: a
+    // triplet beat is four cells for a beat of eight, ":" and ";" none.
+    std::size_t triplets = 0;
+    std::size_t kept = 0;
+    std::optional<GroupPlaces> places;
 
     // A group that cannot be converted is reported as it stood; an opening
     // without its closing partner takes the rest of the text with it.
     auto report = [&](std::size_t open, std::size_t close, ErrorCode code) {
         const std::size_t length = close == std::string_view::npos ? std::string_view::npos : close - open + 1;
-        errors.Add(file_name, code, steps.substr(open, length));
+        const std::string_view group = steps.substr(open, length);
+        if (place == nullptr) {
+            errors.Add(file_name, code, group);
+            return;
+        }
+        if (!places) places.emplace(*place, steps.size());
+        errors.Add(ErrorLine{code, std::string(file_name), std::string(group), places->SourceLine(open),
+                             std::string(place->chart), places->At(cells.Size() + 4 * triplets - kept)});
     };
 
     std::size_t i = 0;
@@ -168,7 +219,10 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
                     cells.Finish();
                     return out;
                 }
-                if (triplet_beats != nullptr && close - i - 1 == 3) triplet_beats->push_back(cells.Size());
+                if (close - i - 1 == 3) {
+                    ++triplets;
+                    if (triplet_beats != nullptr) triplet_beats->push_back(cells.Size());
+                }
                 if (!ExpandBeatGroup(steps.substr(i + 1, close - i - 1), cells)) {
                     report(i, close, ErrorCode::kBeatGroupLength);
                     cells.PutRests(8);
@@ -199,6 +253,7 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
             }
             case ByteKind::kKept:
                 cells.Put(c);
+                ++kept;
                 ++i;
                 break;
             case ByteKind::kDropped:

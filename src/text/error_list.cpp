@@ -11,14 +11,19 @@ std::string RenderErrorLine(const ErrorLine& line) {
     return rendered;
 }
 
+std::string MeasureAndBeat(std::size_t measure, std::size_t beat) {
+    return "measure " + std::to_string(measure) + " beat " + std::to_string(beat);
+}
+
 ErrorLine PlainErrorLine(std::string text) {
     ErrorLine line;
     line.text = std::move(text);
     return line;
 }
 
-void ErrorList::Add(std::string_view file_name, ErrorCode code, std::string_view text, std::string_view at) {
-    ErrorLine line{code, std::string(file_name), std::string(text), source_line_, {}, std::string(at)};
+void ErrorList::AddOnLine(std::size_t source_line, std::string_view file_name, ErrorCode code, std::string_view text,
+                          std::string_view at) {
+    ErrorLine line{code, std::string(file_name), std::string(text), source_line, {}, std::string(at)};
     if (ErrorCodeRowOf(code).text_is_chart) line.chart = line.text;
     lines_.push_back(std::move(line));
 }
@@ -35,6 +40,10 @@ std::vector<std::string> ErrorList::Lines() const {
 }
 
 void ErrorList::CountLinesOf(LineSource& source) { source.CountLinesInto(&source_line_); }
+
+void ErrorList::PlaceOnLine(std::size_t from, std::size_t source_line) {
+    for (std::size_t i = from; i < lines_.size(); ++i) lines_[i].source_line = source_line;
+}
 
 void ErrorList::SaveTo(const std::filesystem::path& file) const {
     auto out = DiskStorage().CreateDestination(file, {});

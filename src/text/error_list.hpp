@@ -29,10 +29,10 @@ struct Note {
 // One problem found in a chart, kept as data until it is written.
 // `file` is the source's name as error lines begin with it, `text` the
 // offending text (both code page 932). `source_line` is the line of the
-// source the reader had reached when it found the problem, 0 when the
-// problem has none (a text converted in memory); `chart` the label of the
-// chart ("#SINGLE:BASIC:5:") where known; `at` "measure M beat B" on the
-// chart's own timeline where known.
+// source where the offending text begins, 0 when the problem has none (a
+// text converted in memory); `chart` the label of the chart
+// ("#SINGLE:BASIC:5:") where known; `at` "measure M beat B" on the chart's
+// own timeline where known.
 struct ErrorLine {
     ErrorCode code = ErrorCode::kNone;
     std::string file;
@@ -43,6 +43,9 @@ struct ErrorLine {
 
     friend bool operator==(const ErrorLine&, const ErrorLine&) = default;
 };
+
+// An error line's `at`: "measure M beat B", both counted from 1.
+[[nodiscard]] std::string MeasureAndBeat(std::size_t measure, std::size_t beat);
 
 // The line as "ErrLog.txt" holds it: the file's name, the message and the
 // offending text joined with nothing between them, code page 932.
@@ -55,7 +58,13 @@ struct ErrorLine {
 // the notes.
 class ErrorList {
 public:
-    void Add(std::string_view file_name, ErrorCode code, std::string_view text = {}, std::string_view at = {});
+    void Add(std::string_view file_name, ErrorCode code, std::string_view text = {}, std::string_view at = {}) {
+        AddOnLine(source_line_, file_name, code, text, at);
+    }
+    // As Add, for a problem whose text begins on `source_line` (0: none),
+    // which the reader may have passed.
+    void AddOnLine(std::size_t source_line, std::string_view file_name, ErrorCode code, std::string_view text = {},
+                   std::string_view at = {});
     void Add(ErrorLine line) { lines_.push_back(std::move(line)); }
     void AddNote(std::string_view code, std::string_view chart = {}, std::string_view value = {});
 
@@ -63,6 +72,12 @@ public:
     // until it goes: then they stand nowhere (line 0). `source` must not
     // outlive this list.
     void CountLinesOf(LineSource& source);
+    // The line the counted source has reached: where lines added now stand.
+    [[nodiscard]] std::size_t SourceLine() const { return source_line_; }
+    // Lines from the `from`th on stand on `source_line`. A converter that
+    // reads a block whole before it converts it finds its problems with the
+    // reader past them, and places them afterwards.
+    void PlaceOnLine(std::size_t from, std::size_t source_line);
 
     [[nodiscard]] const std::vector<Note>& Notes() const { return notes_; }
     [[nodiscard]] const std::vector<ErrorLine>& Entries() const { return lines_; }
