@@ -87,7 +87,6 @@ void D2rStepList::Clear(std::size_t first_source_line) {
     entries_.clear();
     first_source_line_ = first_source_line;
     line_units_.clear();
-    line_start_ = 0;
     cursor_line_ = 0;
     cursor_unit_ = 0;
 }
@@ -123,36 +122,35 @@ void D2rStepList::MarkTakenByPad1(std::size_t i) {
     }
 }
 
-namespace {
-
-void CollectUnits(std::string_view line, D2rStepList& step_list) {
+void CollectD2rStepLine(std::string_view line, D2rStepList& step_list) {
     if (line.size() == kD2rRestUnit.size() && line[0] == '8' && line[1] == '.') {
         // Most lines: "8." lines as the writer writes them.
         step_list.Add(line);
+        step_list.CountSourceLine(1);
         return;
     }
     if (line.starts_with("8.") || line.starts_with("T")) {
         step_list.Add(line);
+        step_list.CountSourceLine(1);
         return;
     }
     // A lone "4" has no length code and goes like any other such line.
-    if (line.size() < 2 || line[0] != '4') return;
-    int rests = 0;
-    switch (line[1]) {
-        case '.': rests = 1; break;
-        case 'p': rests = 3; break;
-        case 'P': rests = 7; break;
-        default: return;
+    std::uint8_t rests = 0;
+    if (line.size() >= 2 && line[0] == '4') {
+        switch (line[1]) {
+            case '.': rests = 1; break;
+            case 'p': rests = 3; break;
+            case 'P': rests = 7; break;
+            default: break;
+        }
+    }
+    if (rests == 0) {
+        step_list.CountSourceLine(0);
+        return;
     }
     step_list.Add("8.", line.substr(2));
-    step_list.AddRestUnits(static_cast<std::size_t>(rests));
-}
-
-}  // namespace
-
-void CollectD2rStepLine(std::string_view line, D2rStepList& step_list) {
-    CollectUnits(line, step_list);
-    step_list.EndSourceLine();
+    step_list.AddRestUnits(rests);
+    step_list.CountSourceLine(static_cast<std::uint8_t>(rests + 1));
 }
 
 }  // namespace torvane

@@ -1,7 +1,6 @@
 #pragma once
 // The step list of a d2r step block, as the d2r-to-MSD reader collects it.
 
-#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -49,13 +48,10 @@ public:
     // Empties the list for a block whose first line is `first_source_line`
     // of its source (0: not known).
     void Clear(std::size_t first_source_line = 0);
-    // Ends a line of the block's source: the units added since the last
-    // end are its units, at most eight. For error lines, which the pads find
-    // after the whole block is read.
-    void EndSourceLine() {
-        line_units_.push_back(static_cast<std::uint8_t>(std::min<std::size_t>(entries_.size() - line_start_, 255)));
-        line_start_ = entries_.size();
-    }
+    // Counts a line of the block's source that gave the last `units` units,
+    // at most eight. For error lines, which the pads find after the whole
+    // block is read.
+    void CountSourceLine(std::uint8_t units) { line_units_.push_back(units); }
     // The source line of the line that gave unit `i`, 0 when not known.
     // Moves a cursor from the unit last asked for, so that asking in the
     // order of the units costs as much as the block's lines, once.
@@ -136,7 +132,6 @@ private:
     // each gave; the cursor of SourceLineOf, a line and its first unit.
     std::size_t first_source_line_ = 0;
     std::vector<std::uint8_t> line_units_;
-    std::size_t line_start_ = 0;
     std::size_t cursor_line_ = 0;
     std::size_t cursor_unit_ = 0;
 };
@@ -144,7 +139,7 @@ private:
 // Normalises one line of a step block into the step list: "8." and "T" lines
 // stay, "4.", "4p" and "4P" lines become an "8." line followed by 1, 3 or 7
 // rest units, and comments and lines without a length code are dropped.
-// Ends the list's source line.
+// Counts the line as a source line of the list.
 void CollectD2rStepLine(std::string_view line, D2rStepList& step_list);
 
 }  // namespace torvane

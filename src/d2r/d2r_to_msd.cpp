@@ -65,23 +65,38 @@ void WriteD2rLeadIn(MsdPadBuilder& pad, D2rToMsdState& state, LineSink& out, con
     if (!silent) out.WriteLine(raw);
 }
 
-// The error lines from the `reported`th on were found at unit `i` of the
-// block, which the reader has passed: they stand on its source line.
-void PlaceOnLineOfUnit(ErrorList& errors, std::size_t reported, D2rStepList& step_list, std::size_t i) {
-    if (errors.Size() != reported) errors.PlaceOnLine(reported, step_list.SourceLineOf(i));
-}
+// The pads convert a block that the reader has passed: what they report
+// stands on the source line of the unit they are at, which the list asks for
+// only when a line is added.
+class UnitPlace final : public SourcePlace {
+public:
+    UnitPlace(D2rStepList& step_list, ErrorList& errors) : step_list_(step_list), errors_(errors) {
+        errors_.PlaceBy(this);
+    }
+    ~UnitPlace() { errors_.PlaceBy(nullptr); }
+    UnitPlace(const UnitPlace&) = delete;
+    UnitPlace& operator=(const UnitPlace&) = delete;
+
+    void At(std::size_t unit) { unit_ = unit; }
+    [[nodiscard]] std::size_t SourceLine() override { return step_list_.SourceLineOf(unit_); }
+
+private:
+    D2rStepList& step_list_;
+    ErrorList& errors_;
+    std::size_t unit_ = 0;
+};
 
 // The triplet that begins at step_list[first] and takes the two lines
 // after it, whatever they hold; lines past the end of the list are silent.
 void AddD2rTriplet(D2rStepList& step_list, std::size_t first, int pad_number, MsdPadBuilder& pad,
-                   std::string_view file_name, ErrorList& errors) {
+                   std::string_view file_name, ErrorList& errors, UnitPlace& place) {
+    place.At(first);
     if (!pad.StartTriplet()) {
-        errors.AddOnLine(step_list.SourceLineOf(first), file_name, ErrorCode::kTripletOffBeat,
-                         D2rLinePart(step_list.Line(first), 0, 3));
+        errors.Add(file_name, ErrorCode::kTripletOffBeat, D2rLinePart(step_list.Line(first), 0, 3));
     }
     char steps[3] = {'0', '0', '0'};
     for (std::size_t at = first; at < first + 3 && at < step_list.Size(); ++at) {
-        const std::size_t reported = errors.Size();
+        place.At(at);
         const std::string_view line = step_list.Line(at);
         std::optional<char> step;
         if (pad_number == 1) {
@@ -95,7 +110,6 @@ void AddD2rTriplet(D2rStepList& step_list, std::size_t first, int pad_number, Ms
             step = DecodeD2rPanels(line, 8, D2rLinePart(line, 0, 3), file_name, errors);
             step_list.MarkTakenByPad2(at);
         }
-        PlaceOnLineOfUnit(errors, reported, step_list, at);
         steps[at - first] = step.value_or('0');
     }
     pad.AddTriplet(steps[0], steps[1], steps[2]);
@@ -236,6 +250,7 @@ void WriteMsdChartFromD2r(D2rStepList& step_list, D2rToMsdState& state, LineSink
     // A chart without a "PLAYER=" of its own gets no chart line.
     const std::string chart_line =
         state.style.empty() ? std::string() : state.style + ":" + state.mode + ":" + state.level + ":";
+    UnitPlace place(step_list, errors);
     for (int pad_number = 1; pad_number <= pads; ++pad_number) {
         // Triplet lines are marked "#" by the first pad and "&" by the second,
         // so that each pad passes over the two lines a triplet took.
@@ -253,9 +268,8 @@ void WriteMsdChartFromD2r(D2rStepList& step_list, D2rToMsdState& state, LineSink
             if (const int masks = step_list.PlainLinePanels(i); masks >= 0) {
                 // Most other units: a plain line, which decodes without a word.
                 if (lead_in_pending && masks != 0) {
-                    const std::size_t reported = errors.Size();
+                    place.At(i);
                     WriteD2rLeadIn(pad, state, out, source, chart_line, file_name, errors);
-                    PlaceOnLineOfUnit(errors, reported, step_list, i);
                     lead_in_pending = false;
                 }
                 pad.AddUnit(StepOfPanels(pad_number == 1 ? masks >> 4 : masks & 15));
@@ -263,16 +277,15 @@ void WriteMsdChartFromD2r(D2rStepList& step_list, D2rToMsdState& state, LineSink
             }
             const std::string_view line = step_list.Line(i);
             if (!line.empty() && line[0] == taken_mark) continue;
-            const std::size_t reported = errors.Size();
+            place.At(i);
             const std::optional<char> step = DecodeD2rPanels(line, field_at, D2rLinePart(line, 0, 3), file_name, errors);
             if (AsksForD2rOption(line)) errors.Add(file_name, ErrorCode::kOption, line);
             if (lead_in_pending && D2rLineBearsStep(line)) {
                 WriteD2rLeadIn(pad, state, out, source, chart_line, file_name, errors);
                 lead_in_pending = false;
             }
-            PlaceOnLineOfUnit(errors, reported, step_list, i);
             if (line.starts_with("T:") || line.starts_with("#T:")) {
-                AddD2rTriplet(step_list, i, pad_number, pad, file_name, errors);
+                AddD2rTriplet(step_list, i, pad_number, pad, file_name, errors, place);
             } else {
                 // A damaged length code decodes to nothing: a silent unit.
                 pad.AddUnit(step.value_or('0'));

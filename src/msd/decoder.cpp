@@ -85,9 +85,10 @@ private:
     char* end_ = nullptr;
 };
 
-// A beat group of n characters between "(" and ")", expanded to cells.
-// Returns false for a size that has no expansion.
-bool ExpandBeatGroup(std::string_view g, Cells& out) {
+// A beat group of n characters between "(" and ")", expanded to cells;
+// counts a triplet beat in `triplets`. Returns false for a size that has no
+// expansion.
+bool ExpandBeatGroup(std::string_view g, Cells& out, std::size_t& triplets) {
     switch (g.size()) {
         case 1:
             out.PutWithRests(g[0]);
@@ -100,6 +101,7 @@ bool ExpandBeatGroup(std::string_view g, Cells& out) {
         case 3:
             out.Put('T');
             out.Put<3>(g.data());
+            ++triplets;
             return true;
         case 4:
             for (const char c : g) {
@@ -130,6 +132,12 @@ constexpr auto kByteKinds = [] {
     kinds['['] = ByteKind::kOpenStepGroup;
     return kinds;
 }();
+
+// The time of the cells written so far, in 32nd notes: a triplet beat is
+// four cells for a beat of eight, ":" and ";" a cell that takes none.
+constexpr std::size_t TimeOfCells(std::size_t cells, std::size_t triplets, std::size_t kept) {
+    return cells + 4 * triplets - kept;
+}
 
 // Where the groups of one side's text stand (StepTextPlace), asked only for
 // groups that are reported, in the order of the text.
@@ -168,31 +176,47 @@ private:
     std::size_t passed_ = 0;     // the cursor of ChartSourceLines::LineOf
 };
 
+// Reports the groups of one side's text that cannot be converted, each as
+// it stood; an opening without its closing partner takes the rest of the
+// text with it. Cold and never inlined, so that the scan's loop stays as
+// tight as it is without them.
+class GroupReports {
+public:
+    GroupReports(std::string_view steps, std::string_view file_name, ErrorList& errors, const StepTextPlace* place)
+        : steps_(steps), file_name_(file_name), errors_(errors), place_(place) {}
+
+    // The group from `open` to `close` (npos: to the end), `cells` 32nd
+    // notes into the text.
+    [[gnu::cold, gnu::noinline]] void Report(std::size_t open, std::size_t close, ErrorCode code, std::size_t cells) {
+        const std::size_t length = close == std::string_view::npos ? std::string_view::npos : close - open + 1;
+        const std::string_view group = steps_.substr(open, length);
+        if (place_ == nullptr) {
+            errors_.Add(file_name_, code, group);
+            return;
+        }
+        if (!places_) places_.emplace(*place_, steps_.size());
+        errors_.Add(ErrorLine{code, std::string(file_name_), std::string(group), places_->SourceLine(open),
+                              std::string(place_->chart), places_->At(cells)});
+    }
+
+private:
+    std::string_view steps_;
+    std::string_view file_name_;
+    ErrorList& errors_;
+    const StepTextPlace* place_;
+    std::optional<GroupPlaces> places_;  // made at the first report
+};
+
 }  // namespace
 
 std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, ErrorList& errors,
                            std::vector<std::size_t>* triplet_beats, const StepTextPlace* place) {
     std::string out;
     Cells cells(out, steps.size() * 4);
-    // What the time of the cells written so far needs beside their number: a
-    // triplet beat is four cells for a beat of eight, ":" and ";" none.
+    // For the time of the cells written so far (TimeOfCells).
     std::size_t triplets = 0;
     std::size_t kept = 0;
-    std::optional<GroupPlaces> places;
-
-    // A group that cannot be converted is reported as it stood; an opening
-    // without its closing partner takes the rest of the text with it.
-    auto report = [&](std::size_t open, std::size_t close, ErrorCode code) {
-        const std::size_t length = close == std::string_view::npos ? std::string_view::npos : close - open + 1;
-        const std::string_view group = steps.substr(open, length);
-        if (place == nullptr) {
-            errors.Add(file_name, code, group);
-            return;
-        }
-        if (!places) places.emplace(*place, steps.size());
-        errors.Add(ErrorLine{code, std::string(file_name), std::string(group), places->SourceLine(open),
-                             std::string(place->chart), places->At(cells.Size() + 4 * triplets - kept)});
-    };
+    GroupReports reports(steps, file_name, errors, place);
 
     std::size_t i = 0;
     const std::size_t n = steps.size();
@@ -215,16 +239,15 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
                 std::size_t close = i + 1;
                 while (close < n && steps[close] != ')') ++close;
                 if (close == n) {
-                    report(i, std::string_view::npos, ErrorCode::kBeatGroupLength);
+                    reports.Report(i, std::string_view::npos, ErrorCode::kBeatGroupLength,
+                                   TimeOfCells(cells.Size(), triplets, kept));
                     cells.Finish();
                     return out;
                 }
-                if (close - i - 1 == 3) {
-                    ++triplets;
-                    if (triplet_beats != nullptr) triplet_beats->push_back(cells.Size());
-                }
-                if (!ExpandBeatGroup(steps.substr(i + 1, close - i - 1), cells)) {
-                    report(i, close, ErrorCode::kBeatGroupLength);
+                if (triplet_beats != nullptr && close - i - 1 == 3) triplet_beats->push_back(cells.Size());
+                if (!ExpandBeatGroup(steps.substr(i + 1, close - i - 1), cells, triplets)) {
+                    reports.Report(i, close, ErrorCode::kBeatGroupLength,
+                                   TimeOfCells(cells.Size(), triplets, kept));
                     cells.PutRests(8);
                 }
                 i = close + 1;
@@ -232,7 +255,7 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
             }
             case ByteKind::kOpenCommand: {
                 const std::size_t close = FindClosingCharacter(steps, i + 1, '}');
-                report(i, close, ErrorCode::kCommandGroup);
+                reports.Report(i, close, ErrorCode::kCommandGroup, TimeOfCells(cells.Size(), triplets, kept));
                 if (close == std::string_view::npos) {
                     cells.Finish();
                     return out;
@@ -242,7 +265,7 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
             }
             case ByteKind::kOpenStepGroup: {
                 const std::size_t close = FindClosingCharacter(steps, i + 1, ']');
-                report(i, close, ErrorCode::kTwoBeatGroup);
+                reports.Report(i, close, ErrorCode::kTwoBeatGroup, TimeOfCells(cells.Size(), triplets, kept));
                 if (close == std::string_view::npos) {
                     cells.Finish();
                     return out;

@@ -41,9 +41,7 @@ std::vector<std::string> ErrorList::Lines() const {
 
 void ErrorList::CountLinesOf(LineSource& source) { source.CountLinesInto(&source_line_); }
 
-void ErrorList::PlaceOnLine(std::size_t from, std::size_t source_line) {
-    for (std::size_t i = from; i < lines_.size(); ++i) lines_[i].source_line = source_line;
-}
+void ErrorList::PlaceBy(SourcePlace* place) { place_ = place; }
 
 void ErrorList::SaveTo(const std::filesystem::path& file) const {
     auto out = DiskStorage().CreateDestination(file, {});

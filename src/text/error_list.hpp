@@ -54,12 +54,23 @@ struct ErrorLine {
 // A line of no known message, written as it is: the window's own lines.
 [[nodiscard]] ErrorLine PlainErrorLine(std::string text);
 
+// Where the lines added to an ErrorList stand while it is given one (see
+// ErrorList::PlaceBy): for a converter that reads a block whole before it
+// converts it, and so finds its problems with the reader past them.
+class SourcePlace {
+public:
+    [[nodiscard]] virtual std::size_t SourceLine() = 0;
+
+protected:
+    ~SourcePlace() = default;
+};
+
 // The error lines of one batch, in the order they were found. Beside them,
 // the notes.
 class ErrorList {
 public:
     void Add(std::string_view file_name, ErrorCode code, std::string_view text = {}, std::string_view at = {}) {
-        AddOnLine(source_line_, file_name, code, text, at);
+        AddOnLine(place_ != nullptr ? place_->SourceLine() : source_line_, file_name, code, text, at);
     }
     // As Add, for a problem whose text begins on `source_line` (0: none),
     // which the reader may have passed.
@@ -74,10 +85,9 @@ public:
     void CountLinesOf(LineSource& source);
     // The line the counted source has reached: where lines added now stand.
     [[nodiscard]] std::size_t SourceLine() const { return source_line_; }
-    // Lines from the `from`th on stand on `source_line`. A converter that
-    // reads a block whole before it converts it finds its problems with the
-    // reader past them, and places them afterwards.
-    void PlaceOnLine(std::size_t from, std::size_t source_line);
+    // Until PlaceBy(nullptr), lines added by Add stand on the line that
+    // `place` gives when each is added; `place` must stay until then.
+    void PlaceBy(SourcePlace* place);
 
     [[nodiscard]] const std::vector<Note>& Notes() const { return notes_; }
     [[nodiscard]] const std::vector<ErrorLine>& Entries() const { return lines_; }
@@ -99,6 +109,7 @@ private:
     std::vector<ErrorLine> lines_;
     std::vector<Note> notes_;
     std::size_t source_line_ = 0;
+    SourcePlace* place_ = nullptr;
 };
 
 
