@@ -90,7 +90,7 @@ private:
 // after it, whatever they hold; lines past the end of the list are silent.
 void AddD2rTriplet(D2rStepList& step_list, std::size_t first, int pad_number, MsdPadBuilder& pad,
                    std::string_view file_name, ErrorList& errors, UnitPlace& place) {
-    place.At(first);
+    // The pads' place is still at `first`.
     if (!pad.StartTriplet()) {
         errors.Add(file_name, ErrorCode::kTripletOffBeat, D2rLinePart(step_list.Line(first), 0, 3));
     }

@@ -21,6 +21,10 @@ ErrorLine PlainErrorLine(std::string text) {
     return line;
 }
 
+void ErrorList::Add(std::string_view file_name, ErrorCode code, std::string_view text, std::string_view at) {
+    AddOnLine(place_ != nullptr ? place_->SourceLine() : source_line_, file_name, code, text, at);
+}
+
 void ErrorList::AddOnLine(std::size_t source_line, std::string_view file_name, ErrorCode code, std::string_view text,
                           std::string_view at) {
     ErrorLine line{code, std::string(file_name), std::string(text), source_line, {}, std::string(at)};

@@ -69,9 +69,7 @@ protected:
 // the notes.
 class ErrorList {
 public:
-    void Add(std::string_view file_name, ErrorCode code, std::string_view text = {}, std::string_view at = {}) {
-        AddOnLine(place_ != nullptr ? place_->SourceLine() : source_line_, file_name, code, text, at);
-    }
+    void Add(std::string_view file_name, ErrorCode code, std::string_view text = {}, std::string_view at = {});
     // As Add, for a problem whose text begins on `source_line` (0: none),
     // which the reader may have passed.
     void AddOnLine(std::size_t source_line, std::string_view file_name, ErrorCode code, std::string_view text = {},
