@@ -82,9 +82,28 @@ void D2rStepList::Add(std::string_view head, std::string_view tail) {
     std::copy(tail.begin(), tail.end(), record + kLengthBytes + 1 + head.size());
 }
 
-void D2rStepList::Clear() {
+void D2rStepList::Clear(std::size_t first_source_line) {
     text_.clear();
     entries_.clear();
+    first_source_line_ = first_source_line;
+    line_units_.clear();
+    cursor_line_ = 0;
+    cursor_unit_ = 0;
+}
+
+std::size_t D2rStepList::SourceLineOf(std::size_t i) {
+    if (first_source_line_ == 0) return 0;
+    // Back to a line that begins at or before `i`, then on to the line that
+    // holds it; lines that gave no unit are passed over.
+    while (cursor_line_ > 0 && cursor_unit_ > i) {
+        --cursor_line_;
+        cursor_unit_ -= line_units_[cursor_line_];
+    }
+    while (cursor_line_ < line_units_.size() && cursor_unit_ + line_units_[cursor_line_] <= i) {
+        cursor_unit_ += line_units_[cursor_line_];
+        ++cursor_line_;
+    }
+    return first_source_line_ + cursor_line_;
 }
 
 void D2rStepList::MarkTakenByPad1(std::size_t i) {
@@ -107,23 +126,31 @@ void CollectD2rStepLine(std::string_view line, D2rStepList& step_list) {
     if (line.size() == kD2rRestUnit.size() && line[0] == '8' && line[1] == '.') {
         // Most lines: "8." lines as the writer writes them.
         step_list.Add(line);
+        step_list.CountSourceLine(1);
         return;
     }
     if (line.starts_with("8.") || line.starts_with("T")) {
         step_list.Add(line);
+        step_list.CountSourceLine(1);
         return;
     }
     // A lone "4" has no length code and goes like any other such line.
-    if (line.size() < 2 || line[0] != '4') return;
-    int rests = 0;
-    switch (line[1]) {
-        case '.': rests = 1; break;
-        case 'p': rests = 3; break;
-        case 'P': rests = 7; break;
-        default: return;
+    std::uint8_t rests = 0;
+    if (line.size() >= 2 && line[0] == '4') {
+        switch (line[1]) {
+            case '.': rests = 1; break;
+            case 'p': rests = 3; break;
+            case 'P': rests = 7; break;
+            default: break;
+        }
+    }
+    if (rests == 0) {
+        step_list.CountSourceLine(0);
+        return;
     }
     step_list.Add("8.", line.substr(2));
-    step_list.AddRestUnits(static_cast<std::size_t>(rests));
+    step_list.AddRestUnits(rests);
+    step_list.CountSourceLine(static_cast<std::uint8_t>(rests + 1));
 }
 
 }  // namespace torvane

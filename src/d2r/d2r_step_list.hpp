@@ -45,7 +45,17 @@ public:
     void Add(std::string_view head, std::string_view tail = {});
     void AddRestUnit() { entries_.push_back(kRest); }
     void AddRestUnits(std::size_t count) { entries_.insert(entries_.end(), count, kRest); }
-    void Clear();
+    // Empties the list for a block whose first line is `first_source_line`
+    // of its source (0: not known).
+    void Clear(std::size_t first_source_line = 0);
+    // Counts a line of the block's source that gave the last `units` units,
+    // at most eight. For error lines, which the pads find after the whole
+    // block is read.
+    void CountSourceLine(std::uint8_t units) { line_units_.push_back(units); }
+    // The source line of the line that gave unit `i`, 0 when not known.
+    // Moves a cursor from the unit last asked for, so that asking in the
+    // order of the units costs as much as the block's lines, once.
+    [[nodiscard]] std::size_t SourceLineOf(std::size_t i);
     [[nodiscard]] std::size_t Size() const { return entries_.size(); }
     // How many units of rest, never taken into a triplet, follow from `i` on.
     [[nodiscard]] std::size_t RestsAt(std::size_t i) const {
@@ -118,11 +128,18 @@ private:
     std::string text_;
     // Per line: a k... value above, or where its record begins in text_.
     std::vector<std::uint32_t> entries_;
+    // The block's source lines: the first one's number and how many units
+    // each gave; the cursor of SourceLineOf, a line and its first unit.
+    std::size_t first_source_line_ = 0;
+    std::vector<std::uint8_t> line_units_;
+    std::size_t cursor_line_ = 0;
+    std::size_t cursor_unit_ = 0;
 };
 
 // Normalises one line of a step block into the step list: "8." and "T" lines
 // stay, "4.", "4p" and "4P" lines become an "8." line followed by 1, 3 or 7
 // rest units, and comments and lines without a length code are dropped.
+// Counts the line as a source line of the list.
 void CollectD2rStepLine(std::string_view line, D2rStepList& step_list);
 
 }  // namespace torvane

@@ -65,15 +65,38 @@ void WriteD2rLeadIn(MsdPadBuilder& pad, D2rToMsdState& state, LineSink& out, con
     if (!silent) out.WriteLine(raw);
 }
 
+// The pads convert a block that the reader has passed: what they report
+// stands on the source line of the unit they are at, which the list asks for
+// only when a line is added.
+class UnitPlace final : public SourcePlace {
+public:
+    UnitPlace(D2rStepList& step_list, ErrorList& errors) : step_list_(step_list), errors_(errors) {
+        errors_.PlaceBy(this);
+    }
+    ~UnitPlace() { errors_.PlaceBy(nullptr); }
+    UnitPlace(const UnitPlace&) = delete;
+    UnitPlace& operator=(const UnitPlace&) = delete;
+
+    void At(std::size_t unit) { unit_ = unit; }
+    [[nodiscard]] std::size_t SourceLine() override { return step_list_.SourceLineOf(unit_); }
+
+private:
+    D2rStepList& step_list_;
+    ErrorList& errors_;
+    std::size_t unit_ = 0;
+};
+
 // The triplet that begins at step_list[first] and takes the two lines
 // after it, whatever they hold; lines past the end of the list are silent.
 void AddD2rTriplet(D2rStepList& step_list, std::size_t first, int pad_number, MsdPadBuilder& pad,
-                   std::string_view file_name, ErrorList& errors) {
+                   std::string_view file_name, ErrorList& errors, UnitPlace& place) {
+    // The pads' place is still at `first`.
     if (!pad.StartTriplet()) {
         errors.Add(file_name, ErrorCode::kTripletOffBeat, D2rLinePart(step_list.Line(first), 0, 3));
     }
     char steps[3] = {'0', '0', '0'};
     for (std::size_t at = first; at < first + 3 && at < step_list.Size(); ++at) {
+        place.At(at);
         const std::string_view line = step_list.Line(at);
         std::optional<char> step;
         if (pad_number == 1) {
@@ -154,7 +177,7 @@ private:
     // Collects the block that `line` begins, converts it, and leaves the line
     // after the block's end in `line`; false when the file has ended.
     bool StepBlock(std::string& line) {
-        step_list_.Clear();
+        step_list_.Clear(errors_.SourceLine());
         NoteD2rBlockLine(line, errors_);
         CollectD2rStepLine(line, step_list_);
         bool have_line = input_.ReadLine(line);
@@ -180,9 +203,10 @@ private:
         // is the format's own end of a block; anything else is worth a
         // message unless it is the file's last or followed by an empty line.
         std::string block_end = std::move(line);
+        const std::size_t block_end_line = errors_.SourceLine();
         have_line = input_.ReadLine(line);
         if (have_line && !line.empty() && !block_end.starts_with(kD2rMusicEnd)) {
-            errors_.Add(file_name_, ErrorCode::kOption, block_end);
+            errors_.AddOnLine(block_end_line, file_name_, ErrorCode::kOption, block_end);
         }
         WriteChart();
         return have_line;
@@ -226,6 +250,7 @@ void WriteMsdChartFromD2r(D2rStepList& step_list, D2rToMsdState& state, LineSink
     // A chart without a "PLAYER=" of its own gets no chart line.
     const std::string chart_line =
         state.style.empty() ? std::string() : state.style + ":" + state.mode + ":" + state.level + ":";
+    UnitPlace place(step_list, errors);
     for (int pad_number = 1; pad_number <= pads; ++pad_number) {
         // Triplet lines are marked "#" by the first pad and "&" by the second,
         // so that each pad passes over the two lines a triplet took.
@@ -243,6 +268,7 @@ void WriteMsdChartFromD2r(D2rStepList& step_list, D2rToMsdState& state, LineSink
             if (const int masks = step_list.PlainLinePanels(i); masks >= 0) {
                 // Most other units: a plain line, which decodes without a word.
                 if (lead_in_pending && masks != 0) {
+                    place.At(i);
                     WriteD2rLeadIn(pad, state, out, source, chart_line, file_name, errors);
                     lead_in_pending = false;
                 }
@@ -251,6 +277,7 @@ void WriteMsdChartFromD2r(D2rStepList& step_list, D2rToMsdState& state, LineSink
             }
             const std::string_view line = step_list.Line(i);
             if (!line.empty() && line[0] == taken_mark) continue;
+            place.At(i);
             const std::optional<char> step = DecodeD2rPanels(line, field_at, D2rLinePart(line, 0, 3), file_name, errors);
             if (AsksForD2rOption(line)) errors.Add(file_name, ErrorCode::kOption, line);
             if (lead_in_pending && D2rLineBearsStep(line)) {
@@ -258,7 +285,7 @@ void WriteMsdChartFromD2r(D2rStepList& step_list, D2rToMsdState& state, LineSink
                 lead_in_pending = false;
             }
             if (line.starts_with("T:") || line.starts_with("#T:")) {
-                AddD2rTriplet(step_list, i, pad_number, pad, file_name, errors);
+                AddD2rTriplet(step_list, i, pad_number, pad, file_name, errors, place);
             } else {
                 // A damaged length code decodes to nothing: a silent unit.
                 pad.AddUnit(step.value_or('0'));

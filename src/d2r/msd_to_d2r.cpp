@@ -36,6 +36,7 @@ struct MsdToD2r {
     long long max_lead_in = kMaxLeadIn;
     bool section_open = false;
     std::size_t triplets_on_grid = 0;
+    ChartSourceLines chart_lines{};  // of the chart in hand; kept to keep its room
 
     void Tempo(std::string_view line) {
         const std::string_view value = MsdHeaderValue(line, kBpmTag.size());
@@ -60,16 +61,20 @@ struct MsdToD2r {
     }
 
     void Chart(const std::string& chart_line) {
+        // The data begins on the chart line, which the reader has just read.
+        chart_lines.first_line = errors.SourceLine();
+        chart_lines.later_starts.clear();
         std::string data = BeginD2rSection(chart_line, section_open, out);
-        if (!EndsWithSemicolon(data) && !AppendChartLines(input, data)) {
-            errors.Add(file_name, ErrorCode::kUnterminatedChart, ChartLabel(chart_line));
+        if (!EndsWithSemicolon(data) && !AppendChartLines(input, data, &chart_lines.later_starts)) {
+            errors.AddOnLine(chart_lines.first_line, file_name, ErrorCode::kUnterminatedChart, ChartLabel(chart_line));
         }
         const std::size_t chart_lead_in = CountLeadingZeros(data);
         const std::string_view steps = std::string_view(data).substr(chart_lead_in);
         NoteMsdChartForD2r(chart_line, steps, static_cast<long long>(chart_lead_in), lead_in, reference_lead_in, errors);
         if (steps.empty()) return;
+        const StepTextPlace place{ChartLabel(chart_line), &chart_lines};
         const auto lines = ConvertChartToD2rStepLines(std::move(data), static_cast<long long>(chart_lead_in), lead_in,
-                                                      reference_lead_in, file_name, errors, &triplets_on_grid);
+                                                      reference_lead_in, file_name, errors, &triplets_on_grid, &place);
         std::array<char, kD2rStepLineSize> text{};
         for (const D2rStepLine& step_line : lines) out.WriteLine(FormatD2rStepLine(step_line, text));
     }
@@ -163,6 +168,7 @@ D2rPadTexts BuildD2rPadTexts(std::string_view chart_data, long long chart_lead_i
         return pads;
     }
     pads.pad1 = WithLeadIn(pad1_lead_in, chart_data.substr(0, colon));
+    pads.pad2_start = colon + 1;
     std::string_view rest = chart_data.substr(colon + 1);
     const std::size_t pad2_lead_in = CountLeadingZeros(rest);
     rest.remove_prefix(pad2_lead_in);
@@ -281,16 +287,30 @@ void ReleaseBuffers(Value& value) {
 std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string chart_text, long long chart_lead_in,
                                                     long long lead_in, long long reference_lead_in,
                                                     std::string_view file_name, ErrorList& errors,
-                                                    std::size_t* triplets_on_grid) {
-    const std::string_view chart_data =
-        std::string_view(chart_text).substr(std::min(chart_text.size(), static_cast<std::size_t>(chart_lead_in)));
+                                                    std::size_t* triplets_on_grid, const StepTextPlace* chart) {
+    const std::size_t data_start = std::min(chart_text.size(), static_cast<std::size_t>(chart_lead_in));
+    const std::string_view chart_data = std::string_view(chart_text).substr(data_start);
     D2rPadTexts pads = BuildD2rPadTexts(chart_data, chart_lead_in, lead_in, reference_lead_in);
+    // Each side as it stands in the chart's text, for the decoder's error
+    // lines; a single chart's pad 2 is rests alone.
+    StepTextPlace side1;
+    StepTextPlace side2;
+    if (chart != nullptr) {
+        side1 = *chart;
+        side1.side_start = 0;
+        side1.side_end = pads.pad2_start == 0 ? chart_text.size() : data_start + pads.pad2_start - 1;
+        side2 = *chart;
+        side2.side_start = data_start + pads.pad2_start;
+        side2.side_end = chart_text.size();
+    }
+    const StepTextPlace* place1 = chart != nullptr ? &side1 : nullptr;
+    const StepTextPlace* place2 = chart != nullptr && pads.pad2_start != 0 ? &side2 : nullptr;
     // Every later step reads only the pads: the chart's text may go.
     ReleaseBuffers(chart_text);
     D2rPadCells cells1;
     D2rPadCells cells2;
-    cells1.text = DecodeMSDSteps(pads.pad1, file_name, errors, &cells1.triplet_beats);
-    cells2.text = DecodeMSDSteps(pads.pad2, file_name, errors, &cells2.triplet_beats);
+    cells1.text = DecodeMSDSteps(pads.pad1, file_name, errors, &cells1.triplet_beats, place1);
+    cells2.text = DecodeMSDSteps(pads.pad2, file_name, errors, &cells2.triplet_beats, place2);
     // Assigning an empty value keeps a string's buffer: swap it out instead.
     ReleaseBuffers(pads);
     // A final ";" is no cell, and no triplet beat begins there.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "d2r/d2r_format.hpp"
+#include "msd/decoder.hpp"
 #include "text/error_list.hpp"
 #include "text/line_io.hpp"
 
@@ -37,6 +38,9 @@ struct GapRuleResult {
 struct D2rPadTexts {
     std::string pad1;
     std::string pad2;
+    // Where pad 2's side begins in the chart data, after the ":" that ends
+    // pad 1's; 0 when the chart has one side.
+    std::size_t pad2_start = 0;
 };
 
 // Splits chart data (its `chart_lead_in` leading "0" characters already
@@ -136,11 +140,14 @@ private:
 // building and merging. `chart_text` is the chart's data, which begins with
 // `chart_lead_in` "0" characters; it is freed once the pads are split off, so
 // that it is not held beside the step lines. Adds to `triplets_on_grid`, when
-// given, the triplet beats written on the 32nd-note grid.
+// given, the triplet beats written on the 32nd-note grid. With `chart` (the
+// chart's label and the source lines of `chart_text`), the decoder's error
+// lines say where each group stands.
 [[nodiscard]] std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string chart_text,
                                                                   long long chart_lead_in, long long lead_in,
                                                                   long long reference_lead_in,
                                                                   std::string_view file_name, ErrorList& errors,
-                                                                  std::size_t* triplets_on_grid = nullptr);
+                                                                  std::size_t* triplets_on_grid = nullptr,
+                                                                  const StepTextPlace* chart = nullptr);
 
 }  // namespace torvane

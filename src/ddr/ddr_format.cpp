@@ -4,6 +4,7 @@
 #include <charconv>
 #include <iterator>
 
+#include "text/error_list.hpp"
 #include "text/fixed_texts.hpp"
 #include "text/output_names.hpp"
 
@@ -43,7 +44,7 @@ std::string DdrSlotPlace(std::string_view line, std::size_t slot) {
     constexpr std::size_t kBeatsPerMeasure = 4;
     const std::size_t slots = line.size() > kFirstSlot ? line.size() - kFirstSlot : 1;
     const std::size_t beat = (slot - kFirstSlot) * kBeatsPerMeasure / slots + 1;
-    return "measure " + std::to_string(DdrMeasureNumber(line)) + " beat " + std::to_string(beat);
+    return MeasureAndBeat(static_cast<std::size_t>(DdrMeasureNumber(line)), beat);
 }
 
 }  // namespace torvane

@@ -64,7 +64,7 @@ char DdrStyleLetter(std::string_view line) {
 }
 
 DdrChart BeginDdrChart(char style, std::string_view rest, const std::vector<std::string>& header_block,
-                       LineSource& source) {
+                       LineSource& source, std::vector<std::size_t>* later_starts) {
     DdrChart chart;
     chart.style = style;
     // No stop at the first word found: the next word is looked for in what
@@ -89,7 +89,7 @@ DdrChart BeginDdrChart(char style, std::string_view rest, const std::vector<std:
     }
     const auto colon = rest.find(':');
     std::string text(colon == std::string_view::npos ? rest : rest.substr(colon + 1));
-    if (!EndsWithSemicolon(text)) chart.terminated = AppendChartLines(source, text);
+    if (!EndsWithSemicolon(text)) chart.terminated = AppendChartLines(source, text, later_starts);
     chart.lead_in = CountLeadingZeros(text);
     chart.text = text.substr(chart.lead_in);
     return chart;
@@ -105,6 +105,7 @@ DdrPads SplitDdrPads(std::string_view chart_text, std::size_t reference_lead_in)
     if (colon != std::string_view::npos) {
         pads.first = without_semicolon(chart_text.substr(0, colon));
         pads.second = without_semicolon(chart_text.substr(colon + 1));
+        pads.second_start = colon + 1;
     } else {
         const std::string_view first = without_semicolon(chart_text);
         pads.second.assign(first.size() + reference_lead_in, '0');
@@ -165,6 +166,24 @@ void ReleaseBuffer(std::string& text) {
     text.swap(empty);
 }
 
+// Where each side of a chart split by SplitDdrPads stands in the chart's data,
+// whose `lead_in` rests come before the step text: taken before the pads'
+// lead-ins move.
+struct DdrSidePlaces {
+    StepTextPlace first;
+    StepTextPlace second;
+    bool two_sides = false;
+
+    DdrSidePlaces(const StepTextPlace& chart, const DdrPads& pads, std::size_t lead_in)
+        : first(chart), second(chart), two_sides(pads.second_start != 0) {
+        first.side_start = 0;
+        first.side_end = lead_in + pads.first.size();
+        second.side_start = lead_in + pads.second_start;
+        second.side_end = second.side_start + pads.second.size();
+    }
+    [[nodiscard]] const StepTextPlace* Second() const { return two_sides ? &second : nullptr; }
+};
+
 }  // namespace
 
 std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& source,
@@ -188,23 +207,33 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
         }
     };
     std::vector<std::string> header_block = DdrBanner(caption);
+    ChartSourceLines chart_lines;  // of the chart in hand; kept to keep its room
     std::string line;
     while (input->ReadLine(line)) {
         if (AddDdrHeaderLine(line, header_block)) continue;
         const char style = DdrStyleLetter(line);
         if (style == 0) continue;
         const std::string chart_line = line;
+        // The chart's data begins on its line, which the reader has just read.
+        chart_lines.first_line = errors.SourceLine();
+        chart_lines.later_starts.clear();
         // Every chart tag is as long as the single one.
         DdrChart chart = BeginDdrChart(style, std::string_view(chart_line).substr(kSingle.msd_tag.size()),
-                                       header_block, *input);
+                                       header_block, *input, &chart_lines.later_starts);
+        const StepTextPlace chart_place{ChartLabel(chart_line), &chart_lines};
         NoteMsdChartForDdr(chart_line, !chart.files.empty(), errors);
-        if (chart.files.empty()) errors.Add(file_name, ErrorCode::kUnknownDifficulty, ChartLabel(chart_line));
-        if (!chart.terminated) errors.Add(file_name, ErrorCode::kUnterminatedChart, ChartLabel(chart_line));
+        if (chart.files.empty()) {
+            errors.AddOnLine(chart_lines.first_line, file_name, ErrorCode::kUnknownDifficulty, ChartLabel(chart_line));
+        }
+        if (!chart.terminated) {
+            errors.AddOnLine(chart_lines.first_line, file_name, ErrorCode::kUnterminatedChart, ChartLabel(chart_line));
+        }
         if (chart.files.empty()) {
             // No file to write, but its groups are reported like any chart's.
             const DdrPads pads = SplitDdrPads(chart.text, 0);
-            (void)DecodeMSDSteps(pads.first, file_name, errors);
-            (void)DecodeMSDSteps(pads.second, file_name, errors);
+            const DdrSidePlaces places(chart_place, pads, chart.lead_in);
+            (void)DecodeMSDSteps(pads.first, file_name, errors, nullptr, &places.first);
+            (void)DecodeMSDSteps(pads.second, file_name, errors, nullptr, places.Second());
             continue;
         }
 
@@ -224,6 +253,7 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
         for (const auto& opening : last.opening) out->WriteLine(opening);
 
         DdrPads pads = SplitDdrPads(chart.text, reference_lead_in);
+        const DdrSidePlaces places(chart_place, pads, chart.lead_in);
         // A single chart's second side is no pad of its player's: it keeps
         // the lead-in it always had.
         pads.in_step = pads.in_step && chart.style != kSingle.file_letter;
@@ -231,8 +261,8 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
         ReleaseBuffer(chart.text);
         const long long late = ApplyDdrLeadIn(pads, chart.lead_in, reference_lead_in, in_range);
         NoteDdrChartShifted(ChartLabel(chart_line), late, errors);
-        std::string first = DecodeMSDSteps(pads.first, file_name, errors);
-        std::string second = DecodeMSDSteps(pads.second, file_name, errors);
+        std::string first = DecodeMSDSteps(pads.first, file_name, errors, nullptr, &places.first);
+        std::string second = DecodeMSDSteps(pads.second, file_name, errors, nullptr, places.Second());
         NoteDdrPads(ChartLabel(chart_line), first, second, errors);
         ReleaseBuffer(pads.first);
         ReleaseBuffer(pads.second);

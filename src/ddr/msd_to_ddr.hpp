@@ -51,9 +51,12 @@ struct DdrChart {
 // Reads the chart's continuation lines from `source` up to the line that ends
 // with ";" (or the end of the source). The opening lines of a file are the
 // header block (its end trimmed of blanks and control characters), the style
-// and difficulty directives and the level comment.
+// and difficulty directives and the level comment. With `later_starts`,
+// the offset of each continuation line in the chart's data (its lead-in
+// included) is added to it.
 [[nodiscard]] DdrChart BeginDdrChart(char style, std::string_view rest,
-                                     const std::vector<std::string>& header_block, LineSource& source);
+                                     const std::vector<std::string>& header_block, LineSource& source,
+                                     std::vector<std::size_t>* later_starts = nullptr);
 
 struct DdrPads {
     std::string first;
@@ -61,6 +64,9 @@ struct DdrPads {
     // Both pads are the chart's own and move alike: a double or couple
     // chart with a second side.
     bool in_step = true;
+    // Where the second side begins in the chart's step text, after the ":"
+    // that ends the first; 0 when the chart has one side.
+    std::size_t second_start = 0;
 };
 
 // Splits a chart's step text at its first ":". A single chart's second pad

@@ -89,7 +89,9 @@ Chart ReadChart(std::string_view line, std::size_t tag, LineSource& source, std:
     ChartHead head = ReadChartHead(line, tag);
     Chart chart = std::move(head.chart);
     std::string data(head.data);
-    if (head.continues) (void)AppendChartLines(source, data);
+    // The data begins on the chart's line, which the reader has just read.
+    ChartSourceLines lines{errors.SourceLine(), {}};
+    if (head.continues) (void)AppendChartLines(source, data, &lines.later_starts);
 
     std::string_view second_side;
     std::string_view first_side = data;
@@ -99,15 +101,18 @@ Chart ReadChart(std::string_view line, std::size_t tag, LineSource& source, std:
         first_side = std::string_view(data).substr(0, colon);
         second_side = std::string_view(data).substr(colon + 1);
     }
+    StepTextPlace place{ChartLabel(line), &lines, 0, first_side.size()};
     std::vector<std::size_t> triplet_beats;
-    chart.pads.push_back(PadFromExpandedSteps(DecodeMSDSteps(first_side, file_name, errors, &triplet_beats),
+    chart.pads.push_back(PadFromExpandedSteps(DecodeMSDSteps(first_side, file_name, errors, &triplet_beats, &place),
                                               &triplet_beats));
     if (two_sides || chart.style != ChartStyle::kSingle) {
+        place.side_start = two_sides ? colon + 1 : data.size();
+        place.side_end = data.size();
         // The first side's text goes before the second side is expanded: the
         // text of a long chart is much of what its reading holds.
         data = std::string(second_side);
         triplet_beats.clear();
-        chart.pads.push_back(PadFromExpandedSteps(DecodeMSDSteps(data, file_name, errors, &triplet_beats),
+        chart.pads.push_back(PadFromExpandedSteps(DecodeMSDSteps(data, file_name, errors, &triplet_beats, &place),
                                                   &triplet_beats));
     }
     return chart;

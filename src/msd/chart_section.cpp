@@ -72,13 +72,22 @@ std::size_t FindReferenceLeadIn(LineSource& source) {
     return CountLeadingZeros(rest);
 }
 
-bool AppendChartLines(LineSource& source, std::string& data) {
+bool AppendChartLines(LineSource& source, std::string& data, std::vector<std::size_t>* later_starts) {
     std::string line;
     while (source.ReadLine(line)) {
+        if (later_starts != nullptr) later_starts->push_back(data.size());
         data.append(line);
         if (EndsWithSemicolon(line)) return true;
     }
     return false;
+}
+
+std::size_t ChartSourceLines::LineOf(std::size_t offset, std::size_t& passed) const {
+    if (first_line == 0) return 0;
+    passed = std::min(passed, later_starts.size());
+    while (passed < later_starts.size() && later_starts[passed] <= offset) ++passed;
+    while (passed > 0 && later_starts[passed - 1] > offset) --passed;
+    return first_line + passed;
 }
 
 std::string_view ChartLabel(std::string_view chart_line) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "msd/panels.hpp"
 #include "text/fixed_texts.hpp"
@@ -87,9 +88,10 @@ private:
     char* end_ = nullptr;
 };
 
-// A beat group of n characters between "(" and ")", expanded to cells.
-// Returns false for a size that has no expansion.
-bool ExpandBeatGroup(std::string_view g, Cells& out) {
+// A beat group of n characters between "(" and ")", expanded to cells;
+// counts a triplet beat in `triplets`. Returns false for a size that has no
+// expansion.
+bool ExpandBeatGroup(std::string_view g, Cells& out, std::size_t& triplets) {
     switch (g.size()) {
         case 1:
             out.PutWithRests(g[0]);
@@ -102,6 +104,7 @@ bool ExpandBeatGroup(std::string_view g, Cells& out) {
         case 3:
             out.Put('T');
             out.Put<3>(g.data());
+            ++triplets;
             return true;
         case 4:
             for (const char c : g) {
@@ -133,19 +136,90 @@ constexpr auto kByteKinds = [] {
     return kinds;
 }();
 
+// The time of the cells written so far, in 32nd notes: a triplet beat is
+// four cells for a beat of eight, ":" and ";" a cell that takes none.
+constexpr std::size_t TimeOfCells(std::size_t cells, std::size_t triplets, std::size_t kept) {
+    return cells + 4 * triplets - kept;
+}
+
+// Where the groups of one side's text stand (StepTextPlace), asked only for
+// groups that are reported, in the order of the text.
+class GroupPlaces {
+public:
+    GroupPlaces(const StepTextPlace& place, std::size_t text_size) : place_(place) {
+        // The side's own text is the given one less the rests put in front.
+        rests_added_ = static_cast<long long>(text_size) -
+                       (static_cast<long long>(place.side_end) - static_cast<long long>(place.side_start));
+        data_offset_ = static_cast<long long>(place.side_end) - static_cast<long long>(text_size);
+    }
+
+    // The source line of the byte at `at` in the given text.
+    [[nodiscard]] std::size_t SourceLine(std::size_t at) {
+        if (place_.lines == nullptr) return 0;
+        const long long offset = data_offset_ + static_cast<long long>(at);
+        return place_.lines->LineOf(static_cast<std::size_t>(std::max(offset, 0LL)), passed_);
+    }
+
+    // The measure and beat of the time `cells` 32nd notes into the given
+    // text, on the side's own timeline.
+    [[nodiscard]] std::string At(std::size_t cells) const {
+        const long long own = static_cast<long long>(cells) - kCellsPerEighth * rests_added_;
+        const auto beats = static_cast<std::size_t>(std::max(own, 0LL)) / kCellsPerBeat;
+        return MeasureAndBeat(beats / kBeatsPerMeasure + 1, beats % kBeatsPerMeasure + 1);
+    }
+
+private:
+    static constexpr long long kCellsPerEighth = 4;
+    static constexpr std::size_t kCellsPerBeat = 8;
+    static constexpr std::size_t kBeatsPerMeasure = 4;
+
+    const StepTextPlace& place_;
+    long long rests_added_ = 0;
+    long long data_offset_ = 0;  // where the given text's first byte would stand in the chart's data
+    std::size_t passed_ = 0;     // the cursor of ChartSourceLines::LineOf
+};
+
+// Reports the groups of one side's text that cannot be converted, each as
+// it stood; an opening without its closing partner takes the rest of the
+// text with it. Cold and never inlined, so that the scan's loop stays as
+// tight as it is without them.
+class GroupReports {
+public:
+    GroupReports(std::string_view steps, std::string_view file_name, ErrorList& errors, const StepTextPlace* place)
+        : steps_(steps), file_name_(file_name), errors_(errors), place_(place) {}
+
+    // The group from `open` to `close` (npos: to the end), `cells` 32nd
+    // notes into the text.
+    [[gnu::cold, gnu::noinline]] void Report(std::size_t open, std::size_t close, ErrorCode code, std::size_t cells) {
+        const std::size_t length = close == std::string_view::npos ? std::string_view::npos : close - open + 1;
+        const std::string_view group = steps_.substr(open, length);
+        if (place_ == nullptr) {
+            errors_.Add(file_name_, code, group);
+            return;
+        }
+        if (!places_) places_.emplace(*place_, steps_.size());
+        errors_.Add(ErrorLine{code, std::string(file_name_), std::string(group), places_->SourceLine(open),
+                              std::string(place_->chart), places_->At(cells)});
+    }
+
+private:
+    std::string_view steps_;
+    std::string_view file_name_;
+    ErrorList& errors_;
+    const StepTextPlace* place_;
+    std::optional<GroupPlaces> places_;  // made at the first report
+};
+
 }  // namespace
 
 std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, ErrorList& errors,
-                           std::vector<std::size_t>* triplet_beats) {
+                           std::vector<std::size_t>* triplet_beats, const StepTextPlace* place) {
     std::string out;
     Cells cells(out, steps.size() * 4);
-
-    // A group that cannot be converted is reported as it stood; an opening
-    // without its closing partner takes the rest of the text with it.
-    auto report = [&](std::size_t open, std::size_t close, ErrorCode code) {
-        const std::size_t length = close == std::string_view::npos ? std::string_view::npos : close - open + 1;
-        errors.Add(file_name, code, steps.substr(open, length));
-    };
+    // For the time of the cells written so far (TimeOfCells).
+    std::size_t triplets = 0;
+    std::size_t kept = 0;
+    GroupReports reports(steps, file_name, errors, place);
 
     std::size_t i = 0;
     const std::size_t n = steps.size();
@@ -168,13 +242,15 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
                 std::size_t close = i + 1;
                 while (close < n && steps[close] != ')') ++close;
                 if (close == n) {
-                    report(i, std::string_view::npos, ErrorCode::kBeatGroupLength);
+                    reports.Report(i, std::string_view::npos, ErrorCode::kBeatGroupLength,
+                                   TimeOfCells(cells.Size(), triplets, kept));
                     cells.Finish();
                     return out;
                 }
                 if (triplet_beats != nullptr && close - i - 1 == 3) triplet_beats->push_back(cells.Size());
-                if (!ExpandBeatGroup(steps.substr(i + 1, close - i - 1), cells)) {
-                    report(i, close, ErrorCode::kBeatGroupLength);
+                if (!ExpandBeatGroup(steps.substr(i + 1, close - i - 1), cells, triplets)) {
+                    reports.Report(i, close, ErrorCode::kBeatGroupLength,
+                                   TimeOfCells(cells.Size(), triplets, kept));
                     cells.PutRests(8);
                 }
                 i = close + 1;
@@ -182,7 +258,7 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
             }
             case ByteKind::kOpenCommand: {
                 const std::size_t close = FindClosingCharacter(steps, i + 1, '}');
-                report(i, close, ErrorCode::kCommandGroup);
+                reports.Report(i, close, ErrorCode::kCommandGroup, TimeOfCells(cells.Size(), triplets, kept));
                 if (close == std::string_view::npos) {
                     cells.Finish();
                     return out;
@@ -192,7 +268,7 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
             }
             case ByteKind::kOpenStepGroup: {
                 const std::size_t close = FindClosingCharacter(steps, i + 1, ']');
-                report(i, close, ErrorCode::kTwoBeatGroup);
+                reports.Report(i, close, ErrorCode::kTwoBeatGroup, TimeOfCells(cells.Size(), triplets, kept));
                 if (close == std::string_view::npos) {
                     cells.Finish();
                     return out;
@@ -203,6 +279,7 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
             }
             case ByteKind::kKept:
                 cells.Put(c);
+                ++kept;
                 ++i;
                 break;
             case ByteKind::kDropped:

@@ -11,6 +11,10 @@ std::string RenderErrorLine(const ErrorLine& line) {
     return rendered;
 }
 
+std::string MeasureAndBeat(std::size_t measure, std::size_t beat) {
+    return "measure " + std::to_string(measure) + " beat " + std::to_string(beat);
+}
+
 ErrorLine PlainErrorLine(std::string text) {
     ErrorLine line;
     line.text = std::move(text);
@@ -18,11 +22,16 @@ ErrorLine PlainErrorLine(std::string text) {
 }
 
 void ErrorList::Add(std::string_view file_name, ErrorCode code, std::string_view text, std::string_view at) {
+    AddOnLine(place_ != nullptr ? place_->SourceLine() : source_line_, file_name, code, text, at);
+}
+
+void ErrorList::AddOnLine(std::size_t source_line, std::string_view file_name, ErrorCode code, std::string_view text,
+                          std::string_view at) {
     if (lines_.size() >= keep_at_most_) {
         ++lines_not_kept_;
         return;
     }
-    ErrorLine line{code, std::string(file_name), std::string(text), source_line_, {}, std::string(at)};
+    ErrorLine line{code, std::string(file_name), std::string(text), source_line, {}, std::string(at)};
     if (ErrorCodeRowOf(code).text_is_chart) line.chart = line.text;
     lines_.push_back(std::move(line));
 }
@@ -48,6 +57,8 @@ std::vector<std::string> ErrorList::Lines() const {
 }
 
 void ErrorList::CountLinesOf(LineSource& source) { source.CountLinesInto(&source_line_); }
+
+void ErrorList::PlaceBy(SourcePlace* place) { place_ = place; }
 
 void ErrorList::SaveTo(const std::filesystem::path& file) const {
     auto out = DiskStorage().CreateDestination(file, {});

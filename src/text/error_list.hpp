@@ -29,10 +29,10 @@ struct Note {
 // One problem found in a chart, kept as data until it is written.
 // `file` is the source's name as error lines begin with it, `text` the
 // offending text (both code page 932). `source_line` is the line of the
-// source the reader had reached when it found the problem, 0 when the
-// problem has none (a text converted in memory); `chart` the label of the
-// chart ("#SINGLE:BASIC:5:") where known; `at` "measure M beat B" on the
-// chart's own timeline where known.
+// source where the offending text begins, 0 when the problem has none (a
+// text converted in memory); `chart` the label of the chart
+// ("#SINGLE:BASIC:5:") where known; `at` "measure M beat B" on the chart's
+// own timeline where known.
 struct ErrorLine {
     ErrorCode code = ErrorCode::kNone;
     std::string file;
@@ -44,6 +44,9 @@ struct ErrorLine {
     friend bool operator==(const ErrorLine&, const ErrorLine&) = default;
 };
 
+// An error line's `at`: "measure M beat B", both counted from 1.
+[[nodiscard]] std::string MeasureAndBeat(std::size_t measure, std::size_t beat);
+
 // The line as "ErrLog.txt" holds it: the file's name, the message and the
 // offending text joined with nothing between them, code page 932.
 [[nodiscard]] std::string RenderErrorLine(const ErrorLine& line);
@@ -51,11 +54,26 @@ struct ErrorLine {
 // A line of no known message, written as it is: the window's own lines.
 [[nodiscard]] ErrorLine PlainErrorLine(std::string text);
 
+// Where the lines added to an ErrorList stand while it is given one (see
+// ErrorList::PlaceBy): for a converter that reads a block whole before it
+// converts it, and so finds its problems with the reader past them.
+class SourcePlace {
+public:
+    [[nodiscard]] virtual std::size_t SourceLine() = 0;
+
+protected:
+    ~SourcePlace() = default;
+};
+
 // The error lines of one batch, in the order they were found. Beside them,
 // the notes.
 class ErrorList {
 public:
     void Add(std::string_view file_name, ErrorCode code, std::string_view text = {}, std::string_view at = {});
+    // As Add, for a problem whose text begins on `source_line` (0: none),
+    // which the reader may have passed.
+    void AddOnLine(std::size_t source_line, std::string_view file_name, ErrorCode code, std::string_view text = {},
+                   std::string_view at = {});
     void Add(ErrorLine line);
     void AddNote(std::string_view code, std::string_view chart = {}, std::string_view value = {});
 
@@ -70,6 +88,11 @@ public:
     // until it goes: then they stand nowhere (line 0). `source` must not
     // outlive this list.
     void CountLinesOf(LineSource& source);
+    // The line the counted source has reached: where lines added now stand.
+    [[nodiscard]] std::size_t SourceLine() const { return source_line_; }
+    // Until PlaceBy(nullptr), lines added by Add stand on the line that
+    // `place` gives when each is added; `place` must stay until then.
+    void PlaceBy(SourcePlace* place);
 
     [[nodiscard]] const std::vector<Note>& Notes() const { return notes_; }
     [[nodiscard]] const std::vector<ErrorLine>& Entries() const { return lines_; }
@@ -94,6 +117,7 @@ private:
     std::size_t source_line_ = 0;
     std::size_t keep_at_most_ = static_cast<std::size_t>(-1);
     std::size_t lines_not_kept_ = 0;
+    SourcePlace* place_ = nullptr;
 };
 
 

@@ -1,6 +1,6 @@
 // Error lines as the conversions make them: each keeps its code, the line of
-// the source where the reader stood, the chart where the line names one, and
-// renders to the bytes that "ErrLog.txt" has always held.
+// the source where its offending text begins, the chart and the place in it
+// where known, and renders to the bytes that "ErrLog.txt" has always held.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -68,21 +68,66 @@ INSTANTIATE_TEST_SUITE_P(
                       "song.msd",
                       SourceEncoding::kCp932,
                       kHead + CrLf({"#SINGLE:BASIC:1:", "4444", "(12345)4;"}),
-                      {{ErrorCode::kBeatGroupLength, "song.msd：変換不能な脚符長さです(12345)", 6, "", ""}}},
+                      {{ErrorCode::kBeatGroupLength, "song.msd：変換不能な脚符長さです(12345)", 6,
+                        "#SINGLE:BASIC:1:", "measure 1 beat 3"}}},
+        // The line where the group begins, not the one that ends the chart;
+        // the beat on the side's own timeline, its lead-in included, however
+        // the conversion moves that lead-in.
+        ErrorLineCase{"d2r_group_on_a_middle_line",
+                      Conversion::kMSD2d2r,
+                      "song.msd",
+                      SourceEncoding::kCp932,
+                      kHead + CrLf({"#SINGLE:BASIC:1:", "00004444", "44(12345)4", "4444;"}),
+                      {{ErrorCode::kBeatGroupLength, "song.msd：変換不能な脚符長さです(12345)", 6,
+                        "#SINGLE:BASIC:1:", "measure 2 beat 2"}}},
+        ErrorLineCase{"d2r_second_side_over_several_lines",
+                      Conversion::kMSD2d2r,
+                      "song.msd",
+                      SourceEncoding::kCp932,
+                      kHead + CrLf({"#DOUBLE:BASIC:1:4000", "00000000:", "0000", "4(12345)", "(123)[9]4", "4{C};"}),
+                      {{ErrorCode::kBeatGroupLength, "song.msd：変換不能な脚符長さです(12345)", 7,
+                        "#DOUBLE:BASIC:1:", "measure 1 beat 3"},
+                       {ErrorCode::kTwoBeatGroup, "song.msd：変換不能な脚符情報です[9]", 8, "#DOUBLE:BASIC:1:",
+                        "measure 2 beat 1"},
+                       {ErrorCode::kCommandGroup, "song.msd：変換不能なコマンドです{C}", 9, "#DOUBLE:BASIC:1:",
+                        "measure 2 beat 4"}}},
+        ErrorLineCase{"ddr_second_side_over_several_lines",
+                      Conversion::kMSD2ddr,
+                      "song.msd",
+                      SourceEncoding::kCp932,
+                      kHead + CrLf({"#DOUBLE:BASIC:1:4000", "00000000:", "0000", "4(12345)", "(123)[9]4", "4{C};"}),
+                      {{ErrorCode::kBeatGroupLength, "song.msd：変換不能な脚符長さです(12345)", 7,
+                        "#DOUBLE:BASIC:1:", "measure 1 beat 3"},
+                       {ErrorCode::kTwoBeatGroup, "song.msd：変換不能な脚符情報です[9]", 8, "#DOUBLE:BASIC:1:",
+                        "measure 2 beat 1"},
+                       {ErrorCode::kCommandGroup, "song.msd：変換不能なコマンドです{C}", 9, "#DOUBLE:BASIC:1:",
+                        "measure 2 beat 4"}}},
+        ErrorLineCase{"ddr_chart_of_unknown_difficulty_over_several_lines",
+                      Conversion::kMSD2ddr,
+                      "song.msd",
+                      SourceEncoding::kCp932,
+                      kHead + CrLf({"#SINGLE:HARD:9:", "", "4444", "(12345);"}),
+                      {{ErrorCode::kUnknownDifficulty, "song.msd：変換不可能な難易度です#SINGLE:HARD:9:", 4,
+                        "#SINGLE:HARD:9:", ""},
+                       {ErrorCode::kBeatGroupLength, "song.msd：変換不能な脚符長さです(12345)", 7, "#SINGLE:HARD:9:",
+                        "measure 1 beat 3"}}},
         ErrorLineCase{"two_charts_two_lines",
                       Conversion::kMSD2d2r,
                       "song.msd",
                       SourceEncoding::kCp932,
                       kHead + CrLf({"#SINGLE:BASIC:1:4{C}4;", "#SINGLE:MANIAC:7:4[8]4;"}),
-                      {{ErrorCode::kCommandGroup, "song.msd：変換不能なコマンドです{C}", 4, "", ""},
-                       {ErrorCode::kTwoBeatGroup, "song.msd：変換不能な脚符情報です[8]", 5, "", ""}}},
+                      {{ErrorCode::kCommandGroup, "song.msd：変換不能なコマンドです{C}", 4, "#SINGLE:BASIC:1:",
+                        "measure 1 beat 1"},
+                       {ErrorCode::kTwoBeatGroup, "song.msd：変換不能な脚符情報です[8]", 5, "#SINGLE:MANIAC:7:",
+                        "measure 1 beat 1"}}},
         ErrorLineCase{"unterminated_chart_names_it",
                       Conversion::kMSD2d2r,
                       "song.msd",
                       SourceEncoding::kCp932,
                       kHead + CrLf({"#SINGLE:BASIC:1:4444", "4444"}),
+                      // The chart's line, which its label names.
                       {{ErrorCode::kUnterminatedChart, "song.msd：譜面データが「;」で終わっていません#SINGLE:BASIC:1:",
-                        5, "#SINGLE:BASIC:1:", ""}}},
+                        4, "#SINGLE:BASIC:1:", ""}}},
         ErrorLineCase{"unknown_difficulty_names_the_chart",
                       Conversion::kMSD2ddr,
                       "song.msd",
@@ -97,8 +142,24 @@ INSTANTIATE_TEST_SUITE_P(
                       CrLf({"DELAY=0", "START=1", "PLAYER=1", "MODE=BASIC", "LEVEL=3", "MUSICSTART", "4P:L   :    :",
                             "4P:LDU :    :", "4P:L   :    :", "MUSICEND"}),
                       // A step block is read whole before it is converted: the
-                      // line is the block's end, its text the line as split.
-                      {{ErrorCode::kPanelField, "song.d2r：変換不可能な脚符情報です8.:LDU :    :", 10, "", ""}}},
+                      // line is still the offending line's, its text the line
+                      // as split.
+                      {{ErrorCode::kPanelField, "song.d2r：変換不可能な脚符情報です8.:LDU :    :", 8, "", ""}}},
+        // Comments and lines without a length code give no units, long notes
+        // several; the block's end is reported on its own line, though the
+        // reader has read the line after it.
+        ErrorLineCase{"d2r_lines_of_a_block_that_give_several_units_or_none",
+                      Conversion::kd2r2MSD,
+                      "song.d2r",
+                      SourceEncoding::kCp932,
+                      CrLf({"DELAY=0", "START=1", "PLAYER=3", "MODE=BASIC", "LEVEL=3", "MUSICSTART", "4P:L   :    :",
+                            "* comment", "4p:L   :LDU :", "4x", "T:L   :    :", "T:LDUR:    :", "T:L   :    :",
+                            "8.:L   :    :T", "XX", "*----------------------"}),
+                      {{ErrorCode::kOption, "song.d2r：指定不可能なオプションですXX", 15, "", ""},
+                       {ErrorCode::kPanelField, "song.d2r：変換不可能な脚符情報ですT:LDUR:    :", 12, "", ""},
+                       {ErrorCode::kOption, "song.d2r：指定不可能なオプションです8.:L   :    :T", 14, "", ""},
+                       {ErrorCode::kPanelField, "song.d2r：変換不可能な脚符情報です8.:L   :LDU :", 9, "", ""},
+                       {ErrorCode::kOption, "song.d2r：指定不可能なオプションです8.:L   :    :T", 14, "", ""}}},
         ErrorLineCase{"ddr_slot",
                       Conversion::kddr2MSD,
                       "song_sb.ddr",

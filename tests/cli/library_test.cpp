@@ -192,8 +192,8 @@ TEST(TorvaneCliLibrary, WritesAReportThatScriptsCanReadBack) {
     EXPECT_EQ(files[1]["error_lines"][0]["text"], "(12345)");
     EXPECT_EQ(files[1]["error_lines"][0]["line"], "b.msd：変換不能な脚符長さです(12345)");
     EXPECT_EQ(files[1]["error_lines"][0]["source_line"], 3);
-    EXPECT_FALSE(files[1]["error_lines"][0].contains("chart"));  // the step decoder does not know its chart
-    EXPECT_FALSE(files[1]["error_lines"][0].contains("at"));
+    EXPECT_EQ(files[1]["error_lines"][0]["chart"], "#SINGLE:BASIC:1:");
+    EXPECT_EQ(files[1]["error_lines"][0]["at"], "measure 2 beat 1");
     EXPECT_EQ(files[2]["status"], "failed");
     EXPECT_EQ(files[2]["reason"]["code"], "empty-file");
     EXPECT_EQ(files[2]["reason"]["message"], "empty file");

@@ -144,19 +144,20 @@ TEST(TorvaneCli, ErrorLinesGiveStatusOneOnStandardErrorInUtf8) {
     EXPECT_EQ(outcome.err, "five.msd:3: 変換不能な脚符長さです(12345)\n");
 }
 
-// Standard error names the source as given and its line, as editors read it;
-// the log keeps the line as it always was.
+// Standard error names the source as given and the line where the offending
+// text begins, as editors read it, also inside a chart of several lines; the
+// log keeps the line as it always was.
 TEST(TorvaneCli, ErrorLinesOnStandardErrorBeginWithThePathAndLine) {
     TempDir dir;
     fs::create_directories(dir / "pack" / "a");
     WriteFile(dir / "pack" / "a" / "song.msd",
-              J("#TITLE:t;\r\n#BPM:120;\r\n#GAP:0;\r\n#SINGLE:BASIC:1:\r\n4444\r\n(12345)4;\r\n"
-                "#DOUBLE:MANIAC:9:4444\r\n"));
+              J("#TITLE:t;\r\n#BPM:120;\r\n#GAP:0;\r\n#SINGLE:BASIC:1:\r\n4444\r\n(12345)4\r\n4444;\r\n"
+                "#DOUBLE:MANIAC:9:4444\r\n4444\r\n"));
     const Outcome outcome = RunProgram(dir.path(), {"msd2d2r", "--error-log", "log.txt", "pack/a/song.msd"});
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.err,
               "pack/a/song.msd:6: 変換不能な脚符長さです(12345)\n"
-              "pack/a/song.msd:7: 譜面データが「;」で終わっていません#DOUBLE:MANIAC:9:\n");
+              "pack/a/song.msd:8: 譜面データが「;」で終わっていません#DOUBLE:MANIAC:9:\n");
     EXPECT_EQ(ReadFile(dir / "log.txt"), J("song.msd：変換不能な脚符長さです(12345)\r\n"
                                            "song.msd：譜面データが「;」で終わっていません#DOUBLE:MANIAC:9:\r\n"));
 }

@@ -170,6 +170,25 @@ INSTANTIATE_TEST_SUITE_P(Examples, MsdGapRule,
                                            GapCase{true, 0, 512, 5, 5, 18 + 8 * 508},
                                            GapCase{true, 0, -512, 0, 256 * 518, 34}));
 
+// Long notes give several units, comments and lines without a length code
+// none; the cursor may be asked in any order.
+TEST(D2rStepList, GivesTheSourceLineOfEachUnit) {
+    D2rStepList list;
+    const std::vector<std::string> block = {"4P:L   :    :", "* comment", "4.:L   :    :",
+                                            "4x",            "T:L   :    :", "8.:L   :    :"};
+    list.Clear(20);
+    for (const auto& line : block) CollectD2rStepLine(line, list);
+    ASSERT_EQ(list.Size(), 12u);
+    const std::vector<std::pair<std::size_t, std::size_t>> unit_lines = {
+        {11, 25}, {0, 20}, {9, 22}, {10, 24}, {7, 20}, {8, 22}, {3, 20}, {11, 25}};
+    for (const auto& [unit, line] : unit_lines) EXPECT_EQ(list.SourceLineOf(unit), line) << unit;
+
+    // A block whose lines are not counted: no line.
+    list.Clear();
+    for (const auto& line : block) CollectD2rStepLine(line, list);
+    EXPECT_EQ(list.SourceLineOf(9), 0u);
+}
+
 TEST(MsdGapRule, RefusesADelayThatOverflows) {
     EXPECT_THROW((void)ComputeMsdGap(true, 0, 4, LLONG_MAX, "9223372036854775807", "song.d2r"), ConversionError);
     EXPECT_EQ(ComputeMsdGap(true, 0, 4, LLONG_MIN, "x", "song.d2r").gap, LLONG_MIN + 512);

@@ -67,6 +67,25 @@ TEST(AppendChartLines, JoinsLinesUpToTheOneEndingInSemicolon) {
     EXPECT_EQ(data, "1234");
 }
 
+// Every byte of the joined data back to its line: empty lines add no byte,
+// and the cursor may be asked in any order.
+TEST(ChartSourceLines, GivesTheLineOfEachByteOfTheJoinedData) {
+    auto source = MakeMemorySource("12\r\n\r\n\r\n34(5\r\n67;\r\nafter\r\n");
+    ChartSourceLines lines{10, {}};
+    std::string data = "0";
+    ASSERT_TRUE(AppendChartLines(*source, data, &lines.later_starts));
+    ASSERT_EQ(data, "01234(567;");
+    const std::vector<std::pair<std::size_t, std::size_t>> offset_lines = {
+        {7, 15}, {0, 10}, {5, 14}, {3, 14}, {2, 11}, {9, 15}, {6, 14}, {1, 11}, {0, 10}};
+    std::size_t cursor = 0;
+    for (const auto& [offset, line] : offset_lines) EXPECT_EQ(lines.LineOf(offset, cursor), line) << offset;
+
+    // Lines not counted: no line.
+    const ChartSourceLines uncounted{0, lines.later_starts};
+    cursor = 0;
+    EXPECT_EQ(uncounted.LineOf(5, cursor), 0u);
+}
+
 TEST(ChartLabel, NamesTheChartByItsTagDifficultyAndLevel) {
     EXPECT_EQ(ChartLabel("#SINGLE:BASIC:5:0000(1234);"), "#SINGLE:BASIC:5:");
     EXPECT_EQ(ChartLabel("#SINGLE:BASIC:5"), "#SINGLE:BASIC:5");

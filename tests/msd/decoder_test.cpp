@@ -78,6 +78,25 @@ TEST(DecodeMSDSteps, ReportsAndRepairsGroupsItCannotConvert) {
     }
 }
 
+// The second side of the chart data "12:0000" "4(123)(12345)" "[9];" (lines
+// 7 to 9), given to the decoder with its lead-in of four rests as it stands,
+// lengthened or taken off: each group keeps its line and its beat on the
+// side's own timeline.
+TEST(DecodeMSDSteps, PlacesEachGroupOnItsLineAndBeatWhereverTheLeadInMoved) {
+    const ChartSourceLines lines{7, {7, 20}};
+    const StepTextPlace place{"#DOUBLE:BASIC:3:", &lines, 3, 24};
+    for (const std::size_t rests : {4, 0, 1, 9}) {
+        ErrorList errors;
+        const std::string side = std::string(rests, '0') + "4(123)(12345)[9];";
+        (void)DecodeMSDSteps(side, "song.msd", errors, nullptr, &place);
+        EXPECT_EQ(errors.Entries(),
+                  (std::vector<ErrorLine>{
+                      {ErrorCode::kBeatGroupLength, "song.msd", "(12345)", 8, "#DOUBLE:BASIC:3:", "measure 1 beat 4"},
+                      {ErrorCode::kTwoBeatGroup, "song.msd", "[9]", 9, "#DOUBLE:BASIC:3:", "measure 2 beat 1"}}))
+            << rests;
+    }
+}
+
 TEST(DecodeMSDSteps, ListsWhereEachTripletBeatBegins) {
     ErrorList errors;
     std::vector<std::size_t> triplet_beats;
