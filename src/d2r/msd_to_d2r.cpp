@@ -207,55 +207,103 @@ constexpr auto kSoundingStep = [] {
     return steps;
 }();
 
-// BuildD2rStepLines, giving each line to `lines.Add` as it is made.
-template <typename Lines>
-void BuildD2rStepLinesInto(std::string pad1, std::string pad2, std::string_view file_name, ErrorList& errors,
-                           Lines& lines) {
-    D2rLength length = D2rLength::k32nd;
-    int countdown = 0;
-    std::size_t i = 0;
-    std::size_t j = 0;
-    // Pad 2 may run longer than pad 1 (a second pad with more steps):
-    // stopping where pad 1 ends would drop those steps without a word. So the
-    // lines go on, pad 1 silent, up to pad 2's last character that is not "0",
-    // and never stop inside a triplet, since a reader takes "T:" lines three
-    // at a time. Pad 2's trailing rests give no lines: a single chart's pad 2
-    // is a run of "0" far longer than pad 1. Aligning pad 2 to a triplet moves
-    // a character only into the run of "0" after it, where the triplet itself
-    // reads it, so this end needs no update.
-    const std::size_t last_pad2_step = pad2.find_last_not_of('0');
-    const std::size_t pad2_steps_end = last_pad2_step == std::string::npos ? 0 : last_pad2_step + 1;
-    while (i < pad1.size() || j < pad2_steps_end || countdown > 0) {
-        // Outside triplets, eight cells of both pads without a "T" are eight
-        // 32nd-note lines: most of a chart goes this way.
-        if (countdown == 0 && pad1.size() - i >= kCellsAtOnce && pad2.size() - j >= kCellsAtOnce &&
-            !HasTripletMark(pad1.data() + i) && !HasTripletMark(pad2.data() + j)) {
-            for (std::size_t k = 0; k < kCellsAtOnce; ++k) {
-                lines.Add({D2rLength::k32nd, kSoundingStep[static_cast<unsigned char>(pad1[i + k])],
-                           kSoundingStep[static_cast<unsigned char>(pad2[j + k])]});
-            }
-            i += kCellsAtOnce;
-            j += kCellsAtOnce;
-            continue;
+// BuildD2rStepLines a stretch at a time, giving each line to `lines.Add` as
+// it is made. The pads are windows that the placing fills at their ends; a
+// pad that is not `last` yet keeps kAhead cells ahead of the one at hand,
+// since a line looks at most a beat ahead. Cells before i_ and j_ are done
+// with (Drop).
+class D2rLineBuilder {
+public:
+    // A silent pad 2 (a single chart's) is rests as far as pad 1 goes.
+    explicit D2rLineBuilder(bool pad2_silent) : silent_(pad2_silent) {}
+
+    template <typename Lines>
+    void Build(std::string& pad1, std::string& pad2, bool last1, bool last2, std::string_view file_name,
+               ErrorList& errors, Lines& lines) {
+        // Pad 2 may run longer than pad 1 (a second pad with more steps):
+        // stopping where pad 1 ends would drop those steps without a word. So
+        // the lines go on, pad 1 silent, up to pad 2's last character that is
+        // not "0", and never stop inside a triplet, since a reader takes "T:"
+        // lines three at a time. Pad 2's trailing rests give no lines: a
+        // single chart's pad 2 is a run of "0" far longer than pad 1. Each
+        // cell is looked at once, as placed: aligning pad 2 to a triplet
+        // moves a character only into the run of "0" after it, where the
+        // triplet itself reads it, so this end needs no update.
+        if (!silent_) {
+            const std::size_t last_step = std::string_view(pad2).substr(scanned_).find_last_not_of('0');
+            if (last_step != std::string_view::npos) steps_end_ = scanned_ + last_step + 1;
+            scanned_ = pad2.size();
         }
-        if (i == pad1.size()) pad1 += '0';
-        const char a = pad1[i++];
-        const bool have_b = j < pad2.size();
-        const char b = have_b ? pad2[j++] : '\0';
-        if (a == 'T' || (have_b && b == 'T')) {
-            if (a == 'T' && have_b && b != 'T') {
-                if (!AlignPadToTriplet(pad2, j, b)) errors.Add(file_name, ErrorCode::kTripletMismatch);
-            } else if (a != 'T' && !AlignPadToTriplet(pad1, i, a)) {
-                errors.Add(file_name, ErrorCode::kTripletMismatch);
+        for (;;) {
+            if (!last1 && pad1.size() - i_ < kAhead) return;
+            if (!silent_ && !last2 && pad2.size() - j_ < kAhead) return;
+            if (i_ >= pad1.size() && j_ >= steps_end_ && countdown_ == 0) return;
+            // Outside triplets, eight cells of both pads without a "T" are
+            // eight 32nd-note lines: most of a chart goes this way.
+            if (countdown_ == 0 && pad1.size() - i_ >= kCellsAtOnce && !HasTripletMark(pad1.data() + i_)) {
+                if (silent_) {
+                    for (std::size_t k = 0; k < kCellsAtOnce; ++k) {
+                        lines.Add({D2rLength::k32nd, kSoundingStep[static_cast<unsigned char>(pad1[i_ + k])], '0'});
+                    }
+                    i_ += kCellsAtOnce;
+                    continue;
+                }
+                if (pad2.size() - j_ >= kCellsAtOnce && !HasTripletMark(pad2.data() + j_)) {
+                    for (std::size_t k = 0; k < kCellsAtOnce; ++k) {
+                        lines.Add({D2rLength::k32nd, kSoundingStep[static_cast<unsigned char>(pad1[i_ + k])],
+                                   kSoundingStep[static_cast<unsigned char>(pad2[j_ + k])]});
+                    }
+                    i_ += kCellsAtOnce;
+                    j_ += kCellsAtOnce;
+                    continue;
+                }
             }
-            countdown = 3;
-            length = D2rLength::kTriplet;
-            continue;
+            if (i_ == pad1.size()) pad1 += '0';
+            const char a = pad1[i_++];
+            const bool have_b = silent_ || j_ < pad2.size();
+            const char b = silent_ ? '0' : have_b ? pad2[j_++] : '\0';
+            if (a == 'T' || (have_b && b == 'T')) {
+                if (a == 'T' && have_b && b != 'T') {
+                    if (!silent_ && !AlignPadToTriplet(pad2, j_, b)) errors.Add(file_name, ErrorCode::kTripletMismatch);
+                } else if (a != 'T' && !AlignPadToTriplet(pad1, i_, a)) {
+                    errors.Add(file_name, ErrorCode::kTripletMismatch);
+                }
+                countdown_ = 3;
+                length_ = D2rLength::kTriplet;
+                continue;
+            }
+            lines.Add(MakeD2rStepLine(length_, a, b));
+            if (countdown_ > 0 && --countdown_ == 0) length_ = D2rLength::k32nd;
         }
-        lines.Add(MakeD2rStepLine(length, a, b));
-        if (countdown > 0 && --countdown == 0) length = D2rLength::k32nd;
     }
-}
+
+    // Lets the pads go of the cells built, when they are many enough to be
+    // worth moving the rest for.
+    void Drop(std::string& pad1, std::string& pad2) {
+        if (i_ > 0 && i_ >= pad1.size() - i_) {
+            pad1.erase(0, i_);
+            i_ = 0;
+        }
+        if (j_ > 0 && j_ >= pad2.size() - std::min(j_, pad2.size())) {
+            const std::size_t gone = std::min(j_, pad2.size());
+            pad2.erase(0, gone);
+            j_ -= gone;
+            scanned_ -= std::min(scanned_, gone);
+            steps_end_ -= std::min(steps_end_, gone);
+        }
+    }
+
+private:
+    static constexpr std::size_t kAhead = 16;
+
+    bool silent_;
+    D2rLength length_ = D2rLength::k32nd;
+    int countdown_ = 0;
+    std::size_t i_ = 0;
+    std::size_t j_ = 0;
+    std::size_t scanned_ = 0;    // pad 2's cells looked at for steps_end_
+    std::size_t steps_end_ = 0;  // after pad 2's last cell seen that is not "0"
+};
 
 // Lines kept as they are made.
 struct UnmergedLines {
@@ -270,11 +318,142 @@ std::vector<D2rStepLine> BuildD2rStepLines(std::string pad1, std::string pad2, s
     std::vector<D2rStepLine> lines;
     lines.reserve(pad1.size());
     UnmergedLines unmerged{lines};
-    BuildD2rStepLinesInto(std::move(pad1), std::move(pad2), file_name, errors, unmerged);
+    D2rLineBuilder builder(false);
+    builder.Build(pad1, pad2, true, true, file_name, errors, unmerged);
     return lines;
 }
 
 namespace {
+
+// Where the lines added to a list while it waits stand: where the reader
+// stood when the chart was read.
+class FixedPlace final : public SourcePlace {
+public:
+    explicit FixedPlace(std::size_t line) : line_(line) {}
+    std::size_t SourceLine() override { return line_; }
+
+private:
+    std::size_t line_;
+};
+
+// Error lines held back so that they come out in the order of a conversion
+// that decodes pad 1, then pad 2, then places and builds.
+class HeldLines {
+public:
+    explicit HeldLines(std::size_t source_line) : place_(source_line) { held_.PlaceBy(&place_); }
+    HeldLines(const HeldLines&) = delete;
+    HeldLines& operator=(const HeldLines&) = delete;
+    ~HeldLines() { held_.PlaceBy(nullptr); }
+
+    ErrorList& List() { return held_; }
+    void MoveTo(ErrorList& errors) {
+        for (const ErrorLine& line : held_.Entries()) errors.Add(line);
+        held_.Clear();
+    }
+
+private:
+    FixedPlace place_;
+    ErrorList held_;
+};
+
+// Decodes more of a pad when the placer has come near the end of its
+// window: a stretch of cells at a time.
+void FillWindow(D2rPadWindow& window, MSDStepDecoder& decoder, std::size_t stretch) {
+    if (window.complete) return;
+    decoder.DecodeInto(window.cells, window.first, window.cells.size() + stretch, &window.triplet_beats);
+    if (!decoder.Done()) return;
+    window.complete = true;
+    // A final ";" is no cell, and no triplet beat begins there.
+    if (EndsWithSemicolon(window.cells)) window.cells.pop_back();
+}
+
+}  // namespace
+
+namespace {
+
+// The lines of one chart after the first merging pass, and where that pass
+// first merged.
+struct FirstPassLines {
+    std::vector<D2rStepLine> lines;
+    std::size_t first_merge = D2rMergingPass::kNoMerge;
+};
+
+FirstPassLines BuildChartLines(std::string_view chart_text, long long chart_lead_in, long long lead_in,
+                               long long reference_lead_in, std::string_view file_name, ErrorList& errors,
+                               std::size_t* triplets_on_grid, const StepTextPlace* chart, std::size_t stretch) {
+    const std::size_t data_start = std::min(chart_text.size(), static_cast<std::size_t>(chart_lead_in));
+    const std::string_view chart_data = chart_text.substr(data_start);
+    // The pads as BuildD2rPadTexts gives them, without copying: each side of
+    // the text behind the rests of its lead-in. A single chart's pad 2 is
+    // rests alone, which the building takes as silent.
+    const std::size_t colon = chart_data.find(':');
+    const bool single = colon == std::string_view::npos;
+    const std::string_view side1 = single ? chart_data : chart_data.substr(0, colon);
+    std::string_view side2;
+    std::size_t pad2_start = 0;
+    long long rests1 = lead_in + chart_lead_in - reference_lead_in;
+    long long rests2 = 0;
+    if (!single) {
+        pad2_start = colon + 1;
+        side2 = chart_data.substr(pad2_start);
+        const std::size_t pad2_lead_in = CountLeadingZeros(side2);
+        side2.remove_prefix(pad2_lead_in);
+        rests2 = lead_in + static_cast<long long>(pad2_lead_in) - reference_lead_in;
+    }
+    // Each side as it stands in the chart's text, for the decoder's error lines.
+    StepTextPlace place1;
+    StepTextPlace place2;
+    if (chart != nullptr) {
+        place1 = *chart;
+        place1.side_start = 0;
+        place1.side_end = single ? chart_text.size() : data_start + pad2_start - 1;
+        place2 = *chart;
+        place2.side_start = data_start + pad2_start;
+        place2.side_end = chart_text.size();
+    }
+    // Pad 2's error lines wait for pad 1's; those of placing and building
+    // for both. All of them stand where the reader stands now.
+    HeldLines pad2_errors(errors.SourceLine());
+    HeldLines later_errors(errors.SourceLine());
+    MSDStepDecoder decoder1(side1, static_cast<std::size_t>(std::max(rests1, 0LL)), file_name, errors,
+                            chart != nullptr ? &place1 : nullptr);
+    MSDStepDecoder decoder2(side2, static_cast<std::size_t>(std::max(rests2, 0LL)), file_name, pad2_errors.List(),
+                            chart != nullptr && !single ? &place2 : nullptr);
+    D2rPadWindow window1;
+    D2rPadWindow window2;
+    window2.complete = single;
+    D2rTripletPlacer placer;
+    D2rPlacedPads placed;
+    D2rLineBuilder builder(single);
+    // The first merging pass goes along with the building: the unmerged
+    // lines, the longest list, are never held.
+    FirstPassLines built;
+    built.lines.reserve(chart_text.size());
+    D2rMergingPass first_pass(built.lines);
+    for (;;) {
+        FillWindow(window1, decoder1, stretch);
+        FillWindow(window2, decoder2, stretch);
+        if (window1.complete) pad2_errors.MoveTo(errors);
+        const bool all_placed = placer.Place(window1, window2, placed, file_name, later_errors.List());
+        builder.Build(placed.pad1, placed.pad2, all_placed || (window1.complete && placer.PadEnded(1)),
+                      all_placed || (window2.complete && placer.PadEnded(2)), file_name, later_errors.List(),
+                      first_pass);
+        if (all_placed) break;
+        DropReadCells(window1, placer.NextCell(1), placer.TripletsPassed(1));
+        DropReadCells(window2, placer.NextCell(2), placer.TripletsPassed(2));
+        builder.Drop(placed.pad1, placed.pad2);
+    }
+    first_pass.Finish();
+    later_errors.MoveTo(errors);
+    if (triplets_on_grid != nullptr) *triplets_on_grid += placed.triplets_on_grid;
+    built.first_merge = first_pass.FirstMerge();
+    return built;
+}
+
+std::vector<D2rStepLine> MergeFurther(FirstPassLines built) {
+    if (built.first_merge == D2rMergingPass::kNoMerge) return std::move(built.lines);
+    return MergeD2rStepLinesAfterFirstPass(std::move(built.lines), built.first_merge);
+}
 
 template <typename Value>
 void ReleaseBuffers(Value& value) {
@@ -284,51 +463,25 @@ void ReleaseBuffers(Value& value) {
 
 }  // namespace
 
+std::vector<D2rStepLine> ConvertChartToD2rStepLinesInStretches(std::string_view chart_text,
+                                                               long long chart_lead_in, long long lead_in,
+                                                               long long reference_lead_in,
+                                                               std::string_view file_name, ErrorList& errors,
+                                                               std::size_t* triplets_on_grid,
+                                                               const StepTextPlace* chart, std::size_t stretch) {
+    return MergeFurther(BuildChartLines(chart_text, chart_lead_in, lead_in, reference_lead_in, file_name, errors,
+                                        triplets_on_grid, chart, stretch));
+}
+
 std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string chart_text, long long chart_lead_in,
                                                     long long lead_in, long long reference_lead_in,
                                                     std::string_view file_name, ErrorList& errors,
                                                     std::size_t* triplets_on_grid, const StepTextPlace* chart) {
-    const std::size_t data_start = std::min(chart_text.size(), static_cast<std::size_t>(chart_lead_in));
-    const std::string_view chart_data = std::string_view(chart_text).substr(data_start);
-    D2rPadTexts pads = BuildD2rPadTexts(chart_data, chart_lead_in, lead_in, reference_lead_in);
-    // Each side as it stands in the chart's text, for the decoder's error
-    // lines; a single chart's pad 2 is rests alone.
-    StepTextPlace side1;
-    StepTextPlace side2;
-    if (chart != nullptr) {
-        side1 = *chart;
-        side1.side_start = 0;
-        side1.side_end = pads.pad2_start == 0 ? chart_text.size() : data_start + pads.pad2_start - 1;
-        side2 = *chart;
-        side2.side_start = data_start + pads.pad2_start;
-        side2.side_end = chart_text.size();
-    }
-    const StepTextPlace* place1 = chart != nullptr ? &side1 : nullptr;
-    const StepTextPlace* place2 = chart != nullptr && pads.pad2_start != 0 ? &side2 : nullptr;
-    // Every later step reads only the pads: the chart's text may go.
+    FirstPassLines built = BuildChartLines(chart_text, chart_lead_in, lead_in, reference_lead_in, file_name, errors,
+                                           triplets_on_grid, chart, kD2rCellStretch);
+    // The merging passes read only the lines: the chart's text may go.
     ReleaseBuffers(chart_text);
-    D2rPadCells cells1;
-    D2rPadCells cells2;
-    cells1.text = DecodeMSDSteps(pads.pad1, file_name, errors, &cells1.triplet_beats, place1);
-    cells2.text = DecodeMSDSteps(pads.pad2, file_name, errors, &cells2.triplet_beats, place2);
-    // Assigning an empty value keeps a string's buffer: swap it out instead.
-    ReleaseBuffers(pads);
-    // A final ";" is no cell, and no triplet beat begins there.
-    if (EndsWithSemicolon(cells1.text)) cells1.text.pop_back();
-    if (EndsWithSemicolon(cells2.text)) cells2.text.pop_back();
-    D2rPlacedPads placed = PlaceD2rTriplets(cells1, cells2, file_name, errors);
-    if (triplets_on_grid != nullptr) *triplets_on_grid += placed.triplets_on_grid;
-    ReleaseBuffers(cells1);
-    ReleaseBuffers(cells2);
-    // The first merging pass goes along with the building: the unmerged
-    // lines, the longest list, are never held.
-    std::vector<D2rStepLine> lines;
-    lines.reserve(placed.pad1.size());
-    D2rMergingPass first_pass(lines);
-    BuildD2rStepLinesInto(std::move(placed.pad1), std::move(placed.pad2), file_name, errors, first_pass);
-    first_pass.Finish();
-    if (first_pass.FirstMerge() == D2rMergingPass::kNoMerge) return lines;
-    return MergeD2rStepLinesAfterFirstPass(std::move(lines), first_pass.FirstMerge());
+    return MergeFurther(std::move(built));
 }
 
 void ConvertMSD2d2r(const std::filesystem::path& source, const std::filesystem::path& destination,

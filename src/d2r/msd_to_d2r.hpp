@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "d2r/d2r_format.hpp"
+#include "d2r/triplet_placement.hpp"
 #include "msd/decoder.hpp"
 #include "text/error_list.hpp"
 #include "text/line_io.hpp"
@@ -138,8 +139,8 @@ private:
 
 // The step lines of one chart: pad texts, decoding, placing the triplets,
 // building and merging. `chart_text` is the chart's data, which begins with
-// `chart_lead_in` "0" characters; it is freed once the pads are split off, so
-// that it is not held beside the step lines. Adds to `triplets_on_grid`, when
+// `chart_lead_in` "0" characters; it is freed once the lines are built, so
+// that it is not held while they are merged. Adds to `triplets_on_grid`, when
 // given, the triplet beats written on the 32nd-note grid. With `chart` (the
 // chart's label and the source lines of `chart_text`), the decoder's error
 // lines say where each group stands.
@@ -149,5 +150,17 @@ private:
                                                                   std::string_view file_name, ErrorList& errors,
                                                                   std::size_t* triplets_on_grid = nullptr,
                                                                   const StepTextPlace* chart = nullptr);
+
+// How many cells of each pad ConvertChartToD2rStepLines decodes at a time.
+inline constexpr std::size_t kD2rCellStretch = 16 * 1024;
+
+// ConvertChartToD2rStepLines, decoding, placing and building `stretch` cells
+// of each pad at a time, so that a long chart's cells are never all held.
+// The chart's text is read in place. Error lines come in the same order as
+// from decoding both pads whole, then placing and building.
+[[nodiscard]] std::vector<D2rStepLine> ConvertChartToD2rStepLinesInStretches(
+    std::string_view chart_text, long long chart_lead_in, long long lead_in, long long reference_lead_in,
+    std::string_view file_name, ErrorList& errors, std::size_t* triplets_on_grid, const StepTextPlace* chart,
+    std::size_t stretch);
 
 }  // namespace torvane

@@ -4,6 +4,7 @@
 // the two pads stay in step and every step keeps its time.
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,5 +49,53 @@ struct D2rPlacedPads {
 // begins with is a cell without a panel, "0".
 [[nodiscard]] D2rPlacedPads PlaceD2rTriplets(const D2rPadCells& pad1, const D2rPadCells& pad2,
                                              std::string_view file_name, ErrorList& errors);
+
+// One pad's cells as a conversion decodes them a stretch at a time: the
+// cells from cell `first` of the whole pad on (those before are done with),
+// the triplet beats among them from the `triplets_first`-th on (as cells of
+// the whole pad), and whether the pad's cells are all there.
+struct D2rPadWindow {
+    std::string cells;
+    std::size_t first = 0;
+    std::vector<std::size_t> triplet_beats;
+    std::size_t triplets_first = 0;
+    bool complete = false;
+};
+
+// PlaceD2rTriplets a stretch at a time: each Place goes on where the last one
+// stopped, with the same windows, filled further in between.
+class D2rTripletPlacer {
+public:
+    D2rTripletPlacer();
+    ~D2rTripletPlacer();
+    D2rTripletPlacer(const D2rTripletPlacer&) = delete;
+    D2rTripletPlacer& operator=(const D2rTripletPlacer&) = delete;
+
+    // Appends placed cells to `placed` while both pads have enough cells
+    // ahead. Returns true when both have ended, false when it needs more
+    // cells of a pad that is not complete.
+    bool Place(const D2rPadWindow& pad1, const D2rPadWindow& pad2, D2rPlacedPads& placed,
+               std::string_view file_name, ErrorList& errors);
+    // For pad 1 or 2: the first cell, and the number of triplet beats, that
+    // the placer has not yet read.
+    [[nodiscard]] std::size_t NextCell(int pad) const;
+    [[nodiscard]] std::size_t TripletsPassed(int pad) const;
+    // Whether the last Place read to the end of pad 1 or 2: all its cells
+    // are placed, once its window is complete.
+    [[nodiscard]] bool PadEnded(int pad) const;
+
+private:
+    struct Cursors;
+    std::unique_ptr<Cursors> cursors_;
+    std::size_t into_beat_ = 0;  // cells since the reader's beat began
+    std::size_t rests_ = 0;      // cells just before that are rests on both pads
+    bool ended1_ = false;
+    bool ended2_ = false;
+};
+
+// Lets a window go of the cells and triplet beats that the placer has read
+// (from NextCell and TripletsPassed), when they are many enough to be worth
+// moving the rest for.
+void DropReadCells(D2rPadWindow& pad, std::size_t next_cell, std::size_t triplets_passed);
 
 }  // namespace torvane

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <memory>
 #include <optional>
 
 #include "msd/panels.hpp"
@@ -32,13 +34,15 @@ std::size_t FindClosingCharacter(std::string_view text, std::size_t i, char clos
 // long chart's expanded text is the larger part of what a conversion holds.
 class Cells {
 public:
-    Cells(std::string& out, std::size_t expected) : out_(out) {
-        out_.reserve(expected + kMostPerItem);
-        Grow();
+    // Cells go after what `out` holds already, the first of which is cell
+    // `origin` of the whole text.
+    Cells(std::string& out, std::size_t expected, std::size_t origin = 0) : out_(out), origin_(origin) {
+        out_.reserve(std::max(expected, out_.size()) + kMostPerItem);
+        Grow(out_.size());
     }
     // Room for one more item of input: at most kMostPerItem cells.
     void MakeRoom() {
-        if (static_cast<std::size_t>(end_ - at_) < kMostPerItem) Grow();
+        if (static_cast<std::size_t>(end_ - at_) < kMostPerItem) Grow(Used());
     }
     [[nodiscard]] bool HasRoom(std::size_t cells) const { return static_cast<std::size_t>(end_ - at_) >= cells; }
     void Put(char c) { *at_++ = c; }
@@ -60,8 +64,8 @@ public:
         at_ += count;
     }
     void Finish() { out_.resize(Used()); }
-    // Cells written so far.
-    [[nodiscard]] std::size_t Size() const { return Used(); }
+    // Cells of the whole text written so far.
+    [[nodiscard]] std::size_t Size() const { return origin_ + Used(); }
 
     // "[" ... "]" gives the most: sixteen cells.
     static constexpr std::size_t kMostPerItem = 16;
@@ -71,19 +75,17 @@ private:
 
     // A stretch, or what is left of the reserved room if that is less: a
     // short chart's text is not followed by a stretch of zeroed bytes.
-    void Grow() {
-        const std::size_t used = Used();
+    void Grow(std::size_t used) {
         const std::size_t reserved = out_.capacity() - out_.size();
         out_.resize(out_.size() + std::max(kMostPerItem, std::min(kStretch, reserved)));
         at_ = out_.data() + used;
         end_ = out_.data() + out_.size();
     }
-    [[nodiscard]] std::size_t Used() const {
-        return at_ == nullptr ? 0 : static_cast<std::size_t>(at_ - out_.data());
-    }
+    [[nodiscard]] std::size_t Used() const { return static_cast<std::size_t>(at_ - out_.data()); }
     static constexpr char kRests[4] = {'0', '0', '0', '0'};
 
     std::string& out_;
+    std::size_t origin_ = 0;
     char* at_ = nullptr;
     char* end_ = nullptr;
 };
@@ -185,11 +187,13 @@ private:
 // tight as it is without them.
 class GroupReports {
 public:
-    GroupReports(std::string_view steps, std::string_view file_name, ErrorList& errors, const StepTextPlace* place)
-        : steps_(steps), file_name_(file_name), errors_(errors), place_(place) {}
+    // `steps` stands behind `leading_rests` rests that it does not hold.
+    GroupReports(std::string_view steps, std::size_t leading_rests, std::string_view file_name, ErrorList& errors,
+                 const StepTextPlace* place)
+        : steps_(steps), leading_rests_(leading_rests), file_name_(file_name), errors_(errors), place_(place) {}
 
-    // The group from `open` to `close` (npos: to the end), `cells` 32nd
-    // notes into the text.
+    // The group from `open` to `close` of `steps` (npos: to the end),
+    // `cells` 32nd notes into the text.
     [[gnu::cold, gnu::noinline]] void Report(std::size_t open, std::size_t close, ErrorCode code, std::size_t cells) {
         const std::size_t length = close == std::string_view::npos ? std::string_view::npos : close - open + 1;
         const std::string_view group = steps_.substr(open, length);
@@ -197,13 +201,15 @@ public:
             errors_.Add(file_name_, code, group);
             return;
         }
-        if (!places_) places_.emplace(*place_, steps_.size());
-        errors_.Add(ErrorLine{code, std::string(file_name_), std::string(group), places_->SourceLine(open),
-                              std::string(place_->chart), places_->At(cells)});
+        if (!places_) places_.emplace(*place_, leading_rests_ + steps_.size());
+        errors_.Add(ErrorLine{code, std::string(file_name_), std::string(group),
+                              places_->SourceLine(leading_rests_ + open), std::string(place_->chart),
+                              places_->At(cells)});
     }
 
 private:
     std::string_view steps_;
+    std::size_t leading_rests_ = 0;
     std::string_view file_name_;
     ErrorList& errors_;
     const StepTextPlace* place_;
@@ -212,18 +218,35 @@ private:
 
 }  // namespace
 
-std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, ErrorList& errors,
-                           std::vector<std::size_t>* triplet_beats, const StepTextPlace* place) {
-    std::string out;
-    Cells cells(out, steps.size() * 4);
+struct MSDStepDecoder::State {
+    State(std::string_view text, std::size_t rests, std::string_view file_name, ErrorList& errors,
+          const StepTextPlace* place)
+        : steps(text), leading_rests(rests), reports(text, rests, file_name, errors, place) {}
+
+    // Decodes items into `cells` until it holds `limit` cells of the whole
+    // text or the text ends.
+    void Run(Cells& cells, std::size_t limit, std::vector<std::size_t>* triplet_beats);
+
+    std::string_view steps;
+    std::size_t leading_rests = 0;  // still to come
+    std::size_t i = 0;              // the next byte of `steps`
+    bool done = false;
     // For the time of the cells written so far (TimeOfCells).
     std::size_t triplets = 0;
     std::size_t kept = 0;
-    GroupReports reports(steps, file_name, errors, place);
+    GroupReports reports;
+};
 
-    std::size_t i = 0;
+void MSDStepDecoder::State::Run(Cells& cells, std::size_t limit, std::vector<std::size_t>* triplet_beats) {
+    while (leading_rests > 0 && cells.Size() < limit) {
+        cells.MakeRoom();
+        const std::size_t rests = std::min<std::size_t>(leading_rests, Cells::kMostPerItem / 4);
+        cells.PutRests(4 * rests);
+        leading_rests -= rests;
+    }
+    std::size_t i = this->i;
     const std::size_t n = steps.size();
-    while (i < n) {
+    while (i < n && cells.Size() < limit) {
         cells.MakeRoom();
         const char c = steps[i];
         switch (kByteKinds[static_cast<unsigned char>(c)]) {
@@ -244,13 +267,12 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
                 if (close == n) {
                     reports.Report(i, std::string_view::npos, ErrorCode::kBeatGroupLength,
                                    TimeOfCells(cells.Size(), triplets, kept));
-                    cells.Finish();
-                    return out;
+                    i = n;
+                    break;
                 }
                 if (triplet_beats != nullptr && close - i - 1 == 3) triplet_beats->push_back(cells.Size());
                 if (!ExpandBeatGroup(steps.substr(i + 1, close - i - 1), cells, triplets)) {
-                    reports.Report(i, close, ErrorCode::kBeatGroupLength,
-                                   TimeOfCells(cells.Size(), triplets, kept));
+                    reports.Report(i, close, ErrorCode::kBeatGroupLength, TimeOfCells(cells.Size(), triplets, kept));
                     cells.PutRests(8);
                 }
                 i = close + 1;
@@ -259,19 +281,15 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
             case ByteKind::kOpenCommand: {
                 const std::size_t close = FindClosingCharacter(steps, i + 1, '}');
                 reports.Report(i, close, ErrorCode::kCommandGroup, TimeOfCells(cells.Size(), triplets, kept));
-                if (close == std::string_view::npos) {
-                    cells.Finish();
-                    return out;
-                }
-                i = close + 1;
+                i = close == std::string_view::npos ? n : close + 1;
                 break;
             }
             case ByteKind::kOpenStepGroup: {
                 const std::size_t close = FindClosingCharacter(steps, i + 1, ']');
                 reports.Report(i, close, ErrorCode::kTwoBeatGroup, TimeOfCells(cells.Size(), triplets, kept));
                 if (close == std::string_view::npos) {
-                    cells.Finish();
-                    return out;
+                    i = n;
+                    break;
                 }
                 cells.PutRests(16);
                 i = close + 1;
@@ -287,7 +305,37 @@ std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, E
                 break;
         }
     }
+    this->i = i;
+    done = i >= n && leading_rests == 0;
     cells.Finish();
+}
+
+MSDStepDecoder::MSDStepDecoder(std::string_view steps, std::size_t leading_rests, std::string_view file_name,
+                               ErrorList& errors, const StepTextPlace* place)
+    : state_(std::make_unique<State>(steps, leading_rests, file_name, errors, place)) {}
+
+MSDStepDecoder::~MSDStepDecoder() = default;
+
+void MSDStepDecoder::DecodeInto(std::string& out, std::size_t origin, std::size_t size,
+                                std::vector<std::size_t>* triplet_beats) {
+    if (state_->done || out.size() >= size) return;
+    // Four cells for each byte or rest left, what most notations give: the
+    // whole of a short text is made room for at once.
+    const std::size_t left = out.size() + 4 * (state_->leading_rests + state_->steps.size() - state_->i);
+    Cells cells(out, std::min(size, left), origin);
+    const std::size_t limit = size > std::numeric_limits<std::size_t>::max() - origin
+                                  ? std::numeric_limits<std::size_t>::max()
+                                  : origin + size;
+    state_->Run(cells, limit, triplet_beats);
+}
+
+bool MSDStepDecoder::Done() const { return state_->done; }
+
+std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, ErrorList& errors,
+                           std::vector<std::size_t>* triplet_beats, const StepTextPlace* place) {
+    std::string out;
+    MSDStepDecoder decoder(steps, 0, file_name, errors, place);
+    decoder.DecodeInto(out, 0, std::numeric_limits<std::size_t>::max(), triplet_beats);
     return out;
 }
 

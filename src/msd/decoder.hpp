@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,5 +36,32 @@ struct StepTextPlace {
 [[nodiscard]] std::string DecodeMSDSteps(std::string_view steps, std::string_view file_name, ErrorList& errors,
                                          std::vector<std::size_t>* triplet_beats = nullptr,
                                          const StepTextPlace* place = nullptr);
+
+// DecodeMSDSteps a stretch at a time, for a conversion that holds a few
+// thousand cells of a long chart rather than all of them. The text is
+// `steps` behind `leading_rests` rests ("0") that it does not hold; with
+// `place`, the side it stands for includes those rests. Error lines are
+// added as their groups are reached.
+class MSDStepDecoder {
+public:
+    MSDStepDecoder(std::string_view steps, std::size_t leading_rests, std::string_view file_name,
+                   ErrorList& errors, const StepTextPlace* place = nullptr);
+    ~MSDStepDecoder();
+    MSDStepDecoder(const MSDStepDecoder&) = delete;
+    MSDStepDecoder& operator=(const MSDStepDecoder&) = delete;
+
+    // Appends the cells that follow to `out`, whose first cell is cell
+    // `origin` of the whole text, until `out` holds at least `size` cells or
+    // the text is done. The "T" of each triplet beat goes to `triplet_beats`
+    // as its cell of the whole text.
+    void DecodeInto(std::string& out, std::size_t origin, std::size_t size,
+                    std::vector<std::size_t>* triplet_beats);
+    // Whether every cell of the text has been given.
+    [[nodiscard]] bool Done() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 }  // namespace torvane
