@@ -18,6 +18,7 @@
 #include "msd/header.hpp"
 #include "msd/styles.hpp"
 #include "text/fixed_texts.hpp"
+#include "text/freed_memory.hpp"
 #include "text/note_codes.hpp"
 #include "text/numbers.hpp"
 #include "text/sjis.hpp"
@@ -68,15 +69,15 @@ struct MsdToD2r {
         if (!EndsWithSemicolon(data) && !AppendChartLines(input, data, &chart_lines.later_starts)) {
             errors.AddOnLine(chart_lines.first_line, file_name, ErrorCode::kUnterminatedChart, ChartLabel(chart_line));
         }
+        // Growing the text to its length freed a trail of shorter copies.
+        if (data.size() >= kBytesWorthHandingBack) HandBackFreedMemory();
         const std::size_t chart_lead_in = CountLeadingZeros(data);
         const std::string_view steps = std::string_view(data).substr(chart_lead_in);
         NoteMsdChartForD2r(chart_line, steps, static_cast<long long>(chart_lead_in), lead_in, reference_lead_in, errors);
         if (steps.empty()) return;
         const StepTextPlace place{ChartLabel(chart_line), &chart_lines};
-        const auto lines = ConvertChartToD2rStepLines(std::move(data), static_cast<long long>(chart_lead_in), lead_in,
-                                                      reference_lead_in, file_name, errors, &triplets_on_grid, &place);
-        std::array<char, kD2rStepLineSize> text{};
-        for (const D2rStepLine& step_line : lines) out.WriteLine(FormatD2rStepLine(step_line, text));
+        WriteChartD2rStepLines(std::move(data), static_cast<long long>(chart_lead_in), lead_in, reference_lead_in,
+                               file_name, errors, &triplets_on_grid, &place, out);
     }
 
     void Line(const std::string& line) {
@@ -371,16 +372,37 @@ void FillWindow(D2rPadWindow& window, MSDStepDecoder& decoder, std::size_t stret
 
 namespace {
 
-// The lines of one chart after the first merging pass, and where that pass
-// first merged.
-struct FirstPassLines {
-    std::vector<D2rStepLine> lines;
-    std::size_t first_merge = D2rMergingPass::kNoMerge;
+// The end of the merging passes that go along with the building. A pass
+// walks exactly as the one before it up to that one's first merge, and merges
+// nothing before it: the lines before the last pass's first merge are what
+// every later pass leaves them, and go to `settled` at once. From there on
+// they are held for the passes that follow (none when the last pass merged
+// nothing, as for most charts).
+template <typename Settled>
+struct SettlingLines {
+    Settled settled;
+    std::vector<D2rStepLine>* held;
+    bool holding = false;
+
+    void MergesFromHere() { holding = true; }
+    void Add(D2rStepLine line) {
+        if (holding) {
+            held->push_back(line);
+        } else {
+            settled(line);
+        }
+    }
+    void Finish() {}
 };
 
-FirstPassLines BuildChartLines(std::string_view chart_text, long long chart_lead_in, long long lead_in,
-                               long long reference_lead_in, std::string_view file_name, ErrorList& errors,
-                               std::size_t* triplets_on_grid, const StepTextPlace* chart, std::size_t stretch) {
+// Builds the lines of one chart, giving each to `settled` as it is settled;
+// returns those held, from the fourth pass's first merge on, which further
+// passes are to merge.
+template <typename Settled>
+std::vector<D2rStepLine> BuildChartLines(std::string_view chart_text, long long chart_lead_in, long long lead_in,
+                                         long long reference_lead_in, std::string_view file_name, ErrorList& errors,
+                               std::size_t* triplets_on_grid, const StepTextPlace* chart, std::size_t stretch,
+                               Settled settled) {
     const std::size_t data_start = std::min(chart_text.size(), static_cast<std::size_t>(chart_lead_in));
     const std::string_view chart_data = chart_text.substr(data_start);
     // The pads as BuildD2rPadTexts gives them, without copying: each side of
@@ -425,11 +447,11 @@ FirstPassLines BuildChartLines(std::string_view chart_text, long long chart_lead
     D2rTripletPlacer placer;
     D2rPlacedPads placed;
     D2rLineBuilder builder(single);
-    // The first merging pass goes along with the building: the unmerged
-    // lines, the longest list, are never held.
-    FirstPassLines built;
-    built.lines.reserve(chart_text.size());
-    D2rMergingPass first_pass(built.lines);
+    // Most charts are merged fully by four passes, the last of which merges
+    // nothing.
+    std::vector<D2rStepLine> held;
+    D2rMergingStage<D2rMergingStage<D2rMergingStage<D2rMergingStage<SettlingLines<Settled>>>>> passes(settled,
+                                                                                                      &held);
     for (;;) {
         FillWindow(window1, decoder1, stretch);
         FillWindow(window2, decoder2, stretch);
@@ -437,22 +459,24 @@ FirstPassLines BuildChartLines(std::string_view chart_text, long long chart_lead
         const bool all_placed = placer.Place(window1, window2, placed, file_name, later_errors.List());
         builder.Build(placed.pad1, placed.pad2, all_placed || (window1.complete && placer.PadEnded(1)),
                       all_placed || (window2.complete && placer.PadEnded(2)), file_name, later_errors.List(),
-                      first_pass);
+                      passes);
         if (all_placed) break;
         DropReadCells(window1, placer.NextCell(1), placer.TripletsPassed(1));
         DropReadCells(window2, placer.NextCell(2), placer.TripletsPassed(2));
         builder.Drop(placed.pad1, placed.pad2);
     }
-    first_pass.Finish();
+    passes.Finish();
     later_errors.MoveTo(errors);
     if (triplets_on_grid != nullptr) *triplets_on_grid += placed.triplets_on_grid;
-    built.first_merge = first_pass.FirstMerge();
-    return built;
+    return held;
 }
 
-std::vector<D2rStepLine> MergeFurther(FirstPassLines built) {
-    if (built.first_merge == D2rMergingPass::kNoMerge) return std::move(built.lines);
-    return MergeD2rStepLinesAfterFirstPass(std::move(built.lines), built.first_merge);
+// The rest of the merging: passes from the fourth's first merge on, where
+// each of them stands.
+template <typename Settled>
+void MergeHeld(std::vector<D2rStepLine> held, Settled settled) {
+    if (held.empty()) return;
+    for (const D2rStepLine line : MergeD2rStepLinesByWalking(std::move(held))) settled(line);
 }
 
 template <typename Value>
@@ -469,19 +493,37 @@ std::vector<D2rStepLine> ConvertChartToD2rStepLinesInStretches(std::string_view 
                                                                std::string_view file_name, ErrorList& errors,
                                                                std::size_t* triplets_on_grid,
                                                                const StepTextPlace* chart, std::size_t stretch) {
-    return MergeFurther(BuildChartLines(chart_text, chart_lead_in, lead_in, reference_lead_in, file_name, errors,
-                                        triplets_on_grid, chart, stretch));
+    std::vector<D2rStepLine> lines;
+    const auto keep = [&lines](D2rStepLine line) { lines.push_back(line); };
+    MergeHeld(BuildChartLines(chart_text, chart_lead_in, lead_in, reference_lead_in, file_name, errors,
+                              triplets_on_grid, chart, stretch, keep),
+              keep);
+    return lines;
 }
 
 std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string chart_text, long long chart_lead_in,
                                                     long long lead_in, long long reference_lead_in,
                                                     std::string_view file_name, ErrorList& errors,
                                                     std::size_t* triplets_on_grid, const StepTextPlace* chart) {
-    FirstPassLines built = BuildChartLines(chart_text, chart_lead_in, lead_in, reference_lead_in, file_name, errors,
-                                           triplets_on_grid, chart, kD2rCellStretch);
+    std::vector<D2rStepLine> lines;
+    const auto keep = [&lines](D2rStepLine line) { lines.push_back(line); };
+    std::vector<D2rStepLine> held = BuildChartLines(chart_text, chart_lead_in, lead_in, reference_lead_in, file_name,
+                                                    errors, triplets_on_grid, chart, kD2rCellStretch, keep);
     // The merging passes read only the lines: the chart's text may go.
     ReleaseBuffers(chart_text);
-    return MergeFurther(std::move(built));
+    MergeHeld(std::move(held), keep);
+    return lines;
+}
+
+void WriteChartD2rStepLines(std::string chart_text, long long chart_lead_in, long long lead_in,
+                            long long reference_lead_in, std::string_view file_name, ErrorList& errors,
+                            std::size_t* triplets_on_grid, const StepTextPlace* chart, LineSink& out) {
+    std::array<char, kD2rStepLineSize> text{};
+    const auto write = [&out, &text](D2rStepLine line) { out.WriteLine(FormatD2rStepLine(line, text)); };
+    std::vector<D2rStepLine> held = BuildChartLines(chart_text, chart_lead_in, lead_in, reference_lead_in, file_name,
+                                                    errors, triplets_on_grid, chart, kD2rCellStretch, write);
+    ReleaseBuffers(chart_text);
+    MergeHeld(std::move(held), write);
 }
 
 void ConvertMSD2d2r(const std::filesystem::path& source, const std::filesystem::path& destination,

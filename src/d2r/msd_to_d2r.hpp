@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "d2r/d2r_format.hpp"
@@ -76,17 +77,21 @@ struct D2rPadTexts {
 
 // MergeD2rStepLines taking the lines one at a time, as they are built, so that
 // the unmerged list is never held: each line goes to `Add`, then `Finish`
-// once; `merged` then holds what the pass gives.
-class D2rMergingPass {
+// once; the lines the pass gives go to `Next`'s Add as they are known, then
+// its Finish. A pass never looks back, so passes can follow one another
+// line by line: a stage whose Next is another stage.
+template <typename Next>
+class D2rMergingStage {
 public:
     static constexpr std::size_t kNoMerge = static_cast<std::size_t>(-1);
 
-    explicit D2rMergingPass(std::vector<D2rStepLine>& merged) : merged_(merged) {}
+    template <typename... Args>
+    explicit D2rMergingStage(Args&&... next) : next_{std::forward<Args>(next)...} {}
 
     void Add(D2rStepLine line) {
         if (beat_left_ > 0) {
             --beat_left_;
-            merged_.push_back(line);
+            Give(line);
             return;
         }
         if (!standing_) {
@@ -97,16 +102,19 @@ public:
         // The pass stands at at_ with `line` after it: it joins a rest line of
         // the same length below a quarter, or skips a beat from at_.
         if (IsD2rRestLine(line) && at_.length == line.length && at_.length < D2rLength::kQuarter) {
-            if (first_merge_ == kNoMerge) first_merge_ = merged_.size();
+            if (first_merge_ == kNoMerge) {
+                first_merge_ = given_;
+                if constexpr (requires { next_.MergesFromHere(); }) next_.MergesFromHere();
+            }
             at_.length = static_cast<D2rLength>(static_cast<int>(at_.length) + 1);
-            merged_.push_back(at_);
+            Give(at_);
             standing_ = false;
             return;
         }
         const std::uint32_t beat = D2rLinesPerBeat(at_.length);
-        merged_.push_back(at_);
+        Give(at_);
         if (beat > 1) {
-            merged_.push_back(line);
+            Give(line);
             beat_left_ = beat - 2;
             standing_ = false;
         } else {
@@ -114,19 +122,39 @@ public:
         }
     }
     void Finish() {
-        if (standing_) merged_.push_back(at_);
+        if (standing_) Give(at_);
         standing_ = false;
+        next_.Finish();
     }
-    // The merged line where the pass made its first merge, or kNoMerge.
+    // The line given where the pass made its first merge, or kNoMerge.
     [[nodiscard]] std::size_t FirstMerge() const { return first_merge_; }
+    [[nodiscard]] Next& Following() { return next_; }
 
 private:
-    std::vector<D2rStepLine>& merged_;
+    void Give(D2rStepLine line) {
+        next_.Add(line);
+        ++given_;
+    }
+
+    Next next_;
     D2rStepLine at_;
     bool standing_ = false;
     std::uint32_t beat_left_ = 0;
+    std::size_t given_ = 0;
     std::size_t first_merge_ = kNoMerge;
 };
+
+// The end of a chain of stages: the lines kept in a list. (An end may also
+// have MergesFromHere, which a stage calls just before it gives the line of
+// its first merge.)
+struct D2rLinesInto {
+    std::vector<D2rStepLine>& lines;
+    void Add(D2rStepLine line) { lines.push_back(line); }
+    void Finish() {}
+};
+
+// One pass, its lines into a list (which it is given empty).
+using D2rMergingPass = D2rMergingStage<D2rLinesInto>;
 
 // MergeD2rStepLinesFully after a first pass whose first merge was at merged
 // line `first_merge` (not kNoMerge).
@@ -150,6 +178,13 @@ private:
                                                                   std::string_view file_name, ErrorList& errors,
                                                                   std::size_t* triplets_on_grid = nullptr,
                                                                   const StepTextPlace* chart = nullptr);
+
+// ConvertChartToD2rStepLines, each line written to `out` as a d2r step line
+// as soon as no later merging pass can change it: for most charts, as it is
+// built, so that the lines are never all held.
+void WriteChartD2rStepLines(std::string chart_text, long long chart_lead_in, long long lead_in,
+                            long long reference_lead_in, std::string_view file_name, ErrorList& errors,
+                            std::size_t* triplets_on_grid, const StepTextPlace* chart, LineSink& out);
 
 // How many cells of each pad ConvertChartToD2rStepLines decodes at a time.
 inline constexpr std::size_t kD2rCellStretch = 16 * 1024;

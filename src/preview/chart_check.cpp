@@ -1,11 +1,5 @@
 #include "preview/chart_check.hpp"
 
-#include <stdlib.h>
-
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -17,6 +11,7 @@
 #include "preview/chart_names.hpp"
 #include "text/conversion_error.hpp"
 #include "text/fixed_texts.hpp"
+#include "text/freed_memory.hpp"
 #include "text/output_names.hpp"
 #include "text/safe_file.hpp"
 #include "text/sjis.hpp"
@@ -25,16 +20,6 @@ namespace torvane {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A check is one long piece of work after another: a conversion of the
-// whole file, the reading of a chart, a comparison. What one piece frees,
-// glibc keeps for the next, in places the next cannot always use, so that
-// the peak grows towards the sum of the pieces; each piece hands it back.
-void HandBackFreedMemory() {
-#ifdef __GLIBC__
-    (void)malloc_trim(0);
-#endif
-}
 
 // One file of a round trip, written as the conversions write it and read back
 // from the start: no sync, for it is gone when the check is.
