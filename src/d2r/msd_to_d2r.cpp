@@ -326,37 +326,6 @@ std::vector<D2rStepLine> BuildD2rStepLines(std::string pad1, std::string pad2, s
 
 namespace {
 
-// Where the lines added to a list while it waits stand: where the reader
-// stood when the chart was read.
-class FixedPlace final : public SourcePlace {
-public:
-    explicit FixedPlace(std::size_t line) : line_(line) {}
-    std::size_t SourceLine() override { return line_; }
-
-private:
-    std::size_t line_;
-};
-
-// Error lines held back so that they come out in the order of a conversion
-// that decodes pad 1, then pad 2, then places and builds.
-class HeldLines {
-public:
-    explicit HeldLines(std::size_t source_line) : place_(source_line) { held_.PlaceBy(&place_); }
-    HeldLines(const HeldLines&) = delete;
-    HeldLines& operator=(const HeldLines&) = delete;
-    ~HeldLines() { held_.PlaceBy(nullptr); }
-
-    ErrorList& List() { return held_; }
-    void MoveTo(ErrorList& errors) {
-        for (const ErrorLine& line : held_.Entries()) errors.Add(line);
-        held_.Clear();
-    }
-
-private:
-    FixedPlace place_;
-    ErrorList held_;
-};
-
 // Decodes more of a pad when the placer has come near the end of its
 // window: a stretch of cells at a time.
 void FillWindow(D2rPadWindow& window, MSDStepDecoder& decoder, std::size_t stretch) {
@@ -435,8 +404,8 @@ std::vector<D2rStepLine> BuildChartLines(std::string_view chart_text, long long 
     }
     // Pad 2's error lines wait for pad 1's; those of placing and building
     // for both. All of them stand where the reader stands now.
-    HeldLines pad2_errors(errors.SourceLine());
-    HeldLines later_errors(errors.SourceLine());
+    HeldErrorLines pad2_errors(errors.SourceLine());
+    HeldErrorLines later_errors(errors.SourceLine());
     MSDStepDecoder decoder1(side1, static_cast<std::size_t>(std::max(rests1, 0LL)), file_name, errors,
                             chart != nullptr ? &place1 : nullptr);
     MSDStepDecoder decoder2(side2, static_cast<std::size_t>(std::max(rests2, 0LL)), file_name, pad2_errors.List(),
@@ -455,7 +424,6 @@ std::vector<D2rStepLine> BuildChartLines(std::string_view chart_text, long long 
     for (;;) {
         FillWindow(window1, decoder1, stretch);
         FillWindow(window2, decoder2, stretch);
-        if (window1.complete) pad2_errors.MoveTo(errors);
         const bool all_placed = placer.Place(window1, window2, placed, file_name, later_errors.List());
         builder.Build(placed.pad1, placed.pad2, all_placed || (window1.complete && placer.PadEnded(1)),
                       all_placed || (window2.complete && placer.PadEnded(2)), file_name, later_errors.List(),
@@ -466,6 +434,7 @@ std::vector<D2rStepLine> BuildChartLines(std::string_view chart_text, long long 
         builder.Drop(placed.pad1, placed.pad2);
     }
     passes.Finish();
+    pad2_errors.MoveTo(errors);
     later_errors.MoveTo(errors);
     if (triplets_on_grid != nullptr) *triplets_on_grid += placed.triplets_on_grid;
     return held;

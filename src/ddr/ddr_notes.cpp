@@ -100,10 +100,8 @@ void NoteDdrChartShifted(std::string_view chart_line, long long eighths_late, Er
     errors.AddNote(note::kChartShifted, chart_line, beats);
 }
 
-void NoteDdrPads(std::string_view chart_line, std::string_view first, std::string_view second, ErrorList& errors) {
-    if (first.find('5') != std::string_view::npos || second.find('5') != std::string_view::npos) {
-        errors.AddNote(note::kStep5AsLeftUp, chart_line);
-    }
+void NoteDdrPads(std::string_view chart_line, bool has_step5, ErrorList& errors) {
+    if (has_step5) errors.AddNote(note::kStep5AsLeftUp, chart_line);
 }
 
 void DdrChartNotes::WriteLine(std::string_view line) {

@@ -39,8 +39,8 @@ void NoteMsdChartForDdr(std::string_view chart_line, bool converted, ErrorList& 
 // the lead-in option asked.
 void NoteDdrChartShifted(std::string_view chart_line, long long eighths_late, ErrorList& errors);
 
-// MSD to ddr: the notes of a chart's decoded pads.
-void NoteDdrPads(std::string_view chart_line, std::string_view first, std::string_view second, ErrorList& errors);
+// MSD to ddr: the notes of a chart's decoded pads, as a "5" among their steps.
+void NoteDdrPads(std::string_view chart_line, bool has_step5, ErrorList& errors);
 
 // MSD to ddr: passes a chart file's lines on and notes a measure number past
 // 999 and measures whose triplets were spread over 32nd notes.

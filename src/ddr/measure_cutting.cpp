@@ -4,6 +4,8 @@
 #include <array>
 #include <cstddef>
 #include <deque>
+#include <string>
+#include <string_view>
 #include <utility>
 
 #include "ddr/ddr_format.hpp"
@@ -45,6 +47,11 @@ public:
 
     // `text` becomes the front of the pad again.
     void PutBack(std::string_view text) { pending_.insert(pending_.begin(), text.begin(), text.end()); }
+
+    // The untouched rest, for a pad read a stretch at a time: how much is
+    // left of it, and where it now stands.
+    [[nodiscard]] std::size_t RestSize() const { return rest_.size(); }
+    void MoveRest(std::string_view rest) { rest_ = rest; }
 
 private:
     std::deque<char> pending_;
@@ -148,7 +155,9 @@ void AddMeasure(PadCursor& pad, char pad_mark, long long measure, std::string& s
 
 }  // namespace
 
-void ToDdrPanelCodes(std::string& expanded) {
+namespace {
+
+void ToDdrPanelCodes(char* begin, char* end) {
     static constexpr auto kCodes = [] {
         std::array<char, 256> codes{};
         for (std::size_t c = 0; c < codes.size(); ++c) {
@@ -160,8 +169,39 @@ void ToDdrPanelCodes(std::string& expanded) {
         }
         return codes;
     }();
-    for (char& c : expanded) c = kCodes[static_cast<unsigned char>(c)];
+    for (char* c = begin; c != end; ++c) *c = kCodes[static_cast<unsigned char>(*c)];
 }
+
+// A pad whose cells a decoder gives a stretch at a time, turned into panel
+// codes as they come; the cells the cursor has passed are let go.
+class DecodedPad {
+public:
+    DecodedPad(MSDStepDecoder* decoder, std::size_t stretch) : decoder_(decoder), stretch_(stretch) {}
+
+    // Makes sure that the cursor's rest holds `count` cells, or all there are.
+    void Fill(PadCursor& cursor, std::size_t count, bool& has_step5) {
+        if (decoder_ == nullptr || decoder_->Done() || cursor.RestSize() >= count) return;
+        const std::size_t passed = cells_.size() - cursor.RestSize();
+        cells_.erase(0, passed);
+        first_ += passed;
+        const std::size_t from = cells_.size();
+        decoder_->DecodeInto(cells_, first_, from + std::max(stretch_, count), nullptr);
+        const std::string_view added = std::string_view(cells_).substr(from);
+        if (added.find('5') != std::string_view::npos) has_step5 = true;
+        ToDdrPanelCodes(cells_.data() + from, cells_.data() + cells_.size());
+        cursor.MoveRest(cells_);
+    }
+
+private:
+    MSDStepDecoder* decoder_;
+    std::size_t stretch_;
+    std::string cells_;      // the cursor's rest is the end of these
+    std::size_t first_ = 0;  // the cell of the whole pad that cells_ begins with
+};
+
+}  // namespace
+
+void ToDdrPanelCodes(std::string& expanded) { ToDdrPanelCodes(expanded.data(), expanded.data() + expanded.size()); }
 
 // The cells are halved while every other one is a rest, down to 4.
 std::size_t CompactDdrMeasure(std::string_view measure, std::array<char, kDdrMeasureCells>& slots) {
@@ -191,6 +231,24 @@ void BuildDdrStepLines(std::string first_pad, std::string second_pad, LineSink& 
     for (long long measure = 1; !first.Empty() || !second.Empty(); ++measure) {
         AddMeasure(first, '#', measure, scratch, line, out, spread_measures);
         AddMeasure(second, '$', measure, scratch, line, out, spread_measures);
+    }
+}
+
+void BuildDdrStepLinesAsDecoded(MSDStepDecoder& first, MSDStepDecoder* second, LineSink& out,
+                                std::size_t* spread_measures, bool& has_step5, std::size_t stretch) {
+    DecodedPad first_cells(&first, stretch);
+    DecodedPad second_cells(second, stretch);
+    PadCursor first_pad({});
+    PadCursor second_pad({});
+    std::string scratch;
+    std::string line;
+    for (long long measure = 1;; ++measure) {
+        // A measure reads at most kSpreadReach cells of a pad.
+        first_cells.Fill(first_pad, kSpreadReach, has_step5);
+        second_cells.Fill(second_pad, kSpreadReach, has_step5);
+        if (first_pad.Empty() && second_pad.Empty()) return;
+        AddMeasure(first_pad, '#', measure, scratch, line, out, spread_measures);
+        AddMeasure(second_pad, '$', measure, scratch, line, out, spread_measures);
     }
 }
 

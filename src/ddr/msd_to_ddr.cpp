@@ -26,13 +26,6 @@ std::string_view LevelCharacter(std::string_view level_field) {
     return level_field.substr(0, SjisCharacterLength(level_field, 0));
 }
 
-// Takes the "0" characters off the front of `pad`; returns how many.
-long long StripLeadIn(std::string& pad) {
-    const std::size_t count = CountLeadingZeros(pad);
-    pad = pad.substr(count);
-    return static_cast<long long>(count);
-}
-
 }  // namespace
 
 DdrOptions ClampDdrOptions(const DdrOptions& options) {
@@ -91,16 +84,18 @@ DdrChart BeginDdrChart(char style, std::string_view rest, const std::vector<std:
     std::string text(colon == std::string_view::npos ? rest : rest.substr(colon + 1));
     if (!EndsWithSemicolon(text)) chart.terminated = AppendChartLines(source, text, later_starts);
     chart.lead_in = CountLeadingZeros(text);
-    chart.text = text.substr(chart.lead_in);
+    // In place: a long chart's text is not held twice.
+    text.erase(0, chart.lead_in);
+    chart.text = std::move(text);
     return chart;
 }
 
-DdrPads SplitDdrPads(std::string_view chart_text, std::size_t reference_lead_in) {
+DdrPadViews SplitDdrPadViews(std::string_view chart_text, std::size_t reference_lead_in) {
     auto without_semicolon = [](std::string_view pad) {
         if (EndsWithSemicolon(pad)) pad.remove_suffix(1);
         return pad;
     };
-    DdrPads pads;
+    DdrPadViews pads;
     const auto colon = chart_text.find(':');
     if (colon != std::string_view::npos) {
         pads.first = without_semicolon(chart_text.substr(0, colon));
@@ -108,7 +103,8 @@ DdrPads SplitDdrPads(std::string_view chart_text, std::size_t reference_lead_in)
         pads.second_start = colon + 1;
     } else {
         const std::string_view first = without_semicolon(chart_text);
-        pads.second.assign(first.size() + reference_lead_in, '0');
+        pads.second_silent = true;
+        pads.silent_rests = first.size() + reference_lead_in;
         pads.in_step = false;
         // Taken off a second time as for a two-pad chart: "12;;" is the pad "12".
         pads.first = without_semicolon(first);
@@ -116,55 +112,79 @@ DdrPads SplitDdrPads(std::string_view chart_text, std::size_t reference_lead_in)
     return pads;
 }
 
-long long ApplyDdrLeadIn(DdrPads& pads, std::size_t lead_in, std::size_t reference_lead_in,
-                         const DdrOptions& options) {
+DdrPads SplitDdrPads(std::string_view chart_text, std::size_t reference_lead_in) {
+    const DdrPadViews views = SplitDdrPadViews(chart_text, reference_lead_in);
+    DdrPads pads;
+    pads.first = views.first;
+    if (views.second_silent) {
+        pads.second.assign(views.silent_rests, '0');
+    } else {
+        pads.second = views.second;
+    }
+    pads.in_step = views.in_step;
+    pads.second_start = views.second_start;
+    return pads;
+}
+
+DdrLeadIns DdrLeadInsFor(std::size_t lead_in, std::size_t second_rests, std::size_t reference_lead_in,
+                         bool in_step, const DdrOptions& options) {
     const auto z = static_cast<long long>(lead_in);
+    const auto z2 = static_cast<long long>(second_rests);
     const auto l0 = static_cast<long long>(reference_lead_in);
+    DdrLeadIns moves;
     switch (options.mode) {
         case DdrOptions::kDeleteLeadIn: {
+            moves.strip_second = true;
             const long long n = options.delete_count;
-            const long long z2 = StripLeadIn(pads.second);
-            if (pads.in_step) {
+            if (in_step) {
                 const long long k = std::min({n, z, z2});
-                pads.first = WithLeadIn(z - k, pads.first);
-                pads.second = WithLeadIn(z2 - k, pads.second);
-                return n - k;
+                moves.first = z - k;
+                moves.second = z2 - k;
+                moves.late = n - k;
+                return moves;
             }
             // A single chart's second pad: as it always was, against the
             // file's first chart.
             const long long first = z - n;
             const long long second = first + z2 - l0;
             if (first >= 0 && second >= 0) {
-                pads.first = WithLeadIn(first, pads.first);
-                pads.second = WithLeadIn(second, pads.second);
-                return 0;
+                moves.first = first;
+                moves.second = second;
+            } else {
+                moves.late = n - z;
             }
-            return n - z;
+            return moves;
         }
         case DdrOptions::kFirstStepAt: {
+            moves.strip_second = true;
             const long long x = (options.measure - 1) * 8LL + (options.half_beat - 2);
-            const long long z2 = StripLeadIn(pads.second);
             // Every chart moves by x - l0, so that the file's first chart
             // starts at x; a pad cannot lose more rests than it has.
-            const long long fewest = pads.in_step ? std::min(z, z2) : z;
+            const long long fewest = in_step ? std::min(z, z2) : z;
             const long long s = std::max(x - l0, -fewest);
-            pads.first = WithLeadIn(z + s, pads.first);
+            moves.first = z + s;
             // A single chart's second pad: as it always was.
-            pads.second = WithLeadIn(pads.in_step ? z2 + s : x + z2 - l0, pads.second);
-            return s - (x - l0);
+            moves.second = in_step ? z2 + s : x + z2 - l0;
+            moves.late = s - (x - l0);
+            return moves;
         }
         default:
-            pads.first = WithLeadIn(z, pads.first);
-            return 0;
+            moves.first = z;
+            return moves;
     }
+}
+
+long long ApplyDdrLeadIn(DdrPads& pads, std::size_t lead_in, std::size_t reference_lead_in,
+                         const DdrOptions& options) {
+    const std::size_t second_rests = CountLeadingZeros(pads.second);
+    const DdrLeadIns moves = DdrLeadInsFor(lead_in, second_rests, reference_lead_in, pads.in_step, options);
+    pads.first = WithLeadIn(moves.first, pads.first);
+    if (moves.strip_second) pads.second = WithLeadIn(moves.second, std::string_view(pads.second).substr(second_rests));
+    return moves.late;
 }
 
 namespace {
 
-void ReleaseBuffer(std::string& text) {
-    std::string empty;
-    text.swap(empty);
-}
 
 // Where each side of a chart split by SplitDdrPads stands in the chart's data,
 // whose `lead_in` rests come before the step text: taken before the pads'
@@ -174,7 +194,7 @@ struct DdrSidePlaces {
     StepTextPlace second;
     bool two_sides = false;
 
-    DdrSidePlaces(const StepTextPlace& chart, const DdrPads& pads, std::size_t lead_in)
+    DdrSidePlaces(const StepTextPlace& chart, const DdrPadViews& pads, std::size_t lead_in)
         : first(chart), second(chart), two_sides(pads.second_start != 0) {
         first.side_start = 0;
         first.side_end = lead_in + pads.first.size();
@@ -229,11 +249,12 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
             errors.AddOnLine(chart_lines.first_line, file_name, ErrorCode::kUnterminatedChart, ChartLabel(chart_line));
         }
         if (chart.files.empty()) {
-            // No file to write, but its groups are reported like any chart's.
-            const DdrPads pads = SplitDdrPads(chart.text, 0);
+            // No file to write, but its groups are reported like any chart's
+            // (a pad of rests alone has none).
+            const DdrPadViews pads = SplitDdrPadViews(chart.text, 0);
             const DdrSidePlaces places(chart_place, pads, chart.lead_in);
             (void)DecodeMSDSteps(pads.first, file_name, errors, nullptr, &places.first);
-            (void)DecodeMSDSteps(pads.second, file_name, errors, nullptr, places.Second());
+            if (!pads.second_silent) (void)DecodeMSDSteps(pads.second, file_name, errors, nullptr, places.Second());
             continue;
         }
 
@@ -252,21 +273,27 @@ std::vector<std::filesystem::path> ConvertMSD2ddr(const std::filesystem::path& s
         DdrChartNotes noted(*out, ChartLabel(chart_line), errors);
         for (const auto& opening : last.opening) out->WriteLine(opening);
 
-        DdrPads pads = SplitDdrPads(chart.text, reference_lead_in);
+        DdrPadViews pads = SplitDdrPadViews(chart.text, reference_lead_in);
         const DdrSidePlaces places(chart_place, pads, chart.lead_in);
         // A single chart's second side is no pad of its player's: it keeps
         // the lead-in it always had.
         pads.in_step = pads.in_step && chart.style != kSingle.file_letter;
-        // Assigning an empty value would keep the buffers: swap them out.
-        ReleaseBuffer(chart.text);
-        const long long late = ApplyDdrLeadIn(pads, chart.lead_in, reference_lead_in, in_range);
-        NoteDdrChartShifted(ChartLabel(chart_line), late, errors);
-        std::string first = DecodeMSDSteps(pads.first, file_name, errors, nullptr, &places.first);
-        std::string second = DecodeMSDSteps(pads.second, file_name, errors, nullptr, places.Second());
-        NoteDdrPads(ChartLabel(chart_line), first, second, errors);
-        ReleaseBuffer(pads.first);
-        ReleaseBuffer(pads.second);
-        BuildDdrStepLines(std::move(first), std::move(second), noted, &noted.spread_measures);
+        const std::size_t second_rests = pads.second_silent ? pads.silent_rests : CountLeadingZeros(pads.second);
+        const DdrLeadIns moves = DdrLeadInsFor(chart.lead_in, second_rests, reference_lead_in, pads.in_step, in_range);
+        NoteDdrChartShifted(ChartLabel(chart_line), moves.late, errors);
+        if (moves.strip_second) pads.second.remove_prefix(std::min(second_rests, pads.second.size()));
+        // The pads are decoded from the chart's text as the measures are
+        // cut; the second pad's error lines follow the first's.
+        HeldErrorLines second_errors(errors.SourceLine());
+        MSDStepDecoder first(pads.first, static_cast<std::size_t>(std::max(moves.first, 0LL)), file_name, errors,
+                             &places.first);
+        MSDStepDecoder second(pads.second, static_cast<std::size_t>(std::max(moves.second, 0LL)), file_name,
+                              second_errors.List(), places.Second());
+        bool has_step5 = false;
+        BuildDdrStepLinesAsDecoded(first, pads.second_silent ? nullptr : &second, noted, &noted.spread_measures,
+                                   has_step5);
+        second_errors.MoveTo(errors);
+        NoteDdrPads(ChartLabel(chart_line), has_step5, errors);
         noted.Commit();
         note_written(file);
     }

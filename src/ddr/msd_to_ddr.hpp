@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ddr/ddr.hpp"
+#include "msd/decoder.hpp"
 #include "text/line_io.hpp"
 
 namespace torvane {
@@ -74,6 +75,35 @@ struct DdrPads {
 // ";" is taken off each pad. The pads are in step when there are two sides.
 [[nodiscard]] DdrPads SplitDdrPads(std::string_view chart_text, std::size_t reference_lead_in);
 
+// The sides of a chart's step text as SplitDdrPads finds them, before any
+// lead-in moves: views into the text. A single chart's second pad is
+// `silent_rests` rests, and no more.
+struct DdrPadViews {
+    std::string_view first;
+    std::string_view second;
+    bool in_step = true;
+    std::size_t second_start = 0;
+    bool second_silent = false;
+    std::size_t silent_rests = 0;
+};
+
+[[nodiscard]] DdrPadViews SplitDdrPadViews(std::string_view chart_text, std::size_t reference_lead_in);
+
+// How ApplyDdrLeadIn moves the pads: the rests put in front of each (none
+// when not positive), after the second pad's own rests are taken off when
+// `strip_second`; and how many 8th notes later than asked the steps come.
+struct DdrLeadIns {
+    long long first = 0;
+    long long second = 0;
+    bool strip_second = false;
+    long long late = 0;
+};
+
+// The moves for a chart whose own lead-in is `lead_in` and whose second pad
+// begins with `second_rests` rests.
+[[nodiscard]] DdrLeadIns DdrLeadInsFor(std::size_t lead_in, std::size_t second_rests, std::size_t reference_lead_in,
+                                       bool in_step, const DdrOptions& options);
+
 // Puts the lead-in that the option mode asks for in front of each pad (MSD
 // step characters, before decoding). `lead_in` is the chart's own, already
 // removed from the first pad; `options` must be in range. Two written pads
@@ -102,5 +132,13 @@ std::size_t CompactDdrMeasure(std::string_view measure, std::array<char, kDdrMea
 // notes.
 void BuildDdrStepLines(std::string first_pad, std::string second_pad, LineSink& out,
                        std::size_t* spread_measures = nullptr);
+
+// BuildDdrStepLines on the pads that `first` and `second` decode, `stretch`
+// cells at a time, so that a long chart's cells are never all held; a null
+// `second` is a pad of rests alone. `has_step5` tells whether either pad's
+// cells held a "5" before they became panel codes.
+void BuildDdrStepLinesAsDecoded(MSDStepDecoder& first, MSDStepDecoder* second, LineSink& out,
+                                std::size_t* spread_measures, bool& has_step5,
+                                std::size_t stretch = 16 * 1024);
 
 }  // namespace torvane

@@ -66,4 +66,13 @@ void ErrorList::SaveTo(const std::filesystem::path& file) const {
     out->Commit();
 }
 
+HeldErrorLines::HeldErrorLines(std::size_t source_line) : place_(source_line) { held_.PlaceBy(&place_); }
+
+HeldErrorLines::~HeldErrorLines() { held_.PlaceBy(nullptr); }
+
+void HeldErrorLines::MoveTo(ErrorList& errors) {
+    for (const ErrorLine& line : held_.Entries()) errors.Add(line);
+    held_.Clear();
+}
+
 }  // namespace torvane

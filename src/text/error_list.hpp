@@ -121,4 +121,32 @@ private:
 };
 
 
+// Error lines held back, to be added to a list later in the order the
+// conversion's parts would have found them one after another. Lines added
+// without a line of their own stand on `source_line`.
+class HeldErrorLines {
+public:
+    explicit HeldErrorLines(std::size_t source_line);
+    HeldErrorLines(const HeldErrorLines&) = delete;
+    HeldErrorLines& operator=(const HeldErrorLines&) = delete;
+    ~HeldErrorLines();
+
+    [[nodiscard]] ErrorList& List() { return held_; }
+    // Adds the lines held to `errors`, and holds none.
+    void MoveTo(ErrorList& errors);
+
+private:
+    class FixedPlace final : public SourcePlace {
+    public:
+        explicit FixedPlace(std::size_t line) : line_(line) {}
+        std::size_t SourceLine() override { return line_; }
+
+    private:
+        std::size_t line_;
+    };
+
+    FixedPlace place_;
+    ErrorList held_;
+};
+
 }  // namespace torvane

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <random>
 #include <string>
@@ -15,6 +16,7 @@
 #include "recording_sink.hpp"
 #include "test_support.hpp"
 #include "text/conversion_error.hpp"
+#include "text/error_list.hpp"
 #include "text/fixed_texts.hpp"
 
 namespace torvane {
@@ -679,6 +681,52 @@ TEST(ConvertMSD2ddr, RefusesToWriteOverItsSource) {
     storage.files["song_sb.ddr"] = CrLf({"#SINGLE:BASIC:1:4;"});
     EXPECT_THROW(ConvertMSD2ddr("song_sb.ddr", "song.ddr", "c", Options(2), errors, storage), ConversionError);
     EXPECT_EQ(storage.files.at("song_sb.ddr"), CrLf({"#SINGLE:BASIC:1:4;"}));
+}
+
+// Measures cut from pads decoded a stretch at a time, against the pads
+// decoded whole: the same lines, error lines (the second pad's after the
+// first's), spread measures and "5", for stretches of one cell up.
+TEST(BuildDdrStepLinesAsDecoded, GivesWhatWholePadsGive) {
+    static const std::array<std::string_view, 16> kItems = {
+        "0", "00000000", "4", "5", "(12)", "(4000)", "(123)", "(000)", "(12345678)", "(T12)",
+        "{x}", "[12]", "(12345)", "(40000000)", "0000", "8"};
+    std::mt19937 random(20261208);
+    const auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
+    const auto pad = [&] {
+        std::string text;
+        for (std::size_t k = pick(90); k > 0; --k) text += kItems[pick(kItems.size())];
+        return text;
+    };
+    for (int round = 0; round < 400; ++round) {
+        const std::string first = pad();
+        const std::string second = pad();
+        const std::size_t rests1 = pick(20);
+        const std::size_t rests2 = pick(20);
+        const bool silent = round % 3 == 0;
+        ErrorList whole_errors;
+        test::RecordingSink whole;
+        std::size_t whole_spread = 0;
+        const std::string cells1 = DecodeMSDSteps(std::string(rests1, '0') + first, "song.msd", whole_errors);
+        const std::string cells2 =
+            silent ? std::string() : DecodeMSDSteps(std::string(rests2, '0') + second, "song.msd", whole_errors);
+        BuildDdrStepLines(cells1, cells2, whole, &whole_spread);
+        const bool whole_step5 = (cells1 + cells2).find('5') != std::string::npos;
+        for (const std::size_t stretch : {1, 5, 33, 100, 16384}) {
+            ErrorList errors;
+            HeldErrorLines second_errors(0);
+            MSDStepDecoder decoder1(first, rests1, "song.msd", errors);
+            MSDStepDecoder decoder2(second, rests2, "song.msd", second_errors.List());
+            test::RecordingSink out;
+            std::size_t spread = 0;
+            bool step5 = false;
+            BuildDdrStepLinesAsDecoded(decoder1, silent ? nullptr : &decoder2, out, &spread, step5, stretch);
+            second_errors.MoveTo(errors);
+            ASSERT_EQ(out.lines, whole.lines) << first << " : " << second << " stretch " << stretch;
+            ASSERT_EQ(errors.Entries(), whole_errors.Entries()) << first << " : " << second;
+            ASSERT_EQ(spread, whole_spread);
+            ASSERT_EQ(step5, whole_step5);
+        }
+    }
 }
 
 }  // namespace
