@@ -270,4 +270,63 @@ std::vector<D2rStepLine> MergeD2rStepLinesAfterFirstPass(std::vector<D2rStepLine
     return MergeFromPass(std::move(lines), 1, first_merge);
 }
 
+void ContinueD2rMergePass(const D2rStepLine* lines, std::size_t count, D2rMergePassState& state,
+                          std::vector<D2rStepLine>& out) {
+    // A pass gives at most one line more than it takes: the one it stood on.
+    const std::size_t base = out.size();
+    out.resize(base + count + 1);
+    D2rStepLine* const start = out.data() + base;
+    D2rStepLine* given = start;
+    D2rStepLine at = state.at;
+    bool standing = state.standing;
+    std::size_t beat_left = state.beat_left;
+    std::size_t i = 0;
+    while (i < count) {
+        if (beat_left > 0) {
+            // The rest of a beat skipped: as it is.
+            const std::size_t take = std::min(beat_left, count - i);
+            std::memcpy(given, lines + i, take * sizeof(D2rStepLine));
+            given += take;
+            i += take;
+            beat_left -= take;
+            continue;
+        }
+        const D2rStepLine line = lines[i++];
+        if (!standing) {
+            at = line;
+            standing = true;
+            continue;
+        }
+        if (static_cast<std::uint8_t>(at.length) < kQuarter && at.length == line.length &&
+            ((line.pad1 ^ '0') | (line.pad2 ^ '0')) == 0) {
+            if (state.first_merge == kNoMerge) state.first_merge = state.given + static_cast<std::size_t>(given - start);
+            at.length = static_cast<D2rLength>(static_cast<int>(at.length) + 1);
+            *given++ = at;
+            standing = false;
+            continue;
+        }
+        const std::uint32_t beat = D2rLinesPerBeat(at.length);
+        *given++ = at;
+        if (beat > 1) {
+            *given++ = line;
+            beat_left = beat - 2;
+            standing = false;
+        } else {
+            at = line;
+        }
+    }
+    state.at = at;
+    state.standing = standing;
+    state.beat_left = static_cast<std::uint32_t>(beat_left);
+    state.given += static_cast<std::size_t>(given - start);
+    out.resize(base + static_cast<std::size_t>(given - start));
+}
+
+void FinishD2rMergePass(D2rMergePassState& state, std::vector<D2rStepLine>& out) {
+    if (!state.standing) return;
+    out.push_back(state.at);
+    ++state.given;
+    state.standing = false;
+}
+
 }  // namespace torvane

@@ -341,27 +341,76 @@ void FillWindow(D2rPadWindow& window, MSDStepDecoder& decoder, std::size_t stret
 
 namespace {
 
-// The end of the merging passes that go along with the building. A pass
-// walks exactly as the one before it up to that one's first merge, and merges
-// nothing before it: the lines before the last pass's first merge are what
-// every later pass leaves them, and go to `settled` at once. From there on
-// they are held for the passes that follow (none when the last pass merged
-// nothing, as for most charts).
+// The merging passes that go along with the building: most charts are
+// merged fully by four passes, the last of which merges nothing. The first
+// takes the lines one at a time as they are built; the other three a block
+// of what the one before gave at a time. A pass walks exactly as the one
+// before it up to that one's first merge, and merges nothing before it: the
+// lines before the fourth pass's first merge are what every later pass
+// leaves them, and go to `settled` at once. From there on they are held for
+// the passes that follow (none when the fourth merged nothing).
 template <typename Settled>
-struct SettlingLines {
-    Settled settled;
-    std::vector<D2rStepLine>* held;
-    bool holding = false;
+class FourMergingPasses {
+public:
+    explicit FourMergingPasses(Settled settled) : settled_(settled), first_(block_) {}
 
-    void MergesFromHere() { holding = true; }
     void Add(D2rStepLine line) {
-        if (holding) {
-            held->push_back(line);
-        } else {
-            settled(line);
-        }
+        first_.Add(line);
+        if (block_.size() >= kBlock) Flush();
     }
-    void Finish() {}
+    // Returns the lines held.
+    std::vector<D2rStepLine> Finish() {
+        first_.Finish();
+        Flush();
+        for (std::size_t pass = 0; pass < kLater; ++pass) {
+            FinishD2rMergePass(later_[pass], Given(pass));
+            // What the pass gave last goes through the passes after it.
+            for (std::size_t next = pass + 1; next < kLater; ++next) {
+                ContinueD2rMergePass(Given(next - 1).data(), Given(next - 1).size(), later_[next], Given(next));
+                Given(next - 1).clear();
+            }
+            Settle();
+        }
+        return std::move(held_);
+    }
+
+private:
+    static constexpr std::size_t kBlock = 4096;
+    static constexpr std::size_t kLater = 3;
+
+    std::vector<D2rStepLine>& Given(std::size_t pass) { return given_[pass]; }
+
+    void Flush() {
+        const std::vector<D2rStepLine>* from = &block_;
+        for (std::size_t pass = 0; pass < kLater; ++pass) {
+            ContinueD2rMergePass(from->data(), from->size(), later_[pass], given_[pass]);
+            from = &given_[pass];
+        }
+        block_.clear();
+        given_[0].clear();
+        given_[1].clear();
+        Settle();
+    }
+    // The fourth pass's lines: settled up to its first merge, held after.
+    void Settle() {
+        std::vector<D2rStepLine>& last = given_[kLater - 1];
+        const D2rMergePassState& fourth = later_[kLater - 1];
+        const std::size_t before = fourth.given - last.size();
+        std::size_t settled = last.size();
+        if (fourth.first_merge != static_cast<std::size_t>(-1)) {
+            settled = fourth.first_merge > before ? std::min(fourth.first_merge - before, last.size()) : 0;
+        }
+        for (std::size_t k = 0; k < settled; ++k) settled_(last[k]);
+        held_.insert(held_.end(), last.begin() + static_cast<std::ptrdiff_t>(settled), last.end());
+        last.clear();
+    }
+
+    Settled settled_;
+    std::vector<D2rStepLine> block_;
+    D2rMergingPass first_;
+    std::array<D2rMergePassState, kLater> later_{};
+    std::array<std::vector<D2rStepLine>, kLater> given_{};
+    std::vector<D2rStepLine> held_;
 };
 
 // Builds the lines of one chart, giving each to `settled` as it is settled;
@@ -416,11 +465,7 @@ std::vector<D2rStepLine> BuildChartLines(std::string_view chart_text, long long 
     D2rTripletPlacer placer;
     D2rPlacedPads placed;
     D2rLineBuilder builder(single);
-    // Most charts are merged fully by four passes, the last of which merges
-    // nothing.
-    std::vector<D2rStepLine> held;
-    D2rMergingStage<D2rMergingStage<D2rMergingStage<D2rMergingStage<SettlingLines<Settled>>>>> passes(settled,
-                                                                                                      &held);
+    FourMergingPasses<Settled> passes(settled);
     for (;;) {
         FillWindow(window1, decoder1, stretch);
         FillWindow(window2, decoder2, stretch);
@@ -433,7 +478,7 @@ std::vector<D2rStepLine> BuildChartLines(std::string_view chart_text, long long 
         DropReadCells(window2, placer.NextCell(2), placer.TripletsPassed(2));
         builder.Drop(placed.pad1, placed.pad2);
     }
-    passes.Finish();
+    std::vector<D2rStepLine> held = passes.Finish();
     pad2_errors.MoveTo(errors);
     later_errors.MoveTo(errors);
     if (triplets_on_grid != nullptr) *triplets_on_grid += placed.triplets_on_grid;

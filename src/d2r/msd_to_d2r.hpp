@@ -102,10 +102,7 @@ public:
         // The pass stands at at_ with `line` after it: it joins a rest line of
         // the same length below a quarter, or skips a beat from at_.
         if (IsD2rRestLine(line) && at_.length == line.length && at_.length < D2rLength::kQuarter) {
-            if (first_merge_ == kNoMerge) {
-                first_merge_ = given_;
-                if constexpr (requires { next_.MergesFromHere(); }) next_.MergesFromHere();
-            }
+            if (first_merge_ == kNoMerge) first_merge_ = given_;
             at_.length = static_cast<D2rLength>(static_cast<int>(at_.length) + 1);
             Give(at_);
             standing_ = false;
@@ -128,7 +125,6 @@ public:
     }
     // The line given where the pass made its first merge, or kNoMerge.
     [[nodiscard]] std::size_t FirstMerge() const { return first_merge_; }
-    [[nodiscard]] Next& Following() { return next_; }
 
 private:
     void Give(D2rStepLine line) {
@@ -144,9 +140,7 @@ private:
     std::size_t first_merge_ = kNoMerge;
 };
 
-// The end of a chain of stages: the lines kept in a list. (An end may also
-// have MergesFromHere, which a stage calls just before it gives the line of
-// its first merge.)
+// The end of a chain of stages: the lines kept in a list.
 struct D2rLinesInto {
     std::vector<D2rStepLine>& lines;
     void Add(D2rStepLine line) { lines.push_back(line); }
@@ -155,6 +149,22 @@ struct D2rLinesInto {
 
 // One pass, its lines into a list (which it is given empty).
 using D2rMergingPass = D2rMergingStage<D2rLinesInto>;
+
+// A merging pass that takes its lines a block at a time, for passes that
+// follow another: where it stands between blocks.
+struct D2rMergePassState {
+    D2rStepLine at;
+    bool standing = false;
+    std::uint32_t beat_left = 0;
+    std::size_t given = 0;                       // lines given so far
+    std::size_t first_merge = static_cast<std::size_t>(-1);  // the line given where it first merged
+};
+
+// Goes on with a merging pass over the next `count` lines of its input,
+// appending the lines it gives to `out`; FinishD2rMergePass after the last.
+void ContinueD2rMergePass(const D2rStepLine* lines, std::size_t count, D2rMergePassState& state,
+                          std::vector<D2rStepLine>& out);
+void FinishD2rMergePass(D2rMergePassState& state, std::vector<D2rStepLine>& out);
 
 // MergeD2rStepLinesFully after a first pass whose first merge was at merged
 // line `first_merge` (not kNoMerge).
