@@ -28,6 +28,7 @@ namespace {
 
 constexpr auto kQuarter = static_cast<std::uint8_t>(D2rLength::kQuarter);
 constexpr std::size_t kNoMerge = SIZE_MAX;
+constexpr std::size_t kMostLinesPerBeat = 8;
 
 // Whether the pass, standing at `line`, joins `after` to it.
 constexpr bool Merges(D2rStepLine line, D2rStepLine after) {
@@ -44,6 +45,17 @@ inline void MoveLines(D2rStepLine* lines, std::size_t to, std::size_t from, std:
         case 2: std::memmove(lines + to, lines + from, 2 * sizeof(D2rStepLine)); return;
         case 1: lines[to] = lines[from]; return;
         default: std::memmove(lines + to, lines + from, count * sizeof(D2rStepLine)); return;
+    }
+}
+
+// The same, from another list.
+inline void MoveLines(D2rStepLine* to, std::size_t at, const D2rStepLine* from, std::size_t count) {
+    switch (count) {
+        case 8: std::memcpy(to + at, from, 8 * sizeof(D2rStepLine)); return;
+        case 4: std::memcpy(to + at, from, 4 * sizeof(D2rStepLine)); return;
+        case 2: std::memcpy(to + at, from, 2 * sizeof(D2rStepLine)); return;
+        case 1: to[at] = from[0]; return;
+        default: std::memcpy(to + at, from, count * sizeof(D2rStepLine)); return;
     }
 }
 
@@ -280,30 +292,30 @@ void ContinueD2rMergePass(const D2rStepLine* lines, std::size_t count, D2rMergeP
     D2rStepLine at = state.at;
     bool standing = state.standing;
     std::size_t beat_left = state.beat_left;
+    const auto note_merge = [&] {
+        if (state.first_merge == kNoMerge) state.first_merge = state.given + static_cast<std::size_t>(given - start);
+    };
+    // One line at a time, the pass's place carried in `at`, `standing` and
+    // `beat_left`; returns when the pass stands where it takes a new line.
     std::size_t i = 0;
-    while (i < count) {
+    const auto step = [&] {
         if (beat_left > 0) {
-            // The rest of a beat skipped: as it is.
-            const std::size_t take = std::min(beat_left, count - i);
-            std::memcpy(given, lines + i, take * sizeof(D2rStepLine));
-            given += take;
-            i += take;
-            beat_left -= take;
-            continue;
+            *given++ = lines[i++];
+            --beat_left;
+            return;
         }
         const D2rStepLine line = lines[i++];
         if (!standing) {
             at = line;
             standing = true;
-            continue;
+            return;
         }
-        if (static_cast<std::uint8_t>(at.length) < kQuarter && at.length == line.length &&
-            ((line.pad1 ^ '0') | (line.pad2 ^ '0')) == 0) {
-            if (state.first_merge == kNoMerge) state.first_merge = state.given + static_cast<std::size_t>(given - start);
+        if (static_cast<std::uint8_t>(at.length) < kQuarter && at.length == line.length && IsD2rRestLine(line)) {
+            note_merge();
             at.length = static_cast<D2rLength>(static_cast<int>(at.length) + 1);
             *given++ = at;
             standing = false;
-            continue;
+            return;
         }
         const std::uint32_t beat = D2rLinesPerBeat(at.length);
         *given++ = at;
@@ -314,7 +326,27 @@ void ContinueD2rMergePass(const D2rStepLine* lines, std::size_t count, D2rMergeP
         } else {
             at = line;
         }
+    };
+    while (i < count && (standing || beat_left > 0)) step();
+    // The pass stands at lines[i], and a beat from there lies within the
+    // block: a pair or a beat at a time, as a whole pass goes.
+    while (count - i >= kMostLinesPerBeat) {
+        D2rStepLine line = lines[i];
+        const D2rStepLine after = lines[i + 1];
+        if (static_cast<std::uint8_t>(line.length) < kQuarter && line.length == after.length &&
+            ((after.pad1 ^ '0') | (after.pad2 ^ '0')) == 0) {
+            note_merge();
+            line.length = static_cast<D2rLength>(static_cast<int>(line.length) + 1);
+            *given++ = line;
+            i += 2;
+        } else {
+            const std::size_t beat = D2rLinesPerBeat(line.length);
+            MoveLines(given, 0, lines + i, beat);
+            given += beat;
+            i += beat;
+        }
     }
+    while (i < count) step();
     state.at = at;
     state.standing = standing;
     state.beat_left = static_cast<std::uint32_t>(beat_left);

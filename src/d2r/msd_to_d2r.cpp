@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -235,47 +236,62 @@ public:
             if (last_step != std::string_view::npos) steps_end_ = scanned_ + last_step + 1;
             scanned_ = pad2.size();
         }
+        // The state in locals: the lines written cannot change them.
+        std::size_t i = i_;
+        std::size_t j = j_;
+        int countdown = countdown_;
+        D2rLength length = length_;
         for (;;) {
-            if (!last1 && pad1.size() - i_ < kAhead) return;
-            if (!silent_ && !last2 && pad2.size() - j_ < kAhead) return;
-            if (i_ >= pad1.size() && j_ >= steps_end_ && countdown_ == 0) return;
+            if (!last1 && pad1.size() - i < kAhead) break;
+            if (!silent_ && !last2 && pad2.size() - j < kAhead) break;
+            if (i >= pad1.size() && j >= steps_end_ && countdown == 0) break;
             // Outside triplets, eight cells of both pads without a "T" are
             // eight 32nd-note lines: most of a chart goes this way.
-            if (countdown_ == 0 && pad1.size() - i_ >= kCellsAtOnce && !HasTripletMark(pad1.data() + i_)) {
+            if (countdown == 0 && pad1.size() - i >= kCellsAtOnce && !HasTripletMark(pad1.data() + i)) {
+                // Made here and handed over together: a line is bytes, and
+                // bytes written one by one where the list keeps its count
+                // make the count be read again after each.
+                std::array<D2rStepLine, kCellsAtOnce> eight;
                 if (silent_) {
                     for (std::size_t k = 0; k < kCellsAtOnce; ++k) {
-                        lines.Add({D2rLength::k32nd, kSoundingStep[static_cast<unsigned char>(pad1[i_ + k])], '0'});
+                        eight[k] = {D2rLength::k32nd, kSoundingStep[static_cast<unsigned char>(pad1[i + k])], '0'};
                     }
-                    i_ += kCellsAtOnce;
+                    lines.AddEight(eight);
+                    i += kCellsAtOnce;
                     continue;
                 }
-                if (pad2.size() - j_ >= kCellsAtOnce && !HasTripletMark(pad2.data() + j_)) {
+                if (pad2.size() - j >= kCellsAtOnce && !HasTripletMark(pad2.data() + j)) {
                     for (std::size_t k = 0; k < kCellsAtOnce; ++k) {
-                        lines.Add({D2rLength::k32nd, kSoundingStep[static_cast<unsigned char>(pad1[i_ + k])],
-                                   kSoundingStep[static_cast<unsigned char>(pad2[j_ + k])]});
+                        eight[k] = {D2rLength::k32nd, kSoundingStep[static_cast<unsigned char>(pad1[i + k])],
+                                    kSoundingStep[static_cast<unsigned char>(pad2[j + k])]};
                     }
-                    i_ += kCellsAtOnce;
-                    j_ += kCellsAtOnce;
+                    lines.AddEight(eight);
+                    i += kCellsAtOnce;
+                    j += kCellsAtOnce;
                     continue;
                 }
             }
-            if (i_ == pad1.size()) pad1 += '0';
-            const char a = pad1[i_++];
-            const bool have_b = silent_ || j_ < pad2.size();
-            const char b = silent_ ? '0' : have_b ? pad2[j_++] : '\0';
+            if (i == pad1.size()) pad1 += '0';
+            const char a = pad1[i++];
+            const bool have_b = silent_ || j < pad2.size();
+            const char b = silent_ ? '0' : have_b ? pad2[j++] : '\0';
             if (a == 'T' || (have_b && b == 'T')) {
                 if (a == 'T' && have_b && b != 'T') {
-                    if (!silent_ && !AlignPadToTriplet(pad2, j_, b)) errors.Add(file_name, ErrorCode::kTripletMismatch);
-                } else if (a != 'T' && !AlignPadToTriplet(pad1, i_, a)) {
+                    if (!silent_ && !AlignPadToTriplet(pad2, j, b)) errors.Add(file_name, ErrorCode::kTripletMismatch);
+                } else if (a != 'T' && !AlignPadToTriplet(pad1, i, a)) {
                     errors.Add(file_name, ErrorCode::kTripletMismatch);
                 }
-                countdown_ = 3;
-                length_ = D2rLength::kTriplet;
+                countdown = 3;
+                length = D2rLength::kTriplet;
                 continue;
             }
-            lines.Add(MakeD2rStepLine(length_, a, b));
-            if (countdown_ > 0 && --countdown_ == 0) length_ = D2rLength::k32nd;
+            lines.Add(MakeD2rStepLine(length, a, b));
+            if (countdown > 0 && --countdown == 0) length = D2rLength::k32nd;
         }
+        i_ = i;
+        j_ = j;
+        countdown_ = countdown;
+        length_ = length;
     }
 
     // Lets the pads go of the cells built, when they are many enough to be
@@ -310,6 +326,9 @@ private:
 struct UnmergedLines {
     std::vector<D2rStepLine>& lines;
     void Add(D2rStepLine line) { lines.push_back(line); }
+    void AddEight(const std::array<D2rStepLine, kCellsAtOnce>& eight) {
+        lines.insert(lines.end(), eight.begin(), eight.end());
+    }
 };
 
 }  // namespace
@@ -342,9 +361,8 @@ void FillWindow(D2rPadWindow& window, MSDStepDecoder& decoder, std::size_t stret
 namespace {
 
 // The merging passes that go along with the building: most charts are
-// merged fully by four passes, the last of which merges nothing. The first
-// takes the lines one at a time as they are built; the other three a block
-// of what the one before gave at a time. A pass walks exactly as the one
+// merged fully by four passes, the last of which merges nothing. Each takes
+// a block of what the one before gave at a time. A pass walks exactly as the one
 // before it up to that one's first merge, and merges nothing before it: the
 // lines before the fourth pass's first merge are what every later pass
 // leaves them, and go to `settled` at once. From there on they are held for
@@ -352,15 +370,20 @@ namespace {
 template <typename Settled>
 class FourMergingPasses {
 public:
-    explicit FourMergingPasses(Settled settled) : settled_(settled), first_(block_) {}
+    explicit FourMergingPasses(Settled settled)
+        : settled_(settled), block_(std::make_unique_for_overwrite<D2rStepLine[]>(kBlock + kCellsAtOnce)) {}
 
     void Add(D2rStepLine line) {
-        first_.Add(line);
-        if (block_.size() >= kBlock) Flush();
+        block_[in_block_++] = line;
+        if (in_block_ >= kBlock) [[unlikely]] Flush();
+    }
+    void AddEight(const std::array<D2rStepLine, kCellsAtOnce>& eight) {
+        std::memcpy(block_.get() + in_block_, eight.data(), sizeof eight);
+        in_block_ += kCellsAtOnce;
+        if (in_block_ >= kBlock) [[unlikely]] Flush();
     }
     // Returns the lines held.
     std::vector<D2rStepLine> Finish() {
-        first_.Finish();
         Flush();
         for (std::size_t pass = 0; pass < kLater; ++pass) {
             FinishD2rMergePass(later_[pass], Given(pass));
@@ -376,19 +399,17 @@ public:
 
 private:
     static constexpr std::size_t kBlock = 4096;
-    static constexpr std::size_t kLater = 3;
+    static constexpr std::size_t kLater = 4;
 
     std::vector<D2rStepLine>& Given(std::size_t pass) { return given_[pass]; }
 
     void Flush() {
-        const std::vector<D2rStepLine>* from = &block_;
-        for (std::size_t pass = 0; pass < kLater; ++pass) {
-            ContinueD2rMergePass(from->data(), from->size(), later_[pass], given_[pass]);
-            from = &given_[pass];
+        ContinueD2rMergePass(block_.get(), in_block_, later_[0], given_[0]);
+        for (std::size_t pass = 1; pass < kLater; ++pass) {
+            ContinueD2rMergePass(given_[pass - 1].data(), given_[pass - 1].size(), later_[pass], given_[pass]);
         }
-        block_.clear();
-        given_[0].clear();
-        given_[1].clear();
+        in_block_ = 0;
+        for (std::size_t pass = 0; pass + 1 < kLater; ++pass) given_[pass].clear();
         Settle();
     }
     // The fourth pass's lines: settled up to its first merge, held after.
@@ -406,8 +427,8 @@ private:
     }
 
     Settled settled_;
-    std::vector<D2rStepLine> block_;
-    D2rMergingPass first_;
+    std::unique_ptr<D2rStepLine[]> block_;  // built, not yet merged
+    std::size_t in_block_ = 0;
     std::array<D2rMergePassState, kLater> later_{};
     std::array<std::vector<D2rStepLine>, kLater> given_{};
     std::vector<D2rStepLine> held_;
