@@ -23,8 +23,8 @@ namespace {
 
 // The first pass: the first START value other than 0, or 0 when there is none.
 long long ReadD2rStart(LineSource& input, const std::filesystem::path& source, long long max_start) {
-    std::string line;
-    while (input.ReadLine(line)) {
+    std::string_view line;
+    while (input.ReadLineView(line)) {
         // Any line that begins with "START", read from its seventh character.
         if (!line.starts_with("START")) continue;
         const std::string_view text = D2rLinePart(line, 6, std::string_view::npos);
