@@ -1,6 +1,7 @@
 #include "d2r/d2r_step_list.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <stdexcept>
 
 namespace torvane {
@@ -8,8 +9,24 @@ namespace torvane {
 namespace {
 
 // The panels of a pad field in which each column is a blank or its own
-// letter ("L", "D", "U", "R"); -1 otherwise.
+// letter ("L", "D", "U", "R"); -1 otherwise. The four columns at once: a
+// column is right when it is zero after XOR with its letter or with a blank.
 int WellFormedFieldMask(const char* field) {
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr std::uint32_t kLetters = 'L' | 'D' << 8 | 'U' << 16 | 'R' << 24;
+        constexpr std::uint32_t kBlanks = 0x20202020;
+        constexpr std::uint32_t kLows = 0x7f7f7f7f;
+        constexpr std::uint32_t kHighs = 0x80808080;
+        std::uint32_t word = 0;
+        std::memcpy(&word, field, sizeof word);
+        // The high bit of each byte that is not zero; exact, as no byte carries.
+        const auto not_zero = [](std::uint32_t v) { return (((v & kLows) + kLows) | v) & kHighs; };
+        const std::uint32_t not_letter = not_zero(word ^ kLetters);
+        if ((not_letter & not_zero(word ^ kBlanks)) != 0) return -1;
+        // The letter bits, from bit 7 of each byte to bits 28 .. 31.
+        const std::uint32_t letters = (~not_letter & kHighs) >> 7;
+        return static_cast<int>((letters * 0x10204080U) >> 28);
+    }
     int mask = 0;
     for (int column = 0; column < 4; ++column) {
         if (field[column] == "LDUR"[column]) {
@@ -48,6 +65,15 @@ int PlainTailMasks(const char* tail) {
 constexpr std::size_t kPlainTailSize = 11;
 
 }  // namespace
+
+bool D2rStepList::AddPlainLine(const char* tail, std::size_t rests) {
+    const int masks = PlainTailMasks(tail);
+    if (masks < 0) return false;
+    const std::size_t at = entries_.size();
+    entries_.resize(at + 1 + rests, kRest);
+    if (masks != 0) entries_[at] = kPlain + static_cast<std::uint32_t>(masks);
+    return true;
+}
 
 void D2rStepList::Add(std::string_view head, std::string_view tail) {
     const std::size_t length = head.size() + tail.size();
@@ -123,26 +149,31 @@ void D2rStepList::MarkTakenByPad1(std::size_t i) {
 }
 
 void CollectD2rStepLine(std::string_view line, D2rStepList& step_list) {
-    if (line.size() == kD2rRestUnit.size() && line[0] == '8' && line[1] == '.') {
-        // Most lines: "8." lines as the writer writes them.
-        step_list.Add(line);
-        step_list.CountSourceLine(1);
+    // A lone "4" has no length code and goes like any other such line.
+    std::uint8_t rests = 0;
+    bool code = false;
+    if (line.size() >= 2) {
+        if (line[0] == '8') {
+            code = line[1] == '.';
+        } else if (line[0] == '4') {
+            switch (line[1]) {
+                case '.': rests = 1; break;
+                case 'p': rests = 3; break;
+                case 'P': rests = 7; break;
+                default: break;
+            }
+            code = rests != 0;
+        }
+    }
+    // Most lines: a length code and the plain tail, as the writer writes them.
+    if (code && line.size() == kD2rRestUnit.size() && step_list.AddPlainLine(line.data() + 2, rests)) {
+        step_list.CountSourceLine(static_cast<std::uint8_t>(rests + 1));
         return;
     }
     if (line.starts_with("8.") || line.starts_with("T")) {
         step_list.Add(line);
         step_list.CountSourceLine(1);
         return;
-    }
-    // A lone "4" has no length code and goes like any other such line.
-    std::uint8_t rests = 0;
-    if (line.size() >= 2 && line[0] == '4') {
-        switch (line[1]) {
-            case '.': rests = 1; break;
-            case 'p': rests = 3; break;
-            case 'P': rests = 7; break;
-            default: break;
-        }
     }
     if (rests == 0) {
         step_list.CountSourceLine(0);

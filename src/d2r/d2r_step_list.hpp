@@ -43,6 +43,9 @@ public:
     // Adds the line `head` + `tail`. Throws std::length_error when the block's
     // stored text would pass 4 GB.
     void Add(std::string_view head, std::string_view tail = {});
+    // Adds "8." + `tail`, its 11 bytes a plain line's, and `rests` units of
+    // rest after it; false, adding nothing, for any other tail.
+    [[nodiscard]] bool AddPlainLine(const char* tail, std::size_t rests);
     void AddRestUnit() { entries_.push_back(kRest); }
     void AddRestUnits(std::size_t count) { entries_.insert(entries_.end(), count, kRest); }
     // Empties the list for a block whose first line is `first_source_line`
@@ -70,6 +73,14 @@ public:
     [[nodiscard]] int PlainLinePanels(std::size_t i) const {
         const std::uint32_t entry = entries_[i];
         return entry >= kPlain && entry < kPlain + kMasks ? static_cast<int>(entry - kPlain) : -1;
+    }
+    // The panels of line `i` when it is a triplet line of well-formed fields
+    // ("T:", any number of panels), marked by pad 1 or not as `taken` says,
+    // as in PlainLinePanels; -1 for any other line.
+    [[nodiscard]] int TripletLinePanels(std::size_t i, bool taken) const {
+        const std::uint32_t first = taken ? kTripletTakenByPad1 : kTriplet;
+        const std::uint32_t entry = entries_[i];
+        return entry >= first && entry < first + kMasks ? static_cast<int>(entry - first) : -1;
     }
     // The line as it reads now; valid until the next Add.
     [[nodiscard]] std::string_view Line(std::size_t i) const {

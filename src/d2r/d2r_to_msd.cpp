@@ -1,6 +1,8 @@
 // d2r to MSD: d2r keys become MSD tags, and every step block becomes one
 // chart whose pads are rebuilt on a grid of 32nd-note units and compacted.
 
+#include <array>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -21,8 +23,8 @@ namespace {
 
 // The first pass: the first START value other than 0, or 0 when there is none.
 long long ReadD2rStart(LineSource& input, const std::filesystem::path& source, long long max_start) {
-    std::string line;
-    while (input.ReadLine(line)) {
+    std::string_view line;
+    while (input.ReadLineView(line)) {
         // Any line that begins with "START", read from its seventh character.
         if (!line.starts_with("START")) continue;
         const std::string_view text = D2rLinePart(line, 6, std::string_view::npos);
@@ -115,6 +117,41 @@ void AddD2rTriplet(D2rStepList& step_list, std::size_t first, int pad_number, Ms
     pad.AddTriplet(steps[0], steps[1], steps[2]);
 }
 
+// Most lines of a step block: they begin with a length code, which no key
+// does, and are never dropped.
+constexpr bool BeginsWithD2rLengthCode(std::string_view line) {
+    if (line.size() < 2) return false;
+    switch (line[0]) {
+        case '8': return line[1] == '.';
+        case '4': return line[1] == '.' || line[1] == 'p' || line[1] == 'P';
+        case 'T': return line[1] == ':';
+        default: return false;
+    }
+}
+
+// A triplet whose three lines are triplet lines of well-formed fields, as
+// the pad before left them, and whose fields of this pad have a step
+// character: most triplets, which decode without a word.
+struct PlainTriplet {
+    std::array<char, 3> steps{};
+    bool bears_step = false;  // the first line, on either pad
+};
+
+std::optional<PlainTriplet> PlainD2rTriplet(const D2rStepList& step_list, std::size_t first, int pad_number) {
+    if (step_list.Size() - first < 3) return std::nullopt;
+    PlainTriplet triplet;
+    for (std::size_t k = 0; k < 3; ++k) {
+        // Pad 2 finds them marked by pad 1.
+        const int masks = step_list.TripletLinePanels(first + k, pad_number == 2);
+        if (masks < 0) return std::nullopt;
+        const char step = StepOfPanels(pad_number == 1 ? masks >> 4 : masks & 15);
+        if (step == 0) return std::nullopt;
+        triplet.steps[k] = step;
+        if (k == 0) triplet.bears_step = masks != 0;
+    }
+    return triplet;
+}
+
 class D2rToMsd {
 public:
     D2rToMsd(const std::filesystem::path& source, ErrorList& errors, LineSource& input, LineSink& out)
@@ -124,14 +161,14 @@ public:
         // Without a START line the file starts at 4.
         start_found_ = start != 0;
         state_.start = start_found_ ? start : kD2rDefaultStart;
-        std::string line;
-        bool have_line = input_.ReadLine(line);
+        std::string_view line;
+        bool have_line = input_.ReadLineView(line);
         while (have_line) {
             // Keys are tried first: "TITLE=" and "TEMPO10=" begin with "T" too.
             if (!KeyLine(line) && IsD2rStepBlockLine(line)) {
                 have_line = StepBlock(line);
             } else {
-                have_line = input_.ReadLine(line);
+                have_line = input_.ReadLineView(line);
             }
         }
     }
@@ -176,18 +213,21 @@ private:
 
     // Collects the block that `line` begins, converts it, and leaves the line
     // after the block's end in `line`; false when the file has ended.
-    bool StepBlock(std::string& line) {
+    bool StepBlock(std::string_view& line) {
         step_list_.Clear(errors_.SourceLine());
         NoteD2rBlockLine(line, errors_);
         CollectD2rStepLine(line, step_list_);
-        bool have_line = input_.ReadLine(line);
+        bool have_line = input_.ReadLineView(line);
         // "TITLE=" and "TEMPO10=" begin with "T", but a key line is never a
         // step line: the writer puts the keys that follow a chart right after
         // its step lines.
-        while (have_line && IsD2rStepBlockLine(line) && !IsD2rKeyLine(line)) {
-            NoteD2rBlockLine(line, errors_);
+        while (have_line) {
+            if (!BeginsWithD2rLengthCode(line)) {
+                if (!IsD2rStepBlockLine(line) || IsD2rKeyLine(line)) break;
+                NoteD2rBlockLine(line, errors_);
+            }
             CollectD2rStepLine(line, step_list_);
-            have_line = input_.ReadLine(line);
+            have_line = input_.ReadLineView(line);
         }
         if (!have_line) {
             WriteChart();
@@ -197,14 +237,14 @@ private:
             // Read after the chart is written: a "PLAYER=" is the next chart's.
             WriteChart();
             (void)Key(line);
-            return input_.ReadLine(line);
+            return input_.ReadLineView(line);
         }
         // Any other line that ends the block is consumed with it. "MUSICEND"
         // is the format's own end of a block; anything else is worth a
         // message unless it is the file's last or followed by an empty line.
-        std::string block_end = std::move(line);
+        const std::string block_end(line);
         const std::size_t block_end_line = errors_.SourceLine();
-        have_line = input_.ReadLine(line);
+        have_line = input_.ReadLineView(line);
         if (have_line && !line.empty() && !block_end.starts_with(kD2rMusicEnd)) {
             errors_.AddOnLine(block_end_line, file_name_, ErrorCode::kOption, block_end);
         }
@@ -273,6 +313,28 @@ void WriteMsdChartFromD2r(D2rStepList& step_list, D2rToMsdState& state, LineSink
                     lead_in_pending = false;
                 }
                 pad.AddUnit(StepOfPanels(pad_number == 1 ? masks >> 4 : masks & 15));
+                continue;
+            }
+            if (const std::optional<PlainTriplet> triplet = PlainD2rTriplet(step_list, i, pad_number)) {
+                // What AddD2rTriplet does, in the same order, with nothing to report on a line.
+                place.At(i);
+                if (lead_in_pending && triplet->bears_step) {
+                    WriteD2rLeadIn(pad, state, out, source, chart_line, file_name, errors);
+                    lead_in_pending = false;
+                }
+                if (!pad.StartTriplet()) {
+                    errors.Add(file_name, ErrorCode::kTripletOffBeat, D2rLinePart(step_list.Line(i), 0, 3));
+                }
+                pad.AddTriplet(triplet->steps[0], triplet->steps[1], triplet->steps[2]);
+                for (std::size_t at = i; at < i + 3; ++at) {
+                    if (pad_number == 1) {
+                        step_list.MarkTakenByPad1(at);
+                    } else {
+                        step_list.MarkTakenByPad2(at);
+                    }
+                }
+                // The two lines after it now bear this pad's mark, which it passes over.
+                i += 2;
                 continue;
             }
             const std::string_view line = step_list.Line(i);

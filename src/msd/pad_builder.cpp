@@ -1,59 +1,37 @@
 #include "msd/pad_builder.hpp"
 
 #include <algorithm>
-#include <string_view>
 #include <utility>
 
 #include "msd/encoder.hpp"
 
 namespace torvane {
-namespace {
-
-// What a beat of rests is written as.
-const std::string& SilentBeat() {
-    static const std::string beat = [] {
-        std::string text = "(00000000";
-        CompactGroupAtEnd(text, 0);
-        return text;
-    }();
-    return beat;
-}
-
-}  // namespace
 
 void MsdPadBuilder::AddRests(std::size_t count) {
-    if (beat_open_) {
+    if (units_ > 0) {
         const std::size_t take = std::min(count, static_cast<std::size_t>(kUnitsPerBeat - units_));
-        text_.append(take, '0');
         units_ += static_cast<int>(take);
         count -= take;
         if (units_ == kUnitsPerBeat) FinishBeat();
     }
     if (count == 0) return;
-    const std::string& silent_beat = SilentBeat();
-    for (std::size_t beat = 0; beat < count / kUnitsPerBeat; ++beat) text_.append(silent_beat);
-    if (count % kUnitsPerBeat == 0) return;
-    text_ += '(';
-    text_.append(count % kUnitsPerBeat, '0');
-    beat_open_ = true;
+    // A beat of rests compacts to two 8th notes of rest.
+    text_.append(count / kUnitsPerBeat * 2, '0');
     units_ = static_cast<int>(count % kUnitsPerBeat);
 }
 
 void MsdPadBuilder::CloseBeat() {
-    if (!beat_open_) return;
-    text_.append(static_cast<std::size_t>(kUnitsPerBeat - units_), '0');
+    if (units_ == 0) return;
+    units_ = kUnitsPerBeat;
     FinishBeat();
 }
 
 bool MsdPadBuilder::StartTriplet() {
-    if (!beat_open_) return true;
-    const std::string_view text = text_;
-    if (units_ == kUnitsPerBeat / 2 && text.ends_with("000")) {
+    if (units_ == 0) return true;
+    if (units_ == kUnitsPerBeat / 2 && beat_[1] == '0' && beat_[2] == '0' && beat_[3] == '0') {
         // The open half beat "(x000" is the 8th note x.
-        const char step = text[text.size() - 4];
-        text_.resize(text.size() - 5);
-        text_ += step;
-        beat_open_ = false;
+        text_ += beat_[0];
+        beat_.fill('0');
         units_ = 0;
         return true;
     }
@@ -62,24 +40,27 @@ bool MsdPadBuilder::StartTriplet() {
 }
 
 void MsdPadBuilder::AddTriplet(char first, char second, char third) {
-    const std::size_t open = text_.size();
-    text_ += '(';
-    text_ += first;
-    text_ += second;
-    text_ += third;
-    CompactGroupAtEnd(text_, open);
+    // What compacting gives the group "(xyz": the 8th notes x and a rest
+    // when the last two thirds are silent, else the group closed.
+    if (second == '0' && third == '0') {
+        const char notes[] = {first, '0'};
+        text_.append(notes, sizeof notes);
+    } else {
+        const char group[] = {'(', first, second, third, ')'};
+        text_.append(group, sizeof group);
+    }
 }
 
 std::string MsdPadBuilder::TakeWholeBeats() {
-    std::string open_beat;
-    if (beat_open_) {
-        const std::size_t at = text_.size() - 1 - static_cast<std::size_t>(units_);
-        open_beat = text_.substr(at);
-        text_.resize(at);
-    }
     std::string whole_beats = EncodeMSDStepsFully(std::move(text_));
-    text_ = std::move(open_beat);
+    text_.clear();
     return whole_beats;
+}
+
+std::string MsdPadBuilder::Text() const {
+    std::string text = text_;
+    if (units_ > 0) text.append(1, '(').append(beat_.data(), static_cast<std::size_t>(units_));
+    return text;
 }
 
 std::string MsdPadBuilder::Finish() {
@@ -90,9 +71,24 @@ std::string MsdPadBuilder::Finish() {
 }
 
 void MsdPadBuilder::FinishBeat() {
-    beat_open_ = false;
+    // The compacting passes taken to their end: a beat whose odd units are
+    // silent becomes four 16th notes, and when the odd ones of those are
+    // silent too, two 8th notes.
+    const std::array<char, kUnitsPerBeat>& b = beat_;
+    if (b[1] == '0' && b[3] == '0' && b[5] == '0' && b[7] == '0') {
+        if (b[2] == '0' && b[6] == '0') {
+            const char notes[] = {b[0], b[4]};
+            text_.append(notes, sizeof notes);
+        } else {
+            const char group[] = {'(', b[0], b[2], b[4], b[6], ')'};
+            text_.append(group, sizeof group);
+        }
+    } else {
+        const char group[] = {'(', b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], ')'};
+        text_.append(group, sizeof group);
+    }
+    beat_.fill('0');
     units_ = 0;
-    CompactGroupAtEnd(text_, text_.size() - kUnitsPerBeat - 1);
 }
 
 }  // namespace torvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 
@@ -13,12 +14,7 @@ class MsdPadBuilder {
 public:
     // Adds one unit: opens a beat group when none is open, closes it at eight.
     void AddUnit(char step) {
-        if (!beat_open_) {
-            text_ += '(';
-            beat_open_ = true;
-            units_ = 0;
-        }
-        text_ += step;
+        beat_[units_] = step;
         if (++units_ == kUnitsPerBeat) FinishBeat();
     }
     // Adds `count` silent units, as AddUnit would one by one.
@@ -40,8 +36,8 @@ public:
     [[nodiscard]] std::string TakeWholeBeats();
 
     // The text, with the open beat as far as it goes ("(" and its units).
-    [[nodiscard]] const std::string& Text() const { return text_; }
-    [[nodiscard]] bool BeatOpen() const { return beat_open_; }
+    [[nodiscard]] std::string Text() const;
+    [[nodiscard]] bool BeatOpen() const { return units_ > 0; }
     [[nodiscard]] int UnitsInBeat() const { return units_; }
 
     // Closes the open beat and hands over the finished text.
@@ -52,9 +48,14 @@ private:
 
     void FinishBeat();
 
+    // The closed beats, each compacted as it closed.
     std::string text_;
-    bool beat_open_ = false;
-    int units_ = 0;  // step characters in the open beat group
+    // The open beat: its first units_ units; none open while units_ is 0.
+    // Kept apart from the text, so that a beat is written once, compacted.
+    // The units past the open ones are always "0": rests cost only a count,
+    // and a beat closed early needs no filling.
+    std::array<char, kUnitsPerBeat> beat_ = {'0', '0', '0', '0', '0', '0', '0', '0'};
+    int units_ = 0;
 };
 
 }  // namespace torvane

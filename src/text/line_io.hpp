@@ -33,6 +33,13 @@ public:
         if (line_number_ != nullptr) ++*line_number_;
         return true;
     }
+    // The same as a view that stays valid until the next read or Rewind().
+    // Where the line lies whole in the source's own buffer, nothing is copied.
+    [[nodiscard]] bool ReadLineView(std::string_view& line) {
+        if (!ReadNextLineView(line)) return false;
+        if (line_number_ != nullptr) ++*line_number_;
+        return true;
+    }
     // Starts again from the first line.
     void Rewind() {
         RewindSource();
@@ -53,10 +60,13 @@ public:
 
 protected:
     [[nodiscard]] virtual bool ReadNextLine(std::string& line) = 0;
+    // The default reads the line into a string of this source's own.
+    [[nodiscard]] virtual bool ReadNextLineView(std::string_view& line);
     virtual void RewindSource() = 0;
 
 private:
     std::string pending_;              // of the default ReadBytes
+    std::string view_line_;            // of the default ReadNextLineView
     std::size_t* line_number_ = nullptr;  // see CountLinesInto
 };
 

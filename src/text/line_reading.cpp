@@ -93,34 +93,21 @@ public:
     FileLineSource& operator=(const FileLineSource&) = delete;
 
     bool ReadNextLine(std::string& line) override {
+        std::string_view whole;
+        if (TakeWholeLine(whole)) {
+            line.assign(whole);
+            return true;
+        }
         line.clear();
-        if (pos_ < size_ && !splitter_.AfterCr()) {
-            // Most lines: whole in the buffer, ended before its last byte, so
-            // that a CR's LF, if any, is there too.
-            const char* begin = buffer_.get() + pos_;
-            const char* end = buffer_.get() + size_;
-            const char* p = FindLineEnd(begin, end);
-            if (end - p >= 2) {
-                line.append(begin, static_cast<std::size_t>(p - begin));
-                pos_ = static_cast<std::size_t>(p - buffer_.get()) + (p[0] == '\r' && p[1] == '\n' ? 2 : 1);
-                return true;
-            }
-        }
-        bool have_bytes = false;
-        for (;;) {
-            if (pos_ == size_) {
-                if (eof_) return have_bytes;
-                Fill();
-                if (pos_ == size_) return have_bytes;
-            }
-            pos_ += splitter_.SkipLfAfterCr(std::string_view(buffer_.get() + pos_, size_ - pos_));
-            if (pos_ == size_) continue;
-            std::size_t used = 0;
-            const bool done = splitter_.Take(std::string_view(buffer_.get() + pos_, size_ - pos_), line, used);
-            pos_ += used;
-            if (done) return true;
-            have_bytes = true;
-        }
+        return ReadAcrossFills(line);
+    }
+
+    bool ReadNextLineView(std::string_view& line) override {
+        if (TakeWholeLine(line)) return true;
+        split_line_.clear();
+        if (!ReadAcrossFills(split_line_)) return false;
+        line = split_line_;
+        return true;
     }
 
     std::size_t ReadBytes(char* buffer, std::size_t size) override {
@@ -148,6 +135,38 @@ public:
     }
 
 private:
+    // Most lines: whole in the buffer, ended before its last byte, so that a
+    // CR's LF, if any, is there too. Takes such a line; false for any other.
+    bool TakeWholeLine(std::string_view& line) {
+        if (pos_ >= size_ || splitter_.AfterCr()) return false;
+        const char* begin = buffer_.get() + pos_;
+        const char* end = buffer_.get() + size_;
+        const char* p = FindLineEnd(begin, end);
+        if (end - p < 2) return false;
+        line = std::string_view(begin, static_cast<std::size_t>(p - begin));
+        pos_ = static_cast<std::size_t>(p - buffer_.get()) + (p[0] == '\r' && p[1] == '\n' ? 2 : 1);
+        return true;
+    }
+
+    // Any other line, appended to `line` as the buffer fills again.
+    bool ReadAcrossFills(std::string& line) {
+        bool have_bytes = false;
+        for (;;) {
+            if (pos_ == size_) {
+                if (eof_) return have_bytes;
+                Fill();
+                if (pos_ == size_) return have_bytes;
+            }
+            pos_ += splitter_.SkipLfAfterCr(std::string_view(buffer_.get() + pos_, size_ - pos_));
+            if (pos_ == size_) continue;
+            std::size_t used = 0;
+            const bool done = splitter_.Take(std::string_view(buffer_.get() + pos_, size_ - pos_), line, used);
+            pos_ += used;
+            if (done) return true;
+            have_bytes = true;
+        }
+    }
+
     void Fill() {
         pos_ = 0;
         size_ = std::fread(buffer_.get(), 1, kBufferSize, file_);
@@ -164,6 +183,7 @@ private:
     std::size_t size_ = 0;
     bool eof_ = false;
     LineSplitter splitter_;
+    std::string split_line_;  // a line that ReadNextLineView could not show in place
 };
 
 class MemoryLineSource final : public LineSource {
@@ -211,6 +231,12 @@ private:
 
 std::unique_ptr<LineSource> OpenFileLineSource(const std::filesystem::path& path) {
     return std::make_unique<FileLineSource>(path);
+}
+
+bool LineSource::ReadNextLineView(std::string_view& line) {
+    if (!ReadNextLine(view_line_)) return false;
+    line = view_line_;
+    return true;
 }
 
 std::size_t LineSource::ReadBytes(char* buffer, std::size_t size) {

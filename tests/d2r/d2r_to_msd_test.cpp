@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
+#include <filesystem>
+#include <memory>
 #include <optional>
 #include <ostream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -475,6 +479,35 @@ TEST(D2rStepList, GivesEveryTripletLineBackAsItWasAddedAndMarked) {
     }
 }
 
+// Any byte in any column of a field: the field is well formed only when each
+// column is its letter or a blank, whatever the bytes around it.
+TEST(D2rStepList, TakesAFieldAsWellFormedOnlyWhenEachColumnIsItsLetterOrABlank) {
+    for (std::size_t column = 0; column < 4; ++column) {
+        for (int byte = 0; byte < 256; ++byte) {
+            std::string field = column % 2 == 0 ? " DU " : "L  R";
+            field[column] = static_cast<char>(byte);
+            int mask = 0;
+            bool well_formed = true;
+            for (std::size_t k = 0; k < 4; ++k) {
+                if (field[k] == "LDUR"[k]) {
+                    mask |= 1 << k;
+                } else if (field[k] != ' ') {
+                    well_formed = false;
+                }
+            }
+            const std::string tail = ":" + field + ":   R:";
+            D2rStepList list;
+            CollectD2rStepLine("8." + tail, list);
+            CollectD2rStepLine("T" + tail, list);
+            const bool plain = well_formed && StepOfPanels(mask) != 0;
+            EXPECT_EQ(list.PlainLinePanels(0), plain ? mask * 16 + 8 : -1) << column << " " << byte;
+            EXPECT_EQ(list.TripletLinePanels(1, false), well_formed ? mask * 16 + 8 : -1) << column << " " << byte;
+            EXPECT_EQ(list.Line(0), "8." + tail);
+            EXPECT_EQ(list.Line(1), "T" + tail);
+        }
+    }
+}
+
 TEST(D2rStepList, KeepsLinesThatAreNotPlainAsTheyStand) {
     for (const std::string text : {"8.:L UR:    :", "8.: D  :   L:", "8.:LDU :    :", "8,:L   :    :", "8.;L   :    :",
                                    "8.:L   :    ;", "8.:L   :    : ", "8.:l   :    :", "T:L   :    :", "8.:L   :    ", "T:L   :    ", "T:L   :    ;",
@@ -485,6 +518,105 @@ TEST(D2rStepList, KeepsLinesThatAreNotPlainAsTheyStand) {
         EXPECT_EQ(list.PlainLinePanels(0), -1) << text;
         list.MarkTakenByPad1(0);
         EXPECT_EQ(list.Line(0), std::string("#").append(text));
+    }
+}
+
+}  // namespace
+}  // namespace torvane
+
+namespace torvane {
+namespace {
+
+// Memory whose sources count their lines into `errors`, as a batch's do.
+class CountingStorage final : public Storage {
+public:
+    explicit CountingStorage(ErrorList& errors) : errors_(errors) {}
+    MemoryStorage memory;
+
+    std::unique_ptr<LineSource> OpenSource(const std::filesystem::path& source) override {
+        auto input = memory.OpenSource(source);
+        errors_.CountLinesOf(*input);
+        return input;
+    }
+    std::unique_ptr<LineSink> CreateDestination(const std::filesystem::path& destination,
+                                                const std::filesystem::path& source) override {
+        return memory.CreateDestination(destination, source);
+    }
+
+private:
+    ErrorList& errors_;
+};
+
+struct CountedConversion {
+    std::string msd;
+    ErrorList errors;
+};
+
+CountedConversion ConvertCounted(const std::vector<std::string>& d2r) {
+    CountedConversion result;
+    CountingStorage storage(result.errors);
+    storage.memory.files["song.d2r"] = CrLf(d2r);
+    Convertd2r2MSD("song.d2r", "song.MSD", kCaption, result.errors, storage);
+    result.msd = storage.memory.files.at("song.MSD");
+    return result;
+}
+
+// A random chart of one or two pads: runs of rests, plain lines of every
+// length code, triplets of one to four lines anywhere in a beat, and now and
+// then a field of three panels.
+std::vector<std::string> RandomD2rChart(std::mt19937& random) {
+    std::vector<std::string> d2r = {"DELAY=0"};
+    const auto field = [&random] {
+        const unsigned roll = random() % 10;
+        const int mask = roll < 5 ? 0 : roll < 9 ? std::array{1, 2, 4, 8, 3, 5, 9, 6}[random() % 8] : static_cast<int>(random() % 16);
+        std::string text = "    ";
+        for (std::size_t column = 0; column < 4; ++column) {
+            if (mask & (1 << column)) text[column] = "LDUR"[column];
+        }
+        return text;
+    };
+    for (int block = 0; block < 2; ++block) {
+        d2r.push_back(random() % 2 == 0 ? "PLAYER=3" : "PLAYER=1");
+        d2r.insert(d2r.end(), {"MODE=MANIAC", "LEVEL=5", "MUSICSTART"});
+        const int lines = static_cast<int>(random() % 80);
+        for (int n = 0; n < lines; ++n) {
+            if (random() % 4 == 0) {
+                for (unsigned k = random() % 4 + 1; k > 0; --k) d2r.push_back("T:" + field() + ":" + field() + ":");
+            } else {
+                const char* const codes[] = {"8.", "4.", "4p", "4P"};
+                d2r.push_back(codes[random() % 4] + (":" + field()) + ":" + field() + ":");
+            }
+        }
+        d2r.push_back("MUSICEND");
+    }
+    return d2r;
+}
+
+// Every line with a length code made one that is neither plain nor a
+// well-formed triplet line by a blank after it, which no reading of its
+// fields or length looks at.
+std::vector<std::string> WithBlankAfterEveryStepLine(std::vector<std::string> d2r) {
+    for (std::string& line : d2r) {
+        if (line.starts_with("8.") || line.starts_with("4") || line.starts_with("T:")) line += ' ';
+    }
+    return d2r;
+}
+
+// The lines that the pads take by their panels convert as any line does:
+// the same chart, the same error lines on the same source lines, the same notes.
+TEST(Convertd2r2MSD, ConvertsPlainLinesAndTripletsAsAnyOtherLine) {
+    std::mt19937 random(24);
+    for (int chart = 0; chart < 300; ++chart) {
+        const std::vector<std::string> d2r = RandomD2rChart(random);
+        const CountedConversion plain = ConvertCounted(d2r);
+        CountedConversion any = ConvertCounted(WithBlankAfterEveryStepLine(d2r));
+        std::vector<ErrorLine> entries = any.errors.Entries();
+        for (ErrorLine& entry : entries) {
+            if (entry.code == ErrorCode::kPanelField && entry.text.ends_with(' ')) entry.text.pop_back();
+        }
+        ASSERT_EQ(plain.msd, any.msd) << testing::PrintToString(d2r);
+        ASSERT_EQ(plain.errors.Entries(), entries) << testing::PrintToString(d2r);
+        ASSERT_EQ(plain.errors.Notes(), any.errors.Notes()) << testing::PrintToString(d2r);
     }
 }
 

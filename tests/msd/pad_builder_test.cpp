@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "msd/encoder.hpp"
+
 namespace torvane {
 namespace {
 
@@ -98,6 +100,31 @@ TEST(MsdPadBuilder, CompactsATripletLikeAnyBeatGroup) {
     pad.AddTriplet('4', '0', '0');  // stepped on its first third only
     pad.AddTriplet('0', '5', '0');
     EXPECT_EQ(pad.Finish(), "(123)40(050)");
+}
+
+// A beat or triplet written as it closes is what the encoder's compacting
+// gives its group, for every beat of rests, steps and other characters.
+TEST(MsdPadBuilder, WritesEachGroupAsCompactingItGives) {
+    const std::string kSteps = "01T";
+    for (int units = 3; units <= 8; units += 5) {
+        int count = 1;
+        for (int k = 0; k < units; ++k) count *= static_cast<int>(kSteps.size());
+        for (int n = 0; n < count; ++n) {
+            std::string group = "(";
+            for (int k = 0, rest = n; k < units; ++k, rest /= static_cast<int>(kSteps.size())) {
+                group += kSteps[static_cast<std::size_t>(rest) % kSteps.size()];
+            }
+            MsdPadBuilder pad;
+            if (units == 3) {
+                pad.AddTriplet(group[1], group[2], group[3]);
+            } else {
+                for (char step : group.substr(1)) pad.AddUnit(step);
+            }
+            const std::string units_text = group.substr(1);
+            CompactGroupAtEnd(group, 0);
+            EXPECT_EQ(pad.Text(), group) << units_text;
+        }
+    }
 }
 
 TEST(MsdPadBuilder, FinishesTheOpenBeatWithRests) {

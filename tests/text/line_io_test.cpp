@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "memory_source.hpp"
@@ -303,6 +304,59 @@ TEST(LineSource, SplitsLinesOfEveryLengthAtEveryKindOfEndLikeAPlainScan) {
         const std::vector<std::string> lines = AllLines(*source);
         ASSERT_EQ(lines.size(), expected.size());
         for (std::size_t i = 0; i < lines.size(); ++i) ASSERT_EQ(lines[i], expected[i]) << "line " << i;
+    }
+}
+
+}  // namespace
+}  // namespace torvane
+
+namespace torvane {
+namespace {
+
+// Every line read in place, or in place and copied by turns, with the
+// number it was counted as.
+std::vector<std::string> LinesInPlace(LineSource& source, bool by_turns) {
+    std::vector<std::string> lines;
+    std::size_t line_number = 0;
+    source.CountLinesInto(&line_number);
+    for (;;) {
+        std::string copied;
+        std::string_view line;
+        const bool copy = by_turns && lines.size() % 2 == 1;
+        if (!(copy ? source.ReadLine(copied) : source.ReadLineView(line))) break;
+        lines.emplace_back(copy ? std::string_view(copied) : line);
+        EXPECT_EQ(line_number, lines.size());
+    }
+    source.CountLinesInto(nullptr);
+    return lines;
+}
+
+// A line read in place is the line read as a copy, wherever its end falls
+// against the file's read buffer: a CR LF split by it, a lone CR or LF on
+// either side of it, an empty line, a last line with no end.
+TEST(LineSource, ReadsEachLineInPlaceAsItReadsItAsACopy) {
+    const std::vector<std::string> kAround = {"ab\r\ncd\r\n", "ab\r\rcd", "ab\n\rcd\n", "ab\r", "ab\r\n",
+                                              "ab",         "\r\n\r\n",  "a\nb\rc\r\nd", "",      "\r\n\n\r"};
+    constexpr std::size_t kBuffer = 1 << 16;
+    const std::string head = "head\r\n";
+    TempDir dir;
+    for (const std::string& around : kAround) {
+        // The buffer ends from just before `around` to just past it.
+        for (std::size_t into = 0; into <= around.size() + 1; ++into) {
+            const std::string bytes = head + std::string(kBuffer - head.size() - into, 'x') + around;
+            for (const std::string& tail : {std::string(), std::string("end"), std::string("end\r")}) {
+                WriteFile(dir / "in.txt", bytes + tail);
+                auto memory = MakeMemorySource(bytes + tail);
+                const std::vector<std::string> expected = AllLines(*memory);
+                memory->Rewind();
+                EXPECT_EQ(LinesInPlace(*memory, false), expected);
+                for (const bool by_turns : {false, true}) {
+                    auto file = DiskStorage().OpenSource(dir / "in.txt");
+                    EXPECT_EQ(LinesInPlace(*file, by_turns), expected)
+                        << testing::PrintToString(around) << " " << into << " " << tail << " " << by_turns;
+                }
+            }
+        }
     }
 }
 
