@@ -152,6 +152,9 @@ inline constexpr std::size_t kD2rStepLineSize = 13;
 
 // Writes the line's text (without a line end) into `buffer` and returns it.
 std::string_view FormatD2rStepLine(const D2rStepLine& line, std::array<char, kD2rStepLineSize>& buffer);
+// The same at `at`, which has room for kD2rStepLineSize bytes; returns how
+// many the text takes.
+std::size_t FormatD2rStepLineAt(const D2rStepLine& line, char* at);
 
 // ---------------------------------------------------------------------------
 // Step lines as the reader takes them apart

@@ -514,6 +514,33 @@ void MergeHeld(std::vector<D2rStepLine> held, Settled settled) {
     for (const D2rStepLine line : MergeD2rStepLinesByWalking(std::move(held))) settled(line);
 }
 
+// Step lines formatted into a buffer of the writer's own and handed to the
+// destination many at a time: most of a d2r file is these short lines.
+class StepLineWriter {
+public:
+    explicit StepLineWriter(LineSink& out) : out_(out) {}
+
+    void Write(D2rStepLine line) {
+        if (kSize - used_ < kD2rStepLineSize + 2) Flush();
+        char* const at = buffer_.data() + used_;
+        const std::size_t size = FormatD2rStepLineAt(line, at);
+        at[size] = '\r';
+        at[size + 1] = '\n';
+        used_ += size + 2;
+    }
+    void Flush() {
+        if (used_ > 0) out_.WriteLines(std::string_view(buffer_.data(), used_));
+        used_ = 0;
+    }
+
+private:
+    static constexpr std::size_t kSize = 4096;
+
+    LineSink& out_;
+    std::array<char, kSize> buffer_;
+    std::size_t used_ = 0;
+};
+
 template <typename Value>
 void ReleaseBuffers(Value& value) {
     Value empty;
@@ -553,12 +580,13 @@ std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string chart_text, long
 void WriteChartD2rStepLines(std::string chart_text, long long chart_lead_in, long long lead_in,
                             long long reference_lead_in, std::string_view file_name, ErrorList& errors,
                             std::size_t* triplets_on_grid, const StepTextPlace* chart, LineSink& out) {
-    std::array<char, kD2rStepLineSize> text{};
-    const auto write = [&out, &text](D2rStepLine line) { out.WriteLine(FormatD2rStepLine(line, text)); };
+    StepLineWriter writer(out);
+    const auto write = [&writer](D2rStepLine line) { writer.Write(line); };
     std::vector<D2rStepLine> held = BuildChartLines(chart_text, chart_lead_in, lead_in, reference_lead_in, file_name,
                                                     errors, triplets_on_grid, chart, kD2rCellStretch, write);
     ReleaseBuffers(chart_text);
     MergeHeld(std::move(held), write);
+    writer.Flush();
 }
 
 void ConvertMSD2d2r(const std::filesystem::path& source, const std::filesystem::path& destination,

@@ -73,8 +73,8 @@ std::size_t FindReferenceLeadIn(LineSource& source) {
 }
 
 bool AppendChartLines(LineSource& source, std::string& data, std::vector<std::size_t>* later_starts) {
-    std::string line;
-    while (source.ReadLine(line)) {
+    std::string_view line;
+    while (source.ReadLineView(line)) {
         if (later_starts != nullptr) later_starts->push_back(data.size());
         data.append(line);
         if (EndsWithSemicolon(line)) return true;

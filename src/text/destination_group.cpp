@@ -32,6 +32,11 @@ public:
         file_->WriteLine(line);
     }
 
+    void WriteLines(std::string_view lines) override {
+        if (StopReason() != 0) ThrowIoError(file_->Destination(), Failure::kWrite, EINTR);
+        file_->WriteText(lines);
+    }
+
     void Commit() override {
         file_->Close(false);
         complete_(std::move(file_));

@@ -7,6 +7,18 @@
 #include "text/safe_file.hpp"
 
 namespace torvane {
+
+void LineSink::WriteLines(std::string_view lines) {
+    while (!lines.empty()) {
+        const std::size_t end = lines.find("\r\n");
+        if (end == std::string_view::npos) {
+            WriteLine(lines);
+            return;
+        }
+        WriteLine(lines.substr(0, end));
+        lines.remove_prefix(end + 2);
+    }
+}
 namespace {
 
 // One file made durable and put in place by itself.

@@ -75,6 +75,10 @@ public:
     virtual ~LineSink() = default;
     // Writes `line` followed by CR LF.
     virtual void WriteLine(std::string_view line) = 0;
+    // Writes `lines`: whole lines, each ended by CR LF, as they stand. For a
+    // writer that makes many short lines at once. The default gives each to
+    // WriteLine.
+    virtual void WriteLines(std::string_view lines);
     // Makes the written lines the destination's content.
     virtual void Commit() = 0;
 };

@@ -77,6 +77,18 @@ public:
         Flush();
         WriteAll(bytes);
     }
+    // Bytes of whole lines, line ends included, through the buffer.
+    void WriteText(std::string_view bytes) {
+        if (bytes.size() > kBufferSize - used_) {
+            Flush();
+            if (bytes.size() > kBufferSize) {
+                WriteAll(bytes);
+                return;
+            }
+        }
+        std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+        used_ += bytes.size();
+    }
 
     // Writes what is buffered, and syncs the file's data when `sync`. The
     // file stays open (an unnamed file is only reachable through it), and
