@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "d2r/d2r.hpp"
@@ -191,6 +193,11 @@ namespace {
 
 constexpr std::size_t kCellsAtOnce = 8;
 
+// The builder writes lines as their bytes.
+static_assert(sizeof(D2rStepLine) == 3 && std::is_trivially_copyable_v<D2rStepLine> &&
+              offsetof(D2rStepLine, length) == 0 && offsetof(D2rStepLine, pad1) == 1 &&
+              offsetof(D2rStepLine, pad2) == 2);
+
 // Whether the eight cells from `cells` hold a "T": one test on a word.
 bool HasTripletMark(const char* cells) {
     std::uint64_t word = 0;
@@ -251,19 +258,26 @@ public:
                 // Made here and handed over together: a line is bytes, and
                 // bytes written one by one where the list keeps its count
                 // make the count be read again after each.
-                std::array<D2rStepLine, kCellsAtOnce> eight;
+                // Bytes as the lines lay them out, not lines, which would
+                // be set to their defaults first.
+                std::array<char, kCellsAtOnce * sizeof(D2rStepLine)> eight;
+                const auto* const cells1 = reinterpret_cast<const unsigned char*>(pad1.data() + i);
                 if (silent_) {
                     for (std::size_t k = 0; k < kCellsAtOnce; ++k) {
-                        eight[k] = {D2rLength::k32nd, kSoundingStep[static_cast<unsigned char>(pad1[i + k])], '0'};
+                        eight[3 * k] = static_cast<char>(D2rLength::k32nd);
+                        eight[3 * k + 1] = kSoundingStep[cells1[k]];
+                        eight[3 * k + 2] = '0';
                     }
                     lines.AddEight(eight);
                     i += kCellsAtOnce;
                     continue;
                 }
                 if (pad2.size() - j >= kCellsAtOnce && !HasTripletMark(pad2.data() + j)) {
+                    const auto* const cells2 = reinterpret_cast<const unsigned char*>(pad2.data() + j);
                     for (std::size_t k = 0; k < kCellsAtOnce; ++k) {
-                        eight[k] = {D2rLength::k32nd, kSoundingStep[static_cast<unsigned char>(pad1[i + k])],
-                                    kSoundingStep[static_cast<unsigned char>(pad2[j + k])]};
+                        eight[3 * k] = static_cast<char>(D2rLength::k32nd);
+                        eight[3 * k + 1] = kSoundingStep[cells1[k]];
+                        eight[3 * k + 2] = kSoundingStep[cells2[k]];
                     }
                     lines.AddEight(eight);
                     i += kCellsAtOnce;
@@ -326,8 +340,9 @@ private:
 struct UnmergedLines {
     std::vector<D2rStepLine>& lines;
     void Add(D2rStepLine line) { lines.push_back(line); }
-    void AddEight(const std::array<D2rStepLine, kCellsAtOnce>& eight) {
-        lines.insert(lines.end(), eight.begin(), eight.end());
+    void AddEight(const std::array<char, kCellsAtOnce * sizeof(D2rStepLine)>& eight) {
+        lines.resize(lines.size() + kCellsAtOnce);
+        std::memcpy(lines.data() + lines.size() - kCellsAtOnce, eight.data(), sizeof eight);
     }
 };
 
@@ -377,7 +392,7 @@ public:
         block_[in_block_++] = line;
         if (in_block_ >= kBlock) [[unlikely]] Flush();
     }
-    void AddEight(const std::array<D2rStepLine, kCellsAtOnce>& eight) {
+    void AddEight(const std::array<char, kCellsAtOnce * sizeof(D2rStepLine)>& eight) {
         std::memcpy(block_.get() + in_block_, eight.data(), sizeof eight);
         in_block_ += kCellsAtOnce;
         if (in_block_ >= kBlock) [[unlikely]] Flush();

@@ -59,8 +59,11 @@ public:
         std::memcpy(at_, text, count);
         at_ += count;
     }
-    void PutRests(std::size_t count) {
-        std::memset(at_, '0', count);
+    // `count` rests, a size known where it is called: a few moves, not a call.
+    template <std::size_t count>
+    void PutRests() {
+        static_assert(count <= sizeof kManyRests);
+        std::memcpy(at_, kManyRests, count);
         at_ += count;
     }
     void Finish() { out_.resize(Used()); }
@@ -83,6 +86,8 @@ private:
     }
     [[nodiscard]] std::size_t Used() const { return static_cast<std::size_t>(at_ - out_.data()); }
     static constexpr char kRests[4] = {'0', '0', '0', '0'};
+    static constexpr char kManyRests[16] = {'0', '0', '0', '0', '0', '0', '0', '0',
+                                            '0', '0', '0', '0', '0', '0', '0', '0'};
 
     std::string& out_;
     std::size_t origin_ = 0;
@@ -97,7 +102,7 @@ bool ExpandBeatGroup(std::string_view g, Cells& out, std::size_t& triplets) {
     switch (g.size()) {
         case 1:
             out.PutWithRests(g[0]);
-            out.PutRests(4);
+            out.PutRests<4>();
             return true;
         case 2:
             out.PutWithRests(g[0]);
@@ -240,9 +245,8 @@ struct MSDStepDecoder::State {
 void MSDStepDecoder::State::Run(Cells& cells, std::size_t limit, std::vector<std::size_t>* triplet_beats) {
     while (leading_rests > 0 && cells.Size() < limit) {
         cells.MakeRoom();
-        const std::size_t rests = std::min<std::size_t>(leading_rests, Cells::kMostPerItem / 4);
-        cells.PutRests(4 * rests);
-        leading_rests -= rests;
+        cells.PutRests<4>();
+        --leading_rests;
     }
     std::size_t i = this->i;
     const std::size_t n = steps.size();
@@ -273,7 +277,7 @@ void MSDStepDecoder::State::Run(Cells& cells, std::size_t limit, std::vector<std
                 if (triplet_beats != nullptr && close - i - 1 == 3) triplet_beats->push_back(cells.Size());
                 if (!ExpandBeatGroup(steps.substr(i + 1, close - i - 1), cells, triplets)) {
                     reports.Report(i, close, ErrorCode::kBeatGroupLength, TimeOfCells(cells.Size(), triplets, kept));
-                    cells.PutRests(8);
+                    cells.PutRests<8>();
                 }
                 i = close + 1;
                 break;
@@ -291,7 +295,7 @@ void MSDStepDecoder::State::Run(Cells& cells, std::size_t limit, std::vector<std
                     i = n;
                     break;
                 }
-                cells.PutRests(16);
+                cells.PutRests<16>();
                 i = close + 1;
                 break;
             }
