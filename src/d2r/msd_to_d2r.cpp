@@ -386,19 +386,35 @@ template <typename Settled>
 class FourMergingPasses {
 public:
     explicit FourMergingPasses(Settled settled)
-        : settled_(settled), block_(std::make_unique_for_overwrite<D2rStepLine[]>(kBlock + kCellsAtOnce)) {}
+        : settled_(settled), first_given_(std::make_unique_for_overwrite<D2rStepLine[]>(kBlock + kRoom)) {}
 
     void Add(D2rStepLine line) {
-        block_[in_block_++] = line;
-        if (in_block_ >= kBlock) [[unlikely]] Flush();
+        FirstPass pass = first_;
+        D2rStepLine* given = first_given_.get() + first_count_;
+        pass.Take(line, given);
+        Keep(pass, given);
     }
+    // Eight 32nd-note lines, as their bytes.
     void AddEight(const std::array<char, kCellsAtOnce * sizeof(D2rStepLine)>& eight) {
-        std::memcpy(block_.get() + in_block_, eight.data(), sizeof eight);
-        in_block_ += kCellsAtOnce;
-        if (in_block_ >= kBlock) [[unlikely]] Flush();
+        FirstPass pass = first_;
+        D2rStepLine* given = first_given_.get() + first_count_;
+        if (pass.standing || pass.beat_left % 2 != 0 || pass.beat_left >= kCellsAtOnce) {
+            for (std::size_t k = 0; k < kCellsAtOnce; ++k) {
+                D2rStepLine line;
+                std::memcpy(&line, eight.data() + k * sizeof line, sizeof line);
+                pass.Take(line, given);
+            }
+        } else {
+            pass.TakeEight(eight, given);
+        }
+        Keep(pass, given);
     }
     // Returns the lines held.
     std::vector<D2rStepLine> Finish() {
+        D2rStepLine* given = first_given_.get() + first_count_;
+        if (first_.standing) *given++ = first_.at;
+        first_.standing = false;
+        first_count_ = static_cast<std::size_t>(given - first_given_.get());
         Flush();
         for (std::size_t pass = 0; pass < kLater; ++pass) {
             FinishD2rMergePass(later_[pass], Given(pass));
@@ -414,16 +430,87 @@ public:
 
 private:
     static constexpr std::size_t kBlock = 4096;
-    static constexpr std::size_t kLater = 4;
+    static constexpr std::size_t kRoom = 2 * kCellsAtOnce;  // what one AddEight may give past kBlock
+    static constexpr std::size_t kLater = 3;                // the passes after the first
+
+    // The first pass, as D2rMergingStage walks, in locals while it takes a
+    // line or eight: the lines it writes are bytes, which would make its
+    // members be read again after each.
+    struct FirstPass {
+        D2rStepLine at;
+        bool standing = false;
+        std::uint32_t beat_left = 0;
+
+        void Take(D2rStepLine line, D2rStepLine*& given) {
+            if (beat_left > 0) {
+                --beat_left;
+                *given++ = line;
+                return;
+            }
+            if (!standing) {
+                at = line;
+                standing = true;
+                return;
+            }
+            if (at.length < D2rLength::kQuarter && at.length == line.length && IsD2rRestLine(line)) {
+                at.length = static_cast<D2rLength>(static_cast<int>(at.length) + 1);
+                *given++ = at;
+                standing = false;
+                return;
+            }
+            const std::uint32_t beat = D2rLinesPerBeat(at.length);
+            *given++ = at;
+            if (beat > 1) {
+                *given++ = line;
+                beat_left = beat - 2;
+                standing = false;
+            } else {
+                at = line;
+            }
+        }
+
+        // Take for eight 32nd-note lines, the pass standing on none and with
+        // an even number of lines left of a beat: the first of those lines
+        // pass as they are; from there the pass stands on a line with the
+        // next one in the eight, and either joins a rest to it or passes a
+        // beat of eight lines, the rest of which the next eight begin with.
+        void TakeEight(const std::array<char, kCellsAtOnce * sizeof(D2rStepLine)>& eight, D2rStepLine*& given) {
+            constexpr std::size_t kSize = sizeof(D2rStepLine);
+            const auto rest = [&eight](std::size_t k) {
+                return eight[k * kSize + 1] == '0' && eight[k * kSize + 2] == '0';
+            };
+            std::size_t p = beat_left;
+            // All eight copied (there is room), the first p kept: a copy of
+            // a fixed size is a few moves, not a call.
+            std::memcpy(given, eight.data(), sizeof eight);
+            given += p;
+            while (p < kCellsAtOnce) {
+                if (!rest(p + 1)) {
+                    for (std::size_t k = p; k < kCellsAtOnce; ++k) std::memcpy(given++, eight.data() + k * kSize, kSize);
+                    beat_left = static_cast<std::uint32_t>(p);
+                    return;
+                }
+                *given++ = {D2rLength::k16th, eight[p * kSize + 1], eight[p * kSize + 2]};
+                p += 2;
+            }
+            beat_left = 0;
+        }
+    };
+
+    void Keep(const FirstPass& pass, const D2rStepLine* given) {
+        first_ = pass;
+        first_count_ = static_cast<std::size_t>(given - first_given_.get());
+        if (first_count_ >= kBlock) [[unlikely]] Flush();
+    }
 
     std::vector<D2rStepLine>& Given(std::size_t pass) { return given_[pass]; }
 
     void Flush() {
-        ContinueD2rMergePass(block_.get(), in_block_, later_[0], given_[0]);
+        ContinueD2rMergePass(first_given_.get(), first_count_, later_[0], given_[0]);
         for (std::size_t pass = 1; pass < kLater; ++pass) {
             ContinueD2rMergePass(given_[pass - 1].data(), given_[pass - 1].size(), later_[pass], given_[pass]);
         }
-        in_block_ = 0;
+        first_count_ = 0;
         for (std::size_t pass = 0; pass + 1 < kLater; ++pass) given_[pass].clear();
         Settle();
     }
@@ -442,8 +529,9 @@ private:
     }
 
     Settled settled_;
-    std::unique_ptr<D2rStepLine[]> block_;  // built, not yet merged
-    std::size_t in_block_ = 0;
+    FirstPass first_;
+    std::unique_ptr<D2rStepLine[]> first_given_;  // what the first pass gave, for the second
+    std::size_t first_count_ = 0;
     std::array<D2rMergePassState, kLater> later_{};
     std::array<std::vector<D2rStepLine>, kLater> given_{};
     std::vector<D2rStepLine> held_;
