@@ -1,6 +1,8 @@
 #include "msd/chart_section.hpp"
 
 #include <algorithm>
+#include <array>
+#include <optional>
 
 #include "msd/styles.hpp"
 
@@ -45,6 +47,42 @@ std::string WithLeadIn(long long count, std::string_view steps) {
     return out;
 }
 
+namespace {
+
+// The tags that FindReferenceLeadIn takes out, in order.
+constexpr std::array<std::string_view, 6> kReferenceTags = {kSingle.msd_tag,          kDouble.msd_tag,
+                                                            kCouple.msd_tag,          kDifficulties[0].msd_word,
+                                                            kDifficulties[1].msd_word, kDifficulties[2].msd_word};
+
+// What the removals may still change at the end of a text that goes on:
+// a tag cut off there, in each removal.
+constexpr std::size_t kUnsettledEnd = [] {
+    std::size_t size = 0;
+    for (const std::string_view tag : kReferenceTags) size += tag.size();
+    return size;
+}();
+
+// The reference lead-in of the chart data `joined`; `complete` when it is
+// the whole of the chart. Not known (nullopt) while the rests run up to the
+// end of what a longer text could still change.
+std::optional<std::size_t> ReferenceLeadInOf(const std::string& joined, bool complete) {
+    // The removals run one after another, as a later one may match text that
+    // an earlier one has joined up.
+    std::string removed = joined;
+    for (const std::string_view tag : kReferenceTags) removed = RemoveAll(removed, tag);
+    const auto colon = removed.find(':');
+    const std::size_t from = colon == std::string::npos ? 0 : colon + 1;
+    const std::size_t end = removed.find_first_not_of('0', from);
+    if (complete) return (end == std::string::npos ? removed.size() : end) - std::min(from, removed.size());
+    // A removal that a longer text completes changes only what lies within
+    // a tag's length of the end, in each removal.
+    const std::size_t settled = removed.size() > kUnsettledEnd ? removed.size() - kUnsettledEnd : 0;
+    if (colon == std::string::npos || end == std::string::npos || end >= settled) return std::nullopt;
+    return end - from;
+}
+
+}  // namespace
+
 std::size_t FindReferenceLeadIn(LineSource& source) {
     std::string line;
     bool found = false;
@@ -55,21 +93,26 @@ std::size_t FindReferenceLeadIn(LineSource& source) {
         }
     }
     if (!found) return 0;
+    // The first chart is read only as far as its rests go: a chart of
+    // millions of measures is not held for the few characters that count.
+    // The text read is looked at again each time it has doubled.
     std::string joined = line;
-    if (!EndsWithSemicolon(line)) {
+    bool complete = EndsWithSemicolon(line);
+    std::size_t look_at = kFirstLook;
+    std::string_view next;
+    for (;;) {
+        if (complete || joined.size() >= look_at) {
+            if (const auto lead_in = ReferenceLeadInOf(joined, complete)) return *lead_in;
+            look_at = 2 * joined.size();
+        }
         // A first chart cut off by the end of the file is measured as far as it goes.
-        (void)AppendChartLines(source, joined);
+        if (!source.ReadLineView(next)) {
+            complete = true;
+            continue;
+        }
+        joined.append(next);
+        complete = EndsWithSemicolon(next);
     }
-    // The removals run one after another, as a later one may match text that
-    // an earlier one has joined up.
-    for (std::string_view tag : {kSingle.msd_tag, kDouble.msd_tag, kCouple.msd_tag, kDifficulties[0].msd_word,
-                                 kDifficulties[1].msd_word, kDifficulties[2].msd_word}) {
-        joined = RemoveAll(joined, tag);
-    }
-    const auto colon = joined.find(':');
-    const std::string_view rest =
-        colon == std::string::npos ? std::string_view(joined) : std::string_view(joined).substr(colon + 1);
-    return CountLeadingZeros(rest);
 }
 
 bool AppendChartLines(LineSource& source, std::string& data, std::vector<std::size_t>* later_starts) {

@@ -28,6 +28,9 @@ namespace torvane {
 // data of the first chart section, read from the source's current position
 // (0 when there is none). Reads at most to the end of that section.
 [[nodiscard]] std::size_t FindReferenceLeadIn(LineSource& source);
+// How much of the first chart FindReferenceLeadIn reads before it first
+// looks; it reads twice as much each time it has to look further.
+inline constexpr std::size_t kFirstLook = 4096;
 
 // Where the lines of a chart's joined data begin in its source, for error
 // lines that name the line of what they report: the data's first byte

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "memory_source.hpp"
@@ -41,6 +43,67 @@ TEST(FindReferenceLeadIn, CountsTheZerosThatBeginTheFirstChart) {
     };
     for (const auto& [file, lead_in] : cases) {
         EXPECT_EQ(LeadInOf(file), lead_in) << file;
+    }
+}
+
+// The first chart's text joined whole, as the lead-in was first found:
+// the reference for a long first chart, which is read only as far as needed.
+std::size_t WholeChartLeadIn(const std::string& file) {
+    auto source = MakeMemorySource(file);
+    std::string line;
+    while (source->ReadLine(line) && !line.starts_with("#SINGLE") && !line.starts_with("#DOUBLE")) {
+    }
+    if (!line.starts_with("#SINGLE") && !line.starts_with("#DOUBLE")) return 0;
+    std::string joined = line;
+    if (!EndsWithSemicolon(line)) (void)AppendChartLines(*source, joined);
+    for (const std::string_view tag : {"#SINGLE:", "#DOUBLE:", "#COUPLE:", "BASIC:", "ANOTHER:", "MANIAC:"}) {
+        std::string out;
+        for (std::size_t at = 0;;) {
+            const std::size_t found = joined.find(tag, at);
+            out.append(joined, at, found == std::string::npos ? std::string::npos : found - at);
+            if (found == std::string::npos) break;
+            at = found + tag.size();
+        }
+        joined = out;
+    }
+    const std::size_t colon = joined.find(':');
+    const std::size_t from = colon == std::string::npos ? 0 : colon + 1;
+    const std::size_t end = joined.find_first_not_of('0', from);
+    return (end == std::string::npos ? joined.size() : end) - from;
+}
+
+TEST(FindReferenceLeadIn, ReadsALongFirstChartOnlyAsFarAsItsRests) {
+    // Long runs of rests over many lines, with tags where the text is first
+    // looked at (4096 bytes) and where it has doubled, that the removals
+    // take out and so join up runs of rests.
+    std::mt19937 random(20261208);
+    const auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
+    for (int round = 0; round < 300; ++round) {
+        std::string file = round % 2 == 0 ? "#SINGLE:BASIC:3:" : "#DOUBLE:MANIAC:9:";
+        const std::size_t rests = pick(3) == 0 ? pick(50) : 4000 + pick(9000);
+        std::string data(rests, '0');
+        for (int k = pick(4); k > 0; --k) {
+            const std::size_t at = std::min(data.size(), 4096 - 16 - 40 + pick(80) + (pick(2) == 0 ? 4096 : 0));
+            data.insert(at, pick(2) == 0 ? "#SINGLE:" : "MANIAC:");
+        }
+        if (pick(4) == 0) data.insert(pick(data.size() + 1), ":");
+        data += pick(3) == 0 ? "" : "4000";
+        for (std::size_t at = 0; at < data.size(); at += 1 + pick(120)) {
+            file += data.substr(at, std::min<std::size_t>(data.size() - at, 1 + pick(120)));
+            file += "\r\n";
+        }
+        if (pick(4) != 0) file += ";\r\n";
+        ASSERT_EQ(LeadInOf(file), WholeChartLeadIn(file)) << "round " << round;
+    }
+    // A tag cut by the line end where the text is first looked at: only the
+    // next line completes it, and its removal joins the rests.
+    for (std::size_t cut = 1; cut < 8; ++cut) {
+        const std::string chart = "#SINGLE:BASIC:3:";
+        const std::string tag = "#SINGLE:";
+        const std::string file = chart + std::string(kFirstLook - chart.size() + 8, '0') + tag.substr(0, cut) +
+                                 "\r\n" + tag.substr(cut) + "0004;\r\n";
+        EXPECT_EQ(LeadInOf(file), kFirstLook - chart.size() + 8 + 3) << cut;
+        EXPECT_EQ(LeadInOf(file), WholeChartLeadIn(file)) << cut;
     }
 }
 
