@@ -103,6 +103,9 @@ public:
     }
 
     bool ReadNextLineView(std::string_view& line) override {
+        // A line longer than the buffer is rare, and may be a whole chart:
+        // its copy is not kept for the rest of the file once it is read.
+        if (split_line_.capacity() > kBufferSize) [[unlikely]] std::string().swap(split_line_);
         if (TakeWholeLine(line)) return true;
         split_line_.clear();
         if (!ReadAcrossFills(split_line_)) return false;
