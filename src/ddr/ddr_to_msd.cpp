@@ -79,7 +79,7 @@ void WriteChart(LineSink& out, const std::vector<std::string_view>& block, std::
     }
     const int last = DdrMeasureNumber(block.back());
     for (int pad = 0; pad < pads; ++pad) {
-        std::string text = EncodeMSDStepsFully(BuildDdrPadText(block, pad == 0 ? '#' : '$', first, last));
+        std::string text = BuildDdrPadText(block, pad == 0 ? '#' : '$', first, last, true);
         text += pad == 0 && pads == 2 ? ':' : ';';
         WriteZeroLine(out, static_cast<std::size_t>(kGameLeadIn));
         out.WriteLine(text);
@@ -107,11 +107,17 @@ void DdrToMSDCodes(std::string& line, std::string_view file_name, ErrorList& err
     }
 }
 
-void AppendDdrMeasureText(std::string_view line, std::string& text) {
+void AppendDdrMeasureText(std::string_view line, std::string& text, bool compacted) {
     const std::string_view slots = line.size() > 5 ? line.substr(5) : std::string_view();
-    auto groups = [slots, &text](std::size_t size) {
+    auto groups = [slots, &text, compacted](std::size_t size) {
         for (std::size_t beat = 0; beat < 4; ++beat) {
-            text.append(1, '(').append(slots.substr(beat * size, size)).append(1, ')');
+            const std::size_t open = text.size();
+            text.append(1, '(').append(slots.substr(beat * size, size));
+            if (compacted) {
+                CompactGroupAtEnd(text, open);
+            } else {
+                text += ')';
+            }
         }
     };
     switch (line.size()) {
@@ -135,7 +141,8 @@ void AppendDdrMeasureText(std::string_view line, std::string& text) {
     }
 }
 
-std::string BuildDdrPadText(const std::vector<std::string_view>& block, char pad_mark, int first, int last) {
+std::string BuildDdrPadText(const std::vector<std::string_view>& block, char pad_mark, int first, int last,
+                            bool compacted) {
     std::string text;
     long long expected = first;
     bool has_line = false;
@@ -144,7 +151,7 @@ std::string BuildDdrPadText(const std::vector<std::string_view>& block, char pad
         has_line = true;
         const int measure = DdrMeasureNumber(line);
         for (; measure > expected; ++expected) text.append(kEmptyMeasure);
-        AppendDdrMeasureText(line, text);
+        AppendDdrMeasureText(line, text, compacted);
         // A line out of order follows the one before it.
         expected = std::max<long long>(expected, measure) + 1;
     }

@@ -19,13 +19,16 @@ void DdrToMSDCodes(std::string& line, std::string_view file_name, ErrorList& err
 
 // Appends the MSD text of one measure from a step line whose slots are
 // already MSD step characters: eight 8th notes or four beat groups;
-// "00000000" for a line of a length that the format does not have.
-void AppendDdrMeasureText(std::string_view line, std::string& text);
+// "00000000" for a line of a length that the format does not have. With
+// `compacted`, each beat group is written as EncodeMSDStepsFully leaves it.
+void AppendDdrMeasureText(std::string_view line, std::string& text, bool compacted = false);
 
 // The MSD step text of one pad of a step block: every measure from `first` to
 // `last` in its place, "00000000" where the pad has no line. Empty when the
-// pad has no line at all.
+// pad has no line at all. With `compacted`, what EncodeMSDStepsFully makes of
+// it: a slot is never a bracket, so the groups are compacted each on its own
+// as they are written.
 [[nodiscard]] std::string BuildDdrPadText(const std::vector<std::string_view>& block, char pad_mark, int first,
-                                          int last);
+                                          int last, bool compacted = false);
 
 }  // namespace torvane

@@ -2,10 +2,12 @@
 // beyond the golden cases.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
 #include "ddr_text.hpp"
+#include "msd/encoder.hpp"
 #include "test_support.hpp"
 #include "text/conversion_error.hpp"
 #include "text/fixed_texts.hpp"
@@ -119,6 +121,25 @@ TEST(BuildDdrPadText, PutsEveryMeasureInItsPlace) {
     for (const auto& c : cases) {
         const std::vector<std::string_view> block(c.block.begin(), c.block.end());
         EXPECT_EQ(BuildDdrPadText(block, c.pad, c.first, c.last), c.text) << c.what;
+    }
+}
+
+// Written compacted, a pad's text is what the passes would make of it, for
+// lines of every length with slots rests, steps and triplet steps.
+TEST(BuildDdrPadText, CompactedIsWhatThePassesMakeOfIt) {
+    std::mt19937 random(20261208);
+    const auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
+    for (int round = 0; round < 500; ++round) {
+        Lines block;
+        for (int measure = 1; measure <= 6; ++measure) {
+            static constexpr std::size_t kSlots[] = {4, 8, 12, 16, 32, 5};
+            std::string line = "#00" + std::to_string(measure) + ":";
+            for (std::size_t slot = kSlots[pick(6)]; slot > 0; --slot) line += pick(3) == 0 ? "12468"[pick(5)] : '0';
+            block.push_back(line);
+        }
+        const std::vector<std::string_view> lines(block.begin(), block.end());
+        EXPECT_EQ(BuildDdrPadText(lines, '#', 1, 7, true), EncodeMSDStepsFully(BuildDdrPadText(lines, '#', 1, 7)))
+            << block[0];
     }
 }
 
