@@ -89,10 +89,14 @@ void WriteChart(LineSink& out, const std::vector<std::string_view>& block, std::
 }  // namespace
 
 void DdrToMSDCodes(std::string& line, std::string_view file_name, ErrorList& errors) {
-    for (std::size_t i = 5; i < line.size(); ++i) {
-        const char code = kMSDStepOfSlot[static_cast<unsigned char>(line[i])];
+    // Through a pointer held here: a byte written through the string may be
+    // its own size or pointer, to the compiler, and have them read again.
+    char* const slots = line.data();
+    const std::size_t size_of_line = line.size();
+    for (std::size_t i = 5; i < size_of_line; ++i) {
+        const char code = kMSDStepOfSlot[static_cast<unsigned char>(slots[i])];
         if (code != 0) {
-            line[i] = code;
+            slots[i] = code;
             continue;
         }
         const std::size_t size = SjisCharacterLength(line, i);
@@ -107,16 +111,42 @@ void DdrToMSDCodes(std::string& line, std::string_view file_name, ErrorList& err
     }
 }
 
+namespace {
+
+// A beat group of at most eight slots as CompactGroupAtEnd leaves it,
+// compacted where it stands before it is appended.
+void AppendCompactedGroup(std::string_view group, std::string& text) {
+    std::array<char, 8> cells{};
+    std::size_t size = std::min(group.size(), cells.size());
+    std::copy_n(group.begin(), size, cells.begin());
+    for (;;) {
+        const CompactedGroup compacted = CompactGroupOnce(std::string_view(cells.data(), size));
+        switch (compacted.kind) {
+            case CompactedGroup::kPlain:
+                text.append(compacted.steps.data(), 2);
+                return;
+            case CompactedGroup::kSixteenths:
+                std::copy_n(compacted.steps.begin(), 4, cells.begin());
+                size = 4;
+                continue;
+            case CompactedGroup::kKept:
+                text.append(1, '(').append(cells.data(), size).append(1, ')');
+                return;
+        }
+    }
+}
+
+}  // namespace
+
 void AppendDdrMeasureText(std::string_view line, std::string& text, bool compacted) {
     const std::string_view slots = line.size() > 5 ? line.substr(5) : std::string_view();
     auto groups = [slots, &text, compacted](std::size_t size) {
         for (std::size_t beat = 0; beat < 4; ++beat) {
-            const std::size_t open = text.size();
-            text.append(1, '(').append(slots.substr(beat * size, size));
+            const std::string_view group = slots.substr(beat * size, size);
             if (compacted) {
-                CompactGroupAtEnd(text, open);
+                AppendCompactedGroup(group, text);
             } else {
-                text += ')';
+                text.append(1, '(').append(group).append(1, ')');
             }
         }
     };
