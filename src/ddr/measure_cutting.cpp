@@ -40,6 +40,10 @@ public:
     }
 
     void Drop(std::size_t count) {
+        if (pending_.empty()) {
+            rest_.remove_prefix(std::min(count, rest_.size()));
+            return;
+        }
         const std::size_t from_pending = std::min(count, pending_.size());
         pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(from_pending));
         rest_.remove_prefix(std::min(count - from_pending, rest_.size()));
