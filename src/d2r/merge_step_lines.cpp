@@ -289,53 +289,27 @@ void ContinueD2rMergePass(const D2rStepLine* lines, std::size_t count, D2rMergeP
     out.resize(base + count + 1);
     D2rStepLine* const start = out.data() + base;
     D2rStepLine* given = start;
-    D2rStepLine at = state.at;
-    bool standing = state.standing;
-    std::size_t beat_left = state.beat_left;
-    const auto note_merge = [&] {
-        if (state.first_merge == kNoMerge) state.first_merge = state.given + static_cast<std::size_t>(given - start);
+    D2rMergePassPlace place = state.place;
+    // The line given where the pass first merged.
+    const auto note_merge = [&](const D2rStepLine* merged) {
+        if (state.first_merge == kNoMerge) state.first_merge = state.given + static_cast<std::size_t>(merged - start);
     };
-    // One line at a time, the pass's place carried in `at`, `standing` and
-    // `beat_left`; returns when the pass stands where it takes a new line.
+    // One line at a time while the pass stands on a line or inside a beat.
     std::size_t i = 0;
-    const auto step = [&] {
-        if (beat_left > 0) {
-            *given++ = lines[i++];
-            --beat_left;
-            return;
-        }
-        const D2rStepLine line = lines[i++];
-        if (!standing) {
-            at = line;
-            standing = true;
-            return;
-        }
-        if (static_cast<std::uint8_t>(at.length) < kQuarter && at.length == line.length && IsD2rRestLine(line)) {
-            note_merge();
-            at.length = static_cast<D2rLength>(static_cast<int>(at.length) + 1);
-            *given++ = at;
-            standing = false;
-            return;
-        }
-        const std::uint32_t beat = D2rLinesPerBeat(at.length);
-        *given++ = at;
-        if (beat > 1) {
-            *given++ = line;
-            beat_left = beat - 2;
-            standing = false;
-        } else {
-            at = line;
-        }
+    const auto take = [&] {
+        D2rStepLine* const before = given;
+        if (TakeIntoD2rMergePass(lines[i++], place, given)) note_merge(before);
     };
-    while (i < count && (standing || beat_left > 0)) step();
-    // The pass stands at lines[i], and a beat from there lies within the
-    // block: a pair or a beat at a time, as a whole pass goes.
+    while (i < count && (place.standing || place.beat_left > 0)) take();
+    // The pass is about to stand on lines[i], and a beat from there lies
+    // within the block: a pair or a beat at a time, as a whole pass goes
+    // (what TakeIntoD2rMergePass does, line after line).
     while (count - i >= kMostLinesPerBeat) {
         D2rStepLine line = lines[i];
         const D2rStepLine after = lines[i + 1];
         if (static_cast<std::uint8_t>(line.length) < kQuarter && line.length == after.length &&
             ((after.pad1 ^ '0') | (after.pad2 ^ '0')) == 0) {
-            note_merge();
+            note_merge(given);
             line.length = static_cast<D2rLength>(static_cast<int>(line.length) + 1);
             *given++ = line;
             i += 2;
@@ -346,19 +320,17 @@ void ContinueD2rMergePass(const D2rStepLine* lines, std::size_t count, D2rMergeP
             i += beat;
         }
     }
-    while (i < count) step();
-    state.at = at;
-    state.standing = standing;
-    state.beat_left = static_cast<std::uint32_t>(beat_left);
+    while (i < count) take();
+    state.place = place;
     state.given += static_cast<std::size_t>(given - start);
     out.resize(base + static_cast<std::size_t>(given - start));
 }
 
 void FinishD2rMergePass(D2rMergePassState& state, std::vector<D2rStepLine>& out) {
-    if (!state.standing) return;
-    out.push_back(state.at);
+    if (!state.place.standing) return;
+    out.push_back(state.place.at);
     ++state.given;
-    state.standing = false;
+    state.place.standing = false;
 }
 
 }  // namespace torvane

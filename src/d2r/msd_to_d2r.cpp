@@ -398,7 +398,7 @@ public:
     void AddEight(const std::array<char, kCellsAtOnce * sizeof(D2rStepLine)>& eight) {
         FirstPass pass = first_;
         D2rStepLine* given = first_given_.get() + first_count_;
-        if (pass.standing || pass.beat_left % 2 != 0 || pass.beat_left >= kCellsAtOnce) {
+        if (pass.place.standing || pass.place.beat_left % 2 != 0 || pass.place.beat_left >= kCellsAtOnce) {
             for (std::size_t k = 0; k < kCellsAtOnce; ++k) {
                 D2rStepLine line;
                 std::memcpy(&line, eight.data() + k * sizeof line, sizeof line);
@@ -412,8 +412,8 @@ public:
     // Returns the lines held.
     std::vector<D2rStepLine> Finish() {
         D2rStepLine* given = first_given_.get() + first_count_;
-        if (first_.standing) *given++ = first_.at;
-        first_.standing = false;
+        if (first_.place.standing) *given++ = first_.place.at;
+        first_.place.standing = false;
         first_count_ = static_cast<std::size_t>(given - first_given_.get());
         Flush();
         for (std::size_t pass = 0; pass < kLater; ++pass) {
@@ -433,53 +433,26 @@ private:
     static constexpr std::size_t kRoom = 2 * kCellsAtOnce;  // what one AddEight may give past kBlock
     static constexpr std::size_t kLater = 3;                // the passes after the first
 
-    // The first pass, as D2rMergingStage walks, in locals while it takes a
-    // line or eight: the lines it writes are bytes, which would make its
-    // members be read again after each.
+    // The first pass, in locals while it takes a line or eight: the lines it
+    // writes are bytes, which would make its members be read again after
+    // each.
     struct FirstPass {
-        D2rStepLine at;
-        bool standing = false;
-        std::uint32_t beat_left = 0;
+        D2rMergePassPlace place;
 
-        void Take(D2rStepLine line, D2rStepLine*& given) {
-            if (beat_left > 0) {
-                --beat_left;
-                *given++ = line;
-                return;
-            }
-            if (!standing) {
-                at = line;
-                standing = true;
-                return;
-            }
-            if (at.length < D2rLength::kQuarter && at.length == line.length && IsD2rRestLine(line)) {
-                at.length = static_cast<D2rLength>(static_cast<int>(at.length) + 1);
-                *given++ = at;
-                standing = false;
-                return;
-            }
-            const std::uint32_t beat = D2rLinesPerBeat(at.length);
-            *given++ = at;
-            if (beat > 1) {
-                *given++ = line;
-                beat_left = beat - 2;
-                standing = false;
-            } else {
-                at = line;
-            }
-        }
+        void Take(D2rStepLine line, D2rStepLine*& given) { (void)TakeIntoD2rMergePass(line, place, given); }
 
         // Take for eight 32nd-note lines, the pass standing on none and with
         // an even number of lines left of a beat: the first of those lines
         // pass as they are; from there the pass stands on a line with the
         // next one in the eight, and either joins a rest to it or passes a
-        // beat of eight lines, the rest of which the next eight begin with.
+        // beat of eight lines, the rest of which the next eight begin with
+        // (what TakeIntoD2rMergePass does, line after line).
         void TakeEight(const std::array<char, kCellsAtOnce * sizeof(D2rStepLine)>& eight, D2rStepLine*& given) {
             constexpr std::size_t kSize = sizeof(D2rStepLine);
             const auto rest = [&eight](std::size_t k) {
                 return eight[k * kSize + 1] == '0' && eight[k * kSize + 2] == '0';
             };
-            std::size_t p = beat_left;
+            std::size_t p = place.beat_left;
             // All eight copied (there is room), the first p kept: a copy of
             // a fixed size is a few moves, not a call.
             std::memcpy(given, eight.data(), sizeof eight);
@@ -487,13 +460,13 @@ private:
             while (p < kCellsAtOnce) {
                 if (!rest(p + 1)) {
                     for (std::size_t k = p; k < kCellsAtOnce; ++k) std::memcpy(given++, eight.data() + k * kSize, kSize);
-                    beat_left = static_cast<std::uint32_t>(p);
+                    place.beat_left = static_cast<std::uint32_t>(p);
                     return;
                 }
                 *given++ = {D2rLength::k16th, eight[p * kSize + 1], eight[p * kSize + 2]};
                 p += 2;
             }
-            beat_left = 0;
+            place.beat_left = 0;
         }
     };
 

@@ -2,6 +2,7 @@
 // The named steps of MSD to d2r, each callable on its own so that tests can
 // pin every rule.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -75,88 +76,83 @@ struct D2rPadTexts {
 // Merging passes until one changes nothing.
 [[nodiscard]] std::vector<D2rStepLine> MergeD2rStepLinesFully(std::vector<D2rStepLine> lines);
 
-// MergeD2rStepLines taking the lines one at a time, as they are built, so that
-// the unmerged list is never held: each line goes to `Add`, then `Finish`
-// once; the lines the pass gives go to `Next`'s Add as they are known, then
-// its Finish. A pass never looks back, so passes can follow one another
-// line by line: a stage whose Next is another stage.
-template <typename Next>
-class D2rMergingStage {
+// Where a merging pass stands between two lines it takes: on the line `at`
+// (`standing`), or inside a beat that it passes with `beat_left` lines to go,
+// or before a line to stand on.
+struct D2rMergePassPlace {
+    D2rStepLine at;
+    bool standing = false;
+    std::uint32_t beat_left = 0;
+};
+
+// One line through a merging pass standing at `place`: a rest line of the
+// same length below a quarter joins the line stood on; otherwise the pass
+// passes a beat from that line. The lines it gives are written at `given`,
+// which moves past them (two at most). Returns true when the line joined.
+// Every form of the pass takes its lines through here, or through a loop
+// that a test holds to it.
+[[nodiscard]] inline bool TakeIntoD2rMergePass(D2rStepLine line, D2rMergePassPlace& place, D2rStepLine*& given) {
+    if (place.beat_left > 0) {
+        --place.beat_left;
+        *given++ = line;
+        return false;
+    }
+    if (!place.standing) {
+        place.at = line;
+        place.standing = true;
+        return false;
+    }
+    if (place.at.length < D2rLength::kQuarter && place.at.length == line.length && IsD2rRestLine(line)) {
+        place.at.length = static_cast<D2rLength>(static_cast<int>(place.at.length) + 1);
+        *given++ = place.at;
+        place.standing = false;
+        return true;
+    }
+    const std::uint32_t beat = D2rLinesPerBeat(place.at.length);
+    *given++ = place.at;
+    if (beat > 1) {
+        *given++ = line;
+        place.beat_left = beat - 2;
+        place.standing = false;
+    } else {
+        place.at = line;
+    }
+    return false;
+}
+
+// MergeD2rStepLines taking the lines one at a time, so that the lines it
+// reads need not be held: each line goes to `Add`, then `Finish` once;
+// `merged` (given empty) then holds what the pass gives.
+class D2rMergingPass {
 public:
     static constexpr std::size_t kNoMerge = static_cast<std::size_t>(-1);
 
-    template <typename... Args>
-    explicit D2rMergingStage(Args&&... next) : next_{std::forward<Args>(next)...} {}
+    explicit D2rMergingPass(std::vector<D2rStepLine>& merged) : merged_(merged) {}
 
     void Add(D2rStepLine line) {
-        if (beat_left_ > 0) {
-            --beat_left_;
-            Give(line);
-            return;
-        }
-        if (!standing_) {
-            at_ = line;
-            standing_ = true;
-            return;
-        }
-        // The pass stands at at_ with `line` after it: it joins a rest line of
-        // the same length below a quarter, or skips a beat from at_.
-        if (IsD2rRestLine(line) && at_.length == line.length && at_.length < D2rLength::kQuarter) {
-            if (first_merge_ == kNoMerge) first_merge_ = given_;
-            at_.length = static_cast<D2rLength>(static_cast<int>(at_.length) + 1);
-            Give(at_);
-            standing_ = false;
-            return;
-        }
-        const std::uint32_t beat = D2rLinesPerBeat(at_.length);
-        Give(at_);
-        if (beat > 1) {
-            Give(line);
-            beat_left_ = beat - 2;
-            standing_ = false;
-        } else {
-            at_ = line;
-        }
+        std::array<D2rStepLine, 2> given{};
+        D2rStepLine* end = given.data();
+        if (TakeIntoD2rMergePass(line, place_, end) && first_merge_ == kNoMerge) first_merge_ = merged_.size();
+        merged_.insert(merged_.end(), given.data(), end);
     }
     void Finish() {
-        if (standing_) Give(at_);
-        standing_ = false;
-        next_.Finish();
+        if (place_.standing) merged_.push_back(place_.at);
+        place_.standing = false;
     }
-    // The line given where the pass made its first merge, or kNoMerge.
+    // The merged line where the pass made its first merge, or kNoMerge.
     [[nodiscard]] std::size_t FirstMerge() const { return first_merge_; }
 
 private:
-    void Give(D2rStepLine line) {
-        next_.Add(line);
-        ++given_;
-    }
-
-    Next next_;
-    D2rStepLine at_;
-    bool standing_ = false;
-    std::uint32_t beat_left_ = 0;
-    std::size_t given_ = 0;
+    std::vector<D2rStepLine>& merged_;
+    D2rMergePassPlace place_;
     std::size_t first_merge_ = kNoMerge;
 };
-
-// The end of a chain of stages: the lines kept in a list.
-struct D2rLinesInto {
-    std::vector<D2rStepLine>& lines;
-    void Add(D2rStepLine line) { lines.push_back(line); }
-    void Finish() {}
-};
-
-// One pass, its lines into a list (which it is given empty).
-using D2rMergingPass = D2rMergingStage<D2rLinesInto>;
 
 // A merging pass that takes its lines a block at a time, for passes that
 // follow another: where it stands between blocks.
 struct D2rMergePassState {
-    D2rStepLine at;
-    bool standing = false;
-    std::uint32_t beat_left = 0;
-    std::size_t given = 0;                       // lines given so far
+    D2rMergePassPlace place;
+    std::size_t given = 0;                                    // lines given so far
     std::size_t first_merge = static_cast<std::size_t>(-1);  // the line given where it first merged
 };
 
