@@ -44,9 +44,8 @@ private:
 
 class DiskStorageImpl final : public Storage {
 public:
+    // A folder is refused by the source as it opens.
     std::unique_ptr<LineSource> OpenSource(const std::filesystem::path& source) override {
-        std::error_code ec;
-        if (std::filesystem::is_directory(source, ec)) ThrowIoError(source, Failure::kRead, EISDIR);
         return OpenFileLineSource(source);
     }
     std::unique_ptr<LineSink> CreateDestination(const std::filesystem::path& destination,

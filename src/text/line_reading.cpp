@@ -1,6 +1,7 @@
 #include "text/line_io.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -82,6 +83,15 @@ public:
     explicit FileLineSource(std::filesystem::path path) : path_(std::move(path)) {
         file_ = std::fopen(path_.c_str(), "rb");
         if (file_ == nullptr) ThrowIoError(path_, Failure::kOpenForReading, errno);
+        // Reads go straight into this source's buffer: stdio's own, and the
+        // look at the file it takes to size it, are not needed.
+        std::setvbuf(file_, nullptr, _IONBF, 0);
+        struct stat status {};
+        if (::fstat(::fileno(file_), &status) == 0 && S_ISDIR(status.st_mode)) {
+            std::fclose(file_);
+            file_ = nullptr;
+            ThrowIoError(path_, Failure::kRead, EISDIR);
+        }
         // Not zeroed: a library's files are small, and zeroing 64 KiB for
         // each would cost more than reading it.
         buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
@@ -113,28 +123,32 @@ public:
         return true;
     }
 
+    // Through the buffer, so that a file that fits in it is read from the
+    // disk once, however often it is read again from its start.
     std::size_t ReadBytes(char* buffer, std::size_t size) override {
-        if (pos_ < size_) {
-            const std::size_t n = std::min(size, size_ - pos_);
-            std::memcpy(buffer, buffer_.get() + pos_, n);
-            pos_ += n;
-            return n;
+        if (pos_ == size_) {
+            if (eof_) return 0;
+            Fill();
         }
-        if (eof_) return 0;
-        const std::size_t n = std::fread(buffer, 1, size, file_);
-        if (n < size) {
-            if (std::ferror(file_)) ThrowIoError(path_, Failure::kRead, errno ? errno : EIO);
-            eof_ = n == 0;
-        }
+        const std::size_t n = std::min(size, size_ - pos_);
+        std::memcpy(buffer, buffer_.get() + pos_, n);
+        pos_ += n;
         return n;
     }
 
     void RewindSource() override {
+        splitter_.Reset();
+        if (whole_) {
+            // The buffer holds the file, first byte to last: a small file is
+            // checked, then converted, without reading it again.
+            pos_ = 0;
+            return;
+        }
         if (std::fseek(file_, 0, SEEK_SET) != 0) ThrowIoError(path_, Failure::kRead, errno);
         std::clearerr(file_);
         pos_ = size_ = 0;
         eof_ = false;
-        splitter_.Reset();
+        from_start_ = true;
     }
 
 private:
@@ -177,6 +191,8 @@ private:
             if (std::ferror(file_)) ThrowIoError(path_, Failure::kRead, errno ? errno : EIO);
             eof_ = true;
         }
+        whole_ = from_start_ && eof_;
+        from_start_ = false;
     }
 
     std::filesystem::path path_;
@@ -185,6 +201,8 @@ private:
     std::size_t pos_ = 0;
     std::size_t size_ = 0;
     bool eof_ = false;
+    bool from_start_ = true;  // the next Fill reads from the file's first byte
+    bool whole_ = false;      // the buffer holds the whole file
     LineSplitter splitter_;
     std::string split_line_;  // a line that ReadNextLineView could not show in place
 };

@@ -47,8 +47,12 @@ mode_t CreationMode() {
 
 bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     if (a.empty() || b.empty()) return false;
-    std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec) && !ec;
+    // `a` first: a destination that is not there yet, the usual case, needs
+    // no look at the source.
+    struct stat first {};
+    struct stat second {};
+    if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0) return false;
+    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 std::filesystem::path FolderOf(const std::filesystem::path& file) {

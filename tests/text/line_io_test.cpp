@@ -88,6 +88,33 @@ TEST(LineSource, RewindReadsTheSameLinesAgain) {
     EXPECT_EQ(first, (std::vector<std::string>{"one", "two", "three"}));
 }
 
+// A check reads a file's bytes, then its lines, then the conversion reads
+// them again: a file that fits in the read buffer is read from the disk
+// once, and every reading from the start gives the same bytes and lines,
+// whether or not the file fits.
+TEST(LineSource, BytesThenLinesFromTheStartGiveTheFileEachTime) {
+    TempDir dir;
+    for (const std::size_t size : {0UL, 11UL, 65535UL, 65536UL, 65537UL, 200000UL}) {
+        std::string bytes;
+        std::vector<std::string> lines;
+        while (bytes.size() < size) {
+            lines.push_back(std::string(1 + lines.size() % 90, static_cast<char>('a' + lines.size() % 26)));
+            bytes += lines.back() + "\r\n";
+        }
+        WriteFile(dir / "in.txt", bytes);
+        auto source = DiskStorage().OpenSource(dir / "in.txt");
+        for (int round = 0; round < 2; ++round) {
+            std::string read;
+            char chunk[7000];
+            for (std::size_t n; (n = source->ReadBytes(chunk, sizeof chunk)) > 0;) read.append(chunk, n);
+            EXPECT_EQ(read, bytes) << size;
+            source->Rewind();
+            EXPECT_EQ(AllLines(*source), lines) << size;
+            source->Rewind();
+        }
+    }
+}
+
 TEST(LineSource, MissingFileIsAConversionError) {
     TempDir dir;
     EXPECT_THROW((void)DiskStorage().OpenSource(dir / "none.msd"), ConversionError);
