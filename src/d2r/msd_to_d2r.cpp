@@ -161,22 +161,33 @@ std::string BeginD2rSection(std::string_view chart_line, bool& section_open, Lin
     return std::string(rest);
 }
 
+D2rPadSides SplitD2rPadSides(std::string_view chart_data, long long chart_lead_in, long long lead_in,
+                             long long reference_lead_in) {
+    D2rPadSides sides;
+    const std::size_t colon = chart_data.find(':');
+    sides.single = colon == std::string_view::npos;
+    sides.side1 = sides.single ? chart_data : chart_data.substr(0, colon);
+    sides.rests1 = lead_in + chart_lead_in - reference_lead_in;
+    if (sides.single) return sides;
+    sides.pad2_start = colon + 1;
+    sides.side2 = chart_data.substr(sides.pad2_start);
+    const std::size_t pad2_lead_in = CountLeadingZeros(sides.side2);
+    sides.side2.remove_prefix(pad2_lead_in);
+    sides.rests2 = lead_in + static_cast<long long>(pad2_lead_in) - reference_lead_in;
+    return sides;
+}
+
 D2rPadTexts BuildD2rPadTexts(std::string_view chart_data, long long chart_lead_in, long long lead_in,
                              long long reference_lead_in) {
+    const D2rPadSides sides = SplitD2rPadSides(chart_data, chart_lead_in, lead_in, reference_lead_in);
     D2rPadTexts pads;
-    const std::size_t colon = chart_data.find(':');
-    const long long pad1_lead_in = lead_in + chart_lead_in - reference_lead_in;
-    if (colon == std::string_view::npos) {
-        pads.pad1 = WithLeadIn(pad1_lead_in, chart_data);
+    pads.pad1 = WithLeadIn(sides.rests1, sides.side1);
+    pads.pad2_start = sides.pad2_start;
+    if (sides.single) {
         pads.pad2.assign(pads.pad1.size(), '0');
-        return pads;
+    } else {
+        pads.pad2 = WithLeadIn(sides.rests2, sides.side2);
     }
-    pads.pad1 = WithLeadIn(pad1_lead_in, chart_data.substr(0, colon));
-    pads.pad2_start = colon + 1;
-    std::string_view rest = chart_data.substr(colon + 1);
-    const std::size_t pad2_lead_in = CountLeadingZeros(rest);
-    rest.remove_prefix(pad2_lead_in);
-    pads.pad2 = WithLeadIn(lead_in + static_cast<long long>(pad2_lead_in) - reference_lead_in, rest);
     return pads;
 }
 
@@ -523,20 +534,8 @@ std::vector<D2rStepLine> BuildChartLines(std::string_view chart_text, long long 
     // The pads as BuildD2rPadTexts gives them, without copying: each side of
     // the text behind the rests of its lead-in. A single chart's pad 2 is
     // rests alone, which the building takes as silent.
-    const std::size_t colon = chart_data.find(':');
-    const bool single = colon == std::string_view::npos;
-    const std::string_view side1 = single ? chart_data : chart_data.substr(0, colon);
-    std::string_view side2;
-    std::size_t pad2_start = 0;
-    long long rests1 = lead_in + chart_lead_in - reference_lead_in;
-    long long rests2 = 0;
-    if (!single) {
-        pad2_start = colon + 1;
-        side2 = chart_data.substr(pad2_start);
-        const std::size_t pad2_lead_in = CountLeadingZeros(side2);
-        side2.remove_prefix(pad2_lead_in);
-        rests2 = lead_in + static_cast<long long>(pad2_lead_in) - reference_lead_in;
-    }
+    const auto [side1, rests1, side2, rests2, pad2_start, single] =
+        SplitD2rPadSides(chart_data, chart_lead_in, lead_in, reference_lead_in);
     // Each side as it stands in the chart's text, for the decoder's error lines.
     StepTextPlace place1;
     StepTextPlace place2;

@@ -46,9 +46,25 @@ struct D2rPadTexts {
     std::size_t pad2_start = 0;
 };
 
+// The two sides of chart data as views into it, each with the rests that
+// its lead-in moved by `lead_in` - `reference_lead_in` puts in front (none
+// when not positive). A single chart has no side 2 (`single`).
+struct D2rPadSides {
+    std::string_view side1;
+    long long rests1 = 0;
+    std::string_view side2;
+    long long rests2 = 0;
+    std::size_t pad2_start = 0;  // as in D2rPadTexts
+    bool single = true;
+};
+
+[[nodiscard]] D2rPadSides SplitD2rPadSides(std::string_view chart_data, long long chart_lead_in, long long lead_in,
+                                           long long reference_lead_in);
+
 // Splits chart data (its `chart_lead_in` leading "0" characters already
 // removed) into the two pads' MSD texts, each with its lead-in moved by
-// `lead_in` - `reference_lead_in`.
+// `lead_in` - `reference_lead_in`; a single chart's pad 2 is rests as long
+// as pad 1.
 [[nodiscard]] D2rPadTexts BuildD2rPadTexts(std::string_view chart_data, long long chart_lead_in,
                                            long long lead_in, long long reference_lead_in);
 

@@ -60,6 +60,14 @@ TEST_P(ErrorLineTable, KeepsCodeLineAndChartAndRendersTheLoggedBytes) {
 
 const std::string kHead = "#TITLE:t;\r\n#BPM:120;\r\n#GAP:0;\r\n";
 
+// A second side over several lines, and what msd2d2r and msd2ddr alike say of it.
+const std::string kSecondSide =
+    kHead + CrLf({"#DOUBLE:BASIC:1:4000", "00000000:", "0000", "4(12345)", "(123)[9]4", "4{C};"});
+const std::vector<Expected> kSecondSideLines = {
+    {ErrorCode::kBeatGroupLength, "song.msd：変換不能な脚符長さです(12345)", 7, "#DOUBLE:BASIC:1:", "measure 1 beat 3"},
+    {ErrorCode::kTwoBeatGroup, "song.msd：変換不能な脚符情報です[9]", 8, "#DOUBLE:BASIC:1:", "measure 2 beat 1"},
+    {ErrorCode::kCommandGroup, "song.msd：変換不能なコマンドです{C}", 9, "#DOUBLE:BASIC:1:", "measure 2 beat 4"}};
+
 INSTANTIATE_TEST_SUITE_P(
     Conversions, ErrorLineTable,
     ::testing::Values(
@@ -84,24 +92,12 @@ INSTANTIATE_TEST_SUITE_P(
                       Conversion::kMSD2d2r,
                       "song.msd",
                       SourceEncoding::kCp932,
-                      kHead + CrLf({"#DOUBLE:BASIC:1:4000", "00000000:", "0000", "4(12345)", "(123)[9]4", "4{C};"}),
-                      {{ErrorCode::kBeatGroupLength, "song.msd：変換不能な脚符長さです(12345)", 7,
-                        "#DOUBLE:BASIC:1:", "measure 1 beat 3"},
-                       {ErrorCode::kTwoBeatGroup, "song.msd：変換不能な脚符情報です[9]", 8, "#DOUBLE:BASIC:1:",
-                        "measure 2 beat 1"},
-                       {ErrorCode::kCommandGroup, "song.msd：変換不能なコマンドです{C}", 9, "#DOUBLE:BASIC:1:",
-                        "measure 2 beat 4"}}},
+                      kSecondSide, kSecondSideLines},
         ErrorLineCase{"ddr_second_side_over_several_lines",
                       Conversion::kMSD2ddr,
                       "song.msd",
                       SourceEncoding::kCp932,
-                      kHead + CrLf({"#DOUBLE:BASIC:1:4000", "00000000:", "0000", "4(12345)", "(123)[9]4", "4{C};"}),
-                      {{ErrorCode::kBeatGroupLength, "song.msd：変換不能な脚符長さです(12345)", 7,
-                        "#DOUBLE:BASIC:1:", "measure 1 beat 3"},
-                       {ErrorCode::kTwoBeatGroup, "song.msd：変換不能な脚符情報です[9]", 8, "#DOUBLE:BASIC:1:",
-                        "measure 2 beat 1"},
-                       {ErrorCode::kCommandGroup, "song.msd：変換不能なコマンドです{C}", 9, "#DOUBLE:BASIC:1:",
-                        "measure 2 beat 4"}}},
+                      kSecondSide, kSecondSideLines},
         ErrorLineCase{"ddr_chart_of_unknown_difficulty_over_several_lines",
                       Conversion::kMSD2ddr,
                       "song.msd",
