@@ -151,16 +151,16 @@ TEST(MergeD2rStepLinesFully, GivesTheResultOfWholePassesOnRandomAndRestHeavyLine
     }
 }
 
-TEST(MergeD2rStepLinesByWalking, GivesTheResultOfWholePassesOnRandomLines) {
+TEST(MergeD2rStepLinesAsStream, GivesTheResultOfWholePassesOnRandomLines) {
     std::mt19937 random(20261207);
     for (int round = 0; round < 3000; ++round) {
         const auto lines = RandomLines(random, std::uniform_int_distribution<std::size_t>(0, 120)(random));
-        ASSERT_EQ(MergeD2rStepLinesByWalking(lines), MergeByWholePasses(lines)) << "round " << round;
+        ASSERT_EQ(MergeD2rStepLinesAsStream(lines), MergeByWholePasses(lines)) << "round " << round;
     }
-    // Long lists, so that jumps over jumps over jumps are built and taken.
+    // Long lists, so that many passes run side by side.
     for (int round = 0; round < 20; ++round) {
         const auto lines = RandomLines(random, 6000);
-        ASSERT_EQ(MergeD2rStepLinesByWalking(lines), MergeByWholePasses(lines)) << "long round " << round;
+        ASSERT_EQ(MergeD2rStepLinesAsStream(lines), MergeByWholePasses(lines)) << "long round " << round;
     }
 }
 
@@ -174,11 +174,32 @@ std::vector<D2rStepLine> CreepingMerges(int repeats) {
     return lines;
 }
 
-TEST(MergeD2rStepLinesByWalking, GivesTheResultOfWholePassesWhenEveryPassMergesOnePair) {
+TEST(MergeD2rStepLinesAsStream, GivesTheResultOfWholePassesWhenEveryPassMergesOnePair) {
     for (int repeats : {1, 2, 7, 50, 700}) {
         const auto lines = CreepingMerges(repeats);
-        EXPECT_EQ(MergeD2rStepLinesByWalking(lines), MergeByWholePasses(lines)) << repeats;
+        EXPECT_EQ(MergeD2rStepLinesAsStream(lines), MergeByWholePasses(lines)) << repeats;
         EXPECT_EQ(MergeD2rStepLinesFully(lines), MergeByWholePasses(lines)) << repeats;
+    }
+}
+
+// A random bar of 1 to 24 lines of any length, repeated: the charts on which
+// passes pile up behind one another, stand in every way a beat allows, merge
+// again long after their first merge, and wait on each other.
+TEST(MergeD2rStepLinesAsStream, GivesTheResultOfWholePassesOnRepeatedBars) {
+    std::mt19937 random(20261208);
+    std::uniform_int_distribution<int> choice(0, 99);
+    static constexpr std::string_view kLengths[] = {"8.", "4.", "4p", "4P", "T:"};
+    for (int round = 0; round < 400; ++round) {
+        const int kinds = round % 3 == 0 ? 1 : round % 3 == 1 ? 3 : 5;  // 32nd notes only, merged, triplets
+        std::vector<D2rStepLine> bar;
+        const int size = 1 + choice(random) % 24;
+        for (int k = 0; k < size; ++k) {
+            const std::string_view length = kLengths[choice(random) % kinds];
+            bar.push_back(Line(length, length != "T:" && choice(random) < 65, k));
+        }
+        std::vector<D2rStepLine> lines = {Line("8.", false, 0)};
+        while (lines.size() < 1500) lines.insert(lines.end(), bar.begin(), bar.end());
+        ASSERT_EQ(MergeD2rStepLinesAsStream(lines), MergeByWholePasses(lines)) << "round " << round;
     }
 }
 

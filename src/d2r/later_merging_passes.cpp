@@ -1,0 +1,482 @@
+// Every merging pass after a given one, run over a stream of lines.
+//
+// Each pass is a small machine: it stands on a line, or is about to stand on
+// the next one, or passes the rest of a beat. Pass n + 1 takes what pass n
+// gives. Run one after another, the passes hold the whole chart; run side by
+// side they need no more than the lines in flight, but a chart can need a
+// pass for every few lines, and most of those passes merge nothing after
+// their first merge, yet take every line.
+//
+// So passes that take the same lines are kept together in blocks. All the
+// passes of a block have taken the same lines, up to the block's last one,
+// and they take the next one in step: what a pass does with a line depends
+// only on where it stands and on that line and the one it stands on, which
+// is the block's last line for every pass that stands. Passes that stand
+// alike form a class; a block decides once per class, not once per pass.
+//
+// Taking lines in step is a shortcut: in truth a pass that stands on a line
+// holds it back from the passes after it until the next line comes. The
+// shortcut gives the same result as long as no pass of the block merges.
+// When a line makes a pass merge (or might, because a pass before it holds
+// that line and could still merge it on), the block is cut at that pass:
+// the passes before it go on with the line; the pass itself merges, and the
+// passes after it take back the line they took ahead of time (each class
+// remembers where it stood one line earlier) and take the merged line
+// instead; or, when the line is not yet settled, they wait for it. Blocks
+// that come to take the same lines again are joined.
+//
+// The last pass stands for all the passes that have not merged yet: they
+// all walk alike, so one machine is enough. When it merges, one of them
+// stays behind as a pass of its own and the rest go on.
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "d2r/msd_to_d2r.hpp"
+
+namespace torvane {
+namespace {
+
+// Where a pass stands before its next line: about to stand on it, standing
+// on the block's last line, or passing r more lines of a beat (1 + r).
+using Place = std::uint8_t;
+constexpr Place kAboutToStand = 0;
+constexpr Place kStanding = 1;
+
+constexpr bool Merges(D2rStepLine line, D2rStepLine after) {
+    return IsD2rRestLine(after) && line.length == after.length && line.length < D2rLength::kQuarter;
+}
+
+// Where a pass stands after one more line that it does not merge: `stood`
+// is the line it stood on, if it stood.
+constexpr Place After(Place place, D2rStepLine stood) {
+    if (place == kAboutToStand) return kStanding;
+    if (place == kStanding) {
+        const std::uint32_t beat = D2rLinesPerBeat(stood.length);
+        if (beat == 1) return kStanding;  // it passes that line and stands on the new one
+        return beat == 2 ? kAboutToStand : static_cast<Place>(beat - 1);
+    }
+    return place == 2 ? kAboutToStand : static_cast<Place>(place - 1);
+}
+
+// A line with a number that tells it from any other, merged ones included,
+// so that two blocks can tell whether they have taken the same lines.
+struct Taken {
+    D2rStepLine line;
+    std::uint64_t number = UINT64_MAX;
+};
+
+constexpr std::size_t kClasses = 256;
+constexpr std::int64_t kUnknown = INT64_MIN;
+
+struct PassClass {
+    Place now = kAboutToStand;
+    Place before = kAboutToStand;  // one line earlier
+    std::uint32_t passes = 0;      // of the block
+    std::int64_t first = kUnknown;  // where its first pass is, when known
+};
+
+struct Block {
+    std::deque<std::uint8_t> passes;  // the class of each pass, in the order of the passes
+    std::int64_t start = 0;           // the place number of passes[0]
+    // Every class with passes whose first is unknown has it at `scanned` or
+    // after.
+    std::int64_t scanned = 0;
+    std::array<PassClass, kClasses> classes;
+    std::size_t class_count = 0;  // classes [0, class_count) are in use
+    Taken last;                    // the last line taken
+    Taken before_last;
+    bool holding = false;          // some pass stands on `last`: it has not gone on yet
+    bool endless = false;          // the last pass stands for every pass still to come
+    std::uint32_t quiet = 0;       // lines taken since the block was last cut or merged in
+
+    [[nodiscard]] bool Any(Place place) const {
+        for (std::size_t c = 0; c < class_count; ++c) {
+            if (classes[c].passes > 0 && classes[c].now == place) return true;
+        }
+        return false;
+    }
+    void CopyClassesOf(const Block& other) {
+        class_count = other.class_count;
+        std::copy_n(other.classes.begin(), class_count, classes.begin());
+        for (std::size_t c = 0; c < class_count; ++c) classes[c].passes = 0;
+    }
+    void PushBack(std::uint8_t c) {
+        if (classes[c].passes++ == 0) classes[c].first = start + static_cast<std::int64_t>(passes.size());
+        passes.push_back(c);
+    }
+    void PushFront(std::uint8_t c) {
+        passes.push_front(c);
+        --start;
+        ++classes[c].passes;
+        classes[c].first = start;
+    }
+    // Every pass takes `line` without merging.
+    void TakeInStep(const Taken& line) {
+        for (std::size_t c = 0; c < class_count; ++c) {
+            classes[c].before = classes[c].now;
+            classes[c].now = After(classes[c].now, last.line);
+        }
+        before_last = last;
+        last = line;
+        holding = Any(kStanding);
+        ++quiet;
+    }
+};
+
+// Blocks stay apart for a few lines after a cut, since passes that have just
+// merged tend to merge again soon, and cutting a large block costs.
+constexpr std::uint32_t kQuietBeforeJoining = 4;
+constexpr std::size_t kMostBlocks = 4;
+
+}  // namespace
+
+struct D2rLaterMergingPasses::Passes {
+    std::vector<std::unique_ptr<Block>> blocks;
+    std::vector<D2rStepLine> given;
+    std::uint64_t next_number = 0;
+
+    Passes() {
+        auto block = std::make_unique<Block>();
+        block->class_count = 1;
+        block->PushBack(0);
+        block->endless = true;
+        blocks.push_back(std::move(block));
+    }
+
+    void Add(D2rStepLine line) {
+        Give({line, next_number++}, 0);
+        JoinBlocks();
+    }
+
+    void Finish() {
+        for (std::size_t k = 0; k < blocks.size(); ++k) {
+            if (!blocks[k]->holding) continue;
+            blocks[k]->holding = false;
+            Give(blocks[k]->last, k + 1);
+        }
+    }
+
+    // `line` to block k, or out when k is past the last.
+    void Give(const Taken& line, std::size_t k) {
+        if (k == blocks.size()) {
+            given.push_back(line.line);
+            return;
+        }
+        Take(k, line);
+    }
+
+    void Take(std::size_t k, const Taken& x) {
+        Block& block = *blocks[k];
+        const Taken w = block.last;
+        const bool merge = Merges(w.line, x.line);
+        // The passes that stand on w might yet see x merged on before it
+        // reaches them, and then merge with what x becomes.
+        const bool might_merge = !merge && IsD2rRestLine(x.line) && x.line.length < w.line.length &&
+                                 w.line.length < D2rLength::kQuarter;
+        if (block.Any(kStanding) && (merge || might_merge)) {
+            // The first pass that either stands on x after taking it or
+            // merges it: the passes before it take x in step.
+            const bool stays = D2rLinesPerBeat(w.line.length) == 1 && !merge;
+            std::array<bool, kClasses> wanted{};
+            for (std::size_t c = 0; c < block.class_count; ++c) {
+                const Place now = block.classes[c].now;
+                wanted[c] = now == kAboutToStand || (now == kStanding && (merge || stays));
+            }
+            const std::size_t first = FirstPassOf(block, wanted);
+            if (first != SIZE_MAX) {
+                if (merge && block.classes[block.passes[first]].now == kStanding) {
+                    MergeAt(k, first, x);
+                    return;
+                }
+                if (first + 1 < block.passes.size()) {
+                    WaitAfter(k, first, x);
+                    return;
+                }
+            }
+        }
+        const bool was_holding = block.holding;
+        block.TakeInStep(x);
+        const bool holding = block.holding;
+        if (was_holding) Give(w, k + 1);
+        if (!holding) Give(x, k + 1);
+    }
+
+    // Pass `at` of block k stands on x after taking it, and could still
+    // merge it on; the passes after it wait for what it gives.
+    void WaitAfter(std::size_t k, std::size_t at, const Taken& x) {
+        CutAfter(k, at);
+        Block& front = *blocks[k];
+        Block& back = *blocks[k + 1];
+        const Taken w = front.last;
+        const bool was_holding = front.holding;
+        front.TakeInStep(x);
+        front.quiet = 0;
+        back.holding = back.Any(kStanding);
+        // w has gone past the passes in front; if none behind holds it,
+        // it goes on.
+        if (was_holding && !back.holding) Give(w, k + 2);
+    }
+
+    // Pass `at` of block k, the first to stand on the block's last line w,
+    // merges x into it.
+    void MergeAt(std::size_t k, std::size_t at, const Taken& x) {
+        Block* block = blocks[k].get();
+        const Taken w = block->last;
+        const Taken v = block->before_last;
+        const std::uint8_t merging_class = block->passes[at];
+        const bool last_pass = at + 1 == block->passes.size();
+        const bool endless_merges = block->endless && last_pass;
+        bool behind = !last_pass;
+        if (!last_pass) {
+            CutAfter(k, at);
+        } else if (endless_merges) {
+            // The passes still to come follow behind the one that merges.
+            auto rest = std::make_unique<Block>();
+            rest->CopyClassesOf(*block);
+            rest->PushBack(merging_class);
+            rest->scanned = 1;
+            rest->endless = true;
+            block->endless = false;
+            blocks.insert(blocks.begin() + static_cast<std::ptrdiff_t>(k) + 1, std::move(rest));
+            behind = true;
+        }
+        Block& front = *blocks[k];
+        // No pass before `at` stands; `at` merges and is about to stand.
+        for (std::size_t c = 0; c < front.class_count; ++c) {
+            PassClass& pass_class = front.classes[c];
+            pass_class.before = pass_class.now;
+            pass_class.now = pass_class.now == kStanding ? kAboutToStand : After(pass_class.now, w.line);
+        }
+        front.before_last = w;
+        front.last = x;
+        front.holding = false;
+        front.quiet = 0;
+        Taken merged{w.line, next_number++};
+        merged.line.length = static_cast<D2rLength>(static_cast<int>(w.line.length) + 1);
+        if (behind) {
+            // The passes behind never had w: they take the merged line
+            // where they stood before it.
+            Block& back = *blocks[k + 1];
+            for (std::size_t c = 0; c < back.class_count; ++c) back.classes[c].now = back.classes[c].before;
+            back.last = v;
+            back.before_last = Taken{};
+            back.holding = false;
+        }
+        Give(merged, k + 1);
+    }
+
+    // Cuts block k after pass `at`, moving the smaller part into a new block.
+    void CutAfter(std::size_t k, std::size_t at) {
+        Block& block = *blocks[k];
+        auto moved = std::make_unique<Block>();
+        moved->CopyClassesOf(block);
+        moved->last = block.last;
+        moved->before_last = block.before_last;
+        const std::size_t back_size = block.passes.size() - at - 1;
+        if (back_size <= at + 1) {
+            for (std::size_t i = at + 1; i < block.passes.size(); ++i) {
+                moved->PushBack(block.passes[i]);
+                --block.classes[block.passes[i]].passes;
+            }
+            moved->scanned = static_cast<std::int64_t>(moved->passes.size());
+            block.passes.erase(block.passes.begin() + static_cast<std::ptrdiff_t>(at) + 1, block.passes.end());
+            moved->endless = block.endless;
+            block.endless = false;
+            block.quiet = 0;
+            blocks.insert(blocks.begin() + static_cast<std::ptrdiff_t>(k) + 1, std::move(moved));
+            return;
+        }
+        // The front is the smaller: it moves, and the block keeps the back.
+        moved->holding = block.holding;
+        for (std::size_t i = 0; i <= at; ++i) {
+            moved->PushBack(block.passes[i]);
+            --block.classes[block.passes[i]].passes;
+        }
+        moved->scanned = static_cast<std::int64_t>(moved->passes.size());
+        block.passes.erase(block.passes.begin(), block.passes.begin() + static_cast<std::ptrdiff_t>(at) + 1);
+        block.start += static_cast<std::int64_t>(at) + 1;
+        bool lost = false;
+        for (std::size_t c = 0; c < block.class_count; ++c) {
+            PassClass& pass_class = block.classes[c];
+            if (pass_class.passes > 0 && pass_class.first != kUnknown && pass_class.first < block.start) {
+                pass_class.first = kUnknown;
+                lost = true;
+            }
+        }
+        block.scanned = lost ? block.start : std::max(block.scanned, block.start);
+        block.quiet = 0;
+        blocks.insert(blocks.begin() + static_cast<std::ptrdiff_t>(k), std::move(moved));
+    }
+
+    // The first pass of block whose class is `wanted`, or SIZE_MAX.
+    static std::size_t FirstPassOf(Block& block, const std::array<bool, kClasses>& wanted) {
+        std::int64_t best = INT64_MAX;
+        bool unknown = false;
+        for (std::size_t c = 0; c < block.class_count; ++c) {
+            const PassClass& pass_class = block.classes[c];
+            if (pass_class.passes == 0 || !wanted[c]) continue;
+            if (pass_class.first == kUnknown) {
+                unknown = true;
+            } else {
+                best = std::min(best, pass_class.first);
+            }
+        }
+        if (unknown) {
+            // Look further from where the last look stopped, learning the
+            // first pass of each class met.
+            std::int64_t at = std::max(block.scanned, block.start);
+            const std::int64_t end = block.start + static_cast<std::int64_t>(block.passes.size());
+            for (; at < end && at < best; ++at) {
+                const std::uint8_t c = block.passes[static_cast<std::size_t>(at - block.start)];
+                if (block.classes[c].first != kUnknown) continue;
+                block.classes[c].first = at;
+                if (wanted[c]) {
+                    best = at++;
+                    break;
+                }
+            }
+            block.scanned = at;
+        }
+        return best == INT64_MAX ? SIZE_MAX : static_cast<std::size_t>(best - block.start);
+    }
+
+    // Joins neighbouring blocks whose passes take the same lines from here
+    // on: those that have been quiet for a while, or any when there are many.
+    void JoinBlocks() {
+        for (std::size_t k = 0; k + 1 < blocks.size();) {
+            if (!TryJoin(k, blocks.size() > kMostBlocks)) ++k;
+        }
+    }
+
+    bool TryJoin(std::size_t k, bool now) {
+        Block& a = *blocks[k];
+        Block& b = *blocks[k + 1];
+        if (!now && (a.quiet < kQuietBeforeJoining || b.quiet < kQuietBeforeJoining || b.endless)) return false;
+        if (!a.holding) {
+            if (b.last.number != a.last.number || b.before_last.number != a.before_last.number) return false;
+        } else {
+            // b has taken all that a gave; it takes a's last line in step,
+            // unless that line could make one of b's passes merge.
+            if (b.last.number != a.before_last.number) return false;
+            const D2rStepLine w = b.last.line;
+            const D2rStepLine x = a.last.line;
+            const bool merge = Merges(w, x);
+            const bool might_merge =
+                !merge && IsD2rRestLine(x) && x.length < w.length && w.length < D2rLength::kQuarter;
+            if (b.Any(kStanding) && (merge || might_merge)) return false;
+            const bool was_holding = b.holding;
+            const Taken released = b.last;
+            b.TakeInStep(a.last);
+            if (was_holding) Give(released, k + 2);
+        }
+        Join(k);
+        return true;
+    }
+
+    // Joins blocks k and k + 1, moving the smaller one's passes.
+    void Join(std::size_t k) {
+        Block& a = *blocks[k];
+        Block& b = *blocks[k + 1];
+        const bool holding = a.holding || b.holding;
+        const std::uint32_t quiet = std::min(a.quiet, b.quiet);
+        if (a.passes.size() >= b.passes.size()) {
+            const auto classes = ClassesInto(a, b);
+            for (const std::uint8_t c : b.passes) a.PushBack(classes[c]);
+            a.endless = b.endless;
+            a.holding = holding;
+            a.quiet = quiet;
+            blocks.erase(blocks.begin() + static_cast<std::ptrdiff_t>(k) + 1);
+        } else {
+            const auto classes = ClassesInto(b, a);
+            for (std::size_t i = a.passes.size(); i-- > 0;) b.PushFront(classes[a.passes[i]]);
+            b.last = a.last;
+            b.before_last = a.before_last;
+            b.holding = holding;
+            b.quiet = quiet;
+            blocks.erase(blocks.begin() + static_cast<std::ptrdiff_t>(k));
+        }
+    }
+
+    // For each class of `from` with passes, the class of `into` that stands
+    // alike, made when there is none.
+    static std::array<std::uint8_t, kClasses> ClassesInto(Block& into, const Block& from) {
+        std::array<std::uint8_t, kClasses> to{};
+        std::array<bool, kClasses> taken{};
+        for (std::size_t c = 0; c < from.class_count; ++c) {
+            const PassClass& pass_class = from.classes[c];
+            if (pass_class.passes == 0) continue;
+            std::size_t found = kClasses;
+            for (std::size_t d = 0; d < into.class_count && found == kClasses; ++d) {
+                const PassClass& other = into.classes[d];
+                if ((other.passes > 0 || taken[d]) && other.now == pass_class.now && other.before == pass_class.before) {
+                    found = d;
+                }
+            }
+            for (std::size_t d = 0; d < into.class_count && found == kClasses; ++d) {
+                if (into.classes[d].passes == 0 && !taken[d]) found = d;
+            }
+            if (found == kClasses) {
+                if (into.class_count == kClasses) {
+                    Renumber(into);
+                    return ClassesInto(into, from);
+                }
+                found = into.class_count++;
+            }
+            if (!taken[found] && into.classes[found].passes == 0) {
+                into.classes[found] = PassClass{pass_class.now, pass_class.before, 0, kUnknown};
+            }
+            taken[found] = true;
+            to[c] = static_cast<std::uint8_t>(found);
+        }
+        return to;
+    }
+
+    // Gives the classes of block new numbers, one for each way of standing
+    // that some pass has.
+    static void Renumber(Block& block) {
+        std::array<std::uint8_t, kClasses> to{};
+        std::array<PassClass, kClasses> classes{};
+        std::size_t count = 0;
+        for (std::size_t c = 0; c < block.class_count; ++c) {
+            const PassClass& pass_class = block.classes[c];
+            if (pass_class.passes == 0) continue;
+            std::size_t found = count;
+            for (std::size_t d = 0; d < count; ++d) {
+                if (classes[d].now == pass_class.now && classes[d].before == pass_class.before) found = d;
+            }
+            if (found == count) classes[count++] = PassClass{pass_class.now, pass_class.before, 0, kUnknown};
+            classes[found].passes += pass_class.passes;
+            to[c] = static_cast<std::uint8_t>(found);
+        }
+        std::int64_t at = block.start;
+        for (std::uint8_t& c : block.passes) {
+            c = to[c];
+            if (classes[c].first == kUnknown) classes[c].first = at;
+            ++at;
+        }
+        block.classes = classes;
+        block.class_count = count;
+        block.scanned = at;
+    }
+};
+
+D2rLaterMergingPasses::D2rLaterMergingPasses() : passes_(std::make_unique<Passes>()) {}
+D2rLaterMergingPasses::~D2rLaterMergingPasses() = default;
+
+void D2rLaterMergingPasses::Add(D2rStepLine line) { passes_->Add(line); }
+void D2rLaterMergingPasses::Finish() { passes_->Finish(); }
+std::vector<D2rStepLine>& D2rLaterMergingPasses::Given() { return passes_->given; }
+
+std::vector<D2rStepLine> MergeD2rStepLinesAsStream(const std::vector<D2rStepLine>& lines) {
+    D2rLaterMergingPasses passes;
+    for (const D2rStepLine line : lines) passes.Add(line);
+    passes.Finish();
+    return std::move(passes.Given());
+}
+
+}  // namespace torvane
