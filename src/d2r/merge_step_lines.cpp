@@ -102,12 +102,18 @@ namespace {
 std::vector<D2rStepLine> MergeFromPass(std::vector<D2rStepLine> lines, int done, std::size_t start) {
     // A pass changes the list exactly when it merges, and every merge removes
     // a line. Most charts are done after a few whole passes, which also shrink
-    // the list; the rest is left to the walk that does not repeat itself.
+    // the list; the passes after those run side by side from the last one's
+    // first merge, before which every later pass leaves the lines as they are.
     for (int pass = done; pass < 4; ++pass) {
         start = MergePassFrom(lines, start);
         if (start == kNoMerge) return lines;
     }
-    return MergeD2rStepLinesAsStream(lines);
+    D2rLaterMergingPasses later;
+    for (std::size_t k = start; k < lines.size(); ++k) later.Add(lines[k]);
+    later.Finish();
+    lines.resize(start);
+    lines.insert(lines.end(), later.Given().begin(), later.Given().end());
+    return lines;
 }
 
 }  // namespace
