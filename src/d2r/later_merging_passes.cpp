@@ -70,14 +70,19 @@ struct Taken {
     std::uint64_t number = UINT64_MAX;
 };
 
-constexpr std::size_t kClasses = 256;
+// Passes stand in one of 8 places, and a class is told by where its passes
+// stand now and one line earlier; classes that come to stand alike stay
+// apart until the block is renumbered.
+constexpr std::size_t kClasses = 64;
 constexpr std::int64_t kUnknown = INT64_MIN;
+constexpr std::uint8_t kNoClass = 0xFF;
 
+// Left uninitialized in a new block: only classes [0, class_count) are read.
 struct PassClass {
-    Place now = kAboutToStand;
-    Place before = kAboutToStand;  // one line earlier
-    std::uint32_t passes = 0;      // of the block
-    std::int64_t first = kUnknown;  // where its first pass is, when known
+    Place now;
+    Place before;          // one line earlier
+    std::uint32_t passes;  // of the block
+    std::int64_t first;    // where its first pass is, when known (kUnknown)
 };
 
 struct Block {
@@ -100,10 +105,26 @@ struct Block {
         }
         return false;
     }
-    void CopyClassesOf(const Block& other) {
-        class_count = other.class_count;
-        std::copy_n(other.classes.begin(), class_count, classes.begin());
-        for (std::size_t c = 0; c < class_count; ++c) classes[c].passes = 0;
+    // Starts over as an empty block.
+    void Clear() {
+        passes.clear();
+        start = 0;
+        scanned = 0;
+        class_count = 0;
+        last = Taken{};
+        before_last = Taken{};
+        holding = false;
+        endless = false;
+        quiet = 0;
+    }
+    // Adds a pass of class c of `from`, as a class of this block that stands
+    // alike; `to` (all kNoClass at first) remembers the classes made.
+    void PushFrom(const Block& from, std::uint8_t c, std::array<std::uint8_t, kClasses>& to) {
+        if (to[c] == kNoClass) {
+            to[c] = static_cast<std::uint8_t>(class_count);
+            classes[class_count++] = PassClass{from.classes[c].now, from.classes[c].before, 0, kUnknown};
+        }
+        PushBack(to[c]);
     }
     void PushBack(std::uint8_t c) {
         if (classes[c].passes++ == 0) classes[c].first = start + static_cast<std::int64_t>(passes.size());
@@ -137,11 +158,29 @@ constexpr std::size_t kMostBlocks = 4;
 
 struct D2rLaterMergingPasses::Passes {
     std::vector<std::unique_ptr<Block>> blocks;
+    std::vector<std::unique_ptr<Block>> spare;  // blocks joined away, for reuse
     std::vector<D2rStepLine> given;
     std::uint64_t next_number = 0;
 
+    std::unique_ptr<Block> NewBlock() {
+        if (spare.empty()) {
+            auto block = std::make_unique_for_overwrite<Block>();
+            block->class_count = 0;
+            return block;
+        }
+        std::unique_ptr<Block> block = std::move(spare.back());
+        spare.pop_back();
+        block->Clear();
+        return block;
+    }
+    void DropBlock(std::size_t k) {
+        spare.push_back(std::move(blocks[k]));
+        blocks.erase(blocks.begin() + static_cast<std::ptrdiff_t>(k));
+    }
+
     Passes() {
-        auto block = std::make_unique<Block>();
+        auto block = NewBlock();
+        block->classes[0] = PassClass{kAboutToStand, kAboutToStand, 0, kUnknown};
         block->class_count = 1;
         block->PushBack(0);
         block->endless = true;
@@ -236,9 +275,10 @@ struct D2rLaterMergingPasses::Passes {
             CutAfter(k, at);
         } else if (endless_merges) {
             // The passes still to come follow behind the one that merges.
-            auto rest = std::make_unique<Block>();
-            rest->CopyClassesOf(*block);
-            rest->PushBack(merging_class);
+            auto rest = NewBlock();
+            std::array<std::uint8_t, kClasses> to;
+            to.fill(kNoClass);
+            rest->PushFrom(*block, merging_class, to);
             rest->scanned = 1;
             rest->endless = true;
             block->endless = false;
@@ -273,14 +313,15 @@ struct D2rLaterMergingPasses::Passes {
     // Cuts block k after pass `at`, moving the smaller part into a new block.
     void CutAfter(std::size_t k, std::size_t at) {
         Block& block = *blocks[k];
-        auto moved = std::make_unique<Block>();
-        moved->CopyClassesOf(block);
+        auto moved = NewBlock();
+        std::array<std::uint8_t, kClasses> to;
+        to.fill(kNoClass);
         moved->last = block.last;
         moved->before_last = block.before_last;
         const std::size_t back_size = block.passes.size() - at - 1;
         if (back_size <= at + 1) {
             for (std::size_t i = at + 1; i < block.passes.size(); ++i) {
-                moved->PushBack(block.passes[i]);
+                moved->PushFrom(block, block.passes[i], to);
                 --block.classes[block.passes[i]].passes;
             }
             moved->scanned = static_cast<std::int64_t>(moved->passes.size());
@@ -294,7 +335,7 @@ struct D2rLaterMergingPasses::Passes {
         // The front is the smaller: it moves, and the block keeps the back.
         moved->holding = block.holding;
         for (std::size_t i = 0; i <= at; ++i) {
-            moved->PushBack(block.passes[i]);
+            moved->PushFrom(block, block.passes[i], to);
             --block.classes[block.passes[i]].passes;
         }
         moved->scanned = static_cast<std::int64_t>(moved->passes.size());
@@ -390,7 +431,7 @@ struct D2rLaterMergingPasses::Passes {
             a.endless = b.endless;
             a.holding = holding;
             a.quiet = quiet;
-            blocks.erase(blocks.begin() + static_cast<std::ptrdiff_t>(k) + 1);
+            DropBlock(k + 1);
         } else {
             const auto classes = ClassesInto(b, a);
             for (std::size_t i = a.passes.size(); i-- > 0;) b.PushFront(classes[a.passes[i]]);
@@ -398,7 +439,7 @@ struct D2rLaterMergingPasses::Passes {
             b.before_last = a.before_last;
             b.holding = holding;
             b.quiet = quiet;
-            blocks.erase(blocks.begin() + static_cast<std::ptrdiff_t>(k));
+            DropBlock(k);
         }
     }
 
@@ -426,6 +467,7 @@ struct D2rLaterMergingPasses::Passes {
                     return ClassesInto(into, from);
                 }
                 found = into.class_count++;
+                into.classes[found].passes = 0;
             }
             if (!taken[found] && into.classes[found].passes == 0) {
                 into.classes[found] = PassClass{pass_class.now, pass_class.before, 0, kUnknown};
