@@ -71,13 +71,15 @@ struct Taken {
 };
 
 // Passes stand in one of 8 places, and a class is told by where its passes
-// stand now and one line earlier; classes that come to stand alike stay
-// apart until the block is renumbered.
-constexpr std::size_t kClasses = 64;
+// stand now and one line earlier. A pass names a slot; a slot belongs to a
+// class, whose own slot is its root. When two classes come to stand alike,
+// one joins the other: its slots point to the other's root, and no pass need
+// be renamed. Only live classes (roots with passes) are walked per line.
+constexpr std::size_t kSlots = 64;
 constexpr std::int64_t kUnknown = INT64_MIN;
-constexpr std::uint8_t kNoClass = 0xFF;
+constexpr std::uint8_t kNoSlot = 0xFF;
 
-// Left uninitialized in a new block: only classes [0, class_count) are read.
+// Left uninitialized in a new block: only slots [0, slot_count) are read.
 struct PassClass {
     Place now;
     Place before;          // one line earlier
@@ -86,22 +88,27 @@ struct PassClass {
 };
 
 struct Block {
-    std::deque<std::uint8_t> passes;  // the class of each pass, in the order of the passes
+    std::deque<std::uint8_t> passes;  // the slot of each pass, in the order of the passes
     std::int64_t start = 0;           // the place number of passes[0]
     // Every class with passes whose first is unknown has it at `scanned` or
     // after.
     std::int64_t scanned = 0;
-    std::array<PassClass, kClasses> classes;
-    std::size_t class_count = 0;  // classes [0, class_count) are in use
+    std::array<PassClass, kSlots> classes;  // by root slot
+    std::array<std::uint8_t, kSlots> root;
+    std::array<std::uint32_t, kSlots> named;  // passes that name each slot
+    std::array<std::uint8_t, kSlots> live;
+    std::size_t slot_count = 0;  // slots [0, slot_count) are in use
+    std::size_t live_count = 0;
     Taken last;                    // the last line taken
     Taken before_last;
     bool holding = false;          // some pass stands on `last`: it has not gone on yet
     bool endless = false;          // the last pass stands for every pass still to come
     std::uint32_t quiet = 0;       // lines taken since the block was last cut or merged in
 
+    [[nodiscard]] PassClass& ClassOf(std::uint8_t slot) { return classes[root[slot]]; }
     [[nodiscard]] bool Any(Place place) const {
-        for (std::size_t c = 0; c < class_count; ++c) {
-            if (classes[c].passes > 0 && classes[c].now == place) return true;
+        for (std::size_t i = 0; i < live_count; ++i) {
+            if (classes[live[i]].now == place) return true;
         }
         return false;
     }
@@ -110,42 +117,147 @@ struct Block {
         passes.clear();
         start = 0;
         scanned = 0;
-        class_count = 0;
+        slot_count = 0;
+        live_count = 0;
         last = Taken{};
         before_last = Taken{};
         holding = false;
         endless = false;
         quiet = 0;
     }
-    // Adds a pass of class c of `from`, as a class of this block that stands
-    // alike; `to` (all kNoClass at first) remembers the classes made.
-    void PushFrom(const Block& from, std::uint8_t c, std::array<std::uint8_t, kClasses>& to) {
-        if (to[c] == kNoClass) {
-            to[c] = static_cast<std::uint8_t>(class_count);
-            classes[class_count++] = PassClass{from.classes[c].now, from.classes[c].before, 0, kUnknown};
+    // A new class standing at `now`, `before`; false when the slots are all
+    // used.
+    bool NewClass(Place now, Place before, std::uint8_t& slot) {
+        // A slot that no pass names and that is no live class's root is free.
+        std::size_t free = 0;
+        while (free < slot_count && (named[free] > 0 || (root[free] == free && classes[free].passes > 0))) ++free;
+        if (free == kSlots) return false;
+        if (free == slot_count) ++slot_count;
+        slot = static_cast<std::uint8_t>(free);
+        root[slot] = slot;
+        named[slot] = 0;
+        classes[slot] = PassClass{now, before, 0, kUnknown};
+        return true;
+    }
+    // The live class that stands at `now`, `before`, or kNoSlot.
+    [[nodiscard]] std::uint8_t LiveClass(Place now, Place before) const {
+        for (std::size_t i = 0; i < live_count; ++i) {
+            if (classes[live[i]].now == now && classes[live[i]].before == before) return live[i];
         }
-        PushBack(to[c]);
+        return kNoSlot;
     }
-    void PushBack(std::uint8_t c) {
-        if (classes[c].passes++ == 0) classes[c].first = start + static_cast<std::int64_t>(passes.size());
-        passes.push_back(c);
+    // This block's class for `from`'s class of `slot`: one that stands
+    // alike, made when there is none; `to` (all kNoSlot at first) remembers
+    // them. A pass must be added to a class made before the next is made.
+    std::uint8_t SlotFor(const Block& from, std::uint8_t slot, std::array<std::uint8_t, kSlots>& to) {
+        const std::uint8_t r = from.root[slot];
+        if (to[r] != kNoSlot) return to[r];
+        const PassClass& pass_class = from.classes[r];
+        to[r] = LiveClass(pass_class.now, pass_class.before);
+        if (to[r] == kNoSlot && !NewClass(pass_class.now, pass_class.before, to[r])) {
+            Renumber();
+            to.fill(kNoSlot);
+            return SlotFor(from, slot, to);
+        }
+        return to[r];
     }
-    void PushFront(std::uint8_t c) {
-        passes.push_front(c);
+    void PushFrom(const Block& from, std::uint8_t slot, std::array<std::uint8_t, kSlots>& to) {
+        PushBack(SlotFor(from, slot, to));
+    }
+    void PushBack(std::uint8_t slot) {
+        const std::uint8_t r = root[slot];
+        if (classes[r].passes++ == 0) {
+            classes[r].first = start + static_cast<std::int64_t>(passes.size());
+            live[live_count++] = r;
+        }
+        ++named[r];
+        passes.push_back(r);
+    }
+    void PushFront(std::uint8_t slot) {
+        const std::uint8_t r = root[slot];
+        passes.push_front(r);
+        ++named[r];
         --start;
-        ++classes[c].passes;
-        classes[c].first = start;
+        if (classes[r].passes++ == 0) live[live_count++] = r;
+        classes[r].first = start;
+    }
+    // One pass of `slot`'s class has left the block.
+    void Lose(std::uint8_t slot) {
+        --named[slot];
+        const std::uint8_t r = root[slot];
+        if (--classes[r].passes > 0) return;
+        for (std::size_t i = 0; i < live_count; ++i) {
+            if (live[i] == r) {
+                live[i] = live[--live_count];
+                break;
+            }
+        }
     }
     // Every pass takes `line` without merging.
     void TakeInStep(const Taken& line) {
-        for (std::size_t c = 0; c < class_count; ++c) {
-            classes[c].before = classes[c].now;
-            classes[c].now = After(classes[c].now, last.line);
+        for (std::size_t i = 0; i < live_count; ++i) {
+            PassClass& pass_class = classes[live[i]];
+            pass_class.before = pass_class.now;
+            pass_class.now = After(pass_class.now, last.line);
         }
         before_last = last;
         last = line;
         holding = Any(kStanding);
         ++quiet;
+        JoinAlikeClasses();
+    }
+    // Live classes that have come to stand alike become one.
+    void JoinAlikeClasses() {
+        for (std::size_t i = 1; i < live_count;) {
+            const std::uint8_t r = live[i];
+            std::size_t j = 0;
+            while (j < i && (classes[live[j]].now != classes[r].now || classes[live[j]].before != classes[r].before)) ++j;
+            if (j == i) {
+                ++i;
+                continue;
+            }
+            const std::uint8_t into = live[j];
+            PassClass& kept = classes[into];
+            const PassClass& joined = classes[r];
+            kept.passes += joined.passes;
+            // A first pass that is unknown lies at `scanned` or after.
+            if (kept.first == kUnknown || joined.first == kUnknown) {
+                const std::int64_t known = kept.first == kUnknown ? joined.first : kept.first;
+                kept.first = known != kUnknown && known < scanned ? known : kUnknown;
+            } else {
+                kept.first = std::min(kept.first, joined.first);
+            }
+            for (std::size_t slot = 0; slot < slot_count; ++slot) {
+                if (root[slot] == r) root[slot] = into;
+            }
+            live[i] = live[--live_count];
+        }
+    }
+    // Gives every pass its class's root slot, and the classes the first
+    // slots, one each.
+    void Renumber() {
+        std::array<std::uint8_t, kSlots> to;
+        to.fill(kNoSlot);
+        std::array<PassClass, kSlots> renumbered;
+        for (std::size_t i = 0; i < live_count; ++i) {
+            to[live[i]] = static_cast<std::uint8_t>(i);
+            renumbered[i] = classes[live[i]];
+            renumbered[i].first = kUnknown;
+        }
+        std::int64_t at = start;
+        for (std::uint8_t& slot : passes) {
+            slot = to[root[slot]];
+            if (renumbered[slot].first == kUnknown) renumbered[slot].first = at;
+            ++at;
+        }
+        slot_count = live_count;
+        for (std::size_t i = 0; i < live_count; ++i) {
+            classes[i] = renumbered[i];
+            root[i] = static_cast<std::uint8_t>(i);
+            live[i] = static_cast<std::uint8_t>(i);
+            named[i] = renumbered[i].passes;
+        }
+        scanned = at;
     }
 };
 
@@ -165,7 +277,8 @@ struct D2rLaterMergingPasses::Passes {
     std::unique_ptr<Block> NewBlock() {
         if (spare.empty()) {
             auto block = std::make_unique_for_overwrite<Block>();
-            block->class_count = 0;
+            block->slot_count = 0;
+            block->live_count = 0;
             return block;
         }
         std::unique_ptr<Block> block = std::move(spare.back());
@@ -180,9 +293,9 @@ struct D2rLaterMergingPasses::Passes {
 
     Passes() {
         auto block = NewBlock();
-        block->classes[0] = PassClass{kAboutToStand, kAboutToStand, 0, kUnknown};
-        block->class_count = 1;
-        block->PushBack(0);
+        std::uint8_t slot = 0;
+        (void)block->NewClass(kAboutToStand, kAboutToStand, slot);
+        block->PushBack(slot);
         block->endless = true;
         blocks.push_back(std::move(block));
     }
@@ -221,14 +334,14 @@ struct D2rLaterMergingPasses::Passes {
             // The first pass that either stands on x after taking it or
             // merges it: the passes before it take x in step.
             const bool stays = D2rLinesPerBeat(w.line.length) == 1 && !merge;
-            std::array<bool, kClasses> wanted{};
-            for (std::size_t c = 0; c < block.class_count; ++c) {
-                const Place now = block.classes[c].now;
-                wanted[c] = now == kAboutToStand || (now == kStanding && (merge || stays));
+            std::array<bool, kSlots> wanted{};
+            for (std::size_t i = 0; i < block.live_count; ++i) {
+                const Place now = block.classes[block.live[i]].now;
+                wanted[block.live[i]] = now == kAboutToStand || (now == kStanding && (merge || stays));
             }
             const std::size_t first = FirstPassOf(block, wanted);
             if (first != SIZE_MAX) {
-                if (merge && block.classes[block.passes[first]].now == kStanding) {
+                if (merge && block.ClassOf(block.passes[first]).now == kStanding) {
                     MergeAt(k, first, x);
                     return;
                 }
@@ -276,8 +389,8 @@ struct D2rLaterMergingPasses::Passes {
         } else if (endless_merges) {
             // The passes still to come follow behind the one that merges.
             auto rest = NewBlock();
-            std::array<std::uint8_t, kClasses> to;
-            to.fill(kNoClass);
+            std::array<std::uint8_t, kSlots> to;
+            to.fill(kNoSlot);
             rest->PushFrom(*block, merging_class, to);
             rest->scanned = 1;
             rest->endless = true;
@@ -287,8 +400,8 @@ struct D2rLaterMergingPasses::Passes {
         }
         Block& front = *blocks[k];
         // No pass before `at` stands; `at` merges and is about to stand.
-        for (std::size_t c = 0; c < front.class_count; ++c) {
-            PassClass& pass_class = front.classes[c];
+        for (std::size_t i = 0; i < front.live_count; ++i) {
+            PassClass& pass_class = front.classes[front.live[i]];
             pass_class.before = pass_class.now;
             pass_class.now = pass_class.now == kStanding ? kAboutToStand : After(pass_class.now, w.line);
         }
@@ -302,7 +415,10 @@ struct D2rLaterMergingPasses::Passes {
             // The passes behind never had w: they take the merged line
             // where they stood before it.
             Block& back = *blocks[k + 1];
-            for (std::size_t c = 0; c < back.class_count; ++c) back.classes[c].now = back.classes[c].before;
+            for (std::size_t i = 0; i < back.live_count; ++i) {
+                back.classes[back.live[i]].now = back.classes[back.live[i]].before;
+            }
+            back.JoinAlikeClasses();
             back.last = v;
             back.before_last = Taken{};
             back.holding = false;
@@ -314,15 +430,15 @@ struct D2rLaterMergingPasses::Passes {
     void CutAfter(std::size_t k, std::size_t at) {
         Block& block = *blocks[k];
         auto moved = NewBlock();
-        std::array<std::uint8_t, kClasses> to;
-        to.fill(kNoClass);
+        std::array<std::uint8_t, kSlots> to;
+        to.fill(kNoSlot);
         moved->last = block.last;
         moved->before_last = block.before_last;
         const std::size_t back_size = block.passes.size() - at - 1;
         if (back_size <= at + 1) {
             for (std::size_t i = at + 1; i < block.passes.size(); ++i) {
                 moved->PushFrom(block, block.passes[i], to);
-                --block.classes[block.passes[i]].passes;
+                block.Lose(block.passes[i]);
             }
             moved->scanned = static_cast<std::int64_t>(moved->passes.size());
             block.passes.erase(block.passes.begin() + static_cast<std::ptrdiff_t>(at) + 1, block.passes.end());
@@ -336,15 +452,15 @@ struct D2rLaterMergingPasses::Passes {
         moved->holding = block.holding;
         for (std::size_t i = 0; i <= at; ++i) {
             moved->PushFrom(block, block.passes[i], to);
-            --block.classes[block.passes[i]].passes;
+            block.Lose(block.passes[i]);
         }
         moved->scanned = static_cast<std::int64_t>(moved->passes.size());
         block.passes.erase(block.passes.begin(), block.passes.begin() + static_cast<std::ptrdiff_t>(at) + 1);
         block.start += static_cast<std::int64_t>(at) + 1;
         bool lost = false;
-        for (std::size_t c = 0; c < block.class_count; ++c) {
-            PassClass& pass_class = block.classes[c];
-            if (pass_class.passes > 0 && pass_class.first != kUnknown && pass_class.first < block.start) {
+        for (std::size_t i = 0; i < block.live_count; ++i) {
+            PassClass& pass_class = block.classes[block.live[i]];
+            if (pass_class.first != kUnknown && pass_class.first < block.start) {
                 pass_class.first = kUnknown;
                 lost = true;
             }
@@ -355,12 +471,12 @@ struct D2rLaterMergingPasses::Passes {
     }
 
     // The first pass of block whose class is `wanted`, or SIZE_MAX.
-    static std::size_t FirstPassOf(Block& block, const std::array<bool, kClasses>& wanted) {
+    static std::size_t FirstPassOf(Block& block, const std::array<bool, kSlots>& wanted) {
         std::int64_t best = INT64_MAX;
         bool unknown = false;
-        for (std::size_t c = 0; c < block.class_count; ++c) {
-            const PassClass& pass_class = block.classes[c];
-            if (pass_class.passes == 0 || !wanted[c]) continue;
+        for (std::size_t i = 0; i < block.live_count; ++i) {
+            const PassClass& pass_class = block.classes[block.live[i]];
+            if (!wanted[block.live[i]]) continue;
             if (pass_class.first == kUnknown) {
                 unknown = true;
             } else {
@@ -373,7 +489,7 @@ struct D2rLaterMergingPasses::Passes {
             std::int64_t at = std::max(block.scanned, block.start);
             const std::int64_t end = block.start + static_cast<std::int64_t>(block.passes.size());
             for (; at < end && at < best; ++at) {
-                const std::uint8_t c = block.passes[static_cast<std::size_t>(at - block.start)];
+                const std::uint8_t c = block.root[block.passes[static_cast<std::size_t>(at - block.start)]];
                 if (block.classes[c].first != kUnknown) continue;
                 block.classes[c].first = at;
                 if (wanted[c]) {
@@ -426,15 +542,17 @@ struct D2rLaterMergingPasses::Passes {
         const bool holding = a.holding || b.holding;
         const std::uint32_t quiet = std::min(a.quiet, b.quiet);
         if (a.passes.size() >= b.passes.size()) {
-            const auto classes = ClassesInto(a, b);
-            for (const std::uint8_t c : b.passes) a.PushBack(classes[c]);
+            std::array<std::uint8_t, kSlots> to;
+            to.fill(kNoSlot);
+            for (const std::uint8_t slot : b.passes) a.PushFrom(b, slot, to);
             a.endless = b.endless;
             a.holding = holding;
             a.quiet = quiet;
             DropBlock(k + 1);
         } else {
-            const auto classes = ClassesInto(b, a);
-            for (std::size_t i = a.passes.size(); i-- > 0;) b.PushFront(classes[a.passes[i]]);
+            std::array<std::uint8_t, kSlots> to;
+            to.fill(kNoSlot);
+            for (std::size_t i = a.passes.size(); i-- > 0;) b.PushFront(b.SlotFor(a, a.passes[i], to));
             b.last = a.last;
             b.before_last = a.before_last;
             b.holding = holding;
@@ -443,68 +561,6 @@ struct D2rLaterMergingPasses::Passes {
         }
     }
 
-    // For each class of `from` with passes, the class of `into` that stands
-    // alike, made when there is none.
-    static std::array<std::uint8_t, kClasses> ClassesInto(Block& into, const Block& from) {
-        std::array<std::uint8_t, kClasses> to{};
-        std::array<bool, kClasses> taken{};
-        for (std::size_t c = 0; c < from.class_count; ++c) {
-            const PassClass& pass_class = from.classes[c];
-            if (pass_class.passes == 0) continue;
-            std::size_t found = kClasses;
-            for (std::size_t d = 0; d < into.class_count && found == kClasses; ++d) {
-                const PassClass& other = into.classes[d];
-                if ((other.passes > 0 || taken[d]) && other.now == pass_class.now && other.before == pass_class.before) {
-                    found = d;
-                }
-            }
-            for (std::size_t d = 0; d < into.class_count && found == kClasses; ++d) {
-                if (into.classes[d].passes == 0 && !taken[d]) found = d;
-            }
-            if (found == kClasses) {
-                if (into.class_count == kClasses) {
-                    Renumber(into);
-                    return ClassesInto(into, from);
-                }
-                found = into.class_count++;
-                into.classes[found].passes = 0;
-            }
-            if (!taken[found] && into.classes[found].passes == 0) {
-                into.classes[found] = PassClass{pass_class.now, pass_class.before, 0, kUnknown};
-            }
-            taken[found] = true;
-            to[c] = static_cast<std::uint8_t>(found);
-        }
-        return to;
-    }
-
-    // Gives the classes of block new numbers, one for each way of standing
-    // that some pass has.
-    static void Renumber(Block& block) {
-        std::array<std::uint8_t, kClasses> to{};
-        std::array<PassClass, kClasses> classes{};
-        std::size_t count = 0;
-        for (std::size_t c = 0; c < block.class_count; ++c) {
-            const PassClass& pass_class = block.classes[c];
-            if (pass_class.passes == 0) continue;
-            std::size_t found = count;
-            for (std::size_t d = 0; d < count; ++d) {
-                if (classes[d].now == pass_class.now && classes[d].before == pass_class.before) found = d;
-            }
-            if (found == count) classes[count++] = PassClass{pass_class.now, pass_class.before, 0, kUnknown};
-            classes[found].passes += pass_class.passes;
-            to[c] = static_cast<std::uint8_t>(found);
-        }
-        std::int64_t at = block.start;
-        for (std::uint8_t& c : block.passes) {
-            c = to[c];
-            if (classes[c].first == kUnknown) classes[c].first = at;
-            ++at;
-        }
-        block.classes = classes;
-        block.class_count = count;
-        block.scanned = at;
-    }
 };
 
 D2rLaterMergingPasses::D2rLaterMergingPasses() : passes_(std::make_unique<Passes>()) {}

@@ -182,6 +182,30 @@ TEST(MergeD2rStepLinesAsStream, GivesTheResultOfWholePassesWhenEveryPassMergesOn
     }
 }
 
+// The passes give their lines as they go, however many there are: on a
+// chart that needs a pass for every few lines, all but the last few lines are
+// given before the end.
+TEST(D2rLaterMergingPasses, GivesTheLinesAsTheyComeWhenEveryPassMergesOnePair) {
+    const auto lines = CreepingMerges(20000);
+    const auto whole = MergeD2rStepLinesAsStream(lines);
+    D2rLaterMergingPasses passes;
+    std::vector<D2rStepLine> given;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        passes.Add(lines[k]);
+        given.insert(given.end(), passes.Given().begin(), passes.Given().end());
+        passes.Given().clear();
+        // Merging never lengthens: what is still to come from the lines left
+        // is at most as many, plus the few that passes stand on.
+        if (k % 1000 == 999) {
+            ASSERT_LE(whole.size() - given.size(), lines.size() - k - 1 + 64) << k;
+        }
+    }
+    passes.Finish();
+    given.insert(given.end(), passes.Given().begin(), passes.Given().end());
+    EXPECT_EQ(given, whole);
+    EXPECT_EQ(whole, MergeD2rStepLinesFully(lines));
+}
+
 // A random bar of 1 to 24 lines of any length, repeated: the charts on which
 // passes pile up behind one another, stand in every way a beat allows, merge
 // again long after their first merge, and wait on each other.
