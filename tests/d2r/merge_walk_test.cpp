@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "d2r/msd_to_d2r.hpp"
+#include "recording_sink.hpp"
 #include "step_line_text.hpp"
 
 namespace torvane {
@@ -204,6 +205,32 @@ TEST(D2rLaterMergingPasses, GivesTheLinesAsTheyComeWhenEveryPassMergesOnePair) {
     given.insert(given.end(), passes.Given().begin(), passes.Given().end());
     EXPECT_EQ(given, whole);
     EXPECT_EQ(whole, MergeD2rStepLinesFully(lines));
+}
+
+// The converter writes a chart's lines as the passes give them, handing the
+// built lines over a block at a time; on charts that need a pass for every
+// few lines, what it writes is what whole passes make of the built lines.
+TEST(WriteChartD2rStepLines, WritesWhatWholePassesMakeOfAChartThatCreeps) {
+    for (const int repeats : {1, 30, 2000}) {
+        std::string cells = "1";
+        for (int r = 0; r < repeats; ++r) cells += "00011";
+        cells.append((8 - cells.size() % 8) % 8, '0');
+        std::string text;
+        for (std::size_t at = 0; at < cells.size(); at += 8) text += "(" + cells.substr(at, 8) + ")";
+        text += ";";
+        ErrorList errors;
+        test::RecordingSink sink;
+        WriteChartD2rStepLines(text, 0, 0, 0, "song.msd", errors, nullptr, nullptr, sink);
+
+        const D2rPadTexts pads = BuildD2rPadTexts(text, 0, 0, 0);
+        std::string pad1 = DecodeMSDSteps(pads.pad1, "song.msd", errors);
+        std::string pad2 = DecodeMSDSteps(pads.pad2, "song.msd", errors);
+        if (pad1.ends_with(';')) pad1.pop_back();
+        if (pad2.ends_with(';')) pad2.pop_back();
+        const auto built = BuildD2rStepLines(pad1, pad2, "song.msd", errors);
+        EXPECT_EQ(sink.lines, D2rStepLineTexts(MergeByWholePasses(built))) << repeats;
+        EXPECT_TRUE(errors.Empty()) << repeats;
+    }
 }
 
 // A random bar of 1 to 24 lines of any length, repeated: the charts on which
