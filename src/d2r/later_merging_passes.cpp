@@ -211,7 +211,9 @@ struct Block {
         for (std::size_t i = 1; i < live_count;) {
             const std::uint8_t r = live[i];
             std::size_t j = 0;
-            while (j < i && (classes[live[j]].now != classes[r].now || classes[live[j]].before != classes[r].before)) ++j;
+            while (j < i && (classes[live[j]].now != classes[r].now || classes[live[j]].before != classes[r].before)) {
+                ++j;
+            }
             if (j == i) {
                 ++i;
                 continue;
@@ -236,6 +238,7 @@ struct Block {
     // Gives every pass its class's root slot, and the classes the first
     // slots, one each.
     void Renumber() {
+        JoinAlikeClasses();
         std::array<std::uint8_t, kSlots> to;
         to.fill(kNoSlot);
         std::array<PassClass, kSlots> renumbered;
@@ -287,6 +290,7 @@ struct D2rLaterMergingPasses::Passes {
         return block;
     }
     void DropBlock(std::size_t k) {
+        blocks[k]->Clear();  // hands back the memory of its passes
         spare.push_back(std::move(blocks[k]));
         blocks.erase(blocks.begin() + static_cast<std::ptrdiff_t>(k));
     }

@@ -254,5 +254,29 @@ TEST(MergeD2rStepLinesAsStream, GivesTheResultOfWholePassesOnRepeatedBars) {
     }
 }
 
+// Bars that change after a few repeats: passes that have merged nothing for
+// a long time meet lines that make them merge again.
+TEST(MergeD2rStepLinesAsStream, GivesTheResultOfWholePassesWhenTheBarChanges) {
+    std::mt19937 random(20261209);
+    std::uniform_int_distribution<int> choice(0, 99);
+    static constexpr std::string_view kLengths[] = {"8.", "4.", "4p", "4P", "T:"};
+    for (int round = 0; round < 300; ++round) {
+        const int kinds = 1 + round % 5;
+        std::vector<D2rStepLine> lines = {Line("8.", false, 0)};
+        while (lines.size() < 2000) {
+            std::vector<D2rStepLine> bar;
+            const int size = 1 + choice(random) % 12;
+            for (int k = 0; k < size; ++k) {
+                const std::string_view length = kLengths[choice(random) % kinds];
+                bar.push_back(Line(length, length != "T:" && choice(random) < 70, k));
+            }
+            for (int repeat = choice(random) % 40; repeat >= 0; --repeat) {
+                lines.insert(lines.end(), bar.begin(), bar.end());
+            }
+        }
+        ASSERT_EQ(MergeD2rStepLinesAsStream(lines), MergeByWholePasses(lines)) << "round " << round;
+    }
+}
+
 }  // namespace
 }  // namespace torvane
