@@ -315,24 +315,7 @@ void CheckMemory(const char* self, const Inputs& units, const fs::path& dir) {
 // at one character per 32nd-note cell, as the converters decode them; the
 // growth of the peak between the two sizes, per byte of growth of the
 // expanded text, is what a conversion holds per byte of a chart. ddr charts
-// are left out: their measure numbers end at 999. A last row per size is
-// msd2d2r on the merging rule's worst case of that size.
-// A single chart of about `size` bytes on which every merging pass finds one
-// new pair a little further on: the 32nd-note cells "1" and then "00011"
-// again and again, eight cells to a group. The merging rule's worst case, for
-// profiling: msd2d2r holds the whole chart while it merges.
-std::string WorstMergingChart(std::size_t size) {
-    std::string cells = "1";
-    while (cells.size() < size * 8 / 10) cells += "00011";
-    cells.append((8 - cells.size() % 8) % 8, '0');
-    std::string chart = std::string(kMsdHeader) + "#SINGLE:MANIAC:9:\r\n";
-    for (std::size_t at = 0; at < cells.size(); at += 8) {
-        chart.append("(").append(cells, at, 8).append(")");
-        if (at % 64 == 56) chart += "\r\n";
-    }
-    return chart + ";\r\n";
-}
-
+// are left out: their measure numbers end at 999.
 void ChartMemory(const char* self, const fs::path& dir) {
     constexpr int kChartMiB[] = {16, 64};
     constexpr double kGoalPerChartByte = 1.5;
@@ -377,16 +360,6 @@ void ChartMemory(const char* self, const fs::path& dir) {
         }
         fs::remove(msd);
         fs::remove(d2r);
-        const fs::path worst = dir / ("worst-" + std::to_string(mib) + ".msd");
-        WriteAll(worst, WorstMergingChart(static_cast<std::size_t>(mib) * 1024 * 1024));
-        const double worst_peak = PeakMiB(self, kConversions[0], worst, dir / "chart-out-worst.d2r");
-        const double worst_input = static_cast<double>(fs::file_size(worst)) / kMiB;
-        const double worst_goal = kGoalPerChartByte * worst_input + kGoalPerJobMiB;
-        std::printf("%-8s %9s %9.1f %12s %9.1f %9.1f %s   (msd2d2r, the merging rule's worst case)\n", "worst", "-",
-                    worst_input, "-", worst_peak, worst_goal, worst_peak <= worst_goal ? "ok" : "OVER");
-        std::fflush(stdout);
-        fs::remove(worst);
-        fs::remove(dir / "chart-out-worst.d2r");
     }
     std::printf("\nmemory per byte of expanded text (growth from %d to %d MB charts):\n", kChartMiB[0], kChartMiB[1]);
     for (const auto& c : kConversions) {
@@ -498,6 +471,22 @@ void PreviewAgainstConversion(const Inputs& units, const std::vector<int>& sizes
         fs::remove(source);
     }
     fs::remove_all(pictures);
+}
+
+// A single chart of about `size` bytes on which every merging pass finds one
+// new pair a little further on: the 32nd-note cells "1" and then "00011"
+// again and again, eight cells to a group. The merging rule's worst case, for
+// profiling: msd2d2r holds the whole chart while it merges.
+std::string WorstMergingChart(std::size_t size) {
+    std::string cells = "1";
+    while (cells.size() < size * 8 / 10) cells += "00011";
+    cells.append((8 - cells.size() % 8) % 8, '0');
+    std::string chart = std::string(kMsdHeader) + "#SINGLE:MANIAC:9:\r\n";
+    for (std::size_t at = 0; at < cells.size(); at += 8) {
+        chart.append("(").append(cells, at, 8).append(")");
+        if (at % 64 == 56) chart += "\r\n";
+    }
+    return chart + ";\r\n";
 }
 
 int main(int argc, char** argv) {

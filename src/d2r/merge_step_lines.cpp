@@ -2,10 +2,19 @@
 //
 // Each pass of the merge rule walks the list from its start: at a line it
 // either joins the rest line after it or skips a beat's worth of lines. Most
-// charts are done after a few whole passes, which also shrink the list; a
-// pass follows the one before it exactly up to that pass's first merge, so
-// it starts there. The passes after those few run side by side over the
-// rest (later_merging_passes.cpp).
+// charts are done after a few whole passes, but some need a pass for every
+// few lines (each pass finds one new pair a little further on), so running
+// whole passes is quadratic. The walk below gives exactly the same result as
+// the passes, but skips the parts of a pass that are known to repeat an
+// earlier walk:
+// - A pass follows the one before it exactly up to that pass's first merge, so
+//   it starts there.
+// - Every stretch of lines walked without a merge is remembered as jumps from
+//   a walked line to a line 8^l moves further on. A later walk that reaches
+//   that line takes the jump as long as no line in between has changed since,
+//   because then it would walk the very same way and merge nothing. Jumps are
+//   built from jumps too, so that a long unchanged stretch costs a pass only a
+//   few of them.
 
 #include <algorithm>
 #include <array>
@@ -89,7 +98,160 @@ std::size_t MergePassFrom(std::vector<D2rStepLine>& list, std::size_t start) {
     return first_merge;
 }
 
+// The latest time at which each line changed, for "has any line in [a, b]
+// changed after t": a tree of maxima over the line numbers.
+class ChangeTimes {
+public:
+    explicit ChangeTimes(std::size_t count) {
+        while (leaves_ < count) leaves_ <<= 1;
+        tree_.assign(2 * leaves_, 0);
+    }
+    void Set(std::size_t line, std::uint32_t time) {
+        std::size_t i = line + leaves_;
+        tree_[i] = time;
+        for (i >>= 1; i > 0; i >>= 1) tree_[i] = std::max(tree_[2 * i], tree_[2 * i + 1]);
+    }
+    [[nodiscard]] std::uint32_t Latest(std::size_t first, std::size_t last) const {
+        std::uint32_t latest = 0;
+        for (std::size_t a = first + leaves_, b = last + leaves_ + 1; a < b; a >>= 1, b >>= 1) {
+            if (a & 1) latest = std::max(latest, tree_[a++]);
+            if (b & 1) latest = std::max(latest, tree_[--b]);
+        }
+        return latest;
+    }
+
+private:
+    std::size_t leaves_ = 1;
+    std::vector<std::uint32_t> tree_;
+};
+
+class MergeWalk {
+public:
+    explicit MergeWalk(const std::vector<D2rStepLine>& lines)
+        : count_(static_cast<std::uint32_t>(lines.size())),
+          kind_(lines.size()),
+          rest_(lines.size()),
+          next_(lines.size()),
+          jumps_(lines.size()),
+          changes_(lines.size()) {
+        for (std::uint32_t i = 0; i < count_; ++i) {
+            kind_[i] = static_cast<std::uint8_t>(lines[i].length);
+            rest_[i] = IsD2rRestLine(lines[i]) ? 1 : 0;
+            next_[i] = i + 1;
+        }
+    }
+
+    // Runs passes until one merges nothing.
+    void Run() {
+        std::uint32_t start = 0;
+        for (;;) {
+            const std::uint32_t first_merge = Pass(start);
+            if (first_merge == kNone) return;
+            start = first_merge;
+        }
+    }
+
+    // The merged lines, in order.
+    [[nodiscard]] std::vector<D2rStepLine> Result(std::vector<D2rStepLine> lines) const {
+        std::size_t kept = 0;
+        for (std::uint32_t i = 0; i < count_; i = next_[i]) {
+            D2rStepLine line = lines[i];
+            line.length = static_cast<D2rLength>(kind_[i]);
+            lines[kept++] = line;
+        }
+        lines.resize(kept);
+        return lines;
+    }
+
+private:
+    static constexpr std::uint32_t kNone = UINT32_MAX;
+    static constexpr std::size_t kLevels = 6;  // jumps of 1, 8, 64, ... 32768 moves
+
+    struct Hop {
+        std::uint32_t to = kNone;  // count_ stands for the end of the list
+        std::uint32_t time = 0;
+    };
+
+    // One pass from `start`, which the pass is known to reach; returns its
+    // first merged line, or kNone when it merged nothing.
+    std::uint32_t Pass(std::uint32_t start) {
+        std::uint32_t first_merge = kNone;
+        walked_.clear();
+        std::uint32_t at = start;
+        while (at < count_ && next_[at] < count_) {
+            std::uint32_t landing = Jump(at);
+            if (landing == kNone) {
+                const std::uint32_t after = next_[at];
+                if (rest_[after] && kind_[at] == kind_[after] && kind_[at] != kQuarter) {
+                    if (kind_[at] < kQuarter) ++kind_[at];
+                    next_[at] = next_[after];
+                    ++clock_;
+                    changes_.Set(at, clock_);
+                    changes_.Set(after, clock_);
+                    if (first_merge == kNone) first_merge = at;
+                    walked_.clear();
+                    at = next_[at];
+                    continue;
+                }
+                landing = at;
+                for (std::uint32_t n = D2rLinesPerBeat(static_cast<D2rLength>(kind_[at])); n > 0 && landing < count_; --n) {
+                    landing = next_[landing];
+                }
+            }
+            walked_.push_back(at);
+            Remember(landing);
+            at = landing;
+        }
+        return first_merge;
+    }
+
+    // After a move from the last walked line to `landing`, remembers jumps to
+    // it from the lines walked 1, 8, 64, ... moves before. A jump may span
+    // jumps, so it covers at least that many walk steps.
+    void Remember(std::uint32_t landing) {
+        std::size_t moves = 1;
+        for (std::size_t level = 0; level < kLevels && moves <= walked_.size(); ++level, moves *= 8) {
+            jumps_[walked_[walked_.size() - moves]][level] = Hop{landing, clock_};
+        }
+    }
+
+    // Where the longest jump from `at` lands whose lines have not changed
+    // since it was walked, or kNone.
+    std::uint32_t Jump(std::uint32_t at) const {
+        for (std::size_t level = kLevels; level-- > 0;) {
+            const Hop hop = jumps_[at][level];
+            if (hop.to == kNone) continue;
+            const std::uint32_t last = (hop.to < count_ ? hop.to : count_) - 1;
+            if (changes_.Latest(at, last) <= hop.time) return hop.to;
+        }
+        return kNone;
+    }
+
+    std::uint32_t count_;
+    std::vector<std::uint8_t> kind_;
+    std::vector<std::uint8_t> rest_;
+    std::vector<std::uint32_t> next_;  // lines are only ever removed, never moved
+    std::vector<std::array<Hop, kLevels>> jumps_;
+    ChangeTimes changes_;
+    std::uint32_t clock_ = 0;
+    std::vector<std::uint32_t> walked_;  // lines walked since the pass's last merge
+};
+
 }  // namespace
+
+std::vector<D2rStepLine> MergeD2rStepLinesByWalking(std::vector<D2rStepLine> lines) {
+    if (lines.size() >= UINT32_MAX) {
+        // Beyond the walk's line numbers: plain passes.
+        for (;;) {
+            const std::size_t before = lines.size();
+            lines = MergeD2rStepLines(std::move(lines));
+            if (lines.size() == before) return lines;
+        }
+    }
+    MergeWalk walk(lines);
+    walk.Run();
+    return walk.Result(std::move(lines));
+}
 
 std::vector<D2rStepLine> MergeD2rStepLines(std::vector<D2rStepLine> lines) {
     (void)MergePassFrom(lines, 0);
@@ -102,18 +264,12 @@ namespace {
 std::vector<D2rStepLine> MergeFromPass(std::vector<D2rStepLine> lines, int done, std::size_t start) {
     // A pass changes the list exactly when it merges, and every merge removes
     // a line. Most charts are done after a few whole passes, which also shrink
-    // the list; the passes after those run side by side from the last one's
-    // first merge, before which every later pass leaves the lines as they are.
+    // the list; the rest is left to the walk that does not repeat itself.
     for (int pass = done; pass < 4; ++pass) {
         start = MergePassFrom(lines, start);
         if (start == kNoMerge) return lines;
     }
-    D2rLaterMergingPasses later;
-    for (std::size_t k = start; k < lines.size(); ++k) later.Add(lines[k]);
-    later.Finish();
-    lines.resize(start);
-    lines.insert(lines.end(), later.Given().begin(), later.Given().end());
-    return lines;
+    return MergeD2rStepLinesByWalking(std::move(lines));
 }
 
 }  // namespace

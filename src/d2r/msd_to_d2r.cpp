@@ -391,9 +391,8 @@ namespace {
 // a block of what the one before gave at a time. A pass walks exactly as the one
 // before it up to that one's first merge, and merges nothing before it: the
 // lines before the fourth pass's first merge are what every later pass
-// leaves them, and go to `settled` at once. From there on they go through
-// the passes that follow (none when the fourth merged nothing), side by
-// side, and to `settled` as those give them.
+// leaves them, and go to `settled` at once. From there on they are held for
+// the passes that follow (none when the fourth merged nothing).
 template <typename Settled>
 class FourMergingPasses {
 public:
@@ -421,7 +420,8 @@ public:
         }
         Keep(pass, given);
     }
-    void Finish() {
+    // Returns the lines held.
+    std::vector<D2rStepLine> Finish() {
         D2rStepLine* given = first_given_.get() + first_count_;
         if (first_.place.standing) *given++ = first_.place.at;
         first_.place.standing = false;
@@ -436,10 +436,7 @@ public:
             }
             Settle();
         }
-        if (rest_ != nullptr) {
-            rest_->Finish();
-            GiveLater();
-        }
+        return std::move(held_);
     }
 
 private:
@@ -492,9 +489,7 @@ private:
 
     std::vector<D2rStepLine>& Given(std::size_t pass) { return given_[pass]; }
 
-    // Once a block of lines: out of line, so that the loops that take each
-    // line are compiled without it (inlined, it cost 1 % more instructions).
-    [[gnu::noinline]] void Flush() {
+    void Flush() {
         ContinueD2rMergePass(first_given_.get(), first_count_, later_[0], given_[0]);
         for (std::size_t pass = 1; pass < kLater; ++pass) {
             ContinueD2rMergePass(given_[pass - 1].data(), given_[pass - 1].size(), later_[pass], given_[pass]);
@@ -503,8 +498,7 @@ private:
         for (std::size_t pass = 0; pass + 1 < kLater; ++pass) given_[pass].clear();
         Settle();
     }
-    // The fourth pass's lines: settled up to its first merge, through the
-    // later passes after.
+    // The fourth pass's lines: settled up to its first merge, held after.
     void Settle() {
         std::vector<D2rStepLine>& last = given_[kLater - 1];
         const D2rMergePassState& fourth = later_[kLater - 1];
@@ -514,20 +508,8 @@ private:
             settled = fourth.first_merge > before ? std::min(fourth.first_merge - before, last.size()) : 0;
         }
         for (std::size_t k = 0; k < settled; ++k) settled_(last[k]);
-        if (settled < last.size()) [[unlikely]] ToLaterPasses(last.data() + settled, last.size() - settled);
+        held_.insert(held_.end(), last.begin() + static_cast<std::ptrdiff_t>(settled), last.end());
         last.clear();
-    }
-    // Most charts never come here: kept out of line, so that it does not
-    // weigh on the loops above.
-    [[gnu::noinline]] void ToLaterPasses(const D2rStepLine* lines, std::size_t count) {
-        if (rest_ == nullptr) rest_ = std::make_unique<D2rLaterMergingPasses>();
-        for (std::size_t k = 0; k < count; ++k) rest_->Add(lines[k]);
-        GiveLater();
-    }
-    void GiveLater() {
-        std::vector<D2rStepLine>& given = rest_->Given();
-        for (const D2rStepLine line : given) settled_(line);
-        given.clear();
     }
 
     Settled settled_;
@@ -536,13 +518,14 @@ private:
     std::size_t first_count_ = 0;
     std::array<D2rMergePassState, kLater> later_{};
     std::array<std::vector<D2rStepLine>, kLater> given_{};
-    std::unique_ptr<D2rLaterMergingPasses> rest_;  // the passes after the fourth, once it has merged
+    std::vector<D2rStepLine> held_;
 };
 
-// Builds and merges the lines of one chart, giving each to `settled` as it
-// is settled.
+// Builds the lines of one chart, giving each to `settled` as it is settled;
+// returns those held, from the fourth pass's first merge on, which further
+// passes are to merge.
 template <typename Settled>
-void BuildChartLines(std::string_view chart_text, long long chart_lead_in, long long lead_in,
+std::vector<D2rStepLine> BuildChartLines(std::string_view chart_text, long long chart_lead_in, long long lead_in,
                                          long long reference_lead_in, std::string_view file_name, ErrorList& errors,
                                std::size_t* triplets_on_grid, const StepTextPlace* chart, std::size_t stretch,
                                Settled settled) {
@@ -591,10 +574,19 @@ void BuildChartLines(std::string_view chart_text, long long chart_lead_in, long 
         DropReadCells(window2, placer.NextCell(2), placer.TripletsPassed(2));
         builder.Drop(placed.pad1, placed.pad2);
     }
-    passes.Finish();
+    std::vector<D2rStepLine> held = passes.Finish();
     pad2_errors.MoveTo(errors);
     later_errors.MoveTo(errors);
     if (triplets_on_grid != nullptr) *triplets_on_grid += placed.triplets_on_grid;
+    return held;
+}
+
+// The rest of the merging: passes from the fourth's first merge on, where
+// each of them stands.
+template <typename Settled>
+void MergeHeld(std::vector<D2rStepLine> held, Settled settled) {
+    if (held.empty()) return;
+    for (const D2rStepLine line : MergeD2rStepLinesByWalking(std::move(held))) settled(line);
 }
 
 // Step lines formatted into a buffer of the writer's own and handed to the
@@ -624,6 +616,12 @@ private:
     std::size_t used_ = 0;
 };
 
+template <typename Value>
+void ReleaseBuffers(Value& value) {
+    Value empty;
+    std::swap(value, empty);
+}
+
 }  // namespace
 
 std::vector<D2rStepLine> ConvertChartToD2rStepLinesInStretches(std::string_view chart_text,
@@ -634,8 +632,9 @@ std::vector<D2rStepLine> ConvertChartToD2rStepLinesInStretches(std::string_view 
                                                                const StepTextPlace* chart, std::size_t stretch) {
     std::vector<D2rStepLine> lines;
     const auto keep = [&lines](D2rStepLine line) { lines.push_back(line); };
-    BuildChartLines(chart_text, chart_lead_in, lead_in, reference_lead_in, file_name, errors, triplets_on_grid, chart,
-                    stretch, keep);
+    MergeHeld(BuildChartLines(chart_text, chart_lead_in, lead_in, reference_lead_in, file_name, errors,
+                              triplets_on_grid, chart, stretch, keep),
+              keep);
     return lines;
 }
 
@@ -645,8 +644,11 @@ std::vector<D2rStepLine> ConvertChartToD2rStepLines(std::string chart_text, long
                                                     std::size_t* triplets_on_grid, const StepTextPlace* chart) {
     std::vector<D2rStepLine> lines;
     const auto keep = [&lines](D2rStepLine line) { lines.push_back(line); };
-    BuildChartLines(chart_text, chart_lead_in, lead_in, reference_lead_in, file_name, errors, triplets_on_grid, chart,
-                    kD2rCellStretch, keep);
+    std::vector<D2rStepLine> held = BuildChartLines(chart_text, chart_lead_in, lead_in, reference_lead_in, file_name,
+                                                    errors, triplets_on_grid, chart, kD2rCellStretch, keep);
+    // The merging passes read only the lines: the chart's text may go.
+    ReleaseBuffers(chart_text);
+    MergeHeld(std::move(held), keep);
     return lines;
 }
 
@@ -655,8 +657,10 @@ void WriteChartD2rStepLines(std::string chart_text, long long chart_lead_in, lon
                             std::size_t* triplets_on_grid, const StepTextPlace* chart, LineSink& out) {
     StepLineWriter writer(out);
     const auto write = [&writer](D2rStepLine line) { writer.Write(line); };
-    BuildChartLines(chart_text, chart_lead_in, lead_in, reference_lead_in, file_name, errors, triplets_on_grid, chart,
-                    kD2rCellStretch, write);
+    std::vector<D2rStepLine> held = BuildChartLines(chart_text, chart_lead_in, lead_in, reference_lead_in, file_name,
+                                                    errors, triplets_on_grid, chart, kD2rCellStretch, write);
+    ReleaseBuffers(chart_text);
+    MergeHeld(std::move(held), write);
     writer.Flush();
 }
 

@@ -5,7 +5,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -184,36 +183,14 @@ void FinishD2rMergePass(D2rMergePassState& state, std::vector<D2rStepLine>& out)
 [[nodiscard]] std::vector<D2rStepLine> MergeD2rStepLinesAfterFirstPass(std::vector<D2rStepLine> lines,
                                                                        std::size_t first_merge);
 
-// Every merging pass from one that stands on the first line added to the
-// last one that merges anything, run side by side over the lines as they
-// come: the result of repeating MergeD2rStepLines until it changes nothing,
-// in time linear in the lines also for charts that need a pass for every few
-// lines, and holding only the passes, a byte each, not the lines.
-class D2rLaterMergingPasses {
-public:
-    D2rLaterMergingPasses();
-    ~D2rLaterMergingPasses();
-    D2rLaterMergingPasses(const D2rLaterMergingPasses&) = delete;
-    D2rLaterMergingPasses& operator=(const D2rLaterMergingPasses&) = delete;
-
-    void Add(D2rStepLine line);
-    // After the last line.
-    void Finish();
-    // The lines that no pass changes any more, in order; the caller may take
-    // them out.
-    [[nodiscard]] std::vector<D2rStepLine>& Given();
-
-private:
-    struct Passes;
-    std::unique_ptr<Passes> passes_;
-};
-
-// D2rLaterMergingPasses over a whole list.
-[[nodiscard]] std::vector<D2rStepLine> MergeD2rStepLinesAsStream(const std::vector<D2rStepLine>& lines);
+// The same result as repeating MergeD2rStepLines until it changes nothing, in
+// time close to linear also for charts that need a pass for every few lines.
+[[nodiscard]] std::vector<D2rStepLine> MergeD2rStepLinesByWalking(std::vector<D2rStepLine> lines);
 
 // The step lines of one chart: pad texts, decoding, placing the triplets,
 // building and merging. `chart_text` is the chart's data, which begins with
-// `chart_lead_in` "0" characters. Adds to `triplets_on_grid`, when
+// `chart_lead_in` "0" characters; it is freed once the lines are built, so
+// that it is not held while they are merged. Adds to `triplets_on_grid`, when
 // given, the triplet beats written on the 32nd-note grid. With `chart` (the
 // chart's label and the source lines of `chart_text`), the decoder's error
 // lines say where each group stands.
@@ -225,8 +202,8 @@ private:
                                                                   const StepTextPlace* chart = nullptr);
 
 // ConvertChartToD2rStepLines, each line written to `out` as a d2r step line
-// as soon as no later merging pass can change it, so that the lines are
-// never all held.
+// as soon as no later merging pass can change it: for most charts, as it is
+// built, so that the lines are never all held.
 void WriteChartD2rStepLines(std::string chart_text, long long chart_lead_in, long long lead_in,
                             long long reference_lead_in, std::string_view file_name, ErrorList& errors,
                             std::size_t* triplets_on_grid, const StepTextPlace* chart, LineSink& out);

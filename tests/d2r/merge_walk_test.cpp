@@ -152,16 +152,16 @@ TEST(MergeD2rStepLinesFully, GivesTheResultOfWholePassesOnRandomAndRestHeavyLine
     }
 }
 
-TEST(MergeD2rStepLinesAsStream, GivesTheResultOfWholePassesOnRandomLines) {
+TEST(MergeD2rStepLinesByWalking, GivesTheResultOfWholePassesOnRandomLines) {
     std::mt19937 random(20261207);
     for (int round = 0; round < 3000; ++round) {
         const auto lines = RandomLines(random, std::uniform_int_distribution<std::size_t>(0, 120)(random));
-        ASSERT_EQ(MergeD2rStepLinesAsStream(lines), MergeByWholePasses(lines)) << "round " << round;
+        ASSERT_EQ(MergeD2rStepLinesByWalking(lines), MergeByWholePasses(lines)) << "round " << round;
     }
-    // Long lists, so that many passes run side by side.
+    // Long lists, so that jumps over jumps over jumps are built and taken.
     for (int round = 0; round < 20; ++round) {
         const auto lines = RandomLines(random, 6000);
-        ASSERT_EQ(MergeD2rStepLinesAsStream(lines), MergeByWholePasses(lines)) << "long round " << round;
+        ASSERT_EQ(MergeD2rStepLinesByWalking(lines), MergeByWholePasses(lines)) << "long round " << round;
     }
 }
 
@@ -175,39 +175,15 @@ std::vector<D2rStepLine> CreepingMerges(int repeats) {
     return lines;
 }
 
-TEST(MergeD2rStepLinesAsStream, GivesTheResultOfWholePassesWhenEveryPassMergesOnePair) {
+TEST(MergeD2rStepLinesByWalking, GivesTheResultOfWholePassesWhenEveryPassMergesOnePair) {
     for (int repeats : {1, 2, 7, 50, 700}) {
         const auto lines = CreepingMerges(repeats);
-        EXPECT_EQ(MergeD2rStepLinesAsStream(lines), MergeByWholePasses(lines)) << repeats;
+        EXPECT_EQ(MergeD2rStepLinesByWalking(lines), MergeByWholePasses(lines)) << repeats;
         EXPECT_EQ(MergeD2rStepLinesFully(lines), MergeByWholePasses(lines)) << repeats;
     }
 }
 
-// The passes give their lines as they go, however many there are: on a
-// chart that needs a pass for every few lines, all but the last few lines are
-// given before the end.
-TEST(D2rLaterMergingPasses, GivesTheLinesAsTheyComeWhenEveryPassMergesOnePair) {
-    const auto lines = CreepingMerges(20000);
-    const auto whole = MergeD2rStepLinesAsStream(lines);
-    D2rLaterMergingPasses passes;
-    std::vector<D2rStepLine> given;
-    for (std::size_t k = 0; k < lines.size(); ++k) {
-        passes.Add(lines[k]);
-        given.insert(given.end(), passes.Given().begin(), passes.Given().end());
-        passes.Given().clear();
-        // Merging never lengthens: what is still to come from the lines left
-        // is at most as many, plus the few that passes stand on.
-        if (k % 1000 == 999) {
-            ASSERT_LE(whole.size() - given.size(), lines.size() - k - 1 + 64) << k;
-        }
-    }
-    passes.Finish();
-    given.insert(given.end(), passes.Given().begin(), passes.Given().end());
-    EXPECT_EQ(given, whole);
-    EXPECT_EQ(whole, MergeD2rStepLinesFully(lines));
-}
-
-// The converter writes a chart's lines as the passes give them, handing the
+// The converter writes a chart's lines as they are settled, handing the
 // built lines over a block at a time; on charts that need a pass for every
 // few lines, what it writes is what whole passes make of the built lines.
 TEST(WriteChartD2rStepLines, WritesWhatWholePassesMakeOfAChartThatCreeps) {
@@ -236,7 +212,7 @@ TEST(WriteChartD2rStepLines, WritesWhatWholePassesMakeOfAChartThatCreeps) {
 // A random bar of 1 to 24 lines of any length, repeated: the charts on which
 // passes pile up behind one another, stand in every way a beat allows, merge
 // again long after their first merge, and wait on each other.
-TEST(MergeD2rStepLinesAsStream, GivesTheResultOfWholePassesOnRepeatedBars) {
+TEST(MergeD2rStepLinesByWalking, GivesTheResultOfWholePassesOnRepeatedBars) {
     std::mt19937 random(20261208);
     std::uniform_int_distribution<int> choice(0, 99);
     static constexpr std::string_view kLengths[] = {"8.", "4.", "4p", "4P", "T:"};
@@ -250,13 +226,13 @@ TEST(MergeD2rStepLinesAsStream, GivesTheResultOfWholePassesOnRepeatedBars) {
         }
         std::vector<D2rStepLine> lines = {Line("8.", false, 0)};
         while (lines.size() < 1500) lines.insert(lines.end(), bar.begin(), bar.end());
-        ASSERT_EQ(MergeD2rStepLinesAsStream(lines), MergeByWholePasses(lines)) << "round " << round;
+        ASSERT_EQ(MergeD2rStepLinesByWalking(lines), MergeByWholePasses(lines)) << "round " << round;
     }
 }
 
 // Bars that change after a few repeats: passes that have merged nothing for
 // a long time meet lines that make them merge again.
-TEST(MergeD2rStepLinesAsStream, GivesTheResultOfWholePassesWhenTheBarChanges) {
+TEST(MergeD2rStepLinesByWalking, GivesTheResultOfWholePassesWhenTheBarChanges) {
     std::mt19937 random(20261209);
     std::uniform_int_distribution<int> choice(0, 99);
     static constexpr std::string_view kLengths[] = {"8.", "4.", "4p", "4P", "T:"};
@@ -274,7 +250,7 @@ TEST(MergeD2rStepLinesAsStream, GivesTheResultOfWholePassesWhenTheBarChanges) {
                 lines.insert(lines.end(), bar.begin(), bar.end());
             }
         }
-        ASSERT_EQ(MergeD2rStepLinesAsStream(lines), MergeByWholePasses(lines)) << "round " << round;
+        ASSERT_EQ(MergeD2rStepLinesByWalking(lines), MergeByWholePasses(lines)) << "round " << round;
     }
 }
 
