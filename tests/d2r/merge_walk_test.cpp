@@ -209,21 +209,28 @@ TEST(WriteChartD2rStepLines, WritesWhatWholePassesMakeOfAChartThatCreeps) {
     }
 }
 
+// A bar of 1 to `most` lines of the first `kinds` lengths ("8." to "T:"), a
+// line a rest `rest_share` times in a hundred (a triplet line never).
+std::vector<D2rStepLine> RandomBar(std::mt19937& random, int kinds, int most, int rest_share) {
+    static constexpr std::string_view kLengths[] = {"8.", "4.", "4p", "4P", "T:"};
+    std::uniform_int_distribution<int> choice(0, 99);
+    std::vector<D2rStepLine> bar;
+    const int size = 1 + choice(random) % most;
+    for (int k = 0; k < size; ++k) {
+        const std::string_view length = kLengths[choice(random) % kinds];
+        bar.push_back(Line(length, length != "T:" && choice(random) < rest_share, k));
+    }
+    return bar;
+}
+
 // A random bar of 1 to 24 lines of any length, repeated: the charts on which
 // passes pile up behind one another, stand in every way a beat allows, merge
 // again long after their first merge, and wait on each other.
 TEST(MergeD2rStepLinesByWalking, GivesTheResultOfWholePassesOnRepeatedBars) {
     std::mt19937 random(20261208);
-    std::uniform_int_distribution<int> choice(0, 99);
-    static constexpr std::string_view kLengths[] = {"8.", "4.", "4p", "4P", "T:"};
     for (int round = 0; round < 400; ++round) {
         const int kinds = round % 3 == 0 ? 1 : round % 3 == 1 ? 3 : 5;  // 32nd notes only, merged, triplets
-        std::vector<D2rStepLine> bar;
-        const int size = 1 + choice(random) % 24;
-        for (int k = 0; k < size; ++k) {
-            const std::string_view length = kLengths[choice(random) % kinds];
-            bar.push_back(Line(length, length != "T:" && choice(random) < 65, k));
-        }
+        const std::vector<D2rStepLine> bar = RandomBar(random, kinds, 24, 65);
         std::vector<D2rStepLine> lines = {Line("8.", false, 0)};
         while (lines.size() < 1500) lines.insert(lines.end(), bar.begin(), bar.end());
         ASSERT_EQ(MergeD2rStepLinesByWalking(lines), MergeByWholePasses(lines)) << "round " << round;
@@ -235,17 +242,11 @@ TEST(MergeD2rStepLinesByWalking, GivesTheResultOfWholePassesOnRepeatedBars) {
 TEST(MergeD2rStepLinesByWalking, GivesTheResultOfWholePassesWhenTheBarChanges) {
     std::mt19937 random(20261209);
     std::uniform_int_distribution<int> choice(0, 99);
-    static constexpr std::string_view kLengths[] = {"8.", "4.", "4p", "4P", "T:"};
     for (int round = 0; round < 300; ++round) {
         const int kinds = 1 + round % 5;
         std::vector<D2rStepLine> lines = {Line("8.", false, 0)};
         while (lines.size() < 2000) {
-            std::vector<D2rStepLine> bar;
-            const int size = 1 + choice(random) % 12;
-            for (int k = 0; k < size; ++k) {
-                const std::string_view length = kLengths[choice(random) % kinds];
-                bar.push_back(Line(length, length != "T:" && choice(random) < 70, k));
-            }
+            const std::vector<D2rStepLine> bar = RandomBar(random, kinds, 12, 70);
             for (int repeat = choice(random) % 40; repeat >= 0; --repeat) {
                 lines.insert(lines.end(), bar.begin(), bar.end());
             }
