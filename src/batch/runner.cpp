@@ -343,12 +343,12 @@ std::string_view FileStatusCode(FileStatus status) {
 
 std::vector<fs::path> ConvertPlannedFile(Conversion conversion, const BatchSettings& settings,
                                          const PlannedFile& file, ErrorList& errors, Storage& storage,
-                                         SourceEncoding& encoding) {
+                                         SourceEncoding& encoding, bool folder_exists) {
     std::unique_ptr<LineSource> opened;
     encoding = CheckSource(conversion, file.source, settings.encoding, storage, opened);
     const fs::path folder = file.destination.parent_path();
     std::error_code ec;
-    if (!folder.empty() && !fs::is_directory(folder, ec)) {
+    if (!folder_exists && !folder.empty() && !fs::is_directory(folder, ec)) {
         fs::create_directories(folder, ec);
         // Another worker may have made it meanwhile.
         if (ec && !fs::is_directory(folder)) throw ConversionError(Failure::kCreate, folder, "", "", ec.value());
@@ -384,20 +384,34 @@ BatchSummary RunBatch(const BatchPlan& plan, const BatchSettings& settings, cons
     // empty (their files failed) are taken away again at the end.
     std::mutex folders_mutex;
     std::set<fs::path> made_folders;
+    // Folders that a destination was written into: looked at no more.
+    std::set<fs::path> ready_folders;
     if (!convert) {
         convert = [&](const PlannedFile& file, ErrorList& errors, Storage& storage, SourceEncoding& encoding) {
-            std::vector<fs::path> missing;
-            std::error_code ec;
-            for (fs::path folder = file.destination.parent_path(); !folder.empty() && !fs::exists(folder, ec);
-                 folder = folder.parent_path()) {
-                missing.push_back(folder);
-                if (folder == folder.parent_path()) break;
-            }
-            if (!missing.empty()) {
+            const fs::path folder = file.destination.parent_path();
+            bool ready = false;
+            {
                 const std::lock_guard lock(folders_mutex);
-                made_folders.insert(missing.begin(), missing.end());
+                ready = ready_folders.contains(folder);
             }
-            return ConvertPlannedFile(plan.conversion, settings, file, errors, storage, encoding);
+            if (!ready) {
+                std::vector<fs::path> missing;
+                std::error_code ec;
+                for (fs::path at = folder; !at.empty() && !fs::exists(at, ec); at = at.parent_path()) {
+                    missing.push_back(at);
+                    if (at == at.parent_path()) break;
+                }
+                if (!missing.empty()) {
+                    const std::lock_guard lock(folders_mutex);
+                    made_folders.insert(missing.begin(), missing.end());
+                }
+            }
+            auto written = ConvertPlannedFile(plan.conversion, settings, file, errors, storage, encoding, ready);
+            if (!ready) {
+                const std::lock_guard lock(folders_mutex);
+                ready_folders.insert(folder);
+            }
+            return written;
         };
     }
     Delivery delivery(settings, callbacks, summary);

@@ -146,10 +146,10 @@ struct BatchSettings {
 
 // Checks and converts one planned file: CheckSource, then RunConversion
 // through a SourceReading of `storage`. Creates the destination's folder
-// when it is missing.
+// when it is missing, unless `folder_exists` tells that it is there.
 std::vector<std::filesystem::path> ConvertPlannedFile(Conversion conversion, const BatchSettings& settings,
                                                       const PlannedFile& file, ErrorList& errors, Storage& storage,
-                                                      SourceEncoding& encoding);
+                                                      SourceEncoding& encoding, bool folder_exists = false);
 
 BatchSummary RunBatch(const BatchPlan& plan, const BatchSettings& settings, const BatchCallbacks& callbacks = {});
 

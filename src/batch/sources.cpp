@@ -21,6 +21,22 @@ bool IsSpecialFile(fs::file_type type) {
            type == fs::file_type::character;
 }
 
+// The type of an entry as its folder's listing gives it: only where the file
+// system lists no types is the entry looked at.
+fs::file_type ListedType(const fs::directory_entry& entry) {
+    std::error_code ec;
+    if (entry.is_symlink(ec)) return fs::file_type::symlink;
+    if (ec) return fs::file_type::none;
+    // Not a link: these read the listed type, or the entry's own.
+    if (entry.is_directory(ec)) return fs::file_type::directory;
+    if (entry.is_regular_file(ec)) return fs::file_type::regular;
+    if (entry.is_fifo(ec)) return fs::file_type::fifo;
+    if (entry.is_socket(ec)) return fs::file_type::socket;
+    if (entry.is_block_file(ec)) return fs::file_type::block;
+    if (entry.is_character_file(ec)) return fs::file_type::character;
+    return ec ? fs::file_type::none : fs::file_type::unknown;
+}
+
 // One folder's entries, then each subfolder's; the whole is sorted at the end.
 void Walk(std::span<const ChartFormat> formats, const fs::path& folder, std::vector<FoundSource>& found) {
     std::error_code ec;
@@ -33,9 +49,8 @@ void Walk(std::span<const ChartFormat> formats, const fs::path& folder, std::vec
     for (const fs::directory_iterator end; it != end; it.increment(ec)) {
         const fs::directory_entry& entry = *it;
         if (entry.path().filename().string().starts_with('.')) continue;
-        // The type as listed: no file is looked at but links.
-        std::error_code type_ec;
-        const fs::file_type type = entry.symlink_status(type_ec).type();
+        // No file is looked at but links.
+        const fs::file_type type = ListedType(entry);
         if (type == fs::file_type::directory) {
             subfolders.push_back(entry.path());
             continue;

@@ -1,6 +1,7 @@
 #include "text/destination_group.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,6 +10,8 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "text/safe_file.hpp"
@@ -21,8 +24,9 @@ constexpr unsigned kLinesBetweenStopChecks = 4096;
 
 class GroupSink final : public LineSink {
 public:
-    GroupSink(std::filesystem::path destination, std::function<void(std::unique_ptr<TempFile>)> complete)
-        : file_(std::make_unique<TempFile>(std::move(destination))), complete_(std::move(complete)) {}
+    GroupSink(std::filesystem::path destination, std::optional<mode_t> existing_mode,
+              std::function<void(std::unique_ptr<TempFile>)> complete)
+        : file_(std::make_unique<TempFile>(std::move(destination), existing_mode)), complete_(std::move(complete)) {}
 
     void WriteLine(std::string_view line) override {
         // A program asked to stop drops the file in hand rather than finish it.
@@ -82,8 +86,7 @@ std::unique_ptr<LineSource> DestinationGroup::Writes::OpenSource(const std::file
 
 std::unique_ptr<LineSink> DestinationGroup::Writes::CreateDestination(const std::filesystem::path& destination,
                                                                       const std::filesystem::path& source) {
-    if (IsSameFile(destination, source)) throw ConversionError(Failure::kSourceIsDestination, destination);
-    return std::make_unique<GroupSink>(destination,
+    return std::make_unique<GroupSink>(destination, LookAtDestination(destination, source),
                                        [this](std::unique_ptr<TempFile> file) { Complete(std::move(file)); });
 }
 
@@ -131,9 +134,21 @@ std::vector<DestinationGroup::Result> DestinationGroup::Commit() {
         results[i].destination = pending_[i].file.file->Destination();
     }
 
+    // The file system of each file is its folder's: one look a folder.
+    std::vector<dev_t> devices(pending_.size());
+    {
+        std::unordered_map<std::string, dev_t> by_folder;
+        for (std::size_t i = 0; i < pending_.size(); ++i) {
+            const auto [at, added] = by_folder.try_emplace(FolderOf(results[i].destination).native(), 0);
+            struct stat folder {};
+            if (added && ::stat(at->first.c_str(), &folder) == 0) at->second = folder.st_dev;
+            devices[i] = at->second;
+        }
+    }
+
     // Durable first: one syncfs per file system, or each file's data.
     std::map<dev_t, std::vector<std::size_t>> by_device;
-    for (std::size_t i = 0; i < pending_.size(); ++i) by_device[pending_[i].file.file->Device()].push_back(i);
+    for (std::size_t i = 0; i < pending_.size(); ++i) by_device[devices[i]].push_back(i);
     for (const auto& [device, files] : by_device) {
         if (SyncFolder(FolderOf(pending_[files.front()].file.file->Destination()), ::syncfs) == 0) continue;
         for (const std::size_t i : files) {
@@ -148,16 +163,23 @@ std::vector<DestinationGroup::Result> DestinationGroup::Commit() {
     std::map<dev_t, std::set<std::filesystem::path>> folders_by_device;
     for (std::size_t i = 0; i < pending_.size(); ++i) {
         std::unique_ptr<TempFile> file = std::move(pending_[i].file.file);
-        const dev_t device = file->Device();
+        const dev_t device = devices[i];
         if (results[i].outcome == Outcome::kFailed) continue;
+        int error = 0;
         try {
-            file->Link();
-        } catch (const ConversionError& error) {
+            // A destination that was not there takes its name in one link;
+            // otherwise, or when the name has been taken since, the file is
+            // renamed from a temporary name.
+            error = file->LinkAsDestination();
+            if (error != 0 && !(error == EEXIST && no_clobber_)) {
+                file->Link();
+                error = file->PutInPlace(no_clobber_);
+            }
+        } catch (const ConversionError& failure) {
             results[i].outcome = Outcome::kFailed;
-            results[i].failure = std::make_shared<const ConversionError>(error);
+            results[i].failure = std::make_shared<const ConversionError>(failure);
             continue;
         }
-        const int error = file->PutInPlace(no_clobber_);
         if (error == 0) {
             const auto folder = FolderOf(results[i].destination);
             folders_by_device[device].insert(folder);

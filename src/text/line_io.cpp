@@ -24,7 +24,8 @@ namespace {
 // One file made durable and put in place by itself.
 class DiskLineSink final : public LineSink {
 public:
-    explicit DiskLineSink(std::filesystem::path destination) : file_(std::move(destination)) {}
+    DiskLineSink(std::filesystem::path destination, std::optional<mode_t> existing_mode)
+        : file_(std::move(destination), existing_mode) {}
 
     void WriteLine(std::string_view line) override {
         // A program asked to stop drops the file in hand rather than finish it.
@@ -50,10 +51,7 @@ public:
     }
     std::unique_ptr<LineSink> CreateDestination(const std::filesystem::path& destination,
                                                 const std::filesystem::path& source) override {
-        if (IsSameFile(destination, source)) {
-            throw ConversionError(Failure::kSourceIsDestination, destination);
-        }
-        return std::make_unique<DiskLineSink>(destination);
+        return std::make_unique<DiskLineSink>(destination, LookAtDestination(destination, source));
     }
 };
 

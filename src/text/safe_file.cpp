@@ -45,14 +45,18 @@ mode_t CreationMode() {
     return mode;
 }
 
-bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-    if (a.empty() || b.empty()) return false;
-    // `a` first: a destination that is not there yet, the usual case, needs
-    // no look at the source.
-    struct stat first {};
-    struct stat second {};
-    if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0) return false;
-    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+std::optional<mode_t> LookAtDestination(const std::filesystem::path& destination,
+                                        const std::filesystem::path& source) {
+    // A destination that is not there yet, the usual case, needs no look at
+    // the source.
+    struct stat there {};
+    if (destination.empty() || ::stat(destination.c_str(), &there) != 0) return std::nullopt;
+    struct stat read {};
+    if (!source.empty() && ::stat(source.c_str(), &read) == 0 && there.st_dev == read.st_dev &&
+        there.st_ino == read.st_ino) {
+        throw ConversionError(Failure::kSourceIsDestination, destination);
+    }
+    return static_cast<mode_t>(there.st_mode & 07777);
 }
 
 std::filesystem::path FolderOf(const std::filesystem::path& file) {
@@ -182,23 +186,39 @@ std::filesystem::path MakeScratchFolder(const std::filesystem::path& parent, std
     return name;
 }
 
-TempFile::TempFile(std::filesystem::path destination) : destination_(std::move(destination)) {
+namespace {
+
+std::optional<mode_t> ModeOfFileAt(const std::filesystem::path& file) {
+    struct stat existing {};
+    if (::stat(file.c_str(), &existing) != 0) return std::nullopt;
+    return static_cast<mode_t>(existing.st_mode & 07777);
+}
+
+}  // namespace
+
+TempFile::TempFile(std::filesystem::path destination) : TempFile(destination, ModeOfFileAt(destination)) {}
+
+TempFile::TempFile(std::filesystem::path destination, std::optional<mode_t> existing_mode)
+    : destination_(std::move(destination)), destination_was_free_(!existing_mode) {
     const std::filesystem::path folder = FolderOf(destination_);
     RemoveStaleTempFiles(folder);
-    struct stat existing {};
-    const mode_t mode = ::stat(destination_.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : CreationMode();
-    name_ = std::make_unique<TempFileName>(TempFilePattern(destination_));
+    const mode_t mode = existing_mode.value_or(CreationMode());
     if (CanLinkUnnamed()) {
-        fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        // No one can open an unnamed file, so a new one is made with its
+        // final mode (which the umask leaves as it is).
+        fd_ = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, existing_mode ? 0600 : mode);
         unnamed_ = fd_ >= 0;
     }
-    if (fd_ < 0) fd_ = name_->Create();
     if (fd_ < 0) {
-        const int error = errno;
-        name_->Forget();
-        ThrowIoError(destination_, Failure::kCreate, error);
+        name_ = std::make_unique<TempFileName>(TempFilePattern(destination_));
+        fd_ = name_->Create();
+        if (fd_ < 0) {
+            const int error = errno;
+            name_->Forget();
+            ThrowIoError(destination_, Failure::kCreate, error);
+        }
     }
-    ::fchmod(fd_, mode);
+    if (!unnamed_ || existing_mode) ::fchmod(fd_, mode);
     buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
 }
 
@@ -225,14 +245,13 @@ void TempFile::Close(bool sync) {
     // hundreds of others: it keeps no buffer meanwhile.
     buffer_.reset();
     if (sync && ::fdatasync(fd_) != 0) ThrowIoError(destination_, Failure::kWrite, errno);
-    struct stat written {};
-    if (::fstat(fd_, &written) == 0) device_ = written.st_dev;
 }
 
 int TempFile::Sync() { return ::fdatasync(fd_) == 0 ? 0 : errno; }
 
 void TempFile::Link() {
     if (unnamed_) {
+        if (name_ == nullptr) name_ = std::make_unique<TempFileName>(TempFilePattern(destination_));
         const int error = LinkUnnamed(fd_, *name_);
         if (error != 0) ThrowIoError(destination_, Failure::kCreate, error);
         unnamed_ = false;
@@ -262,7 +281,22 @@ int TempFile::PutInPlace(bool no_replace) {
     return error;
 }
 
+int TempFile::LinkAsDestination() {
+    if (!unnamed_ || !destination_was_free_ || fd_ < 0) return ENOTSUP;
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd_);
+    if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, destination_.c_str(), AT_SYMLINK_FOLLOW) != 0) return errno;
+    unnamed_ = false;
+    if (::close(std::exchange(fd_, -1)) != 0) {
+        // As when a temporary file fails to close: no file is left for it.
+        const int error = errno;
+        ::unlink(destination_.c_str());
+        ThrowIoError(destination_, Failure::kWrite, error);
+    }
+    return 0;
+}
+
 void TempFile::Replace() {
+    if (LinkAsDestination() == 0) return;
     Link();
     if (const int error = PutInPlace(false); error != 0) ThrowIoError(destination_, Failure::kReplace, error);
 }

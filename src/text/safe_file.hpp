@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,7 +37,11 @@ inline constexpr std::size_t kMaxFileNameLength = 255;
 // The mode a new file gets: 0666 less the umask.
 [[nodiscard]] mode_t CreationMode();
 
-[[nodiscard]] bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+// One look at a destination before it is written: the mode of the file that
+// is there, or none when nothing is. Throws ConversionError
+// (kSourceIsDestination) when that file is `source` itself.
+[[nodiscard]] std::optional<mode_t> LookAtDestination(const std::filesystem::path& destination,
+                                                      const std::filesystem::path& source);
 
 // The folder of `file`; "." for a bare name.
 [[nodiscard]] std::filesystem::path FolderOf(const std::filesystem::path& file);
@@ -51,6 +56,10 @@ inline constexpr std::size_t kMaxFileNameLength = 255;
 class TempFile {
 public:
     explicit TempFile(std::filesystem::path destination);
+    // For a destination already looked at: `existing_mode` is the mode of the
+    // file there, none when the name is free. A new file is made with its
+    // mode at once; one that replaces a file takes that file's mode.
+    TempFile(std::filesystem::path destination, std::optional<mode_t> existing_mode);
     ~TempFile();
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
@@ -103,12 +112,18 @@ public:
     // the destination is not there: 0 or the errno (EEXIST). On success the
     // file is no longer this object's.
     [[nodiscard]] int PutInPlace(bool no_replace);
-    // Link() and PutInPlace(false), throwing on failure.
+    // Puts an unnamed file in place under the destination's own name when
+    // that name was free as the file was made: one link, without a temporary
+    // name or a rename, and never over a file. 0 (the file is closed and no
+    // longer this object's), EEXIST when the name is taken now, or another
+    // errno, ENOTSUP for a file that cannot be placed so; then Link() and
+    // PutInPlace() still can. Throws when the file fails to close.
+    [[nodiscard]] int LinkAsDestination();
+    // LinkAsDestination(), or Link() and PutInPlace(false), throwing on failure.
     void Replace();
 
     [[nodiscard]] const std::filesystem::path& Destination() const { return destination_; }
     [[nodiscard]] std::uintmax_t Bytes() const { return bytes_; }
-    [[nodiscard]] dev_t Device() const { return device_; }
     [[nodiscard]] bool Unnamed() const { return unnamed_; }
 
 private:
@@ -119,11 +134,11 @@ private:
     void WriteAll(std::string_view bytes);
 
     std::filesystem::path destination_;
-    std::unique_ptr<TempFileName> name_;
+    std::unique_ptr<TempFileName> name_;  // an unnamed file's only once it is linked
     int fd_ = -1;
     bool unnamed_ = false;
+    bool destination_was_free_ = false;
     std::uintmax_t bytes_ = 0;
-    dev_t device_ = 0;
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
 };

@@ -11,6 +11,7 @@
 #include "test_support.hpp"
 #include "text/conversion_error.hpp"
 #include "text/destination_group.hpp"
+#include "text/safe_file.hpp"
 
 namespace torvane {
 namespace {
@@ -263,6 +264,32 @@ TEST(DestinationGroup, WithoutClobberingLeavesADestinationThatExistsAlone) {
     EXPECT_EQ(results[1].outcome, DestinationGroup::Outcome::kPlaced);
     EXPECT_EQ(ReadFile(dir / "a.d2r"), "old a\r\n");
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.d2r", "b.d2r"}));
+}
+
+TEST(DestinationGroup, AFileThatAppearsWhileItsDestinationIsWrittenIsReplacedOrWithoutClobberingKept) {
+    // The destination is free as its write begins, so it would take its name
+    // in one link: a file made there meanwhile must still be replaced, or
+    // kept without clobbering, and no temporary file be left.
+    for (const bool no_clobber : {false, true}) {
+        TempDir dir;
+        DestinationGroup group(no_clobber);
+        DestinationGroup::Writes writes;
+        WriteThrough(writes, dir / "a.d2r", "new a");
+        WriteThrough(writes, dir / "b.d2r", "new b");
+        group.Add(writes, 0);
+        WriteFile(dir / "a.d2r", "made meanwhile\r\n");
+        const auto results = group.Commit();
+        EXPECT_EQ(results[0].outcome,
+                  no_clobber ? DestinationGroup::Outcome::kExisted : DestinationGroup::Outcome::kPlaced);
+        EXPECT_EQ(results[1].outcome, DestinationGroup::Outcome::kPlaced);
+        EXPECT_EQ(ReadFile(dir / "a.d2r"), no_clobber ? "made meanwhile\r\n" : "new a\r\n");
+        EXPECT_EQ(ReadFile(dir / "b.d2r"), "new b\r\n");
+        EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.d2r", "b.d2r"}));
+        struct stat st {};
+        ASSERT_EQ(::stat((dir / "b.d2r").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, CreationMode());
+        EXPECT_EQ(st.st_nlink, 1u);
+    }
 }
 
 TEST(DestinationGroup, RefusesTheSourceAsDestination) {
