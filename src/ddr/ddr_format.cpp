@@ -2,6 +2,7 @@
 #include "ddr/ddr_format.hpp"
 
 #include <charconv>
+#include <cstring>
 #include <iterator>
 
 #include "text/error_list.hpp"
@@ -21,6 +22,19 @@ std::vector<std::string> DdrBanner(std::string_view caption) {
 }
 
 void FormatDdrStepLineInto(char pad_mark, long long measure, std::string_view slots, std::string& line) {
+    constexpr std::size_t kHead = 5;  // "#001:"
+    if (measure >= 0 && measure < 1000) {
+        // Nearly every measure: three digits, written in place.
+        line.resize(kHead + slots.size());
+        char* at = line.data();
+        at[0] = pad_mark;
+        at[1] = static_cast<char>('0' + measure / 100);
+        at[2] = static_cast<char>('0' + measure / 10 % 10);
+        at[3] = static_cast<char>('0' + measure % 10);
+        at[4] = ':';
+        std::memcpy(at + kHead, slots.data(), slots.size());
+        return;
+    }
     char digits[24];
     const auto [end, error] = std::to_chars(std::begin(digits), std::end(digits), measure);
     const auto size = static_cast<std::size_t>(end - digits);

@@ -2,11 +2,16 @@
 // step line of as few slots as keep every step in its place.
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <cstring>
 #include <cstddef>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "ddr/ddr_format.hpp"
 #include "ddr/msd_to_ddr.hpp"
@@ -19,38 +24,47 @@ namespace {
 // spread wrote past its measure, then the untouched rest of the pad. Both are
 // taken from and put back at the front only, so that a long pad is never
 // shifted and a spread never rewrites the rest of it. A pad of triplet marks
-// written as steps can make the pending part grow from measure to measure, so
-// it is a deque: taking from and putting back at its front cost only what is
-// taken or put back.
+// written as steps can make the pending part grow from measure to measure:
+// it keeps room before its front, as much again as it holds when it grows,
+// so that taking from and putting back at its front cost only what is taken
+// or put back.
 class PadCursor {
 public:
     explicit PadCursor(std::string_view pad) : rest_(pad) {}
 
-    [[nodiscard]] bool Empty() const { return pending_.empty() && rest_.empty(); }
+    [[nodiscard]] bool Empty() const { return Pending().empty() && rest_.empty(); }
 
     // The first `count` characters, fewer at the end of the pad. The view
     // lives until the next call; `scratch` holds it when pending characters
-    // come first.
+    // come first and do not make it up alone.
     [[nodiscard]] std::string_view Front(std::size_t count, std::string& scratch) const {
-        if (pending_.empty()) return rest_.substr(0, count);
-        const std::size_t from_pending = std::min(count, pending_.size());
-        scratch.assign(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(from_pending));
-        scratch.append(rest_.substr(0, count - from_pending));
+        const std::string_view pending = Pending();
+        if (pending.empty()) return rest_.substr(0, count);
+        if (pending.size() >= count) return pending.substr(0, count);
+        scratch.assign(pending);
+        scratch.append(rest_.substr(0, count - pending.size()));
         return scratch;
     }
 
     void Drop(std::size_t count) {
-        if (pending_.empty()) {
-            rest_.remove_prefix(std::min(count, rest_.size()));
-            return;
-        }
-        const std::size_t from_pending = std::min(count, pending_.size());
-        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(from_pending));
+        const std::size_t from_pending = std::min(count, Pending().size());
+        front_ += from_pending;
         rest_.remove_prefix(std::min(count - from_pending, rest_.size()));
     }
 
     // `text` becomes the front of the pad again.
-    void PutBack(std::string_view text) { pending_.insert(pending_.begin(), text.begin(), text.end()); }
+    void PutBack(std::string_view text) {
+        if (text.size() > front_) {
+            const std::string_view pending = Pending();
+            const std::size_t room = std::max<std::size_t>(2 * (text.size() + pending.size()), 64);
+            std::string grown(room + pending.size(), '0');
+            std::copy(pending.begin(), pending.end(), grown.begin() + static_cast<std::ptrdiff_t>(room));
+            pending_.swap(grown);
+            front_ = room;
+        }
+        front_ -= text.size();
+        std::copy(text.begin(), text.end(), pending_.begin() + static_cast<std::ptrdiff_t>(front_));
+    }
 
     // The untouched rest, for a pad read a stretch at a time: how much is
     // left of it, and where it now stands.
@@ -58,7 +72,10 @@ public:
     void MoveRest(std::string_view rest) { rest_ = rest; }
 
 private:
-    std::deque<char> pending_;
+    [[nodiscard]] std::string_view Pending() const { return std::string_view(pending_).substr(front_); }
+
+    std::string pending_;    // the pending characters are those from front_ on
+    std::size_t front_ = 0;
     std::string_view rest_;
 };
 
@@ -97,15 +114,14 @@ MeasureKind ClassifyMeasure(std::string_view w) {
 // as "(T12)" gives, is read again as a mark and spread in turn: the loop ends
 // because every spread takes one "T" out and writes none. Characters past the
 // end of the pad are rests.
-std::string SpreadTriplets(std::string front) {
+void SpreadTriplets(std::string& front) {
     for (auto mark = front.find('T'); mark < kMeasureCells; mark = front.find('T', mark)) {
-        std::string spread = "00000000";
+        char spread[kBeatCells] = {'0', '0', '0', '0', '0', '0', '0', '0'};
         for (std::size_t k = 0; k < 3; ++k) {
             if (mark + 1 + k < front.size()) spread[3 * k] = front[mark + 1 + k];
         }
-        front.replace(mark, kTripletBeat, spread);
+        front.replace(mark, kTripletBeat, spread, kBeatCells);
     }
-    return front;
 }
 
 // Twelve slots: three per beat, a triplet beat's steps or an on-beat step and
@@ -127,17 +143,25 @@ std::size_t TakeTripletMeasure(PadCursor& pad, std::string& scratch, std::array<
     return size;
 }
 
+// What cutting measures reuses from one to the next.
+struct CuttingScratch {
+    std::string front;
+    std::string spread;
+    std::string line;
+};
+
 // Cuts the next measure off `pad` and adds its step line, unless it is silent.
-void AddMeasure(PadCursor& pad, char pad_mark, long long measure, std::string& scratch, std::string& line,
-                LineSink& out, std::size_t* spread_measures) {
+void AddMeasure(PadCursor& pad, char pad_mark, long long measure, CuttingScratch& scratch, LineSink& out,
+                std::size_t* spread_measures) {
     std::array<char, kMeasureCells> slots{};
     std::size_t size = 0;
-    const std::string_view w = pad.Front(kMeasureCells, scratch);
+    const std::string_view w = pad.Front(kMeasureCells, scratch.front);
     switch (ClassifyMeasure(w)) {
         case MeasureKind::kMixed: {
-            std::string front(pad.Front(kSpreadReach, scratch));
-            pad.Drop(front.size());
-            const std::string spread = SpreadTriplets(std::move(front));
+            std::string& spread = scratch.spread;
+            spread.assign(pad.Front(kSpreadReach, scratch.front));
+            pad.Drop(spread.size());
+            SpreadTriplets(spread);
             if (spread_measures != nullptr) ++*spread_measures;
             if (spread.size() > kMeasureCells) pad.PutBack(std::string_view(spread).substr(kMeasureCells));
             size = CompactDdrMeasure(std::string_view(spread).substr(0, kMeasureCells), slots);
@@ -148,13 +172,13 @@ void AddMeasure(PadCursor& pad, char pad_mark, long long measure, std::string& s
             pad.Drop(kMeasureCells);
             break;
         case MeasureKind::kTriplet:
-            size = TakeTripletMeasure(pad, scratch, slots);
+            size = TakeTripletMeasure(pad, scratch.front, slots);
             break;
     }
     const std::string_view text(slots.data(), size);
     if (IsAllZero(text)) return;
-    FormatDdrStepLineInto(pad_mark, measure, text, line);
-    out.WriteLine(line);
+    FormatDdrStepLineInto(pad_mark, measure, text, scratch.line);
+    out.WriteLine(scratch.line);
 }
 
 }  // namespace
@@ -207,19 +231,49 @@ private:
 
 void ToDdrPanelCodes(std::string& expanded) { ToDdrPanelCodes(expanded.data(), expanded.data() + expanded.size()); }
 
-// The cells are halved while every other one is a rest, down to 4.
+namespace {
+
+// Bit k set for each of the 32 cells at `cells` that is not the rest "0".
+std::uint32_t StepBits(const char* cells) {
+#if defined(__SSE2__)
+    const __m128i rest = _mm_set1_epi8('0');
+    const auto rests = [&](const char* at) {
+        const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, rest)));
+    };
+    return ~(rests(cells) | rests(cells + 16) << 16);
+#else
+    std::uint32_t steps = 0;
+    for (std::size_t at = 0; at < kMeasureCells; ++at) steps |= static_cast<std::uint32_t>(cells[at] != '0') << at;
+    return steps;
+#endif
+}
+
+}  // namespace
+
+// The cells are halved while every other one is a rest, down to 4: the grid
+// is set by the finest of the cells that hold steps (bit k of `steps` for
+// cell k).
 std::size_t CompactDdrMeasure(std::string_view measure, std::array<char, kDdrMeasureCells>& slots) {
-    const std::size_t given = std::min(measure.size(), kMeasureCells);
-    std::copy_n(measure.begin(), given, slots.begin());
-    std::fill(slots.begin() + static_cast<std::ptrdiff_t>(given), slots.end(), '0');
-    std::size_t size = kMeasureCells;
-    while (size > 4) {
-        for (std::size_t i = 1; i < size; i += 2) {
-            if (slots[i] != '0') return size;
-        }
-        for (std::size_t i = 0; i < size / 2; ++i) slots[i] = slots[2 * i];
-        size /= 2;
+    // A measure cut short by the end of its pad: its missing cells are rests.
+    std::array<char, kMeasureCells> whole;
+    const char* cells = measure.data();
+    if (measure.size() < kMeasureCells) {
+        std::fill(std::copy(measure.begin(), measure.end(), whole.begin()), whole.end(), '0');
+        cells = whole.data();
     }
+    const std::uint32_t steps = StepBits(cells);
+
+    std::size_t size = kMeasureCells;
+    if ((steps & 0xAAAAAAAAU) == 0) size = 16;                // no step on an odd cell of 32
+    if (size == 16 && (steps & 0x44444444U) == 0) size = 8;   // nor on an odd slot of 16
+    if (size == 8 && (steps & 0x10101010U) == 0) size = 4;    // nor of 8
+    if (size == kMeasureCells) {
+        std::memcpy(slots.data(), cells, kMeasureCells);
+        return size;
+    }
+    const std::size_t stride = kMeasureCells / size;
+    for (std::size_t i = 0; i < size; ++i) slots[i] = cells[i * stride];
     return size;
 }
 
@@ -228,13 +282,12 @@ void BuildDdrStepLines(std::string first_pad, std::string second_pad, LineSink& 
     ToDdrPanelCodes(second_pad);
     PadCursor first(first_pad);
     PadCursor second(second_pad);
-    std::string scratch;
-    std::string line;
+    CuttingScratch scratch;
     // Both pads to their ends: a pad whose triplets make it shorter in cells
     // can still hold more measures than the other.
     for (long long measure = 1; !first.Empty() || !second.Empty(); ++measure) {
-        AddMeasure(first, '#', measure, scratch, line, out, spread_measures);
-        AddMeasure(second, '$', measure, scratch, line, out, spread_measures);
+        AddMeasure(first, '#', measure, scratch, out, spread_measures);
+        AddMeasure(second, '$', measure, scratch, out, spread_measures);
     }
 }
 
@@ -244,15 +297,14 @@ void BuildDdrStepLinesAsDecoded(MSDStepDecoder& first, MSDStepDecoder* second, L
     DecodedPad second_cells(second, stretch);
     PadCursor first_pad({});
     PadCursor second_pad({});
-    std::string scratch;
-    std::string line;
+    CuttingScratch scratch;
     for (long long measure = 1;; ++measure) {
         // A measure reads at most kSpreadReach cells of a pad.
         first_cells.Fill(first_pad, kSpreadReach, has_step5);
         second_cells.Fill(second_pad, kSpreadReach, has_step5);
         if (first_pad.Empty() && second_pad.Empty()) return;
-        AddMeasure(first_pad, '#', measure, scratch, line, out, spread_measures);
-        AddMeasure(second_pad, '$', measure, scratch, line, out, spread_measures);
+        AddMeasure(first_pad, '#', measure, scratch, out, spread_measures);
+        AddMeasure(second_pad, '$', measure, scratch, out, spread_measures);
     }
 }
 

@@ -1,6 +1,7 @@
 // The ddr format: file names, step lines, panel codes and measure compaction.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "ddr_text.hpp"
@@ -37,6 +38,12 @@ TEST(FormatDdrStepLine, WritesAtLeastThreeDigits) {
     EXPECT_EQ(FormatDdrStepLine('#', 999, "0001"), "#999:0001");
     EXPECT_EQ(FormatDdrStepLine('#', 1000, "0001"), "#1000:0001");
     EXPECT_EQ(FormatDdrStepLine('$', 123456, "0001"), "$123456:0001");
+    // A line written over a longer one, and a longer over it.
+    std::string line = "#1000:" + std::string(32, '1');
+    FormatDdrStepLineInto('#', 7, "1000", line);
+    EXPECT_EQ(line, "#007:1000");
+    FormatDdrStepLineInto('$', 1000, "10002000", line);
+    EXPECT_EQ(line, "$1000:10002000");
 }
 
 TEST(DdrMeasureNumber, ReadsThreeDigitsAfterThePadMark) {
@@ -99,6 +106,34 @@ TEST(CompactDdrMeasure, StopsAtTheFirstGridThatWouldLoseAStep) {
     EXPECT_EQ(CompactDdrMeasure(Cells({{1, '1'}, {3, '2'}})), "1200000000000000");
     // Empty off-beats on 16 and 8 slots: down to 4.
     EXPECT_EQ(CompactDdrMeasure(Cells({{17, 'a'}})), "00a0");
+}
+
+TEST(CompactDdrMeasure, GivesWhatHalvingTheCellsOneGridAtATimeGives) {
+    // The halving as first written, on any cells: steps at every grid, on any
+    // panel code, and measures cut short by the end of a pad.
+    const auto halving = [](std::string cells) {
+        cells.resize(32, '0');
+        while (cells.size() > 4) {
+            std::string halved;
+            for (std::size_t i = 0; i < cells.size(); i += 2) {
+                if (cells[i + 1] != '0') return cells;
+                halved += cells[i];
+            }
+            cells = halved;
+        }
+        return cells;
+    };
+    std::mt19937 generator(7);
+    static constexpr std::string_view kCodes = "0123456789abcdefT:";
+    for (int round = 0; round < 20000; ++round) {
+        const std::size_t length = std::uniform_int_distribution<std::size_t>(0, 32)(generator);
+        const std::size_t grid = std::size_t{1} << std::uniform_int_distribution<int>(0, 4)(generator);
+        std::string cells(length, '0');
+        for (std::size_t i = 0; i < length; i += grid) {
+            if (generator() % 3 == 0) cells[i] = kCodes[generator() % kCodes.size()];
+        }
+        ASSERT_EQ(CompactDdrMeasure(cells), halving(cells)) << cells;
+    }
 }
 
 }  // namespace
