@@ -5,6 +5,8 @@
 #include <condition_variable>
 #include <map>
 #include <set>
+#include <string>
+#include <unordered_set>
 #include <mutex>
 #include <new>
 #include <stdexcept>
@@ -385,14 +387,14 @@ BatchSummary RunBatch(const BatchPlan& plan, const BatchSettings& settings, cons
     std::mutex folders_mutex;
     std::set<fs::path> made_folders;
     // Folders that a destination was written into: looked at no more.
-    std::set<fs::path> ready_folders;
+    std::unordered_set<std::string> ready_folders;
     if (!convert) {
         convert = [&](const PlannedFile& file, ErrorList& errors, Storage& storage, SourceEncoding& encoding) {
             const fs::path folder = file.destination.parent_path();
             bool ready = false;
             {
                 const std::lock_guard lock(folders_mutex);
-                ready = ready_folders.contains(folder);
+                ready = ready_folders.contains(folder.native());
             }
             if (!ready) {
                 std::vector<fs::path> missing;
@@ -409,7 +411,7 @@ BatchSummary RunBatch(const BatchPlan& plan, const BatchSettings& settings, cons
             auto written = ConvertPlannedFile(plan.conversion, settings, file, errors, storage, encoding, ready);
             if (!ready) {
                 const std::lock_guard lock(folders_mutex);
-                ready_folders.insert(folder);
+                ready_folders.insert(folder.native());
             }
             return written;
         };

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <mutex>
 #include <set>
+#include <unordered_set>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -119,10 +120,10 @@ pid_t TempFileOwner(std::string_view name) {
 
 void RemoveStaleTempFiles(const std::filesystem::path& folder) {
     static std::mutex mutex;
-    static std::set<std::filesystem::path> done;
+    static std::unordered_set<std::string> done;
     {
         const std::lock_guard lock(mutex);
-        if (!done.insert(folder).second) return;
+        if (!done.insert(folder.native()).second) return;
     }
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr) return;
