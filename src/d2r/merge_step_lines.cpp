@@ -99,25 +99,25 @@ std::size_t MergePassFrom(std::vector<D2rStepLine>& list, std::size_t start) {
 }
 
 // The latest time at which each line changed, for "has any line in [a, b]
-// changed after t": a tree of maxima over the line numbers.
+// changed after t": a tree of maxima over the line numbers. Times are given
+// in the order they come, each at least as late as any before it.
 class ChangeTimes {
 public:
     explicit ChangeTimes(std::size_t count) {
         while (leaves_ < count) leaves_ <<= 1;
         tree_.assign(2 * leaves_, 0);
     }
+    // `time` is the latest yet, so it is the maximum of every node above the
+    // line too; a node that has it already got it with all above it.
     void Set(std::size_t line, std::uint32_t time) {
-        std::size_t i = line + leaves_;
-        tree_[i] = time;
-        for (i >>= 1; i > 0; i >>= 1) tree_[i] = std::max(tree_[2 * i], tree_[2 * i + 1]);
+        for (std::size_t i = line + leaves_; i > 0 && tree_[i] != time; i >>= 1) tree_[i] = time;
     }
-    [[nodiscard]] std::uint32_t Latest(std::size_t first, std::size_t last) const {
-        std::uint32_t latest = 0;
+    [[nodiscard]] bool ChangedAfter(std::size_t first, std::size_t last, std::uint32_t time) const {
         for (std::size_t a = first + leaves_, b = last + leaves_ + 1; a < b; a >>= 1, b >>= 1) {
-            if (a & 1) latest = std::max(latest, tree_[a++]);
-            if (b & 1) latest = std::max(latest, tree_[--b]);
+            if ((a & 1) != 0 && tree_[a++] > time) return true;
+            if ((b & 1) != 0 && tree_[--b] > time) return true;
         }
-        return latest;
+        return false;
     }
 
 private:
@@ -222,7 +222,7 @@ private:
             const Hop hop = jumps_[at][level];
             if (hop.to == kNone) continue;
             const std::uint32_t last = (hop.to < count_ ? hop.to : count_) - 1;
-            if (changes_.Latest(at, last) <= hop.time) return hop.to;
+            if (!changes_.ChangedAfter(at, last, hop.time)) return hop.to;
         }
         return kNone;
     }
