@@ -116,13 +116,7 @@ std::size_t FindReferenceLeadIn(LineSource& source) {
 }
 
 bool AppendChartLines(LineSource& source, std::string& data, std::vector<std::size_t>* later_starts) {
-    std::string_view line;
-    while (source.ReadLineView(line)) {
-        if (later_starts != nullptr) later_starts->push_back(data.size());
-        data.append(line);
-        if (EndsWithSemicolon(line)) return true;
-    }
-    return false;
+    return source.AppendLinesThrough(';', data, later_starts);
 }
 
 std::size_t ChartSourceLines::LineOf(std::size_t offset, std::size_t& passed) const {

@@ -40,6 +40,15 @@ public:
         if (line_number_ != nullptr) ++*line_number_;
         return true;
     }
+    // Appends the lines, without their ends, up to and with the first whose
+    // last byte is `last` (true), or to the end of the source (false). Where
+    // each line begins in `data` goes to `starts` when given.
+    [[nodiscard]] bool AppendLinesThrough(char last, std::string& data, std::vector<std::size_t>* starts) {
+        std::size_t read = 0;
+        const bool found = AppendNextLinesThrough(last, data, starts, read);
+        if (line_number_ != nullptr) *line_number_ += read;
+        return found;
+    }
     // Starts again from the first line.
     void Rewind() {
         RewindSource();
@@ -62,6 +71,10 @@ protected:
     [[nodiscard]] virtual bool ReadNextLine(std::string& line) = 0;
     // The default reads the line into a string of this source's own.
     [[nodiscard]] virtual bool ReadNextLineView(std::string_view& line);
+    // What AppendLinesThrough() reads, `read` counting the lines; the default
+    // reads them one by one.
+    [[nodiscard]] virtual bool AppendNextLinesThrough(char last, std::string& data, std::vector<std::size_t>* starts,
+                                                      std::size_t& read);
     virtual void RewindSource() = 0;
 
 private:
