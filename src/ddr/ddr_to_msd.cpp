@@ -89,25 +89,36 @@ void WriteChart(LineSink& out, const std::vector<std::string_view>& block, std::
 }  // namespace
 
 void DdrToMSDCodes(std::string& line, std::string_view file_name, ErrorList& errors) {
-    // Through a pointer held here: a byte written through the string may be
-    // its own size or pointer, to the compiler, and have them read again.
-    char* const slots = line.data();
-    const std::size_t size_of_line = line.size();
+    DdrToMSDCodes(line.data(), line.size(), file_name, errors);
+}
+
+namespace {
+
+// A slot without an MSD step character at `i`: reported, and made a rest
+// unless MSD reads it as a step. Returns the slot's last byte. Out of line,
+// so that the loop over the slots keeps its few values in registers.
+[[gnu::noinline]] std::size_t UnknownDdrSlot(char* const slots, const std::size_t size_of_line, std::size_t i,
+                                             std::string_view file_name, ErrorList& errors) {
+    const std::string_view line(slots, size_of_line);
+    const std::size_t size = SjisCharacterLength(line, i);
+    errors.Add(file_name, ErrorCode::kDdrSlot, line.substr(i, size), DdrSlotPlace(line, i));
+    // A slot that MSD would not read as a step becomes a rest: a reader
+    // drops it outside a group, and every later step of the pad would come
+    // early. Both bytes of a double-byte character are a slot each.
+    if (size == 2 || !IsMSDStepCharacter(line[i])) std::fill_n(slots + i, size, '0');
+    return i + size - 1;
+}
+
+}  // namespace
+
+void DdrToMSDCodes(char* const slots, const std::size_t size_of_line, std::string_view file_name, ErrorList& errors) {
     for (std::size_t i = 5; i < size_of_line; ++i) {
         const char code = kMSDStepOfSlot[static_cast<unsigned char>(slots[i])];
-        if (code != 0) {
+        if (code != 0) [[likely]] {
             slots[i] = code;
             continue;
         }
-        const std::size_t size = SjisCharacterLength(line, i);
-        errors.Add(file_name, ErrorCode::kDdrSlot, std::string_view(line).substr(i, size), DdrSlotPlace(line, i));
-        // A slot that MSD would not read as a step becomes a rest: a reader
-        // drops it outside a group, and every later step of the pad would
-        // come early. Both bytes of a double-byte character are a slot each.
-        if (size == 2 || !IsMSDStepCharacter(line[i])) {
-            std::fill_n(line.begin() + static_cast<std::ptrdiff_t>(i), size, '0');
-        }
-        i += size - 1;
+        i = UnknownDdrSlot(slots, size_of_line, i, file_name, errors);
     }
 }
 
@@ -203,9 +214,11 @@ void Convertddr2MSD(const std::filesystem::path& source, const std::filesystem::
     std::string block_text;
     std::vector<std::size_t> line_ends;
     std::vector<std::string_view> block;
-    std::string line;
+    // Each line as the source shows it, until the next is read: a step line
+    // is turned into MSD's codes where it is appended.
+    std::string_view line;
     DdrComments comments;
-    while (input->ReadLine(line)) {
+    while (input->ReadLineView(line)) {
         KeepDdrComment(line, comments);
         if (line.starts_with(kTitle.key)) {
             out->WriteLine(HeaderLineToMsd(kTitle, line));
@@ -219,10 +232,11 @@ void Convertddr2MSD(const std::filesystem::path& source, const std::filesystem::
             block_text.clear();
             line_ends.clear();
             do {
-                DdrToMSDCodes(line, file_name, errors);
+                const std::size_t begin = block_text.size();
                 block_text.append(line);
+                DdrToMSDCodes(block_text.data() + begin, line.size(), file_name, errors);
                 line_ends.push_back(block_text.size());
-            } while (input->ReadLine(line) && DdrMeasureNumber(line) != 0);
+            } while (input->ReadLineView(line) && DdrMeasureNumber(line) != 0);
             NoteLineAfterDdrSteps(line, errors);
             block.clear();
             std::size_t begin = 0;

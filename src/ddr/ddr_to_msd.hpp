@@ -16,6 +16,8 @@ namespace torvane {
 // ("7", "B") and becomes the rest "0" otherwise, so that the pad's later steps
 // keep their time.
 void DdrToMSDCodes(std::string& line, std::string_view file_name, ErrorList& errors);
+// The same on the `size` bytes of a line at `line`.
+void DdrToMSDCodes(char* line, std::size_t size, std::string_view file_name, ErrorList& errors);
 
 // Appends the MSD text of one measure from a step line whose slots are
 // already MSD step characters: eight 8th notes or four beat groups;
