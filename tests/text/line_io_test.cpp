@@ -361,6 +361,50 @@ TEST(LineSource, SplitsLinesOfEveryLengthAtEveryKindOfEndLikeAPlainScan) {
     }
 }
 
+// Charts are read as runs of lines up to one that ends with ";": the same
+// lines, starts and count as reading them one by one, across the read buffer
+// and past a line longer than it.
+TEST(LineSource, AppendsTheLinesThroughOneThatEndsWithAByteAsReadingThemOneByOne) {
+    std::mt19937 random(11);
+    std::string bytes;
+    std::vector<std::string> lines;
+    const char* const ends[] = {"\r\n", "\n", "\r"};
+    for (int i = 0; i < 6000; ++i) {
+        std::string line(random() % 30 + (bytes.ends_with("\r") ? 1 : 0), 'a');
+        if (i == 2500) line.assign(100000, 'b');
+        if (!line.empty() && random() % 7 == 0) line.back() = ';';
+        bytes += line + ends[random() % 3];
+        lines.push_back(line);
+    }
+    test::TempDir dir;
+    WriteFile(dir / "in.txt", bytes);
+    auto memory = MakeMemorySource(bytes);
+    auto file = DiskStorage().OpenSource(dir / "in.txt");
+    for (LineSource* source : {memory.get(), file.get()}) {
+        std::size_t line_number = 0;
+        source->CountLinesInto(&line_number);
+        std::size_t next = 0;
+        for (;;) {
+            std::string data = "x";
+            std::vector<std::size_t> starts;
+            const bool found = source->AppendLinesThrough(';', data, &starts);
+            std::string expected = "x";
+            std::vector<std::size_t> expected_starts;
+            while (next < lines.size()) {
+                expected_starts.push_back(expected.size());
+                expected += lines[next++];
+                if (!lines[next - 1].empty() && lines[next - 1].back() == ';') break;
+            }
+            ASSERT_EQ(data, expected);
+            ASSERT_EQ(starts, expected_starts);
+            ASSERT_EQ(line_number, next);
+            if (!found) break;
+        }
+        EXPECT_EQ(next, lines.size());
+        source->CountLinesInto(nullptr);
+    }
+}
+
 }  // namespace
 }  // namespace torvane
 
