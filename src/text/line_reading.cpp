@@ -148,9 +148,11 @@ public:
             ++read;
             if (starts != nullptr) starts->push_back(data.size());
             data.append(line);
-            // As in ReadNextLineView: a copy of a long line is not kept.
+            // Looked at before a long line's copy goes, as in ReadNextLineView:
+            // the view may stand in that copy.
+            const bool through = !line.empty() && line.back() == last;
             if (split_line_.capacity() > kBufferSize) [[unlikely]] std::string().swap(split_line_);
-            if (!line.empty() && line.back() == last) return true;
+            if (through) return true;
         }
     }
 
