@@ -20,6 +20,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "d2r/msd_to_d2r.hpp"
 
@@ -280,6 +281,77 @@ std::vector<D2rStepLine> MergeD2rStepLinesFully(std::vector<D2rStepLine> lines) 
 
 std::vector<D2rStepLine> MergeD2rStepLinesAfterFirstPass(std::vector<D2rStepLine> lines, std::size_t first_merge) {
     return MergeFromPass(std::move(lines), 1, first_merge);
+}
+
+D2rMergeBeats& D2rMergeBeats::OfThisThread() {
+    thread_local const std::unique_ptr<D2rMergeBeats> beats = std::make_unique<D2rMergeBeats>();
+    return *beats;
+}
+
+D2rMergeBeat D2rMergeBeats::WorkOut(unsigned rests, unsigned pending) {
+    constexpr std::size_t kEight = 8;
+    // A pending line stands for any that passes a beat alone; it is told by
+    // its pad 2 ("0" + its pass), a line of the eight only by its place.
+    std::array<D2rMergePassPlace, kPasses> places{};
+    for (std::size_t q = 0; q < kPasses; ++q) {
+        if ((pending >> q & 1u) == 0) continue;
+        places[q].standing = true;
+        places[q].at = {D2rLength::kQuarter, 'P', static_cast<char>('0' + q)};
+    }
+    D2rMergeBeat beat;
+    beat.kind = D2rMergeBeat::Kind::kNotUsable;
+    std::vector<D2rStepLine> out;
+    bool fourth_merged = false;
+    // The eight lines go through the passes as the passes take them, each
+    // line a pass gives going on at once to the next.
+    const auto take = [&](auto&& self, D2rStepLine line, std::size_t q) -> void {
+        std::array<D2rStepLine, 2> given{};
+        D2rStepLine* end = given.data();
+        if (TakeIntoD2rMergePass(line, places[q], end) && q + 1 == kPasses) fourth_merged = true;
+        for (const D2rStepLine* g = given.data(); g != end; ++g) {
+            ++beat.given[q];
+            if (q + 1 == kPasses) {
+                out.push_back(*g);
+            } else {
+                self(self, *g, q + 1);
+            }
+        }
+    };
+    for (std::size_t k = 0; k < kEight; ++k) {
+        const bool rest = (rests >> k & 1u) != 0;
+        take(take, D2rStepLine{D2rLength::k32nd, rest ? '0' : 'S', '0'}, 0);
+    }
+    if (fourth_merged) return beat;
+    for (const D2rMergePassPlace& place : places) {
+        if (place.beat_left != 0 || (place.standing && place.at.length < D2rLength::kQuarter)) return beat;
+    }
+    // In the order of the chart: what the fourth pass gave, then the lines
+    // stood on from the last pass to the first. Each line of the eight
+    // covers 2^length cells from its own.
+    std::vector<D2rStepLine> order = out;
+    for (std::size_t q = kPasses; q-- > 0;) {
+        if (places[q].standing) order.push_back(places[q].at);
+    }
+    std::vector<D2rMergeBeat::Ref> refs;
+    unsigned cell = 0;
+    for (const D2rStepLine line : order) {
+        if (line.pad1 == 'P') {
+            refs.push_back({static_cast<std::uint8_t>(kEight + static_cast<unsigned>(line.pad2 - '0'))});
+        } else {
+            refs.push_back({static_cast<std::uint8_t>(cell | static_cast<unsigned>(line.length) << 4)});
+            cell += 1u << static_cast<unsigned>(line.length);
+        }
+    }
+    beat.count = static_cast<std::uint8_t>(out.size());
+    std::copy(refs.begin(), refs.begin() + static_cast<std::ptrdiff_t>(out.size()), beat.lines.begin());
+    std::size_t r = out.size();
+    for (std::size_t q = kPasses; q-- > 0;) {
+        if (!places[q].standing) continue;
+        beat.pending[q] = refs[r++];
+        beat.pending_after = static_cast<std::uint8_t>(beat.pending_after | 1u << q);
+    }
+    beat.kind = D2rMergeBeat::Kind::kUsable;
+    return beat;
 }
 
 void ContinueD2rMergePass(const D2rStepLine* lines, std::size_t count, D2rMergePassState& state,

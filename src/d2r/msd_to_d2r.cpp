@@ -26,6 +26,10 @@
 #include "text/numbers.hpp"
 #include "text/sjis.hpp"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace torvane {
 namespace {
 
@@ -227,6 +231,35 @@ constexpr auto kSoundingStep = [] {
     return steps;
 }();
 
+// The cells that sound (kSoundingStep is not "0") among eight of pad 1 (bits
+// 0 to 7) and eight of pad 2 (bits 8 to 15), sixteen bytes in one look: "1"
+// to "9" but "5", "A" and "B".
+constexpr bool SoundsByRange(char c) { return (c > '0' && c <= '9' && c != '5') || c == 'A' || c == 'B'; }
+static_assert([] {
+    for (int c = -128; c < 128; ++c) {
+        if (SoundsByRange(static_cast<char>(c)) != (PanelsOfStep(static_cast<char>(c)) > 0)) return false;
+    }
+    return true;
+}());
+
+unsigned SoundingCells(const char* cells1, const char* cells2) {
+#if !defined(__SSE2__)
+    unsigned sounding = 0;
+    for (unsigned k = 0; k < 8; ++k) {
+        sounding |= (SoundsByRange(cells1[k]) ? 1u : 0u) << k | (SoundsByRange(cells2[k]) ? 1u : 0u) << (k + 8);
+    }
+    return sounding;
+#else
+    __m128i c = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cells1));
+    c = _mm_unpacklo_epi64(c, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(cells2)));
+    const __m128i digit = _mm_andnot_si128(
+        _mm_cmpeq_epi8(c, _mm_set1_epi8('5')),
+        _mm_and_si128(_mm_cmpgt_epi8(c, _mm_set1_epi8('0')), _mm_cmplt_epi8(c, _mm_set1_epi8(':'))));
+    const __m128i letter = _mm_and_si128(_mm_cmpgt_epi8(c, _mm_set1_epi8('@')), _mm_cmplt_epi8(c, _mm_set1_epi8('C')));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(digit, letter)));
+#endif
+}
+
 // BuildD2rStepLines a stretch at a time, giving each line to `lines.Add` as
 // it is made. The pads are windows that the placing fills at their ends; a
 // pad that is not `last` yet keeps kAhead cells ahead of the one at hand,
@@ -274,6 +307,11 @@ public:
                 std::array<char, kCellsAtOnce * sizeof(D2rStepLine)> eight;
                 const auto* const cells1 = reinterpret_cast<const unsigned char*>(pad1.data() + i);
                 if (silent_) {
+                    if (lines.TakeBeat(pad1.data() + i, nullptr,
+                                       ~SoundingCells(pad1.data() + i, pad1.data() + i) & 0xFFu)) {
+                        i += kCellsAtOnce;
+                        continue;
+                    }
                     for (std::size_t k = 0; k < kCellsAtOnce; ++k) {
                         eight[3 * k] = static_cast<char>(D2rLength::k32nd);
                         eight[3 * k + 1] = kSoundingStep[cells1[k]];
@@ -284,6 +322,12 @@ public:
                     continue;
                 }
                 if (pad2.size() - j >= kCellsAtOnce && !HasTripletMark(pad2.data() + j)) {
+                    const unsigned sounding = SoundingCells(pad1.data() + i, pad2.data() + j);
+                    if (lines.TakeBeat(pad1.data() + i, pad2.data() + j, ~(sounding | sounding >> 8) & 0xFFu)) {
+                        i += kCellsAtOnce;
+                        j += kCellsAtOnce;
+                        continue;
+                    }
                     const auto* const cells2 = reinterpret_cast<const unsigned char*>(pad2.data() + j);
                     for (std::size_t k = 0; k < kCellsAtOnce; ++k) {
                         eight[3 * k] = static_cast<char>(D2rLength::k32nd);
@@ -350,6 +394,8 @@ private:
 // Lines kept as they are made.
 struct UnmergedLines {
     std::vector<D2rStepLine>& lines;
+    // Beats are lines merged: none here.
+    static bool TakeBeat(const char*, const char*, unsigned) { return false; }
     void Add(D2rStepLine line) { lines.push_back(line); }
     void AddEight(const std::array<char, kCellsAtOnce * sizeof(D2rStepLine)>& eight) {
         lines.resize(lines.size() + kCellsAtOnce);
@@ -397,9 +443,61 @@ template <typename Settled>
 class FourMergingPasses {
 public:
     explicit FourMergingPasses(Settled settled)
-        : settled_(settled), first_given_(std::make_unique_for_overwrite<D2rStepLine[]>(kBlock + kRoom)) {}
+        : settled_(settled),
+          first_given_(std::make_unique_for_overwrite<D2rStepLine[]>(kBlock + kRoom)),
+          beats_(D2rMergeBeats::OfThisThread()) {}
+
+    // Eight 32nd-note lines of the cells `cells1` and `cells2` (none: pad 2
+    // is silent), `rests` the lines that are rests, through the four passes
+    // at once when each of them stands where a beat may begin; false,
+    // taking nothing, when they do not, or do not after the eight.
+    bool TakeBeat(const char* cells1, const char* cells2, unsigned rests) {
+        if (!in_beats_ && !BeginBeats()) return false;
+        const D2rMergeBeat& beat = beats_.For(rests, pending_);
+        if (beat.kind != D2rMergeBeat::Kind::kUsable) [[unlikely]] {
+            LeaveBeats();
+            next_try_ = kRetryAfter;
+            return false;
+        }
+        const auto line = [&](D2rMergeBeat::Ref ref) {
+            const unsigned source = ref.Source();
+            if (source >= kCellsAtOnce) [[unlikely]] return stood_[source - kCellsAtOnce];
+            return D2rStepLine{ref.Length(), kSoundingStep[static_cast<unsigned char>(cells1[source])],
+                               cells2 == nullptr ? '0' : kSoundingStep[static_cast<unsigned char>(cells2[source])]};
+        };
+        for (std::size_t k = 0; k < beat.count; ++k) settled_(line(beat.lines[k]));
+        // From the last pass to the first: a pass may come to stand on a
+        // line that an earlier one stood on, never on a later one's.
+        for (std::size_t pass = kLater + 1; pass-- > 0;) {
+            if ((beat.pending_after >> pass & 1u) != 0) stood_[pass] = line(beat.pending[pass]);
+        }
+        for (std::size_t pass = 0; pass < kLater; ++pass) later_[pass].given += beat.given[pass + 1];
+        pending_ = beat.pending_after;
+        return true;
+    }
+
+    // A line that passes a beat alone, while every pass stands where a beat
+    // may begin: a pass standing on a line gives it to the next and stands
+    // on the one it takes; one standing on none stands on it.
+    void TakeAlone(D2rStepLine line) {
+        for (std::size_t pass = 0; pass <= kLater; ++pass) {
+            if ((pending_ >> pass & 1u) == 0) {
+                stood_[pass] = line;
+                pending_ |= 1u << pass;
+                return;
+            }
+            std::swap(stood_[pass], line);
+            if (pass > 0) ++later_[pass - 1].given;
+        }
+        settled_(line);
+    }
 
     void Add(D2rStepLine line) {
+        if (in_beats_ && line.length == D2rLength::kTriplet) {
+            TakeAlone(line);
+            return;
+        }
+        LeaveBeats();
         FirstPass pass = first_;
         D2rStepLine* given = first_given_.get() + first_count_;
         pass.Take(line, given);
@@ -407,6 +505,7 @@ public:
     }
     // Eight 32nd-note lines, as their bytes.
     void AddEight(const std::array<char, kCellsAtOnce * sizeof(D2rStepLine)>& eight) {
+        LeaveBeats();
         FirstPass pass = first_;
         D2rStepLine* given = first_given_.get() + first_count_;
         if (pass.place.standing || pass.place.beat_left % 2 != 0 || pass.place.beat_left >= kCellsAtOnce) {
@@ -422,6 +521,7 @@ public:
     }
     // Returns the lines held.
     std::vector<D2rStepLine> Finish() {
+        LeaveBeats();
         D2rStepLine* given = first_given_.get() + first_count_;
         if (first_.place.standing) *given++ = first_.place.at;
         first_.place.standing = false;
@@ -443,6 +543,54 @@ private:
     static constexpr std::size_t kBlock = 4096;
     static constexpr std::size_t kRoom = 2 * kCellsAtOnce;  // what one AddEight may give past kBlock
     static constexpr std::size_t kLater = 3;                // the passes after the first
+    // Lines the first pass takes one by one before the passes are looked at
+    // again for a beat, when they were not where one may begin.
+    static constexpr std::size_t kRetryAfter = 64;
+
+    D2rMergePassPlace& Place(std::size_t pass) { return pass == 0 ? first_.place : later_[pass - 1].place; }
+
+    // Standing where a beat may begin: on no line, or on one that passes a
+    // beat alone.
+    static bool MayBeginBeat(const D2rMergePassPlace& place) {
+        return place.beat_left == 0 && (!place.standing || place.at.length >= D2rLength::kQuarter);
+    }
+
+    // Whether the passes may take beats from here: each stands where a beat
+    // may begin once the first pass's lines are flushed, and the fourth has
+    // merged nothing (its lines after a merge are held for more passes).
+    [[gnu::noinline]] bool BeginBeats() {
+        if (first_count_ < next_try_ || !MayBeginBeat(first_.place) ||
+            later_[kLater - 1].first_merge != static_cast<std::size_t>(-1)) {
+            return false;
+        }
+        if (first_count_ > 0) Flush();
+        // The flush may have made the fourth pass's first merge.
+        if (later_[kLater - 1].first_merge != static_cast<std::size_t>(-1)) return false;
+        pending_ = 0;
+        for (std::size_t pass = 0; pass <= kLater; ++pass) {
+            const D2rMergePassPlace& place = Place(pass);
+            if (!MayBeginBeat(place)) {
+                next_try_ = kRetryAfter;
+                return false;
+            }
+            pending_ |= (place.standing ? 1u : 0u) << pass;
+            stood_[pass] = place.at;
+        }
+        next_try_ = 0;
+        in_beats_ = true;
+        return true;
+    }
+
+    // The passes' places as the beats left them.
+    void LeaveBeats() {
+        if (!in_beats_) return;
+        in_beats_ = false;
+        for (std::size_t pass = 0; pass <= kLater; ++pass) {
+            D2rMergePassPlace& place = Place(pass);
+            place.standing = (pending_ >> pass & 1u) != 0;
+            if (place.standing) place.at = stood_[pass];
+        }
+    }
 
     // The first pass, in locals while it takes a line or eight: the lines it
     // writes are bytes, which would make its members be read again after
@@ -517,6 +665,14 @@ private:
     std::unique_ptr<D2rStepLine[]> first_given_;  // what the first pass gave, for the second
     std::size_t first_count_ = 0;
     std::array<D2rMergePassState, kLater> later_{};
+    D2rMergeBeats& beats_;
+    // While in_beats_, every pass stands where a beat may begin, nothing
+    // waits between them, and the passes' places are these, not their own:
+    // bit q of pending_ when pass q stands on a pending line, stood_[q].
+    bool in_beats_ = false;
+    unsigned pending_ = 0;
+    std::array<D2rStepLine, kLater + 1> stood_{};
+    std::size_t next_try_ = 0;  // first_count_ from which beats are tried again
     std::array<std::vector<D2rStepLine>, kLater> given_{};
     std::vector<D2rStepLine> held_;
 };

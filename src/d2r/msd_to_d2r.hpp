@@ -178,6 +178,61 @@ void ContinueD2rMergePass(const D2rStepLine* lines, std::size_t count, D2rMergeP
                           std::vector<D2rStepLine>& out);
 void FinishD2rMergePass(D2rMergePassState& state, std::vector<D2rStepLine>& out);
 
+// What four merging passes in a row make of eight 32nd-note lines when each
+// of them stands where a beat may begin: on no line, or on a line that
+// passes a beat alone (a quarter or a triplet), which it gives before the
+// next as it would at any other place. Such a line is "pending". The lines
+// given and those the passes stand on after the eight are named by where
+// they come from: the eight line `Source()` (0 to 7) with `Length()`, or
+// the line pass Source() - 8 was pending on before.
+struct D2rMergeBeat {
+    static constexpr std::uint8_t kNone = 0xFF;
+
+    struct Ref {
+        std::uint8_t code = kNone;
+        [[nodiscard]] unsigned Source() const { return code & 15u; }
+        [[nodiscard]] D2rLength Length() const { return static_cast<D2rLength>(code >> 4); }
+    };
+    enum class Kind : std::uint8_t {
+        kNotWorkedOut,
+        kUsable,
+        // A pass does not stand where a beat may begin after the eight, or
+        // the fourth pass merges: the lines then go one by one.
+        kNotUsable,
+    };
+
+    Kind kind = Kind::kNotWorkedOut;
+    std::uint8_t count = 0;               // lines the fourth pass gives
+    std::uint8_t pending_after = 0;       // bit q: pass q stands on a pending line after the eight
+    std::array<std::uint8_t, 4> given{};  // lines each pass gives
+    std::array<Ref, 12> lines{};          // the fourth pass's, in order
+    std::array<Ref, 4> pending{};         // the line each pass stands on after the eight
+};
+
+// The beats of one thread, each worked out by TakeIntoD2rMergePass the first
+// time it is asked for; most charts ask for a few dozen.
+class D2rMergeBeats {
+public:
+    static constexpr unsigned kPasses = 4;
+
+    // This thread's beats: threads share nothing.
+    [[nodiscard]] static D2rMergeBeats& OfThisThread();
+
+    // The beat for `rests` (bit k: the eight's line k is a rest line) and
+    // `pending` (bit q: pass q stands on a pending line).
+    [[nodiscard]] const D2rMergeBeat& For(unsigned rests, unsigned pending) {
+        D2rMergeBeat& beat = beats_[pending << 8 | rests];
+        if (beat.kind == D2rMergeBeat::Kind::kNotWorkedOut) beat = WorkOut(rests, pending);
+        return beat;
+    }
+
+    // What For gives, worked out again.
+    [[nodiscard]] static D2rMergeBeat WorkOut(unsigned rests, unsigned pending);
+
+private:
+    std::array<D2rMergeBeat, (1u << 8) << kPasses> beats_{};
+};
+
 // MergeD2rStepLinesFully after a first pass whose first merge was at merged
 // line `first_merge` (not kNoMerge).
 [[nodiscard]] std::vector<D2rStepLine> MergeD2rStepLinesAfterFirstPass(std::vector<D2rStepLine> lines,

@@ -108,5 +108,39 @@ TEST(ConvertChartToD2rStepLinesInStretches, GivesWhatWholePadsGive) {
     }
 }
 
+// Charts of whole beats, half beats and triplets, mostly rests: the passes
+// take most eights of lines at once, and leave that way of taking them and
+// come back to it wherever a pass stands inside a beat, a triplet comes or
+// the fourth pass first merges.
+TEST(ConvertChartToD2rStepLinesInStretches, TakesBeatsAtOnceAsLinesOneByOne) {
+    static const std::array<std::string_view, 10> kItems = {
+        "0", "4", "(12)", "(123)", "(40000000)", "(12345678)", "(4000)", "00000000", "(0T0)", "(00010000)"};
+    std::mt19937 random(7);
+    std::vector<std::string> charts = {
+        // The fourth pass first merges in the lines taken one by one
+        // before the passes take beats again.
+        "4(12345678)(123)0000000000000000000000000",
+        "0(12345678)(123)0000000000000000(40000000)4(12)00000000",
+    };
+    for (int round = 0; round < 4000; ++round) {
+        std::string text;
+        const std::size_t items = std::uniform_int_distribution<std::size_t>(1, 40)(random);
+        for (std::size_t k = 0; k < items; ++k) {
+            if (round % 2 == 1 && k == items / 2) text += ':';
+            text += kItems[std::uniform_int_distribution<std::size_t>(0, kItems.size() - 1)(random)];
+        }
+        charts.push_back(text);
+    }
+    for (const std::string& text : charts) {
+        ChartSourceLines lines;
+        const StepTextPlace place{"#DOUBLE:MANIAC:9:", &lines};
+        const long long lead_in = static_cast<long long>(CountLeadingZeros(text));
+        const Built whole = WholePads(text, lead_in, 0, 0, place);
+        const Built stretched = InStretches(text, lead_in, 0, 0, place, kD2rCellStretch);
+        ASSERT_EQ(stretched.lines, whole.lines) << text;
+        ASSERT_EQ(stretched.errors, whole.errors) << text;
+    }
+}
+
 }  // namespace
 }  // namespace torvane

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <random>
 #include <string>
 #include <vector>
@@ -253,6 +254,48 @@ TEST(MergeD2rStepLinesByWalking, GivesTheResultOfWholePassesWhenTheBarChanges) {
         }
         ASSERT_EQ(MergeD2rStepLinesByWalking(lines), MergeByWholePasses(lines)) << "round " << round;
     }
+}
+
+// Every beat the passes may take at once, against the rule as first written:
+// the lines the passes stood on (quarters and triplets, each ahead of those
+// of the pass before it) and then the eight, merged by whole passes, are the
+// lines the beat gives and then those it leaves the passes standing on.
+TEST(D2rMergeBeats, GiveWhatWholePassesMakeOfTheLinesStoodOnAndTheEight) {
+    std::size_t usable = 0;
+    for (unsigned pending = 0; pending < 16; ++pending) {
+        for (unsigned rests = 0; rests < 256; ++rests) {
+            std::vector<D2rStepLine> lines;
+            std::array<D2rStepLine, 4> stood{};
+            for (unsigned pass = 4; pass-- > 0;) {
+                if ((pending >> pass & 1u) == 0) continue;
+                stood[pass] = Line(pass % 2 == 0 ? "4P" : "T:", pass == 2, static_cast<int>(pass));
+                lines.push_back(stood[pass]);
+            }
+            std::array<D2rStepLine, 8> eight{};
+            for (unsigned k = 0; k < 8; ++k) {
+                eight[k] = Line("8.", (rests >> k & 1u) != 0, static_cast<int>(k));
+                lines.push_back(eight[k]);
+            }
+            const D2rMergeBeat beat = D2rMergeBeats::WorkOut(rests, pending);
+            if (beat.kind != D2rMergeBeat::Kind::kUsable) continue;
+            ++usable;
+            const auto line = [&](D2rMergeBeat::Ref ref) {
+                if (ref.Source() >= 8) return stood[ref.Source() - 8];
+                D2rStepLine made = eight[ref.Source()];
+                made.length = ref.Length();
+                return made;
+            };
+            std::vector<D2rStepLine> given;
+            for (std::size_t k = 0; k < beat.count; ++k) given.push_back(line(beat.lines[k]));
+            for (unsigned pass = 4; pass-- > 0;) {
+                if ((beat.pending_after >> pass & 1u) != 0) given.push_back(line(beat.pending[pass]));
+            }
+            ASSERT_EQ(given, MergeByWholePasses(lines)) << "pending " << pending << " rests " << rests;
+        }
+    }
+    // Most beats can be taken at once: those with steps on the beat's first
+    // half and rests after, and every beat of rests.
+    EXPECT_GT(usable, 2000U);
 }
 
 }  // namespace
