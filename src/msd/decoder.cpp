@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -11,6 +12,10 @@
 #include "msd/panels.hpp"
 #include "text/fixed_texts.hpp"
 #include "text/sjis.hpp"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace torvane {
 namespace {
@@ -26,6 +31,23 @@ std::size_t FindClosingCharacter(std::string_view text, std::size_t i, char clos
     return std::string_view::npos;
 }
 
+// The first ")" at or after `from`, or the text's size: sixteen bytes at a
+// look where the text has them, since a group is a few bytes and a call to
+// find() costs more than it.
+std::size_t FindGroupClose(std::string_view text, std::size_t from) {
+#if defined(__SSE2__)
+    const __m128i close = _mm_set1_epi8(')');
+    while (text.size() - from >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + from));
+        const auto found = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, close)));
+        if (found != 0) return from + static_cast<std::size_t>(std::countr_zero(found));
+        from += 16;
+    }
+#endif
+    while (from < text.size() && text[from] != ')') ++from;
+    return from;
+}
+
 // The expanded text as it is written: cells are stored through a pointer
 // into room made ahead, not appended one by one, since most of the decoder's
 // work is writing four cells for every step character it reads.
@@ -36,8 +58,9 @@ class Cells {
 public:
     // Cells go after what `out` holds already, the first of which is cell
     // `origin` of the whole text.
-    Cells(std::string& out, std::size_t expected, std::size_t origin = 0) : out_(out), origin_(origin) {
-        out_.reserve(std::max(expected, out_.size()) + kMostPerItem);
+    Cells(std::string& out, std::size_t expected, std::size_t origin = 0)
+        : out_(out), origin_(origin), expected_end_(std::max(expected, out_.size()) + kMostPerItem) {
+        out_.reserve(expected_end_);
         Grow(out_.size());
     }
     // Room for one more item of input: at most kMostPerItem cells.
@@ -78,8 +101,10 @@ private:
 
     // A stretch, or what is left of the reserved room if that is less: a
     // short chart's text is not followed by a stretch of zeroed bytes.
+    // The string's capacity may be well beyond what was reserved: only the
+    // room reserved counts.
     void Grow(std::size_t used) {
-        const std::size_t reserved = out_.capacity() - out_.size();
+        const std::size_t reserved = std::min(out_.capacity(), expected_end_) - std::min(out_.size(), expected_end_);
         out_.resize(out_.size() + std::max(kMostPerItem, std::min(kStretch, reserved)));
         at_ = out_.data() + used;
         end_ = out_.data() + out_.size();
@@ -91,6 +116,7 @@ private:
 
     std::string& out_;
     std::size_t origin_ = 0;
+    std::size_t expected_end_ = 0;
     char* at_ = nullptr;
     char* end_ = nullptr;
 };
@@ -230,7 +256,9 @@ struct MSDStepDecoder::State {
 
     // Decodes items into `cells` until it holds `limit` cells of the whole
     // text or the text ends.
-    void Run(Cells& cells, std::size_t limit, std::vector<std::size_t>* triplet_beats);
+    // Inlined where the Cells are made, so that their pointers stay in
+    // registers: a char written through one could be any of them otherwise.
+    [[gnu::always_inline]] void Run(Cells& cells, std::size_t limit, std::vector<std::size_t>* triplet_beats);
 
     std::string_view steps;
     std::size_t leading_rests = 0;  // still to come
@@ -242,7 +270,7 @@ struct MSDStepDecoder::State {
     GroupReports reports;
 };
 
-void MSDStepDecoder::State::Run(Cells& cells, std::size_t limit, std::vector<std::size_t>* triplet_beats) {
+inline void MSDStepDecoder::State::Run(Cells& cells, std::size_t limit, std::vector<std::size_t>* triplet_beats) {
     while (leading_rests > 0 && cells.Size() < limit) {
         cells.MakeRoom();
         cells.PutRests<4>();
@@ -266,8 +294,7 @@ void MSDStepDecoder::State::Run(Cells& cells, std::size_t limit, std::vector<std
             case ByteKind::kOpenGroup: {
                 // The scan goes on after the ")" it finds, so every byte is
                 // looked at once; a group is a few bytes, too short for find().
-                std::size_t close = i + 1;
-                while (close < n && steps[close] != ')') ++close;
+                const std::size_t close = FindGroupClose(steps, i + 1);
                 if (close == n) {
                     reports.Report(i, std::string_view::npos, ErrorCode::kBeatGroupLength,
                                    TimeOfCells(cells.Size(), triplets, kept));
