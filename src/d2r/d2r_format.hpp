@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -153,8 +154,22 @@ inline constexpr std::size_t kD2rStepLineSize = 13;
 // Writes the line's text (without a line end) into `buffer` and returns it.
 std::string_view FormatD2rStepLine(const D2rStepLine& line, std::array<char, kD2rStepLineSize>& buffer);
 // The same at `at`, which has room for kD2rStepLineSize bytes; returns how
-// many the text takes.
-std::size_t FormatD2rStepLineAt(const D2rStepLine& line, char* at);
+// many the text takes. Inline: the writer formats every step line of every
+// chart here.
+inline std::size_t FormatD2rStepLineAt(const D2rStepLine& line, char* at) {
+    // Each code padded to four bytes, so that every piece is a copy of a
+    // fixed size.
+    static constexpr char kCodes[][4] = {"8.:", "4.:", "4p:", "4P:", "T: "};
+    const auto length = static_cast<std::size_t>(line.length);
+    const std::size_t code_size = line.length == D2rLength::kTriplet ? 2 : 3;
+    std::memcpy(at, kCodes[length], 3);
+    at += code_size;
+    std::memcpy(at, kD2rPadFields[static_cast<unsigned char>(line.pad1)].data(), 4);
+    at[4] = ':';
+    std::memcpy(at + 5, kD2rPadFields[static_cast<unsigned char>(line.pad2)].data(), 4);
+    at[9] = ':';
+    return code_size + 10;
+}
 
 // ---------------------------------------------------------------------------
 // Step lines as the reader takes them apart

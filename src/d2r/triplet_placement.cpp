@@ -96,6 +96,24 @@ public:
         }
         at_ += cells.size();
     }
+    // The next `count` cells into `out` as CopyCell takes them one by one,
+    // in one copy where they are plain cells of the text.
+    void CopyCells(std::size_t count, std::string& out) {
+        if (grid_left_ == 0 && at_ + count <= End()) {
+            const std::string_view cells = text_.substr(at_ - first_, count);
+            const std::size_t from = out.size();
+            out.append(cells);
+            if (cells.find('T') != std::string_view::npos) {
+                for (char* c = out.data() + from; c != out.data() + out.size(); ++c) *c = CellOf(*c);
+            }
+            at_ += count;
+            return;
+        }
+        for (std::size_t cell = 0; cell < count && !Ended(); ++cell) {
+            out += CellOf(Cell());
+            Advance();
+        }
+    }
     void SkipTriplet() {
         at_ += 4;
         ++triplets_passed_;
@@ -136,11 +154,13 @@ void CopyCell(PadCursor& pad, std::string& out) {
 // it: its step on the first cell, rests after it, as far as the pad goes.
 void KeepBeat(PadCursor& pad, bool triplet, std::string& out) {
     if (!triplet) {
-        for (std::size_t cell = 0; cell < kCellsPerBeat; ++cell) CopyCell(pad, out);
+        pad.CopyCells(kCellsPerBeat, out);
         return;
     }
-    out += 'T';
-    for (const char step : pad.TripletSteps()) out += CellOf(step);
+    const std::string_view steps = pad.TripletSteps();
+    std::array<char, 4> cells = {'T'};
+    for (std::size_t k = 0; k < steps.size(); ++k) cells[k + 1] = CellOf(steps[k]);
+    out.append(cells.data(), steps.size() + 1);
     pad.SkipTriplet();
 }
 

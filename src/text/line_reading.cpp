@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cerrno>
 #include <cstdint>
@@ -139,18 +140,53 @@ public:
         return true;
     }
 
-    // Lines whole in the buffer without a call each: most of a chart.
+    // Lines whole in the buffer without a call each: most of a chart. They
+    // are gathered a few kilobytes at a time before they are appended, since
+    // a chart's lines are short and an append costs more than their copy.
     bool AppendNextLinesThrough(char last, std::string& data, std::vector<std::size_t>* starts,
                                 std::size_t& read) override {
-        std::string_view line;
+        std::array<char, kGathered + kMove> gathered;
         for (;;) {
-            if (!TakeWholeLine(line) && !ReadNextLineView(line)) return false;
+            std::size_t used = 0;
+            bool through = false;
+            // As TakeWholeLine takes them, the place in locals.
+            if (!splitter_.AfterCr()) {
+                const char* const base = buffer_.get();
+                const char* const end = base + size_;
+                const char* p = base + pos_;
+                while (p < end) {
+                    const char* const line_end = FindLineEnd(p, end);
+                    if (end - line_end < 2) break;
+                    const auto size = static_cast<std::size_t>(line_end - p);
+                    ++read;
+                    if (starts != nullptr) starts->push_back(data.size() + used);
+                    if (size > kGathered - used) {
+                        data.append(gathered.data(), used);
+                        used = 0;
+                    }
+                    if (size > kGathered) {
+                        data.append(p, size);
+                    } else {
+                        CopyLine(p, size, gathered.data() + used);
+                        used += size;
+                    }
+                    through = size > 0 && line_end[-1] == last;
+                    p = line_end + (line_end[0] == '\r' && line_end[1] == '\n' ? 2 : 1);
+                    if (through) break;
+                }
+                pos_ = static_cast<std::size_t>(p - base);
+            }
+            data.append(gathered.data(), used);
+            if (through) return true;
+            // A line across the buffer's end, or the file's last.
+            std::string_view line;
+            if (!ReadNextLineView(line)) return false;
             ++read;
             if (starts != nullptr) starts->push_back(data.size());
             data.append(line);
             // Looked at before a long line's copy goes, as in ReadNextLineView:
             // the view may stand in that copy.
-            const bool through = !line.empty() && line.back() == last;
+            through = !line.empty() && line.back() == last;
             if (split_line_.capacity() > kBufferSize) [[unlikely]] std::string().swap(split_line_);
             if (through) return true;
         }
@@ -185,6 +221,22 @@ public:
     }
 
 private:
+    static constexpr std::size_t kGathered = 4096;
+
+    static constexpr std::size_t kMove = 32;
+
+    // Copies `size` bytes of the buffer from `from` to `to`, which has room
+    // for kMove bytes more: a short line in two moves of sixteen bytes, where
+    // the buffer has them (what follows the line is written over next).
+    void CopyLine(const char* from, std::size_t size, char* to) const {
+        if (size <= kMove && buffer_.get() + kBufferSize - from >= static_cast<std::ptrdiff_t>(kMove)) {
+            std::memcpy(to, from, kMove / 2);
+            if (size > kMove / 2) std::memcpy(to + kMove / 2, from + kMove / 2, kMove / 2);
+            return;
+        }
+        std::memcpy(to, from, size);
+    }
+
     // Most lines: whole in the buffer, ended before its last byte, so that a
     // CR's LF, if any, is there too. Takes such a line; false for any other.
     bool TakeWholeLine(std::string_view& line) {

@@ -370,7 +370,10 @@ TEST(LineSource, AppendsTheLinesThroughOneThatEndsWithAByteAsReadingThemOneByOne
     std::vector<std::string> lines;
     const char* const ends[] = {"\r\n", "\n", "\r"};
     for (int i = 0; i < 6000; ++i) {
-        std::string line(random() % 30 + (bytes.ends_with("\r") ? 1 : 0), 'a');
+        // Lines of up to 40 bytes, a few about as long as the lines gathered
+        // before they are appended, and one longer than the read buffer.
+        std::string line(random() % 41 + (bytes.ends_with("\r") ? 1 : 0), 'a');
+        if (i % 997 == 0) line.assign(4090 + random() % 12, 'c');
         if (i == 2500) line.assign(100000, 'b');
         if (!line.empty() && random() % 7 == 0) line.back() = ';';
         bytes += line + ends[random() % 3];
