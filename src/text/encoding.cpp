@@ -11,6 +11,10 @@
 #include <utility>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace torvane {
 namespace {
 
@@ -19,6 +23,16 @@ bool AsciiWord(const char* p) {
     std::uint64_t word = 0;
     std::memcpy(&word, p, sizeof word);
     return (word & 0x8080808080808080ULL) == 0;
+}
+
+// Past the ASCII bytes from `p`, as far as whole words of them go: charts
+// are mostly ASCII, and both scans pass over all of it.
+const char* SkipAscii(const char* p, const char* end) {
+#if defined(__SSE2__)
+    while (end - p >= 16 && _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))) == 0) p += 16;
+#endif
+    while (end - p >= 8 && AsciiWord(p)) p += 8;
+    return p;
 }
 
 // The length of the UTF-8 sequence that `lead` begins, 0 when it begins none.
@@ -79,7 +93,7 @@ void Utf8Scan::Feed(std::string_view bytes) {
     while (valid_ && p != end) {
         if (pending_ == 0) {
             // Charts are mostly ASCII.
-            while (end - p >= 8 && AsciiWord(p)) p += 8;
+            p = SkipAscii(p, end);
             if (p == end) break;
             const auto lead = static_cast<unsigned char>(*p++);
             if (lead < 0x80) continue;
@@ -160,18 +174,19 @@ bool IsCp932Lead(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || 
 }  // namespace
 
 void Cp932Scan::Feed(std::string_view bytes) {
-    const std::vector<bool>& assigned = Cp932Assigned();
     const char* p = bytes.data();
     const char* const end = p + bytes.size();
     while (p != end) {
         if (lead_ == 0) {
-            while (end - p >= 8 && AsciiWord(p)) p += 8;
+            p = SkipAscii(p, end);
             if (p == end) break;
         }
         const auto byte = static_cast<unsigned char>(*p);
         if (lead_ != 0) {
             const bool trail = byte >= 0x40 && byte <= 0xFC && byte != 0x7F;
-            if (!trail || !assigned[(static_cast<unsigned>(lead_) << 8) | byte]) ++odd_;
+            // The table of assigned codes is made the first time a text has
+            // a double-byte character: most charts have none.
+            if (!trail || !Cp932Assigned()[(static_cast<unsigned>(lead_) << 8) | byte]) ++odd_;
             lead_ = 0;
             // A byte that cannot end the character may begin the next.
             if (trail) ++p;
