@@ -288,69 +288,67 @@ D2rMergeBeats& D2rMergeBeats::OfThisThread() {
     return *beats;
 }
 
-D2rMergeBeat D2rMergeBeats::WorkOut(unsigned rests, unsigned pending) {
-    constexpr std::size_t kEight = 8;
-    // A pending line stands for any that passes a beat alone; it is told by
-    // its pad 2 ("0" + its pass), a line of the eight only by its place.
+D2rMergeBeat D2rMergeBeats::WorkOut(unsigned rests, unsigned codes) {
+    constexpr unsigned kEight = 8;
+    // Lines are told by their pads: one of the eight by "a" + its place, one
+    // stood on before by "A" + its pass; a rest line's pads are "0" whichever
+    // it is.
     std::array<D2rMergePassPlace, kPasses> places{};
-    for (std::size_t q = 0; q < kPasses; ++q) {
-        if ((pending >> q & 1u) == 0) continue;
-        places[q].standing = true;
-        places[q].at = {D2rLength::kQuarter, 'P', static_cast<char>('0' + q)};
+    for (unsigned q = 0; q < kPasses; ++q) {
+        const unsigned code = codes >> (4 * q) & 15u;
+        D2rMergePassPlace& place = places[q];
+        if (code < d2r_pass_code::kStandingOnAlone) {
+            place.beat_left = code;
+            continue;
+        }
+        place.standing = true;
+        place.at = {D2rLength::kQuarter, static_cast<char>('A' + q), 'x'};
+        if (code == d2r_pass_code::kStandingOnAlone) continue;
+        const unsigned shorter = code - d2r_pass_code::kStandingOnShorter;
+        place.at.length = static_cast<D2rLength>(shorter / 2);
+        if (shorter % 2 != 0) place.at.pad1 = place.at.pad2 = '0';
     }
+    const auto ref = [codes](D2rStepLine line) {
+        unsigned source = D2rMergeBeat::Ref::kRest;
+        if (line.pad1 >= 'a') source = static_cast<unsigned>(line.pad1 - 'a');
+        if (line.pad1 >= 'A' && line.pad1 < 'a') source = kEight + static_cast<unsigned>(line.pad1 - 'A');
+        // A line stood on before that passes a beat alone is never merged: a
+        // triplet keeps its length. (One stood on before that was shorter
+        // may have become a quarter.)
+        const bool alone = source >= kEight && source != D2rMergeBeat::Ref::kRest &&
+                           (codes >> (4 * (source - kEight)) & 15u) == d2r_pass_code::kStandingOnAlone;
+        const unsigned length = alone ? D2rMergeBeat::Ref::kAsItStands : static_cast<unsigned>(line.length);
+        return D2rMergeBeat::Ref{static_cast<std::uint8_t>(source | length << 4)};
+    };
     D2rMergeBeat beat;
-    beat.kind = D2rMergeBeat::Kind::kNotUsable;
-    std::vector<D2rStepLine> out;
     bool fourth_merged = false;
     // The eight lines go through the passes as the passes take them, each
     // line a pass gives going on at once to the next.
-    const auto take = [&](auto&& self, D2rStepLine line, std::size_t q) -> void {
+    const auto take = [&](auto&& self, D2rStepLine line, unsigned q) -> void {
         std::array<D2rStepLine, 2> given{};
         D2rStepLine* end = given.data();
         if (TakeIntoD2rMergePass(line, places[q], end) && q + 1 == kPasses) fourth_merged = true;
         for (const D2rStepLine* g = given.data(); g != end; ++g) {
             ++beat.given[q];
-            if (q + 1 == kPasses) {
-                out.push_back(*g);
-            } else {
+            if (q + 1 < kPasses) {
                 self(self, *g, q + 1);
+            } else if (beat.count < D2rMergeBeat::kMostLines) {
+                beat.lines[beat.count++] = ref(*g);
             }
         }
     };
-    for (std::size_t k = 0; k < kEight; ++k) {
+    for (unsigned k = 0; k < kEight; ++k) {
         const bool rest = (rests >> k & 1u) != 0;
-        take(take, D2rStepLine{D2rLength::k32nd, rest ? '0' : 'S', '0'}, 0);
+        take(take, D2rStepLine{D2rLength::k32nd, rest ? '0' : static_cast<char>('a' + k), rest ? '0' : 'x'}, 0);
     }
     if (fourth_merged) return beat;
-    for (const D2rMergePassPlace& place : places) {
-        if (place.beat_left != 0 || (place.standing && place.at.length < D2rLength::kQuarter)) return beat;
-    }
-    // In the order of the chart: what the fourth pass gave, then the lines
-    // stood on from the last pass to the first. Each line of the eight
-    // covers 2^length cells from its own.
-    std::vector<D2rStepLine> order = out;
-    for (std::size_t q = kPasses; q-- > 0;) {
-        if (places[q].standing) order.push_back(places[q].at);
-    }
-    std::vector<D2rMergeBeat::Ref> refs;
-    unsigned cell = 0;
-    for (const D2rStepLine line : order) {
-        if (line.pad1 == 'P') {
-            refs.push_back({static_cast<std::uint8_t>(kEight + static_cast<unsigned>(line.pad2 - '0'))});
-        } else {
-            refs.push_back({static_cast<std::uint8_t>(cell | static_cast<unsigned>(line.length) << 4)});
-            cell += 1u << static_cast<unsigned>(line.length);
-        }
-    }
-    beat.count = static_cast<std::uint8_t>(out.size());
-    std::copy(refs.begin(), refs.begin() + static_cast<std::ptrdiff_t>(out.size()), beat.lines.begin());
-    std::size_t r = out.size();
-    for (std::size_t q = kPasses; q-- > 0;) {
+    for (unsigned q = 0; q < kPasses; ++q) {
+        beat.after = static_cast<std::uint16_t>(beat.after | D2rPassCode(places[q]) << (4 * q));
         if (!places[q].standing) continue;
-        beat.pending[q] = refs[r++];
-        beat.pending_after = static_cast<std::uint8_t>(beat.pending_after | 1u << q);
+        beat.stood[q] = ref(places[q].at);
+        beat.standing = static_cast<std::uint8_t>(beat.standing | 1u << q);
     }
-    beat.kind = D2rMergeBeat::Kind::kUsable;
+    beat.usable = true;
     return beat;
 }
 

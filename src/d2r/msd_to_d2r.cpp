@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -449,54 +450,66 @@ public:
 
     // Eight 32nd-note lines of the cells `cells1` and `cells2` (none: pad 2
     // is silent), `rests` the lines that are rests, through the four passes
-    // at once when each of them stands where a beat may begin; false,
-    // taking nothing, when they do not, or do not after the eight.
+    // at once from where each stands; false, taking nothing, when the fourth
+    // pass has merged or would merge among them.
     bool TakeBeat(const char* cells1, const char* cells2, unsigned rests) {
         if (!in_beats_ && !BeginBeats()) return false;
-        const D2rMergeBeat& beat = beats_.For(rests, pending_);
-        if (beat.kind != D2rMergeBeat::Kind::kUsable) [[unlikely]] {
+        const D2rMergeBeat& beat = beats_.For(rests, codes_);
+        if (!beat.usable) [[unlikely]] {
             LeaveBeats();
             next_try_ = kRetryAfter;
             return false;
         }
         const auto line = [&](D2rMergeBeat::Ref ref) {
             const unsigned source = ref.Source();
-            if (source >= kCellsAtOnce) [[unlikely]] return stood_[source - kCellsAtOnce];
-            return D2rStepLine{ref.Length(), kSoundingStep[static_cast<unsigned char>(cells1[source])],
-                               cells2 == nullptr ? '0' : kSoundingStep[static_cast<unsigned char>(cells2[source])]};
+            const auto length = static_cast<D2rLength>(ref.Length());
+            if (source < kCellsAtOnce) [[likely]] {
+                return D2rStepLine{length, kSoundingStep[static_cast<unsigned char>(cells1[source])],
+                                   cells2 == nullptr ? '0' : kSoundingStep[static_cast<unsigned char>(cells2[source])]};
+            }
+            if (source == D2rMergeBeat::Ref::kRest) return D2rStepLine{length, '0', '0'};
+            D2rStepLine stood = stood_[source - kCellsAtOnce];
+            if (ref.Length() != D2rMergeBeat::Ref::kAsItStands) stood.length = length;
+            return stood;
         };
         for (std::size_t k = 0; k < beat.count; ++k) settled_(line(beat.lines[k]));
         // From the last pass to the first: a pass may come to stand on a
         // line that an earlier one stood on, never on a later one's.
-        for (std::size_t pass = kLater + 1; pass-- > 0;) {
-            if ((beat.pending_after >> pass & 1u) != 0) stood_[pass] = line(beat.pending[pass]);
+        for (unsigned standing = beat.standing; standing != 0;) {
+            const auto pass = static_cast<unsigned>(std::bit_width(standing)) - 1;
+            stood_[pass] = line(beat.stood[pass]);
+            standing ^= 1u << pass;
         }
         for (std::size_t pass = 0; pass < kLater; ++pass) later_[pass].given += beat.given[pass + 1];
-        pending_ = beat.pending_after;
+        codes_ = beat.after;
         return true;
     }
 
-    // A line that passes a beat alone, while every pass stands where a beat
-    // may begin: a pass standing on a line gives it to the next and stands
-    // on the one it takes; one standing on none stands on it.
-    void TakeAlone(D2rStepLine line) {
+    // A line that passes a beat alone, while every pass stands on none or on
+    // such a line: a pass standing on a line gives it to the next and stands
+    // on the one it takes; one standing on none stands on it. False, taking
+    // nothing, when a pass stands otherwise.
+    bool TakeAlone(D2rStepLine line) {
+        // Each code 0 or kStandingOnAlone: a code of four bits is 0 in one of
+        // codes_ and codes_ ^ 0x7777 (the top bit of each is where it is).
+        static_assert(d2r_pass_code::kStandingOnAlone == 7 && kLater + 1 == 4);
+        const auto zero_codes = [](unsigned codes) { return ~(((codes & 0x7777u) + 0x7777u) | codes) & 0x8888u; };
+        if ((zero_codes(codes_) | zero_codes(codes_ ^ 0x7777u)) != 0x8888u) return false;
         for (std::size_t pass = 0; pass <= kLater; ++pass) {
-            if ((pending_ >> pass & 1u) == 0) {
+            if ((codes_ >> (4 * pass) & 15u) == 0) {
                 stood_[pass] = line;
-                pending_ |= 1u << pass;
-                return;
+                codes_ |= d2r_pass_code::kStandingOnAlone << (4 * pass);
+                return true;
             }
             std::swap(stood_[pass], line);
             if (pass > 0) ++later_[pass - 1].given;
         }
         settled_(line);
+        return true;
     }
 
     void Add(D2rStepLine line) {
-        if (in_beats_ && line.length == D2rLength::kTriplet) {
-            TakeAlone(line);
-            return;
-        }
+        if (in_beats_ && line.length == D2rLength::kTriplet && TakeAlone(line)) return;
         LeaveBeats();
         FirstPass pass = first_;
         D2rStepLine* given = first_given_.get() + first_count_;
@@ -543,37 +556,24 @@ private:
     static constexpr std::size_t kBlock = 4096;
     static constexpr std::size_t kRoom = 2 * kCellsAtOnce;  // what one AddEight may give past kBlock
     static constexpr std::size_t kLater = 3;                // the passes after the first
-    // Lines the first pass takes one by one before the passes are looked at
-    // again for a beat, when they were not where one may begin.
+    // Lines the first pass takes one by one before beats are tried again,
+    // after the fourth pass would have merged in one.
     static constexpr std::size_t kRetryAfter = 64;
 
     D2rMergePassPlace& Place(std::size_t pass) { return pass == 0 ? first_.place : later_[pass - 1].place; }
 
-    // Standing where a beat may begin: on no line, or on one that passes a
-    // beat alone.
-    static bool MayBeginBeat(const D2rMergePassPlace& place) {
-        return place.beat_left == 0 && (!place.standing || place.at.length >= D2rLength::kQuarter);
-    }
-
-    // Whether the passes may take beats from here: each stands where a beat
-    // may begin once the first pass's lines are flushed, and the fourth has
-    // merged nothing (its lines after a merge are held for more passes).
+    // Whether the passes may take beats from here: once the first pass's
+    // lines are flushed, as long as the fourth has merged nothing (its lines
+    // after a merge are held for more passes).
     [[gnu::noinline]] bool BeginBeats() {
-        if (first_count_ < next_try_ || !MayBeginBeat(first_.place) ||
-            later_[kLater - 1].first_merge != static_cast<std::size_t>(-1)) {
-            return false;
-        }
+        if (first_count_ < next_try_ || later_[kLater - 1].first_merge != static_cast<std::size_t>(-1)) return false;
         if (first_count_ > 0) Flush();
         // The flush may have made the fourth pass's first merge.
         if (later_[kLater - 1].first_merge != static_cast<std::size_t>(-1)) return false;
-        pending_ = 0;
+        codes_ = 0;
         for (std::size_t pass = 0; pass <= kLater; ++pass) {
             const D2rMergePassPlace& place = Place(pass);
-            if (!MayBeginBeat(place)) {
-                next_try_ = kRetryAfter;
-                return false;
-            }
-            pending_ |= (place.standing ? 1u : 0u) << pass;
+            codes_ |= D2rPassCode(place) << (4 * pass);
             stood_[pass] = place.at;
         }
         next_try_ = 0;
@@ -587,7 +587,9 @@ private:
         in_beats_ = false;
         for (std::size_t pass = 0; pass <= kLater; ++pass) {
             D2rMergePassPlace& place = Place(pass);
-            place.standing = (pending_ >> pass & 1u) != 0;
+            const unsigned code = codes_ >> (4 * pass) & 15u;
+            place.standing = code >= d2r_pass_code::kStandingOnAlone;
+            place.beat_left = place.standing ? 0 : code;
             if (place.standing) place.at = stood_[pass];
         }
     }
@@ -666,11 +668,11 @@ private:
     std::size_t first_count_ = 0;
     std::array<D2rMergePassState, kLater> later_{};
     D2rMergeBeats& beats_;
-    // While in_beats_, every pass stands where a beat may begin, nothing
-    // waits between them, and the passes' places are these, not their own:
-    // bit q of pending_ when pass q stands on a pending line, stood_[q].
+    // While in_beats_, nothing waits between the passes, and their places are
+    // these, not their own: pass q's D2rPassCode at bits 4q of codes_, the
+    // line it stands on (if it does) in stood_[q].
     bool in_beats_ = false;
-    unsigned pending_ = 0;
+    unsigned codes_ = 0;
     std::array<D2rStepLine, kLater + 1> stood_{};
     std::size_t next_try_ = 0;  // first_count_ from which beats are tried again
     std::array<std::vector<D2rStepLine>, kLater> given_{};

@@ -178,39 +178,51 @@ void ContinueD2rMergePass(const D2rStepLine* lines, std::size_t count, D2rMergeP
                           std::vector<D2rStepLine>& out);
 void FinishD2rMergePass(D2rMergePassState& state, std::vector<D2rStepLine>& out);
 
-// What four merging passes in a row make of eight 32nd-note lines when each
-// of them stands where a beat may begin: on no line, or on a line that
-// passes a beat alone (a quarter or a triplet), which it gives before the
-// next as it would at any other place. Such a line is "pending". The lines
-// given and those the passes stand on after the eight are named by where
-// they come from: the eight line `Source()` (0 to 7) with `Length()`, or
-// the line pass Source() - 8 was pending on before.
+// Where a merging pass stands, in four bits, as far as what it does with
+// the lines it takes goes: before a line to stand on with 0 to 6 lines of a
+// beat to pass (the code), or standing on a line (kStandingOnAlone for one
+// that passes a beat alone, a quarter or a triplet; otherwise by the line's
+// length and whether it is a rest). The line stood on is kept apart.
+namespace d2r_pass_code {
+inline constexpr unsigned kStandingOnAlone = 7;
+inline constexpr unsigned kStandingOnShorter = 8;  // + 2 * length + rest
+}  // namespace d2r_pass_code
+
+[[nodiscard]] constexpr unsigned D2rPassCode(const D2rMergePassPlace& place) {
+    if (!place.standing) return place.beat_left;
+    if (place.at.length >= D2rLength::kQuarter) return d2r_pass_code::kStandingOnAlone;
+    return d2r_pass_code::kStandingOnShorter + 2 * static_cast<unsigned>(place.at.length) +
+           (IsD2rRestLine(place.at) ? 1u : 0u);
+}
+
+// What four merging passes in a row make of eight 32nd-note lines, from
+// where each stands (D2rPassCode). The lines given and those the passes
+// stand on after the eight are named by where they come from: the eight's
+// line `Source()` (0 to 7), the line pass Source() - 8 stood on before, or
+// a rest line (kRest), each with its length now (kAsItStands: unchanged).
 struct D2rMergeBeat {
-    static constexpr std::uint8_t kNone = 0xFF;
-
     struct Ref {
-        std::uint8_t code = kNone;
+        static constexpr unsigned kRest = 12;
+        static constexpr unsigned kAsItStands = 7;
+        std::uint8_t code = 0;
         [[nodiscard]] unsigned Source() const { return code & 15u; }
-        [[nodiscard]] D2rLength Length() const { return static_cast<D2rLength>(code >> 4); }
+        [[nodiscard]] unsigned Length() const { return code >> 4; }
     };
-    enum class Kind : std::uint8_t {
-        kNotWorkedOut,
-        kUsable,
-        // A pass does not stand where a beat may begin after the eight, or
-        // the fourth pass merges: the lines then go one by one.
-        kNotUsable,
-    };
+    static constexpr std::size_t kMostLines = 12;  // four lines stood on, and the eight
 
-    Kind kind = Kind::kNotWorkedOut;
+    // False when the fourth pass merges: its lines from there on are held
+    // for the passes after it.
+    bool usable = false;
     std::uint8_t count = 0;               // lines the fourth pass gives
-    std::uint8_t pending_after = 0;       // bit q: pass q stands on a pending line after the eight
+    std::uint16_t after = 0;              // each pass's code after the eight, pass q at bits 4q
+    std::uint8_t standing = 0;            // bit q: pass q stands on a line after the eight
     std::array<std::uint8_t, 4> given{};  // lines each pass gives
-    std::array<Ref, 12> lines{};          // the fourth pass's, in order
-    std::array<Ref, 4> pending{};         // the line each pass stands on after the eight
+    std::array<Ref, kMostLines> lines{};  // the fourth pass's, in order
+    std::array<Ref, 4> stood{};           // the line each pass stands on after the eight, if any
 };
 
 // The beats of one thread, each worked out by TakeIntoD2rMergePass the first
-// time it is asked for; most charts ask for a few dozen.
+// time it is asked for and kept in a cache of a fixed size.
 class D2rMergeBeats {
 public:
     static constexpr unsigned kPasses = 4;
@@ -219,18 +231,29 @@ public:
     [[nodiscard]] static D2rMergeBeats& OfThisThread();
 
     // The beat for `rests` (bit k: the eight's line k is a rest line) and
-    // `pending` (bit q: pass q stands on a pending line).
-    [[nodiscard]] const D2rMergeBeat& For(unsigned rests, unsigned pending) {
-        D2rMergeBeat& beat = beats_[pending << 8 | rests];
-        if (beat.kind == D2rMergeBeat::Kind::kNotWorkedOut) beat = WorkOut(rests, pending);
-        return beat;
+    // `codes` (pass q's D2rPassCode at bits 4q).
+    [[nodiscard]] const D2rMergeBeat& For(unsigned rests, unsigned codes) {
+        const std::uint32_t key = kKnown | codes << 8 | rests;
+        Slot& slot = slots_[(key * 0x9E3779B1u) >> (32 - kSlotBits)];
+        if (slot.key != key) [[unlikely]] {
+            slot.beat = WorkOut(rests, codes);
+            slot.key = key;
+        }
+        return slot.beat;
     }
 
     // What For gives, worked out again.
-    [[nodiscard]] static D2rMergeBeat WorkOut(unsigned rests, unsigned pending);
+    [[nodiscard]] static D2rMergeBeat WorkOut(unsigned rests, unsigned codes);
 
 private:
-    std::array<D2rMergeBeat, (1u << 8) << kPasses> beats_{};
+    static constexpr std::uint32_t kKnown = 1u << 31;
+    static constexpr unsigned kSlotBits = 13;
+
+    struct Slot {
+        std::uint32_t key = 0;
+        D2rMergeBeat beat;
+    };
+    std::array<Slot, std::size_t{1} << kSlotBits> slots_{};
 };
 
 // MergeD2rStepLinesFully after a first pass whose first merge was at merged

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -256,46 +257,119 @@ TEST(MergeD2rStepLinesByWalking, GivesTheResultOfWholePassesWhenTheBarChanges) {
     }
 }
 
-// Every beat the passes may take at once, against the rule as first written:
-// the lines the passes stood on (quarters and triplets, each ahead of those
-// of the pass before it) and then the eight, merged by whole passes, are the
-// lines the beat gives and then those it leaves the passes standing on.
+// The line a beat names, from the eight, the lines the passes stood on, or
+// a rest.
+D2rStepLine BeatLine(D2rMergeBeat::Ref ref, const std::array<D2rStepLine, 8>& eight,
+                     const std::array<D2rStepLine, 4>& stood) {
+    D2rStepLine line{D2rLength::k32nd, '0', '0'};
+    if (ref.Source() < 8) line = eight[ref.Source()];
+    if (ref.Source() >= 8 && ref.Source() < 12) line = stood[ref.Source() - 8];
+    if (ref.Length() != D2rMergeBeat::Ref::kAsItStands) line.length = static_cast<D2rLength>(ref.Length());
+    return line;
+}
+
+// Beats where every pass stands on no line or on one that passes a beat
+// alone, against the rule as first written: the lines stood on (quarters and
+// triplets, each ahead of those of the pass before it) and then the eight,
+// merged by whole passes, are the lines the beat gives and then those it
+// leaves the passes standing on.
 TEST(D2rMergeBeats, GiveWhatWholePassesMakeOfTheLinesStoodOnAndTheEight) {
     std::size_t usable = 0;
     for (unsigned pending = 0; pending < 16; ++pending) {
         for (unsigned rests = 0; rests < 256; ++rests) {
             std::vector<D2rStepLine> lines;
             std::array<D2rStepLine, 4> stood{};
+            unsigned codes = 0;
             for (unsigned pass = 4; pass-- > 0;) {
                 if ((pending >> pass & 1u) == 0) continue;
                 stood[pass] = Line(pass % 2 == 0 ? "4P" : "T:", pass == 2, static_cast<int>(pass));
                 lines.push_back(stood[pass]);
+                codes |= d2r_pass_code::kStandingOnAlone << (4 * pass);
             }
             std::array<D2rStepLine, 8> eight{};
             for (unsigned k = 0; k < 8; ++k) {
                 eight[k] = Line("8.", (rests >> k & 1u) != 0, static_cast<int>(k));
                 lines.push_back(eight[k]);
             }
-            const D2rMergeBeat beat = D2rMergeBeats::WorkOut(rests, pending);
-            if (beat.kind != D2rMergeBeat::Kind::kUsable) continue;
+            const D2rMergeBeat beat = D2rMergeBeats::WorkOut(rests, codes);
+            if (!beat.usable) continue;
             ++usable;
-            const auto line = [&](D2rMergeBeat::Ref ref) {
-                if (ref.Source() >= 8) return stood[ref.Source() - 8];
-                D2rStepLine made = eight[ref.Source()];
-                made.length = ref.Length();
-                return made;
-            };
             std::vector<D2rStepLine> given;
-            for (std::size_t k = 0; k < beat.count; ++k) given.push_back(line(beat.lines[k]));
+            for (std::size_t k = 0; k < beat.count; ++k) given.push_back(BeatLine(beat.lines[k], eight, stood));
             for (unsigned pass = 4; pass-- > 0;) {
-                if ((beat.pending_after >> pass & 1u) != 0) given.push_back(line(beat.pending[pass]));
+                if ((beat.standing >> pass & 1u) != 0) given.push_back(BeatLine(beat.stood[pass], eight, stood));
             }
             ASSERT_EQ(given, MergeByWholePasses(lines)) << "pending " << pending << " rests " << rests;
         }
     }
-    // Most beats can be taken at once: those with steps on the beat's first
-    // half and rests after, and every beat of rests.
     EXPECT_GT(usable, 2000U);
+}
+
+// Beats from every place the passes may stand, against the passes taking
+// the lines one by one: what the fourth gives, and where each stands after.
+TEST(D2rMergeBeats, GiveWhatThePassesGiveLineByLineFromWhereverTheyStand) {
+    std::mt19937 random(20261208);
+    const auto place_of = [](unsigned code, unsigned pass) {
+        D2rMergePassPlace place;
+        if (code < d2r_pass_code::kStandingOnAlone) {
+            place.beat_left = code;
+            return place;
+        }
+        place.standing = true;
+        if (code == d2r_pass_code::kStandingOnAlone) {
+            place.at = Line(pass % 2 == 0 ? "4P" : "T:", false, static_cast<int>(pass));
+            return place;
+        }
+        const unsigned shorter = code - d2r_pass_code::kStandingOnShorter;
+        static constexpr std::string_view kPrefixes[] = {"8.", "4.", "4p"};
+        place.at = Line(kPrefixes[shorter / 2], shorter % 2 != 0, static_cast<int>(pass));
+        return place;
+    };
+    for (unsigned codes = 0; codes < (1u << 16); ++codes) {
+        bool possible = true;
+        for (unsigned pass = 0; pass < 4; ++pass) possible = possible && (codes >> (4 * pass) & 15u) < 14;
+        if (!possible) continue;
+        for (int round = 0; round < 4; ++round) {
+            const auto rests = static_cast<unsigned>(random() % 256);
+            std::array<D2rMergePassPlace, 4> places{};
+            std::array<D2rStepLine, 4> stood{};
+            for (unsigned pass = 0; pass < 4; ++pass) {
+                places[pass] = place_of(codes >> (4 * pass) & 15u, pass);
+                ASSERT_EQ(D2rPassCode(places[pass]), codes >> (4 * pass) & 15u);
+                stood[pass] = places[pass].at;
+            }
+            std::array<D2rStepLine, 8> eight{};
+            for (unsigned k = 0; k < 8; ++k) eight[k] = Line("8.", (rests >> k & 1u) != 0, static_cast<int>(k));
+            std::vector<D2rStepLine> given;
+            bool fourth_merged = false;
+            std::function<void(D2rStepLine, unsigned)> take = [&](D2rStepLine line, unsigned pass) {
+                std::array<D2rStepLine, 2> out{};
+                D2rStepLine* end = out.data();
+                if (TakeIntoD2rMergePass(line, places[pass], end) && pass == 3) fourth_merged = true;
+                for (const D2rStepLine* g = out.data(); g != end; ++g) {
+                    if (pass == 3) {
+                        given.push_back(*g);
+                    } else {
+                        take(*g, pass + 1);
+                    }
+                }
+            };
+            for (const D2rStepLine& line : eight) take(line, 0);
+            const D2rMergeBeat beat = D2rMergeBeats::WorkOut(rests, codes);
+            ASSERT_EQ(beat.usable, !fourth_merged) << "codes " << codes << " rests " << rests;
+            if (!beat.usable) continue;
+            std::vector<D2rStepLine> from_beat;
+            for (std::size_t k = 0; k < beat.count; ++k) from_beat.push_back(BeatLine(beat.lines[k], eight, stood));
+            ASSERT_EQ(from_beat, given) << "codes " << codes << " rests " << rests;
+            for (unsigned pass = 0; pass < 4; ++pass) {
+                ASSERT_EQ(beat.after >> (4 * pass) & 15u, D2rPassCode(places[pass])) << "codes " << codes;
+                ASSERT_EQ((beat.standing >> pass & 1u) != 0, places[pass].standing) << "codes " << codes;
+                if (places[pass].standing) {
+                    ASSERT_EQ(BeatLine(beat.stood[pass], eight, stood), places[pass].at) << "codes " << codes;
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
