@@ -288,8 +288,8 @@ D2rMergeBeats& D2rMergeBeats::OfThisThread() {
     return *beats;
 }
 
-D2rMergeBeat D2rMergeBeats::WorkOut(unsigned rests, unsigned codes) {
-    constexpr unsigned kEight = 8;
+D2rMergeBeat D2rMergeBeats::WorkOut(unsigned rests, unsigned codes, Taken taken) {
+    constexpr unsigned kLines = 8;  // of a beat; the refs of the lines stood on follow
     // Lines are told by their pads: one of the eight by "a" + its place, one
     // stood on before by "A" + its pass; a rest line's pads are "0" whichever
     // it is.
@@ -311,12 +311,12 @@ D2rMergeBeat D2rMergeBeats::WorkOut(unsigned rests, unsigned codes) {
     const auto ref = [codes](D2rStepLine line) {
         unsigned source = D2rMergeBeat::Ref::kRest;
         if (line.pad1 >= 'a') source = static_cast<unsigned>(line.pad1 - 'a');
-        if (line.pad1 >= 'A' && line.pad1 < 'a') source = kEight + static_cast<unsigned>(line.pad1 - 'A');
+        if (line.pad1 >= 'A' && line.pad1 < 'a') source = kLines + static_cast<unsigned>(line.pad1 - 'A');
         // A line stood on before that passes a beat alone is never merged: a
         // triplet keeps its length. (One stood on before that was shorter
         // may have become a quarter.)
-        const bool alone = source >= kEight && source != D2rMergeBeat::Ref::kRest &&
-                           (codes >> (4 * (source - kEight)) & 15u) == d2r_pass_code::kStandingOnAlone;
+        const bool alone = source >= kLines && source != D2rMergeBeat::Ref::kRest &&
+                           (codes >> (4 * (source - kLines)) & 15u) == d2r_pass_code::kStandingOnAlone;
         const unsigned length = alone ? D2rMergeBeat::Ref::kAsItStands : static_cast<unsigned>(line.length);
         return D2rMergeBeat::Ref{static_cast<std::uint8_t>(source | length << 4)};
     };
@@ -337,9 +337,13 @@ D2rMergeBeat D2rMergeBeats::WorkOut(unsigned rests, unsigned codes) {
             }
         }
     };
-    for (unsigned k = 0; k < kEight; ++k) {
-        const bool rest = (rests >> k & 1u) != 0;
-        take(take, D2rStepLine{D2rLength::k32nd, rest ? '0' : static_cast<char>('a' + k), rest ? '0' : 'x'}, 0);
+    if (taken == kOneTriplet) {
+        take(take, D2rStepLine{D2rLength::kTriplet, 'a', 'x'}, 0);
+    } else {
+        for (unsigned k = 0; k < (taken == kEight ? kLines : 1); ++k) {
+            const bool rest = (rests >> k & 1u) != 0;
+            take(take, D2rStepLine{D2rLength::k32nd, rest ? '0' : static_cast<char>('a' + k), rest ? '0' : 'x'}, 0);
+        }
     }
     if (fourth_merged) return beat;
     for (unsigned q = 0; q < kPasses; ++q) {

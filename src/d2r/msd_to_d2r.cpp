@@ -452,9 +452,10 @@ public:
     // is silent), `rests` the lines that are rests, through the four passes
     // at once from where each stands; false, taking nothing, when the fourth
     // pass has merged or would merge among them.
-    bool TakeBeat(const char* cells1, const char* cells2, unsigned rests) {
+    bool TakeBeat(const char* cells1, const char* cells2, unsigned rests,
+                  D2rMergeBeats::Taken taken = D2rMergeBeats::kEight) {
         if (!in_beats_ && !BeginBeats()) return false;
-        const D2rMergeBeat& beat = beats_.For(rests, codes_);
+        const D2rMergeBeat& beat = beats_.For(rests, codes_, taken);
         if (!beat.usable) [[unlikely]] {
             LeaveBeats();
             next_try_ = kRetryAfter;
@@ -510,6 +511,13 @@ public:
 
     void Add(D2rStepLine line) {
         if (in_beats_ && line.length == D2rLength::kTriplet && TakeAlone(line)) return;
+        // A line alone (at a pad's end, or before a triplet inside the
+        // eight) through the passes at once too: its pads are what the
+        // cells would give.
+        if (TakeBeat(&line.pad1, &line.pad2, IsD2rRestLine(line) ? 1u : 0u,
+                     line.length == D2rLength::kTriplet ? D2rMergeBeats::kOneTriplet : D2rMergeBeats::kOne32nd)) {
+            return;
+        }
         LeaveBeats();
         FirstPass pass = first_;
         D2rStepLine* given = first_given_.get() + first_count_;

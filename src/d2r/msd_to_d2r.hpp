@@ -195,8 +195,8 @@ inline constexpr unsigned kStandingOnShorter = 8;  // + 2 * length + rest
            (IsD2rRestLine(place.at) ? 1u : 0u);
 }
 
-// What four merging passes in a row make of eight 32nd-note lines, from
-// where each stands (D2rPassCode). The lines given and those the passes
+// What four merging passes in a row make of eight 32nd-note lines (or of
+// one line), from where each stands (D2rPassCode). The lines given and those the passes
 // stand on after the eight are named by where they come from: the eight's
 // line `Source()` (0 to 7), the line pass Source() - 8 stood on before, or
 // a rest line (kRest), each with its length now (kAsItStands: unchanged).
@@ -230,20 +230,24 @@ public:
     // This thread's beats: threads share nothing.
     [[nodiscard]] static D2rMergeBeats& OfThisThread();
 
+    // What the passes take: eight 32nd-note lines, or one line alone (a
+    // 32nd-note line or a triplet line), which is line 0 of the beat.
+    enum Taken : unsigned { kEight, kOne32nd, kOneTriplet };
+
     // The beat for `rests` (bit k: the eight's line k is a rest line) and
     // `codes` (pass q's D2rPassCode at bits 4q).
-    [[nodiscard]] const D2rMergeBeat& For(unsigned rests, unsigned codes) {
-        const std::uint32_t key = kKnown | codes << 8 | rests;
+    [[nodiscard]] const D2rMergeBeat& For(unsigned rests, unsigned codes, Taken taken = kEight) {
+        const std::uint32_t key = kKnown | static_cast<std::uint32_t>(taken) << 24 | codes << 8 | rests;
         Slot& slot = slots_[(key * 0x9E3779B1u) >> (32 - kSlotBits)];
         if (slot.key != key) [[unlikely]] {
-            slot.beat = WorkOut(rests, codes);
+            slot.beat = WorkOut(rests, codes, taken);
             slot.key = key;
         }
         return slot.beat;
     }
 
     // What For gives, worked out again.
-    [[nodiscard]] static D2rMergeBeat WorkOut(unsigned rests, unsigned codes);
+    [[nodiscard]] static D2rMergeBeat WorkOut(unsigned rests, unsigned codes, Taken taken = kEight);
 
 private:
     static constexpr std::uint32_t kKnown = 1u << 31;

@@ -305,8 +305,9 @@ TEST(D2rMergeBeats, GiveWhatWholePassesMakeOfTheLinesStoodOnAndTheEight) {
     EXPECT_GT(usable, 2000U);
 }
 
-// Beats from every place the passes may stand, against the passes taking
-// the lines one by one: what the fourth gives, and where each stands after.
+// Beats (and lines alone) from every place the passes may stand, against the
+// passes taking the lines one by one: what the fourth gives, and where each
+// stands after.
 TEST(D2rMergeBeats, GiveWhatThePassesGiveLineByLineFromWhereverTheyStand) {
     std::mt19937 random(20261208);
     const auto place_of = [](unsigned code, unsigned pass) {
@@ -329,7 +330,7 @@ TEST(D2rMergeBeats, GiveWhatThePassesGiveLineByLineFromWhereverTheyStand) {
         bool possible = true;
         for (unsigned pass = 0; pass < 4; ++pass) possible = possible && (codes >> (4 * pass) & 15u) < 14;
         if (!possible) continue;
-        for (int round = 0; round < 4; ++round) {
+        for (int round = 0; round < 6; ++round) {
             const auto rests = static_cast<unsigned>(random() % 256);
             std::array<D2rMergePassPlace, 4> places{};
             std::array<D2rStepLine, 4> stood{};
@@ -338,8 +339,13 @@ TEST(D2rMergeBeats, GiveWhatThePassesGiveLineByLineFromWhereverTheyStand) {
                 ASSERT_EQ(D2rPassCode(places[pass]), codes >> (4 * pass) & 15u);
                 stood[pass] = places[pass].at;
             }
+            // Eight 32nd-note lines, or one alone: a 32nd-note line or a
+            // triplet line.
+            const auto taken = static_cast<D2rMergeBeats::Taken>(round % 3);
             std::array<D2rStepLine, 8> eight{};
             for (unsigned k = 0; k < 8; ++k) eight[k] = Line("8.", (rests >> k & 1u) != 0, static_cast<int>(k));
+            if (taken == D2rMergeBeats::kOneTriplet) eight[0] = Line("T:", false, 1);
+            const std::size_t lines_taken = taken == D2rMergeBeats::kEight ? 8 : 1;
             std::vector<D2rStepLine> given;
             bool fourth_merged = false;
             std::function<void(D2rStepLine, unsigned)> take = [&](D2rStepLine line, unsigned pass) {
@@ -354,8 +360,8 @@ TEST(D2rMergeBeats, GiveWhatThePassesGiveLineByLineFromWhereverTheyStand) {
                     }
                 }
             };
-            for (const D2rStepLine& line : eight) take(line, 0);
-            const D2rMergeBeat beat = D2rMergeBeats::WorkOut(rests, codes);
+            for (std::size_t k = 0; k < lines_taken; ++k) take(eight[k], 0);
+            const D2rMergeBeat beat = D2rMergeBeats::WorkOut(rests, codes, taken);
             ASSERT_EQ(beat.usable, !fourth_merged) << "codes " << codes << " rests " << rests;
             if (!beat.usable) continue;
             std::vector<D2rStepLine> from_beat;
