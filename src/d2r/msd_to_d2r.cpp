@@ -448,10 +448,11 @@ public:
           first_given_(std::make_unique_for_overwrite<D2rStepLine[]>(kBlock + kRoom)),
           beats_(D2rMergeBeats::OfThisThread()) {}
 
-    // Eight 32nd-note lines of the cells `cells1` and `cells2` (none: pad 2
-    // is silent), `rests` the lines that are rests, through the four passes
-    // at once from where each stands; false, taking nothing, when the fourth
-    // pass has merged or would merge among them.
+    // The lines `taken` (eight 32nd-note lines, or one alone) of the cells
+    // `cells1` and `cells2` (none: pad 2 is silent), `rests` the lines that
+    // are rests, through the four passes at once from where each stands;
+    // false, taking nothing, when the fourth pass has merged or would merge
+    // among them.
     bool TakeBeat(const char* cells1, const char* cells2, unsigned rests,
                   D2rMergeBeats::Taken taken = D2rMergeBeats::kEight) {
         if (!in_beats_ && !BeginBeats()) return false;
