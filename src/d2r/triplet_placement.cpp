@@ -22,6 +22,17 @@ char CellOf(char c) { return c == 'T' ? '0' : c; }
 
 bool IsRestCell(char c) { return PanelsOfStep(c) <= 0; }
 
+// Written cells onto `out`, each as CellOf gives it; inlined, as the copies
+// it stood for were, where each cell of a chart is copied.
+[[gnu::always_inline]] inline void AppendCells(std::string_view written, std::string& out) {
+    const std::size_t from = out.size();
+    out.append(written);
+    // A written "T" is rare: one search (a library one) finds there is none.
+    if (written.find('T') != std::string_view::npos) {
+        for (char* c = out.data() + from; c != out.data() + out.size(); ++c) *c = CellOf(*c);
+    }
+}
+
 // One pad read in time: its plain cells, its triplet beats, and the eight
 // cells of a triplet beat just put on the grid. The cells are read from a
 // window that the decoder fills and the conversion empties; places are cells
@@ -88,24 +99,14 @@ public:
     // text's cells, "T" as "0", as far as the text goes.
     void CopyPlainCells(std::size_t turns, std::string& out) {
         const std::string_view cells = Rest().substr(0, std::min(turns, Rest().size()));
-        const std::size_t from = out.size();
-        out.append(cells);
-        // A written "T" is rare: one search (a library one) finds there is none.
-        if (cells.find('T') != std::string_view::npos) {
-            for (char* c = out.data() + from; c != out.data() + out.size(); ++c) *c = CellOf(*c);
-        }
+        AppendCells(cells, out);
         at_ += cells.size();
     }
     // The next `count` cells into `out` as CopyCell takes them one by one,
     // in one copy where they are plain cells of the text.
     void CopyCells(std::size_t count, std::string& out) {
         if (grid_left_ == 0 && at_ + count <= End()) {
-            const std::string_view cells = text_.substr(at_ - first_, count);
-            const std::size_t from = out.size();
-            out.append(cells);
-            if (cells.find('T') != std::string_view::npos) {
-                for (char* c = out.data() + from; c != out.data() + out.size(); ++c) *c = CellOf(*c);
-            }
+            AppendCells(text_.substr(at_ - first_, count), out);
             at_ += count;
             return;
         }

@@ -53,6 +53,17 @@ const char* FindLineEnd(const char* p, const char* end) {
     return p;
 }
 
+// The end of the line from `begin` when it is whole in [begin, end), ended
+// before the last byte so that a CR's LF, if any, is there too; null for any
+// other.
+const char* WholeLineEnd(const char* begin, const char* end) {
+    const char* const p = FindLineEnd(begin, end);
+    return end - p < 2 ? nullptr : p;
+}
+
+// Where the line after one that ends at `line_end` (WholeLineEnd) begins.
+const char* AfterLineEnd(const char* line_end) { return line_end + (line_end[0] == '\r' && line_end[1] == '\n' ? 2 : 1); }
+
 // Splits bytes into lines at CR LF, LF and lone CR. Keeps the state of a CR
 // that ended one chunk so that an LF opening the next is not a second line end.
 class LineSplitter {
@@ -155,8 +166,8 @@ public:
                 const char* const end = base + size_;
                 const char* p = base + pos_;
                 while (p < end) {
-                    const char* const line_end = FindLineEnd(p, end);
-                    if (end - line_end < 2) break;
+                    const char* const line_end = WholeLineEnd(p, end);
+                    if (line_end == nullptr) break;
                     const auto size = static_cast<std::size_t>(line_end - p);
                     ++read;
                     if (starts != nullptr) starts->push_back(data.size() + used);
@@ -171,7 +182,7 @@ public:
                         used += size;
                     }
                     through = size > 0 && line_end[-1] == last;
-                    p = line_end + (line_end[0] == '\r' && line_end[1] == '\n' ? 2 : 1);
+                    p = AfterLineEnd(line_end);
                     if (through) break;
                 }
                 pos_ = static_cast<std::size_t>(p - base);
@@ -241,12 +252,11 @@ private:
     // CR's LF, if any, is there too. Takes such a line; false for any other.
     bool TakeWholeLine(std::string_view& line) {
         if (pos_ >= size_ || splitter_.AfterCr()) return false;
-        const char* begin = buffer_.get() + pos_;
-        const char* end = buffer_.get() + size_;
-        const char* p = FindLineEnd(begin, end);
-        if (end - p < 2) return false;
-        line = std::string_view(begin, static_cast<std::size_t>(p - begin));
-        pos_ = static_cast<std::size_t>(p - buffer_.get()) + (p[0] == '\r' && p[1] == '\n' ? 2 : 1);
+        const char* const begin = buffer_.get() + pos_;
+        const char* const line_end = WholeLineEnd(begin, buffer_.get() + size_);
+        if (line_end == nullptr) return false;
+        line = std::string_view(begin, static_cast<std::size_t>(line_end - begin));
+        pos_ = static_cast<std::size_t>(AfterLineEnd(line_end) - buffer_.get());
         return true;
     }
 

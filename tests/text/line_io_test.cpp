@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <array>
+#include <memory>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -332,32 +335,58 @@ TEST(LineSource, ReadsTheBytesAsTheyStandAndThenLinesAfterARewind) {
 namespace torvane {
 namespace {
 
+// Lines that `make(i, after_cr)` makes, each ended by CR LF, LF or CR at
+// random (`after_cr`: the line before ended by a lone CR), as bytes and as
+// the lines a reader should give.
+struct EndedLines {
+    std::string bytes;
+    std::vector<std::string> lines;
+};
+
+template <typename Make>
+EndedLines WithRandomEnds(std::mt19937& random, int count, Make make) {
+    EndedLines ended;
+    const char* const ends[] = {"\r\n", "\n", "\r"};
+    for (int i = 0; i < count; ++i) {
+        std::string line = make(i, ended.bytes.ends_with("\r"));
+        ended.bytes += line;
+        ended.bytes += ends[random() % 3];
+        ended.lines.push_back(std::move(line));
+    }
+    return ended;
+}
+
+// The same bytes in memory and in a file.
+struct MemoryAndFile {
+    explicit MemoryAndFile(const std::string& bytes) : memory(MakeMemorySource(bytes)) {
+        WriteFile(dir / "in.txt", bytes);
+        file = DiskStorage().OpenSource(dir / "in.txt");
+    }
+    [[nodiscard]] std::array<LineSource*, 2> Sources() const { return {memory.get(), file.get()}; }
+
+    test::TempDir dir;
+    std::unique_ptr<LineSource> memory;
+    std::unique_ptr<LineSource> file;
+};
+
 TEST(LineSource, SplitsLinesOfEveryLengthAtEveryKindOfEndLikeAPlainScan) {
     std::mt19937 random(7);
-    std::string bytes;
-    std::vector<std::string> expected;
-    const char* const ends[] = {"\r\n", "\n", "\r"};
-    for (int i = 0; i < 3000; ++i) {
+    const EndedLines ended = WithRandomEnds(random, 3000, [&random](int, bool after_cr) {
         std::string line;
         // After a lone CR an empty line ended by LF would make one CR LF.
-        const int length = static_cast<int>(random() % 40) + (bytes.ends_with("\r") ? 1 : 0);
+        const int length = static_cast<int>(random() % 40) + (after_cr ? 1 : 0);
         for (int k = 0; k < length; ++k) {
             // Bytes near CR and LF, and Shift-JIS bytes, none of them a line end.
             const char pool[] = {'a', '\x0b', '\x0c', '\x0e', '\x8d', '\x8a', '\x82', '\xa0', '0', '\t'};
             line += pool[random() % sizeof pool];
         }
-        bytes += line;
-        expected.push_back(line);
-        bytes += ends[random() % 3];
-    }
-    auto memory = MakeMemorySource(bytes);
-    test::TempDir dir;
-    WriteFile(dir / "in.txt", bytes);
-    auto file = DiskStorage().OpenSource(dir / "in.txt");
-    for (LineSource* source : {memory.get(), file.get()}) {
+        return line;
+    });
+    const MemoryAndFile both(ended.bytes);
+    for (LineSource* source : both.Sources()) {
         const std::vector<std::string> lines = AllLines(*source);
-        ASSERT_EQ(lines.size(), expected.size());
-        for (std::size_t i = 0; i < lines.size(); ++i) ASSERT_EQ(lines[i], expected[i]) << "line " << i;
+        ASSERT_EQ(lines.size(), ended.lines.size());
+        for (std::size_t i = 0; i < lines.size(); ++i) ASSERT_EQ(lines[i], ended.lines[i]) << "line " << i;
     }
 }
 
@@ -366,24 +395,18 @@ TEST(LineSource, SplitsLinesOfEveryLengthAtEveryKindOfEndLikeAPlainScan) {
 // and past a line longer than it.
 TEST(LineSource, AppendsTheLinesThroughOneThatEndsWithAByteAsReadingThemOneByOne) {
     std::mt19937 random(11);
-    std::string bytes;
-    std::vector<std::string> lines;
-    const char* const ends[] = {"\r\n", "\n", "\r"};
-    for (int i = 0; i < 6000; ++i) {
+    const EndedLines ended = WithRandomEnds(random, 6000, [&random](int i, bool after_cr) {
         // Lines of up to 40 bytes, a few about as long as the lines gathered
         // before they are appended, and one longer than the read buffer.
-        std::string line(random() % 41 + (bytes.ends_with("\r") ? 1 : 0), 'a');
+        std::string line(random() % 41 + (after_cr ? 1 : 0), 'a');
         if (i % 997 == 0) line.assign(4090 + random() % 12, 'c');
         if (i == 2500) line.assign(100000, 'b');
         if (!line.empty() && random() % 7 == 0) line.back() = ';';
-        bytes += line + ends[random() % 3];
-        lines.push_back(line);
-    }
-    test::TempDir dir;
-    WriteFile(dir / "in.txt", bytes);
-    auto memory = MakeMemorySource(bytes);
-    auto file = DiskStorage().OpenSource(dir / "in.txt");
-    for (LineSource* source : {memory.get(), file.get()}) {
+        return line;
+    });
+    const std::vector<std::string>& lines = ended.lines;
+    const MemoryAndFile both(ended.bytes);
+    for (LineSource* source : both.Sources()) {
         std::size_t line_number = 0;
         source->CountLinesInto(&line_number);
         std::size_t next = 0;
