@@ -9,13 +9,10 @@
 #include <string_view>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "ddr/ddr_format.hpp"
 #include "ddr/msd_to_ddr.hpp"
 #include "msd/chart_section.hpp"
+#include "msd/panels.hpp"
 
 namespace torvane {
 namespace {
@@ -234,20 +231,7 @@ void ToDdrPanelCodes(std::string& expanded) { ToDdrPanelCodes(expanded.data(), e
 namespace {
 
 // Bit k set for each of the 32 cells at `cells` that is not the rest "0".
-std::uint32_t StepBits(const char* cells) {
-#if defined(__SSE2__)
-    const __m128i rest = _mm_set1_epi8('0');
-    const auto rests = [&](const char* at) {
-        const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-        return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, rest)));
-    };
-    return ~(rests(cells) | rests(cells + 16) << 16);
-#else
-    std::uint32_t steps = 0;
-    for (std::size_t at = 0; at < kMeasureCells; ++at) steps |= static_cast<std::uint32_t>(cells[at] != '0') << at;
-    return steps;
-#endif
-}
+std::uint32_t StepBits(const char* cells) { return ~(RestCellBits(cells) | RestCellBits(cells + 16) << 16); }
 
 }  // namespace
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstddef>
 #include <utility>
 
 #include "msd/chart_section.hpp"
@@ -172,14 +174,15 @@ long long Chart::Length() const {
 
 ChartPad PadFromExpandedSteps(std::string_view expanded, const std::vector<std::size_t>* triplet_beats) {
     ChartPad pad;
-    // A list that grows by copying itself would hold a long pad's steps
-    // twice over. Every step is a character other than a rest, so the room
-    // for them is made at once; a short pad is not worth the count.
-    constexpr std::size_t kLongText = 256 * 1024;
-    if (expanded.size() >= kLongText) {
-        const auto rests = std::count(expanded.begin(), expanded.end(), '0');
-        pad.steps.reserve(expanded.size() - static_cast<std::size_t>(rests));
-    }
+    const char* const cells = expanded.data();
+    const std::size_t size = expanded.size();
+    // Every step is a character other than a rest (a triplet beat's steps
+    // follow its "T"), so the room for them is made once: a list that grew
+    // by copying itself would copy a short pad's steps again and again and
+    // hold a long pad's twice over.
+    pad.steps.resize(CountNonRestCells(expanded));
+    ChartStep* step = pad.steps.data();
+
     long long tick = 0;
     std::size_t next_triplet = 0;
     const auto begins_triplet = [&](std::size_t at) {
@@ -188,27 +191,38 @@ ChartPad PadFromExpandedSteps(std::string_view expanded, const std::vector<std::
         ++next_triplet;
         return true;
     };
-    for (std::size_t i = 0; i < expanded.size(); ++i) {
-        const char c = expanded[i];
-        // Most cells of a chart are rests.
-        if (c == '0') {
+    std::size_t i = 0;
+    while (i < size) {
+        // Most cells of a chart are rests: they are passed sixteen at a look.
+        if (size - i >= 16) {
+            const auto rests = static_cast<std::size_t>(std::countr_one(RestCellBits(cells + i)));
+            tick += static_cast<long long>(rests) * kTicksPerCell;
+            i += rests;
+            if (rests == 16) continue;
+        } else if (cells[i] == '0') {
             tick += kTicksPerCell;
-        } else if (const unsigned char panels = kPanelsOfCharacter[static_cast<unsigned char>(c)]; panels != 0) {
-            pad.steps.push_back({tick, panels});
+            ++i;
+            continue;
+        }
+        const char c = cells[i];
+        if (const unsigned char panels = kPanelsOfCharacter[static_cast<unsigned char>(c)]; panels != 0) {
+            *step++ = {tick, panels};
             tick += kTicksPerCell;
         } else if (c == 'T' && begins_triplet(i)) {
             // The decoder always writes three characters after "T"; a text
             // cut short still ends the beat where it would have ended.
-            for (std::size_t third = 0; third < 3 && i + 1 < expanded.size(); ++third) {
-                if (const unsigned char steps = kPanelsOfCharacter[static_cast<unsigned char>(expanded[++i])]; steps != 0) {
-                    pad.steps.push_back({tick + static_cast<long long>(third) * (kTicksPerBeat / 3), steps});
+            for (std::size_t third = 0; third < 3 && i + 1 < size; ++third) {
+                if (const unsigned char steps = kPanelsOfCharacter[static_cast<unsigned char>(cells[++i])]; steps != 0) {
+                    *step++ = {tick + static_cast<long long>(third) * (kTicksPerBeat / 3), steps};
                 }
             }
             tick += kTicksPerBeat;
         } else if (c != ':' && c != ';') {
             tick += kTicksPerCell;
         }
+        ++i;
     }
+    pad.steps.resize(static_cast<std::size_t>(step - pad.steps.data()));
     pad.length = tick;
     return pad;
 }

@@ -6,7 +6,12 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace torvane {
 
@@ -64,6 +69,38 @@ inline constexpr auto kStepOfPanels = [] {
     return panels >= 0 && panels < static_cast<int>(kStepOfPanels.size())
                ? kStepOfPanels[static_cast<std::size_t>(panels)]
                : 0;
+}
+
+// Bit k set for each of the sixteen cells at `cells` that is the rest "0":
+// expanded step text is mostly rests, and is passed over sixteen cells at a
+// look.
+[[nodiscard]] inline std::uint32_t RestCellBits(const char* cells) {
+#if defined(__SSE2__)
+    const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cells));
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, _mm_set1_epi8('0'))));
+#else
+    std::uint32_t rests = 0;
+    for (unsigned k = 0; k < 16; ++k) rests |= static_cast<std::uint32_t>(cells[k] == '0') << k;
+    return rests;
+#endif
+}
+
+// How many of `cells` are not the rest "0".
+[[nodiscard]] inline std::size_t CountNonRestCells(std::string_view cells) {
+    std::size_t rests = 0;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Each rest compares to 255; the sums of eight such bytes are added up
+    // and divided by 255 at the end.
+    __m128i sums = _mm_setzero_si128();
+    for (; cells.size() - i >= 16; i += 16) {
+        const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cells.data() + i));
+        sums = _mm_add_epi64(sums, _mm_sad_epu8(_mm_cmpeq_epi8(sixteen, _mm_set1_epi8('0')), _mm_setzero_si128()));
+    }
+    rests = static_cast<std::size_t>(_mm_cvtsi128_si64(sums) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums))) / 255;
+#endif
+    for (; i < cells.size(); ++i) rests += cells[i] == '0' ? 1 : 0;
+    return cells.size() - rests;
 }
 
 }  // namespace torvane

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <bit>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "text/numbers.hpp"
@@ -74,6 +76,19 @@ RowCounts RowCountsOf(long long tick) {
     return kRowCountsOfTick[static_cast<std::size_t>(tick % kTicksPerMeasure)];
 }
 
+// For each mask of panels, what turns its four cells of a row from "0" to
+// "1": the bit that "1" has above "0", in the bytes of the panels stepped on.
+static_assert(('0' | 1) == '1');
+constexpr auto kStepCellBits = [] {
+    std::array<std::uint32_t, 16> bits{};
+    for (unsigned panels = 0; panels < bits.size(); ++panels) {
+        std::array<unsigned char, kPanelsPerPad> cells{};
+        for (int bit = 0; bit < kPanelsPerPad; ++bit) cells[static_cast<std::size_t>(bit)] = (panels >> bit & 1u) != 0 ? 1 : 0;
+        bits[panels] = std::bit_cast<std::uint32_t>(cells);
+    }
+    return bits;
+}();
+
 int FewestRows(RowCounts fitting) {
     return fitting == 0 ? kRowsPerMeasure.back() : kRowsPerMeasure[static_cast<std::size_t>(std::countr_zero(fitting))];
 }
@@ -125,23 +140,29 @@ void WriteSimfileChart(const SimfileChartHead& head, const Chart& chart, int col
         const long long end = start + kTicksPerMeasure;
         RowCounts fitting = kAllRowCounts;
         for (std::size_t p = 0; p < pads; ++p) {
-            const auto& steps = chart.pads[p].steps;
-            for (; next[p] < steps.size() && steps[next[p]].tick < end; ++next[p]) {
-                fitting &= RowCountsOf(steps[next[p]].tick - start);
+            const std::vector<ChartStep>& steps = chart.pads[p].steps;
+            std::size_t n = next[p];
+            // A measure's steps begin where the last measure's ended, so each
+            // lies 0 to 95 ticks into it.
+            for (; n < steps.size() && steps[n].tick < end; ++n) {
+                fitting &= kRowCountsOfTick[static_cast<std::size_t>(steps[n].tick - start)];
             }
+            next[p] = n;
         }
-        const int rows = FewestRows(fitting);
-        rows_text.assign(empty_rows, 0, static_cast<std::size_t>(rows) * row_size);
+        const auto rows = static_cast<unsigned>(FewestRows(fitting));
+        rows_text.assign(empty_rows, 0, rows * row_size);
         for (std::size_t p = 0; p < pads; ++p) {
-            const auto& steps = chart.pads[p].steps;
-            for (; first[p] < next[p]; ++first[p]) {
-                const ChartStep& step = steps[first[p]];
-                char* row = rows_text.data() + static_cast<std::size_t>((step.tick - start) * rows / kTicksPerMeasure) * row_size +
-                            p * kPanelsPerPad;
-                for (int bit = 0; bit < kPanelsPerPad; ++bit) {
-                    if ((step.panels >> bit & 1) != 0) row[bit] = '1';
-                }
+            const std::vector<ChartStep>& steps = chart.pads[p].steps;
+            char* const columns_of_pad = rows_text.data() + p * kPanelsPerPad;
+            for (std::size_t n = first[p]; n < next[p]; ++n) {
+                const auto tick = static_cast<unsigned>(steps[n].tick - start);  // 0 to 95
+                char* const row = columns_of_pad + tick * rows / static_cast<unsigned>(kTicksPerMeasure) * row_size;
+                std::uint32_t cells;
+                std::memcpy(&cells, row, sizeof cells);
+                cells |= kStepCellBits[steps[n].panels & 15u];
+                std::memcpy(row, &cells, sizeof cells);
             }
+            first[p] = next[p];
         }
         // The measure goes out in one write: its rows ended here, its last
         // line ended by the sink.

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "memory_source.hpp"
 #include "msd/decoder.hpp"
+#include "msd/panels.hpp"
 #include "chart_steps.hpp"
 #include "test_support.hpp"
 #include "text/fixed_texts.hpp"
@@ -44,6 +47,39 @@ TEST(PadFromExpandedSteps, PutsEveryCellAndTripletOnItsTick) {
         const ChartPad pad = PadFromExpandedSteps(c.expanded);
         EXPECT_EQ(StepsText(pad.steps), c.steps) << c.expanded;
         EXPECT_EQ(pad.length, c.length) << c.expanded;
+    }
+}
+
+// Texts long enough to be passed sixteen cells at a look, with runs of rests
+// of every length around that, against the cells taken one by one.
+TEST(PadFromExpandedSteps, GivesLongTextsWhatTheirCellsGiveOneByOne) {
+    std::mt19937 random(24);
+    const std::string others = "1234678ABT5a:;";
+    for (int round = 0; round < 400; ++round) {
+        std::string expanded;
+        while (expanded.size() < 300) {
+            expanded.append(random() % 40, '0');
+            expanded.push_back(others[random() % others.size()]);
+        }
+        std::vector<ChartStep> steps;
+        long long tick = 0;
+        for (std::size_t i = 0; i < expanded.size(); ++i) {
+            const int panels = std::max(PanelsOfStep(expanded[i]), 0);
+            if (expanded[i] == 'T') {
+                for (int third = 0; third < 3 && i + 1 < expanded.size(); ++third) {
+                    if (const int p = std::max(PanelsOfStep(expanded[++i]), 0); p != 0) {
+                        steps.push_back({tick + third * 8, static_cast<unsigned char>(p)});
+                    }
+                }
+                tick += 24;
+                continue;
+            }
+            if (panels != 0) steps.push_back({tick, static_cast<unsigned char>(panels)});
+            if (expanded[i] != ':' && expanded[i] != ';') tick += 3;
+        }
+        const ChartPad pad = PadFromExpandedSteps(expanded);
+        ASSERT_EQ(StepsText(pad.steps), StepsText(steps)) << expanded;
+        ASSERT_EQ(pad.length, tick) << expanded;
     }
 }
 
