@@ -33,22 +33,29 @@ std::vector<Chart> LoadCharts(const std::filesystem::path& source, ChartFormat f
 ChartFile::ChartFile(const std::filesystem::path& source, ChartFormat format, ErrorList& errors, Storage& storage)
     : memory_(storage), msd_(ReadAsMsd(source, format, errors, memory_)) {
     file_name_ = FileNameForErrorLine(msd_);
-    heads_ = ReadMSDChartHeads(*OpenMSD());
+    // A conversion in memory is read where it lies, not copied.
+    if (const auto it = memory_.Written().find(msd_); it != memory_.Written().end()) {
+        source_ = MakeBorrowedMemorySource(it->second);
+    } else {
+        source_ = memory_.OpenSource(msd_);
+    }
+    heads_ = ReadMSDChartHeads(*source_);
+    source_->Rewind();
 }
 
-std::unique_ptr<LineSource> ChartFile::OpenMSD() {
-    // A conversion in memory is read where it lies, not copied for each pass.
-    if (const auto it = memory_.Written().find(msd_); it != memory_.Written().end()) return MakeBorrowedMemorySource(it->second);
-    return memory_.OpenSource(msd_);
+void ChartFile::ReadMSD(const std::function<void(LineSource&)>& read) {
+    read(*source_);
+    source_->Rewind();
 }
 
 void ChartFile::ReadEachChart(ErrorList& errors, const std::function<void(std::size_t, Chart&&)>& take) {
-    const auto input = OpenMSD();
-    ReadMSDChartsOneByOne(*input, heads_, file_name_, errors, [&](std::size_t place, Chart&& chart) {
-        const bool same = place < heads_.size() && chart.style == heads_[place].style &&
-                          chart.difficulty == heads_[place].difficulty && chart.level == heads_[place].level;
-        if (!same) throw ConversionError(Failure::kInternal, msd_, {}, "the file changed while it was read");
-        take(place, std::move(chart));
+    ReadMSD([&](LineSource& input) {
+        ReadMSDChartsOneByOne(input, heads_, file_name_, errors, [&](std::size_t place, Chart&& chart) {
+            const bool same = place < heads_.size() && chart.style == heads_[place].style &&
+                              chart.difficulty == heads_[place].difficulty && chart.level == heads_[place].level;
+            if (!same) throw ConversionError(Failure::kInternal, msd_, {}, "the file changed while it was read");
+            take(place, std::move(chart));
+        });
     });
 }
 

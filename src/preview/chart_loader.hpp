@@ -70,14 +70,19 @@ public:
     // std::runtime_error when it holds other charts than at first.
     void ReadEachChart(ErrorList& errors, const std::function<void(std::size_t, Chart&&)>& take);
 
-    // The MSD text that the charts are read from, from its first line: for
-    // what the chart model does not hold (the music file, every tempo).
-    [[nodiscard]] std::unique_ptr<LineSource> OpenMSD();
+    // Hands `read` the MSD text that the charts are read from, from its
+    // first line: for what the chart model does not hold (the music file,
+    // every tempo).
+    void ReadMSD(const std::function<void(LineSource&)>& read);
 
 private:
     MemoryDestinations memory_;
     std::filesystem::path msd_;  // the source, or its conversion in memory
     std::string file_name_;      // as error lines name it
+    // Opened once however often it is read, and rewound after each reading,
+    // so that error lines added between readings name no line, as they do
+    // once a source is gone.
+    std::unique_ptr<LineSource> source_;
     std::vector<Chart> heads_;
 };
 

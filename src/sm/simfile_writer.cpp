@@ -174,7 +174,8 @@ WrittenSimfile WriteSimfile(std::span<const std::filesystem::path> sources, cons
     SimfileDifficulties difficulties;
     for (const auto& source : sources) {
         ChartFile file(source, FormatOfSource(source), errors, storage);
-        SimfileSongScan scan = ScanSimfileSong(*file.OpenMSD());
+        SimfileSongScan scan;
+        file.ReadMSD([&scan](LineSource& msd) { scan = ScanSimfileSong(msd); });
         // Its tempo stands beside each chart it gives, so a ddr file without
         // a chart it could give has none, but the tempo is the same.
         if (scan.tempos.empty() && FormatOfSource(source) == ChartFormat::kddr) scan.tempos.emplace_back(kDdrTempo);

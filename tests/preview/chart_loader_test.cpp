@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -115,6 +117,40 @@ TEST(ChartFile, ReadsOneChartAtATimeWhatLoadChartsReads) {
     }
     ErrorList errors;
     EXPECT_THROW(ChartFile("/nonexistent/song.d2r", ChartFormat::kd2r, errors), ConversionError);
+}
+
+// However often a chart file is read, its source is opened once; between
+// readings it stands at its start, its line count at 0, as if it were gone.
+TEST(ChartFile, OpensItsSourceOnceAndReadsItAgainFromTheStart) {
+    struct CountingStorage : MemoryStorage {
+        int opened = 0;
+        std::size_t* line = nullptr;
+        std::unique_ptr<LineSource> OpenSource(const fs::path& source) override {
+            ++opened;
+            auto input = MemoryStorage::OpenSource(source);
+            input->CountLinesInto(line);
+            return input;
+        }
+    } storage;
+    storage.files["song.msd"] = test::ReadFile(Example("sample.msd"));
+    std::size_t line = 99;
+    storage.line = &line;
+    ErrorList errors;
+    ChartFile file("song.msd", ChartFormat::kMSD, errors, storage);
+    EXPECT_EQ(line, 0U);
+    std::vector<Chart> first;
+    std::vector<Chart> second;
+    file.ReadEachChart(errors, [&](std::size_t, Chart&& chart) { first.push_back(std::move(chart)); });
+    std::size_t lines = 0;
+    file.ReadMSD([&](LineSource& msd) {
+        for (std::string text; msd.ReadLine(text);) ++lines;
+    });
+    file.ReadEachChart(errors, [&](std::size_t, Chart&& chart) { second.push_back(std::move(chart)); });
+    EXPECT_EQ(line, 0U);
+    EXPECT_EQ(storage.opened, 1);
+    EXPECT_EQ(first.size(), file.Heads().size());
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(lines, static_cast<std::size_t>(std::count(storage.files["song.msd"].begin(), storage.files["song.msd"].end(), '\n')));
 }
 
 }  // namespace
