@@ -263,6 +263,11 @@ void RunOnWorkers(const BatchPlan& plan, const FileConverter& convert, const Bat
     std::vector<std::size_t> started;  // not yet told as progress
     std::map<std::size_t, Work> finished;
     std::size_t finished_count = 0;
+    std::size_t next_to_collect = 0;
+    // The collector is woken only for what it does something with: a start
+    // when progress is told, and the file it collects next. A batch of many
+    // small files would otherwise switch threads twice a file for nothing.
+    const bool tell_starts = static_cast<bool>(callbacks.progress);
 
     auto worker = [&] {
         std::unique_lock lock(mutex);
@@ -270,14 +275,16 @@ void RunOnWorkers(const BatchPlan& plan, const FileConverter& convert, const Bat
             to_workers.wait(lock, [&] { return stop || next_to_start < start_limit; });
             if (stop) return;
             const std::size_t index = next_to_start++;
-            started.push_back(index);
-            to_collector.notify_one();
+            if (tell_starts) {
+                started.push_back(index);
+                to_collector.notify_one();
+            }
             lock.unlock();
             Work work = ConvertOne(plan, convert, callbacks.watch, index);
             lock.lock();
             finished.emplace(index, std::move(work));
             ++finished_count;
-            to_collector.notify_one();
+            if (index == next_to_collect) to_collector.notify_one();
         }
     };
     std::vector<std::thread> workers;
@@ -301,7 +308,6 @@ void RunOnWorkers(const BatchPlan& plan, const FileConverter& convert, const Bat
         }
     } join_workers{mutex, to_workers, stop, workers};
 
-    std::size_t next_to_collect = 0;
     std::size_t end = count;  // files that will be collected: all, or those started before a cancel
     std::unique_lock lock(mutex);
     while (next_to_collect < end) {

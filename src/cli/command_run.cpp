@@ -60,7 +60,7 @@ int RunCommand(const BatchPlan& plan, const BatchSettings& settings, const Comma
     nlohmann::ordered_json report_files = nlohmann::ordered_json::array();
 
     BatchCallbacks callbacks;
-    callbacks.progress = [&](const BatchProgress& state) { progress.Show(state); };
+    if (progress.Enabled()) callbacks.progress = [&](const BatchProgress& state) { progress.Show(state); };
     // A signal, or standard output that can take no more: nothing more is
     // worth converting.
     callbacks.stop_requested = [&] {

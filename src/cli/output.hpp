@@ -21,6 +21,8 @@ public:
 
     void Show(const BatchProgress& progress);
     void Wipe();
+    // Whether the line is shown at all: on a terminal, unless turned off.
+    [[nodiscard]] bool Enabled() const { return enabled_; }
 
 private:
     std::ostream& err_;
