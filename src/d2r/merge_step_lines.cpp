@@ -10,11 +10,11 @@
 // - A pass follows the one before it exactly up to that pass's first merge, so
 //   it starts there.
 // - Every stretch of lines walked without a merge is remembered as jumps from
-//   a walked line to a line 8^l moves further on. A later walk that reaches
-//   that line takes the jump as long as no line in between has changed since,
-//   because then it would walk the very same way and merge nothing. Jumps are
-//   built from jumps too, so that a long unchanged stretch costs a pass only a
-//   few of them.
+//   a walked line to a line 8^l moves further on (l from 1 to 5). A later
+//   walk that reaches that line takes the jump as long as no line in between
+//   has changed since, because then it would walk the very same way and merge
+//   nothing. Jumps are built from jumps too, so that a long unchanged stretch
+//   costs a pass only a few of them.
 
 #include <algorithm>
 #include <array>
@@ -104,10 +104,9 @@ std::size_t MergePassFrom(std::vector<D2rStepLine>& list, std::size_t start) {
 // in the order they come, each at least as late as any before it.
 class ChangeTimes {
 public:
-    explicit ChangeTimes(std::size_t count) {
-        while (leaves_ < count) leaves_ <<= 1;
-        tree_.assign(2 * leaves_, 0);
-    }
+    // The leaves are the lines, as many as there are: the tree's queries go
+    // from the leaves up, which needs no power of two.
+    explicit ChangeTimes(std::size_t count) : leaves_(std::max<std::size_t>(count, 1)), tree_(2 * leaves_, 0) {}
     // `time` is the latest yet, so it is the maximum of every node above the
     // line too; a node that has it already got it with all above it.
     void Set(std::size_t line, std::uint32_t time) {
@@ -122,7 +121,7 @@ public:
     }
 
 private:
-    std::size_t leaves_ = 1;
+    std::size_t leaves_;
     std::vector<std::uint32_t> tree_;
 };
 
@@ -166,7 +165,9 @@ public:
 
 private:
     static constexpr std::uint32_t kNone = UINT32_MAX;
-    static constexpr std::size_t kLevels = 6;  // jumps of 1, 8, 64, ... 32768 moves
+    // Jumps of 8, 64, ... 32768 moves; a single move is made afresh, which
+    // costs less than asking whether a remembered one still holds.
+    static constexpr std::size_t kLevels = 5;
 
     struct Hop {
         std::uint32_t to = kNone;  // count_ stands for the end of the list
@@ -207,10 +208,10 @@ private:
     }
 
     // After a move from the last walked line to `landing`, remembers jumps to
-    // it from the lines walked 1, 8, 64, ... moves before. A jump may span
-    // jumps, so it covers at least that many walk steps.
+    // it from the lines walked 8, 64, ... moves before. A move may be a jump,
+    // so a jump covers at least that many walk steps.
     void Remember(std::uint32_t landing) {
-        std::size_t moves = 1;
+        std::size_t moves = 8;
         for (std::size_t level = 0; level < kLevels && moves <= walked_.size(); ++level, moves *= 8) {
             jumps_[walked_[walked_.size() - moves]][level] = Hop{landing, clock_};
         }
