@@ -10,12 +10,9 @@
 #include <optional>
 
 #include "msd/panels.hpp"
+#include "text/byte_masks.hpp"
 #include "text/fixed_texts.hpp"
 #include "text/sjis.hpp"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace torvane {
 namespace {
@@ -35,15 +32,11 @@ std::size_t FindClosingCharacter(std::string_view text, std::size_t i, char clos
 // look where the text has them, since a group is a few bytes and a call to
 // find() costs more than it.
 std::size_t FindGroupClose(std::string_view text, std::size_t from) {
-#if defined(__SSE2__)
-    const __m128i close = _mm_set1_epi8(')');
-    while (text.size() - from >= 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + from));
-        const auto found = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, close)));
-        if (found != 0) return from + static_cast<std::size_t>(std::countr_zero(found));
-        from += 16;
+    for (; text.size() - from >= 16; from += 16) {
+        if (const std::uint32_t found = BytesEqualBits(text.data() + from, ')'); found != 0) {
+            return from + static_cast<std::size_t>(std::countr_zero(found));
+        }
     }
-#endif
     while (from < text.size() && text[from] != ')') ++from;
     return from;
 }

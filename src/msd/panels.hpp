@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "text/byte_masks.hpp"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -74,16 +76,7 @@ inline constexpr auto kStepOfPanels = [] {
 // Bit k set for each of the sixteen cells at `cells` that is the rest "0":
 // expanded step text is mostly rests, and is passed over sixteen cells at a
 // look.
-[[nodiscard]] inline std::uint32_t RestCellBits(const char* cells) {
-#if defined(__SSE2__)
-    const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cells));
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(sixteen, _mm_set1_epi8('0'))));
-#else
-    std::uint32_t rests = 0;
-    for (unsigned k = 0; k < 16; ++k) rests |= static_cast<std::uint32_t>(cells[k] == '0') << k;
-    return rests;
-#endif
-}
+[[nodiscard]] inline std::uint32_t RestCellBits(const char* cells) { return BytesEqualBits(cells, '0'); }
 
 // How many of `cells` are not the rest "0".
 [[nodiscard]] inline std::size_t CountNonRestCells(std::string_view cells) {

@@ -13,41 +13,20 @@
 #include <cstring>
 #include <utility>
 
+#include "text/byte_masks.hpp"
 #include "text/safe_file.hpp"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace torvane {
 namespace {
 
-// The first CR or LF from `p`, or `end`. Sixteen or eight bytes at a time:
-// the scan for line ends is most of the cost of reading the many short lines
-// of a chart.
+// The first CR or LF from `p`, or `end`. Sixteen bytes at a time: the scan
+// for line ends is most of the cost of reading the many short lines of a
+// chart.
 const char* FindLineEnd(const char* p, const char* end) {
-#if defined(__SSE2__)
-    const __m128i lf = _mm_set1_epi8('\n');
-    const __m128i cr = _mm_set1_epi8('\r');
-    while (end - p >= 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const auto found = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr))));
-        if (found != 0) return p + std::countr_zero(found);
-        p += 16;
-    }
-#endif
-    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
-    while (std::endian::native == std::endian::little && end - p >= 8) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, p, sizeof word);
-        const std::uint64_t lf = word ^ (kOnes * '\n');
-        const std::uint64_t cr = word ^ (kOnes * '\r');
-        // A byte of zero in lf or cr: the classic test, exact for the lowest such byte.
-        const std::uint64_t found = ((lf - kOnes) & ~lf & kHighs) | ((cr - kOnes) & ~cr & kHighs);
-        if (found != 0) return p + (std::countr_zero(found) / 8);
-        p += 8;
+    for (; end - p >= 16; p += 16) {
+        if (const std::uint32_t found = BytesEqualBits(p, '\n') | BytesEqualBits(p, '\r'); found != 0) {
+            return p + std::countr_zero(found);
+        }
     }
     while (p != end && *p != '\n' && *p != '\r') ++p;
     return p;
